@@ -1,0 +1,59 @@
+#include "Acquisition.h"
+
+#include "Protocol.h"
+#include "UsbTransport.h"
+
+namespace {
+
+constexpr DWORD ReplyLockStartWaitMs = 1;
+constexpr DWORD ReadLockWaitMs = 10;
+constexpr DWORD FailedReadPauseMs = 1;
+
+void AddReceived(LibraryState& state, ULONG count)
+{
+    if (ActivityCounters* activity = state.activity.load())
+        InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(&activity->bytesReceived), static_cast<LONG>(count));
+}
+
+void EndOnDeviceFailure(LibraryState& state)
+{
+    PostStatus(state, STATUS_DEVICE_NOT_FUNCTIONING);
+    state.running.store(0);
+}
+
+} // namespace
+
+unsigned __stdcall AcquisitionThread(void* argument)
+{
+    LibraryState& state = *static_cast<LibraryState*>(argument);
+
+    if (WaitForSingleObject(state.ReplyLock, ReplyLockStartWaitMs) != WAIT_OBJECT_0) {
+        PostStatus(state, STATUS_READER_START_FAILED);
+        state.running.store(0);
+        return 0;
+    }
+
+    while (state.running.load()) {
+        // Commands take ReadLock after waking the pending read, to know that the next read is
+        // issued with the ReadLength they stored; the reader holds it only around the read.
+        const DWORD lockWait = WaitForSingleObject(state.ReadLock, ReadLockWaitMs);
+        const uint16_t length = state.ReadLength.load();
+        ULONG ulRead = 0;
+        const DWORD result = ReadPipe(state.device, state.ReceiveBuffer, length, &ulRead, INFINITE, state.WakeEvent);
+        if (lockWait == WAIT_OBJECT_0 || lockWait == WAIT_ABANDONED)
+            ReleaseMutex(state.ReadLock);
+
+        if (result == ERROR_GEN_FAILURE) {
+            EndOnDeviceFailure(state);
+            return 0;
+        }
+        if (ulRead == length && result == 0) {
+            ParseBlock(state, ulRead);
+            AddReceived(state, ulRead);
+        } else if (result != 0) {
+            // Other read errors are dropped; pausing keeps a failing pipe from spinning a core.
+            Sleep(FailedReadPauseMs);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,121 @@
+#include "Connection.h"
+
+#include "Acquisition.h"
+#include "Protocol.h"
+#include "UsbTransport.h"
+
+#include <process.h>
+
+namespace {
+
+constexpr DWORD ReaderEndWaitMs = 100;
+// Freeing the state under a reader that has not ended would crash it; under heavy load the
+// 100 ms can pass before it is scheduled, so the teardown gives it this much longer at most.
+constexpr DWORD ReaderEndGraceMs = 5000;
+constexpr DWORD SpectraReaderLeaveMs = 1000;
+
+void CloseIfOpen(HANDLE& handle)
+{
+    if (handle) {
+        CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+void SendQuietly(LibraryState& state, uint16_t opcode, size_t words, uint16_t value = 0)
+{
+    state.RequestFrame[1] = opcode;
+    state.RequestFrame[2] = value;
+    SendRequest(state, words);
+}
+
+void StopReader(LibraryState& state)
+{
+    if (!state.thread)
+        return;
+    if (state.running.exchange(0)) {
+        SetEvent(state.WakeEvent);
+        if (WaitForSingleObject(state.thread, ReaderEndWaitMs) == WAIT_TIMEOUT)
+            WaitForSingleObject(state.thread, ReaderEndGraceMs);
+    }
+    CloseIfOpen(state.thread);
+}
+
+// A CMD_GET_SPECTRA in another thread has been released by the ring event; let it leave before
+// the event it waits on is closed.
+void WaitForSpectraReaders(LibraryState& state)
+{
+    for (DWORD waited = 0; state.spectraReaders.load() > 0 && waited < SpectraReaderLeaveMs; ++waited) {
+        SetEvent(state.ring.event);
+        Sleep(1);
+    }
+}
+
+} // namespace
+
+int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD& error)
+{
+    error = OpenFirstFreeDevice(state, reinterpret_cast<char*>(serial));
+    if (error != 0)
+        return RESULT_SYSTEM_ERROR;
+    record[0] = state.deviceIndex;
+    state.RequestFrame[0] = 0xFF03;
+
+    state.ReadLock = CreateMutexA(nullptr, FALSE, nullptr);
+    if (state.ReadLock)
+        state.ReplyLock = CreateMutexA(nullptr, FALSE, nullptr);
+    if (state.ReplyLock)
+        state.WakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (state.WakeEvent)
+        state.ring.lock = CreateMutexA(nullptr, FALSE, nullptr);
+    if (state.ring.lock)
+        state.ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!state.ring.event) {
+        error = GetLastError();
+        ShutdownDevice(state);
+        return RESULT_SYSTEM_ERROR;
+    }
+
+    state.ReadLength.store(IdleReadLength);
+    state.running.store(1);
+    state.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, AcquisitionThread, &state, 0, nullptr));
+    if (!state.thread) {
+        error = GetLastError();
+        state.running.store(0);
+        ShutdownDevice(state);
+        return RESULT_SYSTEM_ERROR;
+    }
+    return 0;
+}
+
+DWORD ShutdownDevice(LibraryState& state)
+{
+    if (state.device) {
+        // Leave the device idle at divider 1; failures here change nothing.
+        if (state.mode.load() == ModeMeasuring)
+            SendQuietly(state, OpcodeStop, 2);
+        else if (state.mode.load() == ModeExternalTrigger)
+            SendQuietly(state, 9, 3, 0);
+        if (state.divider != 1)
+            SendQuietly(state, 12, 3, 0);
+    }
+    state.mode.store(ModeIdle);
+    state.divider = 1;
+    if (state.ring.event)
+        SetEvent(state.ring.event); // a CMD_GET_SPECTRA waiting elsewhere returns at once
+
+    StopReader(state);
+    WaitForSpectraReaders(state);
+
+    CloseIfOpen(state.ReadLock);
+    CloseIfOpen(state.ReplyLock);
+    CloseIfOpen(state.WakeEvent);
+    CloseIfOpen(state.ring.lock);
+    CloseIfOpen(state.ring.event);
+
+    if (!state.device)
+        return 0;
+    const DWORD result = CloseUsbDevice(state.device);
+    state.device = nullptr;
+    return result;
+}

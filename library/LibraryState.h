@@ -1,0 +1,59 @@
+// The library's one state record, allocated when the library is attached to a process.
+#pragma once
+
+#include "KalvixCtrl.h"
+#include "RingIndexes.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+struct UsbDevice;
+
+constexpr int RingCapacity = 500;
+constexpr int ReceiveBufferSize = 768;
+constexpr int RequestFrameWords = 1008;
+
+enum MeasureMode : int32_t { ModeIdle = 0, ModeMeasuring = 1, ModeExternalTrigger = 2 };
+
+struct SpectrumRing {
+    HANDLE lock;  // guards the index updates only; every wait for it is bounded to 10 ms
+    HANDLE event; // auto-reset; signalled while unread records exist
+    RingIndexes indexes;
+    uint8_t slots[RingCapacity][KALVIX_SPECTRUM_SIZE];
+};
+
+struct LibraryState {
+    uint16_t deviceIndex;
+    UsbDevice* device;           // null = no device open
+    HANDLE thread;               // the acquisition thread
+    std::atomic<uint32_t*> StatusWord;
+    std::atomic<uint32_t*> GpioWord;
+    std::atomic<uint32_t> GpioStatus;
+    std::atomic<ActivityCounters*> activity;
+    std::atomic<uint8_t> running;
+    uint8_t SpectraPerRead;      // spectra per IN transfer while measuring, 1..4
+    uint16_t divider;            // current divider, a member of DividersLookup
+    std::atomic<int32_t> mode;   // MeasureMode
+    HANDLE WakeEvent;            // auto-reset; ends the reader's pending read
+    std::atomic<uint16_t> ReadLength;
+    HANDLE ReadLock;             // held by the reader around each pipe read
+    HANDLE ReplyLock;            // held by the reader, handed to a command waiting for a reply
+    const uint8_t* ReplyData;    // payload of the reply being handed over, inside ReceiveBuffer
+    uint8_t ReceiveBuffer[ReceiveBufferSize];
+    uint16_t RequestFrame[RequestFrameWords];
+    SpectrumRing ring;
+    std::atomic<int> spectraReaders; // callers inside CMD_GET_SPECTRA; teardown waits for them
+};
+
+// The state of this loaded library; null before attach and after detach.
+extern LibraryState* State;
+
+// Attach/detach work of the library's entry point, callable directly by in-process tests.
+// `module` is where the result texts' string table lives.
+bool AttachLibrary(HMODULE module);
+void DetachLibrary();
+
+// Stores a code into the registered status word (if any), as one interlocked 32-bit store.
+void PostStatus(LibraryState& state, uint32_t code);

@@ -1,0 +1,138 @@
+#include "Protocol.h"
+
+#include "FrameScanner.h"
+#include "SpectrumRing.h"
+#include "UsbTransport.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+void AddTo(uint32_t* counter, uint32_t amount)
+{
+    InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(counter), static_cast<LONG>(amount));
+}
+
+// Gives ReplyLock to the waiting command (if any) and takes it back.
+void HandOverReply(LibraryState& state, const uint8_t* payload)
+{
+    state.ReplyData = payload;
+    ReleaseMutex(state.ReplyLock);
+    WaitForSingleObject(state.ReplyLock, ReplyWaitMs);
+}
+
+// Waits for the reader's hand-over; true with ReplyLock held and ReplyData valid.
+bool TakeReply(LibraryState& state)
+{
+    if (WaitForSingleObject(state.ReplyLock, ReplyWaitMs) == WAIT_OBJECT_0 && state.ReplyData)
+        return true;
+    // A timed-out wait owns nothing and the release does nothing; an abandoned lock (the reader
+    // ended while holding it) carries no reply.
+    ReleaseMutex(state.ReplyLock);
+    return false;
+}
+
+void StoreGpioStatus(LibraryState& state, const uint8_t* value)
+{
+    const uint32_t low = static_cast<uint32_t>(value[0] | (value[1] << 8));
+    const uint32_t status = (state.GpioStatus.load() & 0xFFFF0000u) | low;
+    state.GpioStatus.store(status);
+    if (uint32_t* word = state.GpioWord.load())
+        InterlockedExchange(reinterpret_cast<volatile LONG*>(word), static_cast<LONG>(status));
+}
+
+} // namespace
+
+DWORD SendRequest(LibraryState& state, size_t words)
+{
+    const size_t length = 2 * words;
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[length]);
+    if (!bytes)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    for (size_t i = 0; i < words; ++i) {
+        bytes[2 * i] = static_cast<uint8_t>(state.RequestFrame[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<uint8_t>(state.RequestFrame[i] >> 8);
+    }
+    ULONG ulWritten = 0;
+    DWORD error = 0;
+    if (!WritePipe(state.device, bytes.get(), static_cast<ULONG>(length), &ulWritten)) {
+        error = GetLastError();
+        if (error == 0)
+            error = ERROR_INVALID_PARAMETER;
+    }
+    if (ActivityCounters* activity = state.activity.load())
+        AddTo(&activity->bytesSent, static_cast<uint32_t>(length));
+    return error;
+}
+
+DWORD SyncReader(LibraryState& state)
+{
+    SetEvent(state.WakeEvent);
+    const DWORD wait = WaitForSingleObject(state.ReadLock, ReadLockSyncMs);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
+        return STATUS_READER_SYNC_FAILED;
+    ReleaseMutex(state.ReadLock);
+    return 0;
+}
+
+DWORD ChangeReadLength(LibraryState& state, uint16_t length)
+{
+    Sleep(1);
+    state.ReadLength.store(length);
+    return SyncReader(state);
+}
+
+int FetchReplyText(LibraryState& state, uint8_t* destination)
+{
+    if (!TakeReply(state))
+        return RESULT_NO_RESPONSE;
+    memcpy(destination, state.ReplyData, TextReplyLength);
+    destination[TextReplyLength] = 0;
+    state.ReplyData = nullptr;
+    ReleaseMutex(state.ReplyLock);
+    return 0;
+}
+
+int FetchReplyBlock(LibraryState& state, uint8_t* destination)
+{
+    if (!TakeReply(state))
+        return RESULT_NO_RESPONSE;
+    memcpy(destination, state.ReplyData, ConfigReplyLength);
+    state.ReplyData = nullptr;
+    ReleaseMutex(state.ReplyLock);
+    return 0;
+}
+
+int FetchReplyI2C(LibraryState& state, size_t count, uint8_t* destination)
+{
+    if (!TakeReply(state))
+        return RESULT_I2C_NO_RESPONSE;
+    for (size_t i = 0; i < count; ++i)
+        destination[i] = state.ReplyData[2 * i];
+    state.ReplyData = nullptr;
+    ReleaseMutex(state.ReplyLock);
+    return 0;
+}
+
+void ParseBlock(LibraryState& state, size_t received)
+{
+    const uint8_t* bytes = state.ReceiveBuffer;
+    size_t pos = 0;
+    FoundFrame frame;
+    while (NextFrame(bytes, received, pos, frame)) {
+        switch (frame.tag) {
+        case TagSpectrum:
+            if (state.mode.load() != ModeIdle)
+                StoreSpectrum(state, bytes + frame.offset);
+            break;
+        case TagGpioStatus:
+            StoreGpioStatus(state, bytes + frame.offset + 4);
+            break;
+        default:
+            HandOverReply(state, bytes + frame.payloadOffset);
+            break;
+        }
+    }
+}

@@ -1,0 +1,39 @@
+// Request frames to the device, the parsing of what it sends back, and the hand-over of replies
+// from the reader thread to the command waiting for them.
+#pragma once
+
+#include "LibraryState.h"
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint16_t OpcodeStop = 0x00FF;
+constexpr uint16_t IdleReadLength = 6;
+constexpr uint16_t TextReplyReadLength = 58;
+constexpr uint16_t I2cReplyReadLength = 192;
+constexpr uint16_t ConfigReplyReadLength = 276;
+constexpr size_t TextReplyLength = 54;
+constexpr size_t ConfigReplyLength = 272;
+
+constexpr DWORD ReplyWaitMs = 100;
+constexpr DWORD ReadLockSyncMs = 1000;
+
+// Writes words 0..words-1 of RequestFrame, low byte first, as one OUT transfer and adds the
+// bytes to the sent counter. 0, or the system error (87 when the system reports none).
+DWORD SendRequest(LibraryState& state, size_t words);
+
+// Wakes the reader and waits until it has let go of ReadLock, so that its next read uses the
+// ReadLength stored before. 0 or 14003.
+DWORD SyncReader(LibraryState& state);
+
+// Waits 1 ms, stores the new read length, then SyncReader.
+DWORD ChangeReadLength(LibraryState& state, uint16_t length);
+
+// Take the reply handed over by the reader within 100 ms: 0, or 115 (119 for the I2C form).
+int FetchReplyText(LibraryState& state, uint8_t* destination);  // 54 bytes and a zero at [54]
+int FetchReplyBlock(LibraryState& state, uint8_t* destination); // 272 bytes
+int FetchReplyI2C(LibraryState& state, size_t count, uint8_t* destination);
+
+// Parses one received block: stores spectra (while measuring), hands replies over, records GPIO
+// status. Runs on the reader thread only.
+void ParseBlock(LibraryState& state, size_t received);

@@ -1,0 +1,50 @@
+// Opening, reading, writing and closing the device through the platform operations table.
+#pragma once
+
+#include "platform/PlatformOps.h"
+
+#include <cstddef>
+
+struct LibraryState;
+
+// One open device; created by OpenUsbDevice, released by CloseUsbDevice.
+struct UsbDevice {
+    HANDLE fileHandle;
+    WINUSB_INTERFACE_HANDLE usbHandle;
+    UCHAR speed;
+    UCHAR pipeIn;     // endpoint address with bit 7 set
+    UCHAR pipeOut;    // bit 7 clear
+    HANDLE readEvent; // manual-reset, completes every overlapped read
+};
+
+// The device interface class {D7024F71-28DE-4E81-8A6B-113CA2BFB60D}.
+extern const GUID DevGUID;
+
+constexpr size_t DevicePathCapacity = 256;
+constexpr DWORD HighestDeviceIndex = 16;
+
+// Path of the index-th present interface of the class into `path` (capacity bytes): 0 or an
+// error code (55 class not installed, 1167 no such instance, 8 no memory, 122 path too long).
+DWORD FindDevicePath(DWORD index, const GUID& guid, char* path, size_t capacity);
+
+// FindDevicePath, then CreateFileA for overlapped read/write; invalid with the last error set.
+HANDLE OpenDevicePath(DWORD index, const GUID& guid);
+
+// A ready UsbDevice (pipes found, read event made), or nullptr with the last error set.
+UsbDevice* OpenUsbDevice(const GUID& guid, DWORD index);
+
+// Releases everything of the device: 0, or the error of closing its file handle; 87 for nullptr.
+DWORD CloseUsbDevice(UsbDevice* device);
+
+// Opens the lowest instance 0..16 no other program holds into state.device and state.deviceIndex,
+// and writes the serial text (string descriptor 3, at most 15 characters and a zero) to `serial`.
+// 0 or an error code.
+DWORD OpenFirstFreeDevice(LibraryState& state, char* serial);
+
+// One read of `length` bytes from the IN pipe. A set wake event ends a pending read with 0 bytes
+// transferred and result 0 (the pipe is aborted). 0 or an error code.
+DWORD ReadPipe(UsbDevice* device, void* buffer, ULONG length, ULONG* transferred, DWORD timeoutMs,
+               HANDLE wakeEvent);
+
+// One synchronous write to the OUT pipe; the platform's success, with the count written.
+BOOL WritePipe(UsbDevice* device, const void* bytes, ULONG length, ULONG* written);

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The project's test command: installs what is missing, builds, then runs every test under Wine
+# with a virtual screen and a persistent wineserver.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+build_dir=${KALVIX_BUILD_DIR:-build}
+
+. scripts/wine-env.sh
+kalvix_wine_setup "$build_dir"
+trap kalvix_wine_teardown EXIT
+ctest --test-dir "$build_dir" --output-on-failure --timeout 900 "$@"

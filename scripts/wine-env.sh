@@ -1,0 +1,49 @@
+# Sourced by the run and test scripts: a private Wine prefix inside the build folder, a virtual
+# screen and a persistent wineserver, so every Wine process start afterwards is cheap.
+#   kalvix_wine_setup <build dir>   exports WINEPREFIX/WINEDEBUG/DISPLAY, makes the prefix once,
+#                                   starts Xvfb (when no screen is given) and wineserver -p
+#   kalvix_wine_teardown            stops both again
+
+kalvix_wine_setup() {
+  local build_dir
+  build_dir=$(cd "$1" && pwd)
+  export WINEPREFIX="$build_dir/wineprefix"
+  export WINEDEBUG=-all
+  export WINEARCH=win64
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+
+  KALVIX_XVFB_PID=""
+  if [ -z "${DISPLAY:-}" ] || [ "${KALVIX_OWN_DISPLAY:-1}" = 1 ]; then
+    local n
+    for n in $(seq 90 120); do
+      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    KALVIX_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Making the Wine prefix in $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    local face
+    for face in "Courier New" "Fixedsys"; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "Liberation Mono" /f >/dev/null 2>&1
+    done
+    for face in "Tahoma" "Arial" "MS Sans Serif" "MS Shell Dlg"; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
+    done
+    wineserver -w
+  fi
+  wineserver -p
+}
+
+kalvix_wine_teardown() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${KALVIX_XVFB_PID:-}" ]; then
+    kill "$KALVIX_XVFB_PID" 2>/dev/null || true
+    wait "$KALVIX_XVFB_PID" 2>/dev/null || true
+  fi
+}
