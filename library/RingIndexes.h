@@ -18,5 +18,6 @@ struct RingAdvance {
 
 // Moves the write index by `writeStep` and the read index by `readStep` in a ring of `capacity`
 // slots. The signal/overrun test looks at the indexes before they wrap, so an index may
-// momentarily stand at `capacity`.
+// momentarily stand at `capacity`. Equal indexes mean empty on the same lap and full on the
+// next. A writer that passes the reader reports an overrun and drops the oldest record.
 RingAdvance AdvanceRingIndexes(RingIndexes& ring, uint16_t writeStep, uint16_t readStep, uint16_t capacity);

@@ -18,7 +18,7 @@ kalvix_wine_setup() {
     for n in $(seq 90 120); do
       [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
     done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
     KALVIX_XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
@@ -37,7 +37,7 @@ kalvix_wine_setup() {
     done
     wineserver -w
   fi
-  wineserver -p
+  wineserver -p </dev/null >/dev/null 2>&1
 }
 
 kalvix_wine_teardown() {

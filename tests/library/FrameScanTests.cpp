@@ -1,0 +1,153 @@
+// Which frames are found where in a received block, and what parsing does with each.
+#include "FrameBuilders.h"
+#include "FrameScanner.h"
+#include "LibraryState.h"
+#include "Protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace {
+
+std::vector<FoundFrame> Scan(const Bytes& block)
+{
+    std::vector<FoundFrame> frames;
+    size_t pos = 0;
+    FoundFrame frame;
+    while (NextFrame(block.data(), block.size(), pos, frame))
+        frames.push_back(frame);
+    return frames;
+}
+
+TEST(FrameScan, FindsBackToBackSpectraOfAFullTransfer)
+{
+    const Bytes block = Concat({SpectrumFrame(1), SpectrumFrame(2), SpectrumFrame(3), SpectrumFrame(4)});
+    const auto frames = Scan(block);
+    ASSERT_EQ(frames.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(frames[i].tag, TagSpectrum);
+        EXPECT_EQ(frames[i].offset, 192 * i);
+    }
+}
+
+TEST(FrameScan, SkipsNoiseByteByByteAndUnknownTags)
+{
+    // a stray byte, a marker with an unknown tag, a lone marker byte, then a GPIO frame
+    const Bytes block = Concat({{0x00}, {0x03, 0xFF, 0x77, 0x07}, {0xFF, 0x03}, GpioFrame(0x1234)});
+    const auto frames = Scan(block);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].tag, TagGpioStatus);
+    EXPECT_EQ(frames[0].offset, 7u);
+}
+
+TEST(FrameScan, ReplyPayloadOffsets)
+{
+    const auto text = Scan(Concat({{0xAA}, TextReplyFrame("x")}));
+    ASSERT_EQ(text.size(), 1u);
+    EXPECT_EQ(text[0].payloadOffset, 1u + 4);
+    const auto i2c = Scan(I2cReplyFrame({1, 2, 3}));
+    ASSERT_EQ(i2c.size(), 1u);
+    EXPECT_EQ(i2c[0].payloadOffset, 10u);
+    const auto config = Scan(ConfigReplyFrame(Bytes(272, 1)));
+    ASSERT_EQ(config.size(), 1u);
+    EXPECT_EQ(config[0].length, 276u);
+}
+
+TEST(FrameScan, FrameCutOffByTheEndOfTheBlockIsDropped)
+{
+    // One stray byte shifts the fourth spectrum so that its last byte lies beyond the block.
+    Bytes block = Concat({{0x00}, SpectrumFrame(1), SpectrumFrame(2), SpectrumFrame(3), SpectrumFrame(4)});
+    block.resize(768);
+    const auto frames = Scan(block);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[2].offset, 1u + 2 * 192);
+
+    // A marker and tag in the last bytes: nothing is read past the end.
+    const Bytes tail = Concat({GpioFrame(1), {0x03, 0xFF, 0xDD, 0x01}});
+    EXPECT_EQ(Scan(tail).size(), 1u);
+    EXPECT_EQ(Scan(Bytes{0x03, 0xFF, 0xDD}).size(), 0u);
+}
+
+TEST(FrameScan, BlocksLongerThanTheReceiveBufferAreNotParsed)
+{
+    Bytes block = Concat({SpectrumFrame(1), SpectrumFrame(2), SpectrumFrame(3), SpectrumFrame(4)});
+    block.push_back(0);
+    EXPECT_TRUE(Scan(block).empty());
+}
+
+// ParseBlock on a state of its own: this thread plays the reader.
+class ParseBlockTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        state = std::make_unique<LibraryState>();
+        state->ring.lock = CreateMutexA(nullptr, FALSE, nullptr);
+        state->ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        state->ReplyLock = CreateMutexA(nullptr, TRUE, nullptr);
+        state->StatusWord = &status;
+        state->GpioWord = &gpio;
+    }
+    void TearDown() override
+    {
+        CloseHandle(state->ring.lock);
+        CloseHandle(state->ring.event);
+        CloseHandle(state->ReplyLock);
+    }
+    void Parse(const Bytes& block)
+    {
+        memcpy(state->ReceiveBuffer, block.data(), block.size());
+        ParseBlock(*state, block.size());
+    }
+    std::unique_ptr<LibraryState> state;
+    uint32_t status = 0;
+    uint32_t gpio = 0;
+};
+
+TEST_F(ParseBlockTest, StoresSpectraOnlyWhileMeasuring)
+{
+    const Bytes block = Concat({SpectrumFrame(10), SpectrumFrame(11), SpectrumFrame(12), SpectrumFrame(13)});
+    Parse(block);
+    EXPECT_EQ(state->ring.indexes.write, 0);
+    EXPECT_EQ(WaitForSingleObject(state->ring.event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    state->mode = ModeMeasuring;
+    Parse(block);
+    EXPECT_EQ(state->ring.indexes.write, 4);
+    EXPECT_EQ(WaitForSingleObject(state->ring.event, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(MeasCountOf(state->ring.slots[i]), 10u + i);
+        EXPECT_EQ(memcmp(state->ring.slots[i], block.data() + 192 * i, 192), 0) << "record " << i;
+    }
+    EXPECT_EQ(status, 0u);
+}
+
+TEST_F(ParseBlockTest, GpioStatusKeepsTheUpperHalfAndReachesTheRegisteredWord)
+{
+    state->GpioStatus = 0xABCD0000u;
+    Parse({0x03, 0xFF, 0xDD, 0x04, 0x34, 0x12});
+    EXPECT_EQ(state->GpioStatus.load(), 0xABCD1234u);
+    EXPECT_EQ(gpio, 0xABCD1234u);
+}
+
+TEST_F(ParseBlockTest, ReplyIsHandedOverToTheWaitingCommandOnly)
+{
+    uint8_t text[64] = {};
+    int fetched = -1;
+    std::thread waiter([&] { fetched = FetchReplyText(*state, text); });
+    Sleep(20); // the command is waiting for ReplyLock
+    Parse(TextReplyFrame("HW:v1.02 SW:v1.30 "));
+    waiter.join();
+    EXPECT_EQ(fetched, 0);
+    EXPECT_STREQ(reinterpret_cast<char*>(text), "HW:v1.02 SW:v1.30 ");
+
+    // The reader took the lock back: a command that comes after the reply gets nothing.
+    int late = -1;
+    std::thread lateWaiter([&] { late = FetchReplyText(*state, text); });
+    lateWaiter.join();
+    EXPECT_EQ(late, RESULT_NO_RESPONSE);
+}
+
+} // namespace
