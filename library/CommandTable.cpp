@@ -173,8 +173,10 @@ char* GetStatus(LibraryState& s, uint32_t* record)
     return nullptr;
 }
 
-// Identification text: opcodes 2 and 48. Both leave the reader back at the idle read length.
-char* GetDeviceInfo(LibraryState& s, uint16_t opcode, uint8_t* data)
+// Requests whose reply is fetched while idle: the reader is given the reply's length before the
+// request goes out and its idle length after the reply was taken.
+char* RequestWhileIdle(LibraryState& s, uint8_t* data, uint16_t opcode, uint16_t replyLength,
+                       int (*fetch)(LibraryState&, uint8_t*))
 {
     if (!data)
         return Fail(RESULT_MISSING_INPUT);
@@ -182,11 +184,11 @@ char* GetDeviceInfo(LibraryState& s, uint16_t opcode, uint8_t* data)
         return Fail(RESULT_NOT_CONNECTED);
     if (!Idle(s))
         return Fail(RESULT_NOT_IDLE);
-    if (char* error = Resync(s, TextReplyReadLength))
+    if (char* error = Resync(s, replyLength))
         return error;
     if (char* error = SendOpcode(s, opcode))
         return error;
-    if (int id = FetchReplyText(s, data))
+    if (int id = fetch(s, data))
         return Fail(id);
     return Resync(s, IdleReadLength);
 }
@@ -248,23 +250,6 @@ char* SetDivider(LibraryState& s, uint32_t param)
     s.divider = static_cast<uint16_t>(param);
     s.SpectraPerRead = param < 6 ? static_cast<uint8_t>(4 - position) : 1;
     return SendValue(s, 12, code);
-}
-
-char* ReadConfiguration(LibraryState& s, uint8_t* data)
-{
-    if (!data)
-        return Fail(RESULT_MISSING_INPUT);
-    if (!Connected(s))
-        return Fail(RESULT_NOT_CONNECTED);
-    if (!Idle(s))
-        return Fail(RESULT_NOT_IDLE);
-    if (char* error = Resync(s, ConfigReplyReadLength))
-        return error;
-    if (char* error = SendOpcode(s, 11))
-        return error;
-    if (int id = FetchReplyBlock(s, data))
-        return Fail(id);
-    return Resync(s, IdleReadLength);
 }
 
 char* SetGpio(LibraryState& s, uint32_t param, uint32_t* record)
@@ -370,18 +355,19 @@ char* Dispatch(LibraryState& s, uint8_t command, uint32_t param, uint32_t* recor
     case CMD_CONNECT: return Connect(s, record, data);
     case CMD_DISCONNECT: return Disconnect(s);
     case CMD_GET_STATUS: return GetStatus(s, record);
-    case CMD_GET_DEVICE_INFO: return GetDeviceInfo(s, 2, data);
+    case CMD_GET_DEVICE_INFO: return RequestWhileIdle(s, data, 2, TextReplyReadLength, FetchReplyText);
     case CMD_START_MEASUREMENT: return StartMeasurement(s, param);
     case CMD_GET_SPECTRA: return GetSpectra(s, param, record, data);
     case CMD_STOP_MEASUREMENT: return StopMeasurement(s);
     case CMD_SET_DIVIDER: return SetDivider(s, param);
-    case CMD_READ_CONFIGURATION: return ReadConfiguration(s, data);
+    case CMD_READ_CONFIGURATION: return RequestWhileIdle(s, data, 11, ConfigReplyReadLength, FetchReplyBlock);
     case CMD_SET_GPIO: return SetGpio(s, param, record);
     case CMD_I2C_TRANSFER: return I2cTransfer(s, record, data);
     case CMD_EXT_TRIGGER: return ExternalTrigger(s, param);
     case CMD_SET_COMPENSATION: return SetCompensation(s, param);
     case CMD_GET_GPIO_STATUS: return GetGpioStatus(s, record);
-    case CMD_GET_DEVICE_INFO_48: return GetDeviceInfo(s, 48, data);
+    // 48 gives the reader its idle length back too, so idle GPIO status frames keep arriving.
+    case CMD_GET_DEVICE_INFO_48: return RequestWhileIdle(s, data, 48, TextReplyReadLength, FetchReplyText);
     default: break;
     }
     for (const ValueCommand& c : ValueCommands)

@@ -2,18 +2,20 @@
 // from the reader thread to the command waiting for them.
 #pragma once
 
+#include "FrameScanner.h"
 #include "LibraryState.h"
 
 #include <cstddef>
 #include <cstdint>
 
 constexpr uint16_t OpcodeStop = 0x00FF;
-constexpr uint16_t IdleReadLength = 6;
-constexpr uint16_t TextReplyReadLength = 58;
-constexpr uint16_t I2cReplyReadLength = 192;
-constexpr uint16_t ConfigReplyReadLength = 276;
-constexpr size_t TextReplyLength = 54;
-constexpr size_t ConfigReplyLength = 272;
+// The reader's transfer length is the length of the frame it expects next.
+constexpr uint16_t IdleReadLength = GpioStatusFrameLength;
+constexpr uint16_t TextReplyReadLength = TextReplyFrameLength;
+constexpr uint16_t I2cReplyReadLength = I2cReplyFrameLength;
+constexpr uint16_t ConfigReplyReadLength = ConfigReplyFrameLength;
+constexpr size_t TextReplyLength = TextReplyFrameLength - 4;
+constexpr size_t ConfigReplyLength = ConfigReplyFrameLength - 4;
 
 constexpr DWORD ReplyWaitMs = 100;
 constexpr DWORD ReadLockSyncMs = 1000;

@@ -13,6 +13,7 @@ kalvix_wine_setup() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
 
   KALVIX_XVFB_PID=""
+  # Tests always get a screen of their own; the run command uses the caller's screen if it has one.
   if [ -z "${DISPLAY:-}" ] || [ "${KALVIX_OWN_DISPLAY:-1}" = 1 ]; then
     local n
     for n in $(seq 90 120); do
