@@ -175,7 +175,7 @@ char* GetStatus(LibraryState& s, uint32_t* record)
 
 // Requests whose reply is fetched while idle: the reader is given the reply's length before the
 // request goes out and its idle length after the reply was taken.
-char* RequestWhileIdle(LibraryState& s, uint8_t* data, uint16_t opcode, uint16_t replyLength,
+char* RequestWhileIdle(LibraryState& s, uint8_t* data, uint16_t opcode, uint16_t replyTag,
                        int (*fetch)(LibraryState&, uint8_t*))
 {
     if (!data)
@@ -184,10 +184,13 @@ char* RequestWhileIdle(LibraryState& s, uint8_t* data, uint16_t opcode, uint16_t
         return Fail(RESULT_NOT_CONNECTED);
     if (!Idle(s))
         return Fail(RESULT_NOT_IDLE);
-    if (char* error = Resync(s, replyLength))
+    if (char* error = Resync(s, static_cast<uint16_t>(FrameLength(replyTag))))
         return error;
-    if (char* error = SendOpcode(s, opcode))
+    ExpectReply(s, replyTag);
+    if (char* error = SendOpcode(s, opcode)) {
+        ExpectReply(s, 0);
         return error;
+    }
     if (int id = fetch(s, data))
         return Fail(id);
     return Resync(s, IdleReadLength);
@@ -296,8 +299,11 @@ char* I2cTransfer(LibraryState& s, uint32_t* record, uint8_t* data)
     if (idle)
         if (char* error = Resync(s, I2cReplyReadLength))
             return error;
-    if (char* error = Send(s, 5))
+    ExpectReply(s, TagI2cReply);
+    if (char* error = Send(s, 5)) {
+        ExpectReply(s, 0);
         return error;
+    }
     if (int id = FetchReplyI2C(s, count, data))
         return Fail(id);
     return idle ? Resync(s, IdleReadLength) : nullptr;
@@ -355,19 +361,19 @@ char* Dispatch(LibraryState& s, uint8_t command, uint32_t param, uint32_t* recor
     case CMD_CONNECT: return Connect(s, record, data);
     case CMD_DISCONNECT: return Disconnect(s);
     case CMD_GET_STATUS: return GetStatus(s, record);
-    case CMD_GET_DEVICE_INFO: return RequestWhileIdle(s, data, 2, TextReplyReadLength, FetchReplyText);
+    case CMD_GET_DEVICE_INFO: return RequestWhileIdle(s, data, 2, TagTextReply, FetchReplyText);
     case CMD_START_MEASUREMENT: return StartMeasurement(s, param);
     case CMD_GET_SPECTRA: return GetSpectra(s, param, record, data);
     case CMD_STOP_MEASUREMENT: return StopMeasurement(s);
     case CMD_SET_DIVIDER: return SetDivider(s, param);
-    case CMD_READ_CONFIGURATION: return RequestWhileIdle(s, data, 11, ConfigReplyReadLength, FetchReplyBlock);
+    case CMD_READ_CONFIGURATION: return RequestWhileIdle(s, data, 11, TagConfigReply, FetchReplyBlock);
     case CMD_SET_GPIO: return SetGpio(s, param, record);
     case CMD_I2C_TRANSFER: return I2cTransfer(s, record, data);
     case CMD_EXT_TRIGGER: return ExternalTrigger(s, param);
     case CMD_SET_COMPENSATION: return SetCompensation(s, param);
     case CMD_GET_GPIO_STATUS: return GetGpioStatus(s, record);
     // 48 gives the reader its idle length back too, so idle GPIO status frames keep arriving.
-    case CMD_GET_DEVICE_INFO_48: return RequestWhileIdle(s, data, 48, TextReplyReadLength, FetchReplyText);
+    case CMD_GET_DEVICE_INFO_48: return RequestWhileIdle(s, data, 48, TagTextReply, FetchReplyText);
     default: break;
     }
     for (const ValueCommand& c : ValueCommands)

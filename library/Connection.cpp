@@ -70,7 +70,9 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
         state.ring.lock = CreateMutexA(nullptr, FALSE, nullptr);
     if (state.ring.lock)
         state.ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (!state.ring.event) {
+    if (state.ring.event)
+        state.ReplyTaken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!state.ReplyTaken) {
         error = GetLastError();
         ShutdownDevice(state);
         return RESULT_SYSTEM_ERROR;
@@ -112,6 +114,7 @@ DWORD ShutdownDevice(LibraryState& state)
     CloseIfOpen(state.WakeEvent);
     CloseIfOpen(state.ring.lock);
     CloseIfOpen(state.ring.event);
+    CloseIfOpen(state.ReplyTaken);
 
     if (!state.device)
         return 0;

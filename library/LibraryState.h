@@ -41,6 +41,8 @@ struct LibraryState {
     HANDLE ReadLock;             // held by the reader around each pipe read
     HANDLE ReplyLock;            // held by the reader, handed to a command waiting for a reply
     const uint8_t* ReplyData;    // payload of the reply being handed over, inside ReceiveBuffer
+    std::atomic<uint16_t> ExpectedReply; // tag of the reply a command has asked for; 0 = none
+    HANDLE ReplyTaken;           // auto-reset; the command has copied the handed-over reply
     uint8_t ReceiveBuffer[ReceiveBufferSize];
     uint16_t RequestFrame[RequestFrameWords];
     SpectrumRing ring;

@@ -15,11 +15,15 @@ void AddTo(uint32_t* counter, uint32_t amount)
     InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(counter), static_cast<LONG>(amount));
 }
 
-// Gives ReplyLock to the waiting command (if any) and takes it back.
-void HandOverReply(LibraryState& state, const uint8_t* payload)
+// Gives ReplyLock to the command expecting this reply and takes it back once the command has
+// copied it (or after 100 ms). Replies nobody asked for are dropped.
+void HandOverReply(LibraryState& state, uint16_t tag, const uint8_t* payload)
 {
+    if (state.ExpectedReply.load() != tag)
+        return;
     state.ReplyData = payload;
     ReleaseMutex(state.ReplyLock);
+    WaitForSingleObject(state.ReplyTaken, ReplyWaitMs);
     WaitForSingleObject(state.ReplyLock, ReplyWaitMs);
 }
 
@@ -29,9 +33,19 @@ bool TakeReply(LibraryState& state)
     if (WaitForSingleObject(state.ReplyLock, ReplyWaitMs) == WAIT_OBJECT_0 && state.ReplyData)
         return true;
     // A timed-out wait owns nothing and the release does nothing; an abandoned lock (the reader
-    // ended while holding it) carries no reply.
+    // ended while holding it) carries no reply. A reply arriving from now on is dropped.
+    state.ExpectedReply.store(0);
     ReleaseMutex(state.ReplyLock);
     return false;
+}
+
+// Gives the lock back to the reader after the reply was copied.
+void ReleaseReply(LibraryState& state)
+{
+    state.ReplyData = nullptr;
+    state.ExpectedReply.store(0);
+    SetEvent(state.ReplyTaken);
+    ReleaseMutex(state.ReplyLock);
 }
 
 void StoreGpioStatus(LibraryState& state, const uint8_t* value)
@@ -67,12 +81,27 @@ DWORD SendRequest(LibraryState& state, size_t words)
     return error;
 }
 
+void ExpectReply(LibraryState& state, uint16_t tag)
+{
+    state.ReplyData = nullptr;
+    ResetEvent(state.ReplyTaken);
+    state.ExpectedReply.store(tag);
+}
+
 DWORD SyncReader(LibraryState& state)
 {
-    SetEvent(state.WakeEvent);
-    const DWORD wait = WaitForSingleObject(state.ReadLock, ReadLockSyncMs);
-    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
-        return STATUS_READER_SYNC_FAILED;
+    // The reader may take ReadLock back before this thread waits for it and start a read that
+    // nothing ends (an idle device sends nothing), so the wake is repeated until the lock is
+    // ours; the whole wait stays bounded by ReadLockSyncMs.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        SetEvent(state.WakeEvent);
+        const DWORD wait = WaitForSingleObject(state.ReadLock, 10);
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+            break;
+        if (wait != WAIT_TIMEOUT || GetTickCount() - start >= ReadLockSyncMs)
+            return STATUS_READER_SYNC_FAILED;
+    }
     ReleaseMutex(state.ReadLock);
     return 0;
 }
@@ -90,8 +119,7 @@ int FetchReplyText(LibraryState& state, uint8_t* destination)
         return RESULT_NO_RESPONSE;
     memcpy(destination, state.ReplyData, TextReplyLength);
     destination[TextReplyLength] = 0;
-    state.ReplyData = nullptr;
-    ReleaseMutex(state.ReplyLock);
+    ReleaseReply(state);
     return 0;
 }
 
@@ -100,8 +128,7 @@ int FetchReplyBlock(LibraryState& state, uint8_t* destination)
     if (!TakeReply(state))
         return RESULT_NO_RESPONSE;
     memcpy(destination, state.ReplyData, ConfigReplyLength);
-    state.ReplyData = nullptr;
-    ReleaseMutex(state.ReplyLock);
+    ReleaseReply(state);
     return 0;
 }
 
@@ -111,8 +138,7 @@ int FetchReplyI2C(LibraryState& state, size_t count, uint8_t* destination)
         return RESULT_I2C_NO_RESPONSE;
     for (size_t i = 0; i < count; ++i)
         destination[i] = state.ReplyData[2 * i];
-    state.ReplyData = nullptr;
-    ReleaseMutex(state.ReplyLock);
+    ReleaseReply(state);
     return 0;
 }
 
@@ -131,7 +157,7 @@ void ParseBlock(LibraryState& state, size_t received)
             StoreGpioStatus(state, bytes + frame.offset + 4);
             break;
         default:
-            HandOverReply(state, bytes + frame.payloadOffset);
+            HandOverReply(state, frame.tag, bytes + frame.payloadOffset);
             break;
         }
     }

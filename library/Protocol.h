@@ -31,6 +31,11 @@ DWORD SyncReader(LibraryState& state);
 // Waits 1 ms, stores the new read length, then SyncReader.
 DWORD ChangeReadLength(LibraryState& state, uint16_t length);
 
+// Announces the reply frame (by tag) the next request will be answered with. Only that reply is
+// handed over; the reader then waits for the command to take it, so a reply that arrives before
+// the command waits for it is not lost.
+void ExpectReply(LibraryState& state, uint16_t tag);
+
 // Take the reply handed over by the reader within 100 ms: 0, or 115 (119 for the I2C form).
 int FetchReplyText(LibraryState& state, uint8_t* destination);  // 54 bytes and a zero at [54]
 int FetchReplyBlock(LibraryState& state, uint8_t* destination); // 272 bytes

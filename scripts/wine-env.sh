@@ -39,6 +39,9 @@ kalvix_wine_setup() {
     wineserver -w
   fi
   wineserver -p </dev/null >/dev/null 2>&1
+  # Start Wine's services now, detached from the caller's pipes: services started by the first
+  # test program would inherit ctest's output pipe, and ctest would wait for them forever.
+  wine wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 kalvix_wine_teardown() {

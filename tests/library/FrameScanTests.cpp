@@ -87,6 +87,7 @@ protected:
         state->ring.lock = CreateMutexA(nullptr, FALSE, nullptr);
         state->ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         state->ReplyLock = CreateMutexA(nullptr, TRUE, nullptr);
+        state->ReplyTaken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         state->StatusWord = &status;
         state->GpioWord = &gpio;
     }
@@ -95,6 +96,7 @@ protected:
         CloseHandle(state->ring.lock);
         CloseHandle(state->ring.event);
         CloseHandle(state->ReplyLock);
+        CloseHandle(state->ReplyTaken);
     }
     void Parse(const Bytes& block)
     {
@@ -136,6 +138,7 @@ TEST_F(ParseBlockTest, ReplyIsHandedOverToTheWaitingCommandOnly)
 {
     uint8_t text[64] = {};
     int fetched = -1;
+    ExpectReply(*state, TagTextReply);
     std::thread waiter([&] { fetched = FetchReplyText(*state, text); });
     Sleep(20); // the command is waiting for ReplyLock
     Parse(TextReplyFrame("HW:v1.02 SW:v1.30 "));
@@ -148,6 +151,45 @@ TEST_F(ParseBlockTest, ReplyIsHandedOverToTheWaitingCommandOnly)
     std::thread lateWaiter([&] { late = FetchReplyText(*state, text); });
     lateWaiter.join();
     EXPECT_EQ(late, RESULT_NO_RESPONSE);
+}
+
+TEST_F(ParseBlockTest, ReplyArrivingBeforeTheCommandWaitsIsKeptForIt)
+{
+    uint8_t block[276] = {};
+    int fetched = -1;
+    ExpectReply(*state, TagConfigReply);
+    ReleaseMutex(state->ReplyLock); // a thread of its own plays the reader here
+    std::thread reader([&] {
+        WaitForSingleObject(state->ReplyLock, INFINITE);
+        Parse(ConfigReplyFrame(Bytes(272, 0x42)));
+        ReleaseMutex(state->ReplyLock);
+    });
+    Sleep(30); // the reply is parsed before the command starts waiting
+    std::thread command([&] { fetched = FetchReplyBlock(*state, block); });
+    command.join();
+    reader.join();
+    EXPECT_EQ(fetched, 0);
+    EXPECT_EQ(block[0], 0x42);
+    EXPECT_EQ(block[271], 0x42);
+}
+
+TEST_F(ParseBlockTest, RepliesNobodyAskedForAreNotHandedOver)
+{
+    uint8_t text[64] = {};
+    ExpectReply(*state, TagTextReply);
+    // An acknowledge frame and a configuration reply are not the text the command waits for.
+    Bytes ack(12, 0);
+    ack[0] = 0x03;
+    ack[1] = 0xFF;
+    ack[2] = 0xCC;
+    ack[3] = 0x05;
+    Parse(ack);
+    Parse(ConfigReplyFrame(Bytes(272, 0x42)));
+    int fetched = -1;
+    std::thread command([&] { fetched = FetchReplyText(*state, text); });
+    command.join();
+    EXPECT_EQ(fetched, RESULT_NO_RESPONSE);
+    EXPECT_EQ(text[0], 0);
 }
 
 } // namespace

@@ -1,0 +1,686 @@
+#include "DeviceModel.h"
+
+#include "KalvixCtrl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr uint16_t FrequencyCodeTable[FrequencyCount] = {1, 2, 3, 4, 7, 12, 19, 32, 52, 85, 139, 228, 373, 611, 1000};
+
+struct DividerCode {
+    uint16_t divider;
+    uint16_t code;
+};
+constexpr DividerCode DividerCodes[] = {
+    {1, 0}, {2, 1}, {4, 3}, {6, 6}, {8, 8}, {10, 11}, {12, 12}, {14, 14}, {16, 15}, {20, 19},
+    {24, 20}, {28, 22}, {32, 23}, {40, 27}, {48, 28}, {56, 30}, {64, 31}, {80, 35}, {96, 36},
+    {112, 38}, {128, 39}, {160, 43}, {192, 44}, {196, 45}, {224, 46}, {256, 47}, {320, 50},
+    {384, 51}, {448, 53}, {512, 54}, {640, 56}, {768, 57}, {896, 59}, {1024, 60}, {1280, 61},
+    {1536, 62}, {1792, 63},
+};
+
+constexpr Micros GpioSettleMicros = 20000;  // status frame owed after a measurement stops
+constexpr double BatteryDrainPerSecond = 2.0;
+constexpr double BatteryChargePerSecond = 5.0;
+constexpr double BatteryEmptyMv = 3300.0;
+constexpr double BatteryFullMv = 4150.0;
+constexpr double BatteryLowMv = 3450.0;
+
+Micros SpectrumPeriod(const DeviceModel& device)
+{
+    if (device.floodRate > 0)
+        return std::max<Micros>(1, 1000000 / device.floodRate);
+    return static_cast<Micros>(device.divider) * 1000;
+}
+
+bool IsMeasuring(const DeviceModel& device)
+{
+    return device.mode != 0;
+}
+
+uint16_t ChargerStatusOf(const DeviceModel& device)
+{
+    if (device.batteryMode)
+        return 0; // running from the battery
+    return device.batteryMv >= BatteryFullMv - 0.5 ? 2 : 1; // full : charging
+}
+
+void QueueGpioReport(DeviceModel& device, Micros at)
+{
+    const uint16_t status = GpioStatusOf(device);
+    device.outbox.push_back(TimedFrame{at, GpioFrame(status)});
+    device.lastReportedGpio = status;
+}
+
+// Reports a changed GPIO status at once while idle; while measuring the spectra carry it and a
+// frame follows when the measurement ends.
+void NoteGpioChange(DeviceModel& device, Micros now)
+{
+    if (GpioStatusOf(device) != device.lastReportedGpio && !IsMeasuring(device))
+        QueueGpioReport(device, now);
+}
+
+void Reply(DeviceModel& device, std::vector<uint8_t> frame, Micros now)
+{
+    if (device.faults.replyDelayMs < 0) {
+        ++device.counters.repliesWithheld;
+        return;
+    }
+    device.delayedReplies.push_back(TimedFrame{now + static_cast<Micros>(device.faults.replyDelayMs) * 1000, std::move(frame)});
+}
+
+void PushFrameToFifo(DeviceModel& device, std::vector<uint8_t> frame)
+{
+    if (device.fifo.size() >= device.fifoCapacity) {
+        device.fifo.pop_front();
+        ++device.counters.spectraDropped;
+        device.overflowed = true;
+    }
+    device.fifo.push_back(std::move(frame));
+}
+
+void ProduceSpectrum(DeviceModel& device, Micros at)
+{
+    SpectrumRecord record{};
+    record.marker = FrameMarker;
+    record.tag = TagSpectrum;
+    record.reserved4 = static_cast<uint16_t>(device.instance);
+    record.MeasCount = device.measCount++;
+    record.ProcPeriod = static_cast<uint32_t>(at - device.lastSpectrumAt);
+    device.lastSpectrumAt = at;
+
+    const double noise = device.noisePpm * 1e-6;
+    const bool compensate = device.compensation == 0x00FF;
+    const bool measureLeads = device.compensation == 0xFF00;
+    double firstModule = 0.0;
+    for (size_t i = 0; i < FrequencyCount; ++i) {
+        const double hz = FrequencyCodeTable[i] * 1000.0 / device.divider;
+        const Impedance shunt(device.shunt[i], device.shunt[15 + i]);
+        const Impedance comp(device.comp[i], device.comp[15 + i]);
+        const Impedance z = ReportedImpedance(device.object, hz, shunt, comp, compensate, measureLeads);
+        const double module = std::abs(z) * (1.0 + noise * NextGaussian(device.noise));
+        const double phase = std::arg(z) * 180.0 / 3.141592653589793 + noise * 50.0 * NextGaussian(device.noise);
+        record.Module[i] = static_cast<float>(module);
+        record.Phase[i] = static_cast<float>(phase);
+        if (i == 0)
+            firstModule = std::abs(ObjectImpedance(device.object, hz));
+    }
+    const ChannelLevels levels = ComputeChannelLevels(firstModule, device.gains, device.excitation, device.tenX);
+    record.MaxChA = levels.maxA;
+    record.MinChA = levels.minA;
+    record.MaxChB = levels.maxB;
+    record.MinChB = levels.minB;
+    record.BatteryLevel = static_cast<uint16_t>(std::lround(device.batteryMv));
+    record.ChargerStatus = ChargerStatusOf(device);
+    record.GPIOStatus = GpioStatusOf(device);
+    uint16_t errors = device.sysErrors;
+    if (levels.clipped)
+        errors |= SysChannelClipped;
+    if (device.batteryMv < BatteryLowMv)
+        errors |= SysBatteryLow;
+    if (device.overflowed)
+        errors |= SysFifoOverflow;
+    device.overflowed = false;
+    record.SysErrors = errors;
+
+    std::vector<uint8_t> frame(sizeof record);
+    memcpy(frame.data(), &record, sizeof record);
+    ++device.counters.spectraProduced;
+    PushFrameToFifo(device, std::move(frame));
+}
+
+void AdvanceBattery(DeviceModel& device, Micros now)
+{
+    if (now <= device.batteryUpdatedAt)
+        return;
+    const double seconds = (now - device.batteryUpdatedAt) / 1e6;
+    device.batteryUpdatedAt = now;
+    if (device.batteryMode)
+        device.batteryMv = std::max(BatteryEmptyMv, device.batteryMv - BatteryDrainPerSecond * seconds);
+    else
+        device.batteryMv = std::min(BatteryFullMv, device.batteryMv + BatteryChargePerSecond * seconds);
+}
+
+void StartBurst(DeviceModel& device, Micros pulseAt)
+{
+    device.burstLeft = SpectraPerTransfer(device.divider);
+    device.nextSpectrumAt = pulseAt + SpectrumPeriod(device);
+}
+
+void AdvanceSpectra(DeviceModel& device, Micros now)
+{
+    const Micros period = SpectrumPeriod(device);
+    if (device.mode == 1) {
+        if (device.nextSpectrumAt > now)
+            return;
+        // A long stall (the caller did not look for a while) would otherwise produce more spectra
+        // than the FIFO can hold; those are counted as dropped without being computed.
+        const Micros due = (now - device.nextSpectrumAt) / period + 1;
+        if (due > device.fifoCapacity) {
+            const Micros skipped = due - device.fifoCapacity;
+            device.measCount += static_cast<uint32_t>(skipped);
+            device.counters.spectraProduced += static_cast<uint32_t>(skipped);
+            device.counters.spectraDropped += static_cast<uint32_t>(skipped + device.fifo.size());
+            device.fifo.clear();
+            device.overflowed = true;
+            device.nextSpectrumAt += skipped * period;
+            device.lastSpectrumAt = device.nextSpectrumAt - period;
+        }
+        while (device.nextSpectrumAt <= now) {
+            ProduceSpectrum(device, device.nextSpectrumAt);
+            device.nextSpectrumAt += period;
+        }
+        return;
+    }
+    if (device.mode == 2) {
+        while (device.triggerPeriod > 0 && device.nextAutoPulseAt <= now) {
+            FireTriggerPulses(device, 1, device.nextAutoPulseAt);
+            device.nextAutoPulseAt += device.triggerPeriod;
+        }
+        while (device.burstLeft > 0 && device.nextSpectrumAt <= now) {
+            ProduceSpectrum(device, device.nextSpectrumAt);
+            --device.burstLeft;
+            const Micros endedAt = device.nextSpectrumAt;
+            device.nextSpectrumAt += period;
+            if (device.burstLeft == 0) {
+                device.nextSpectrumAt = NoEvent;
+                if (device.pulsesWaiting > 0) {
+                    --device.pulsesWaiting;
+                    StartBurst(device, endedAt);
+                }
+            }
+        }
+    }
+}
+
+void AdvanceReplies(DeviceModel& device, Micros now)
+{
+    while (!device.delayedReplies.empty() && device.delayedReplies.front().readyAt <= now) {
+        TimedFrame reply = std::move(device.delayedReplies.front());
+        device.delayedReplies.pop_front();
+        ++device.counters.repliesSent;
+        // While measuring, the host reads whole spectrum groups: a 192-byte reply travels among
+        // the spectra; anything else goes out on its own.
+        if (IsMeasuring(device) && reply.bytes.size() == SpectrumFrameLength)
+            device.fifo.push_back(std::move(reply.bytes));
+        else
+            device.outbox.push_back(TimedFrame{reply.readyAt, std::move(reply.bytes)});
+    }
+    if (!IsMeasuring(device) && device.gpioReportAt <= now) {
+        device.gpioReportAt = NoEvent;
+        if (GpioStatusOf(device) != device.lastReportedGpio)
+            QueueGpioReport(device, now);
+    }
+}
+
+void StopMeasuring(DeviceModel& device, Micros now)
+{
+    const bool wasMeasuring = IsMeasuring(device);
+    device.mode = 0;
+    device.fifo.clear();
+    device.nextSpectrumAt = NoEvent;
+    device.burstLeft = 0;
+    device.pulsesWaiting = 0;
+    device.nextAutoPulseAt = NoEvent;
+    if (wasMeasuring)
+        device.gpioReportAt = now + GpioSettleMicros;
+}
+
+void StartMeasuring(DeviceModel& device, int32_t mode, Micros now)
+{
+    device.mode = mode;
+    device.measCount = 0;
+    device.fifo.clear();
+    device.overflowed = false;
+    device.counters.spectraProduced = 0;
+    device.counters.spectraDropped = 0;
+    device.counters.spectraSent = 0;
+    device.lastSpectrumAt = now;
+    device.burstLeft = 0;
+    device.pulsesWaiting = 0;
+    device.gpioReportAt = NoEvent;
+    if (mode == 1) {
+        device.nextSpectrumAt = now + SpectrumPeriod(device);
+    } else {
+        device.nextSpectrumAt = NoEvent;
+        device.nextAutoPulseAt = device.triggerPeriod > 0 ? now + device.triggerPeriod : NoEvent;
+    }
+}
+
+bool I2cSlaveAnswers(const DeviceModel& device, uint16_t slave)
+{
+    return slave == AfeI2cAddress && device.afePlugged && !device.faults.i2cNack;
+}
+
+void HandleI2c(DeviceModel& device, const Request& request, Micros now)
+{
+    const bool write = RequestWord(request, 0) != 0;
+    const uint16_t slave = RequestWord(request, 1);
+    const uint16_t count = RequestWord(request, 2);
+    if (!I2cSlaveAnswers(device, slave) || count == 0 || count > AfeBlockSize) {
+        ++device.counters.i2cUnanswered;
+        return;
+    }
+    if (write) {
+        uint8_t bytes[AfeBlockSize];
+        for (uint16_t i = 0; i < count; ++i)
+            bytes[i] = static_cast<uint8_t>(RequestWord(request, 3 + i) & 0xFF);
+        AfeI2cWrite(device.afe, bytes, count);
+        ++device.counters.i2cWrites;
+        return;
+    }
+    uint8_t bytes[AfeBlockSize];
+    AfeI2cRead(device.afe, bytes, count);
+    ++device.counters.i2cReads;
+    Reply(device, I2cReplyFrame(static_cast<uint8_t>(slave), bytes, count), now);
+}
+
+void CopyTable(float (&table)[30], const Request& request)
+{
+    memcpy(table, request.params, sizeof table);
+}
+
+void RecordRequest(DeviceModel& device, const uint8_t* bytes, size_t length, uint16_t opcode)
+{
+    ++device.counters.requestsReceived;
+    device.lastFrame.assign(bytes, bytes + length);
+    device.lastFrameByOpcode[opcode] = device.lastFrame;
+    ++device.opcodeCounts[opcode];
+    device.frameLog.push_back(opcode);
+    if (device.frameLog.size() > FrameLogLength)
+        device.frameLog.pop_front();
+}
+
+std::vector<uint8_t> NoiseBytes(DeviceModel& device, size_t n)
+{
+    // Random bytes that never form a frame marker, led by a marker with a tag no frame has.
+    std::vector<uint8_t> bytes(n);
+    for (auto& b : bytes) {
+        b = static_cast<uint8_t>(NextRandom(device.noise));
+        if (b == 0x03)
+            b = 0x00;
+    }
+    if (n >= 4) {
+        bytes[0] = 0x03;
+        bytes[1] = 0xFF;
+        bytes[2] = 0x77;
+        bytes[3] = 0x77;
+    }
+    return bytes;
+}
+
+int Deliver(DeviceModel& device, std::vector<uint8_t> transfer, uint8_t* out, size_t capacity)
+{
+    ++device.counters.transfersSent;
+    device.partial = std::move(transfer);
+    device.partialOffset = 0;
+    const size_t n = std::min(capacity, device.partial.size());
+    memcpy(out, device.partial.data(), n);
+    device.partialOffset = n;
+    if (device.partialOffset == device.partial.size())
+        device.partial.clear();
+    return static_cast<int>(n);
+}
+
+// The next whole transfer the device would send, without taking it; empty when none is ready.
+bool NextTransferReady(const DeviceModel& device, Micros now, bool& fromOutbox)
+{
+    if (!device.outbox.empty() && device.outbox.front().readyAt <= now) {
+        fromOutbox = true;
+        return true;
+    }
+    fromOutbox = false;
+    if (!IsMeasuring(device) || device.fifo.empty())
+        return false;
+    const size_t group = SpectraPerTransfer(device.divider);
+    if (device.fifo.size() >= group)
+        return true;
+    // A lone I2C reply under external trigger does not wait for spectra that may never come.
+    return device.mode == 2 && GetU16(device.fifo.front().data() + 2) == TagI2cReply;
+}
+
+} // namespace
+
+uint32_t SpectraPerTransfer(uint16_t divider)
+{
+    switch (divider) {
+    case 1: return 4;
+    case 2: return 3;
+    case 4: return 2;
+    default: return 1;
+    }
+}
+
+uint16_t DividerForCode(uint16_t code)
+{
+    for (const DividerCode& entry : DividerCodes)
+        if (entry.code == code)
+            return entry.divider;
+    return 0;
+}
+
+const uint16_t* FrequencyCodes()
+{
+    return FrequencyCodeTable;
+}
+
+uint16_t GpioStatusOf(const DeviceModel& device)
+{
+    // Status bit b (0..2) is line 3 - b; its level bit in the mask is 1 << b, its direction
+    // bit (1 = output) 1 << (b + 3).
+    uint16_t status = 0;
+    for (int b = 0; b < 3; ++b) {
+        bool level;
+        if (device.gpioMask & (1 << (b + 3)))
+            level = (device.gpioMask & (1 << b)) != 0;
+        else if (b == 0)
+            level = !device.afePlugged; // the presence line is pulled high while no AFE is attached
+        else
+            level = (device.gpioInputs & (1 << b)) != 0;
+        if (level)
+            status |= static_cast<uint16_t>(1 << b);
+    }
+    if (device.batteryMode)
+        status |= 0x08;
+    return status;
+}
+
+void BuildConfiguration(const DeviceModel& device, uint8_t (&out)[272])
+{
+    DeviceConfiguration configuration{};
+    configuration.reserved0 = FrequencyCount;
+    memcpy(configuration.FrequencyCodes, FrequencyCodeTable, sizeof FrequencyCodeTable);
+    memcpy(configuration.Shunt, device.shunt, sizeof configuration.Shunt);
+    memcpy(configuration.Comp, device.comp, sizeof configuration.Comp);
+    static_assert(sizeof configuration == sizeof out);
+    memcpy(out, &configuration, sizeof out);
+}
+
+void ResetDevice(DeviceModel& device, uint32_t instance, Micros now)
+{
+    device = DeviceModel{};
+    device.instance = instance;
+    device.noise.state ^= (instance + 1) * 0x2545F4914F6CDD1Dull;
+    snprintf(device.identText, sizeof device.identText, "Kalvix Z-Meter HW:v1.02 SW:v1.30 SN:KX1024%04u",
+             static_cast<unsigned>(instance + 1));
+    WriteAfeRecord(device.afe, AfeRecordKind::Valid);
+    device.batteryUpdatedAt = now;
+    device.lastReportedGpio = GpioStatusOf(device);
+}
+
+void RestartDevice(DeviceModel& device, Micros now)
+{
+    AdvanceDevice(device, now);
+    DeviceModel restarted;
+    ResetDevice(restarted, device.instance, now);
+    restarted.afePlugged = device.afePlugged;
+    restarted.afe = device.afe;
+    restarted.gpioInputs = device.gpioInputs;
+    restarted.object = device.object;
+    restarted.noisePpm = device.noisePpm;
+    restarted.noise = device.noise;
+    memcpy(restarted.identText, device.identText, sizeof restarted.identText);
+    restarted.batteryMv = device.batteryMv;
+    restarted.faults = device.faults;
+    restarted.faults.failure = false;
+    restarted.floodRate = device.floodRate;
+    restarted.fifoCapacity = device.fifoCapacity;
+    restarted.triggerPeriod = device.triggerPeriod;
+    restarted.counters = device.counters;
+    restarted.lastReportedGpio = GpioStatusOf(restarted);
+    device = std::move(restarted);
+}
+
+void FlushDeviceOutput(DeviceModel& device)
+{
+    device.outbox.clear();
+    device.delayedReplies.clear();
+    device.partial.clear();
+    device.partialOffset = 0;
+}
+
+void ReceiveRequest(DeviceModel& device, const uint8_t* bytes, size_t length, Micros now)
+{
+    AdvanceDevice(device, now);
+    Request request;
+    const RequestCheck check = ParseRequest(bytes, length, request);
+    if (check == RequestCheck::NoMarker || check == RequestCheck::WrongLength) {
+        ++device.counters.malformedRequests;
+        return;
+    }
+    RecordRequest(device, bytes, length, request.opcode);
+    if (check == RequestCheck::UnknownOpcode) {
+        ++device.counters.unknownOpcodes;
+        return;
+    }
+    const uint16_t value = RequestWord(request, 0);
+    switch (request.opcode) {
+    case OpStop:
+        StopMeasuring(device, now);
+        break;
+    case OpStart:
+        device.startWord = value;
+        StartMeasuring(device, 1, now);
+        break;
+    case OpTrigger:
+        if (value != 0)
+            StartMeasuring(device, 2, now);
+        else
+            StopMeasuring(device, now);
+        break;
+    case OpIdentify:
+    case OpIdentify48:
+        Reply(device, TextFrame(device.identText), now);
+        break;
+    case OpConfiguration: {
+        uint8_t configuration[272];
+        BuildConfiguration(device, configuration);
+        Reply(device, ConfigurationFrame(configuration), now);
+        break;
+    }
+    case OpLoadShunt:
+        CopyTable(device.shunt, request);
+        break;
+    case OpLoadComp:
+        CopyTable(device.comp, request);
+        break;
+    case OpLoadDac:
+        device.dac.assign(request.params, request.params + request.paramBytes);
+        break;
+    case OpLoadPhases:
+        device.phases.assign(request.params, request.params + request.paramBytes);
+        break;
+    case OpCompensation:
+        device.compensation = value;
+        break;
+    case OpExcitation:
+        device.excitation = static_cast<uint8_t>(value & 0xFF);
+        break;
+    case OpGains:
+        device.gains = static_cast<uint8_t>(value & 0x0F);
+        break;
+    case OpTenX:
+        device.tenX = value != 0;
+        break;
+    case OpBattery:
+        device.batteryMode = value != 0;
+        NoteGpioChange(device, now);
+        break;
+    case OpDivider: {
+        const uint16_t divider = DividerForCode(value);
+        if (divider == 0) {
+            device.sysErrors |= SysBadParameter;
+        } else {
+            device.dividerCode = value;
+            device.divider = divider;
+            device.sysErrors &= static_cast<uint16_t>(~SysBadParameter);
+        }
+        break;
+    }
+    case OpGpio:
+        device.gpioMask = static_cast<uint8_t>(value & 0x3F);
+        if (IsMeasuring(device))
+            NoteGpioChange(device, now);
+        else
+            QueueGpioReport(device, now); // answered while idle even when nothing changed
+        break;
+    case OpI2c:
+        HandleI2c(device, request, now);
+        break;
+    default:
+        device.otherBlocks[request.opcode].assign(request.params, request.params + request.paramBytes);
+        break;
+    }
+}
+
+void AdvanceDevice(DeviceModel& device, Micros now)
+{
+    AdvanceBattery(device, now);
+    AdvanceSpectra(device, now);
+    AdvanceReplies(device, now);
+}
+
+int TakeTransfer(DeviceModel& device, uint8_t* out, size_t capacity, Micros now)
+{
+    AdvanceDevice(device, now);
+    if (capacity == 0)
+        return -1;
+    if (!device.partial.empty()) {
+        const size_t n = std::min(capacity, device.partial.size() - device.partialOffset);
+        memcpy(out, device.partial.data() + device.partialOffset, n);
+        device.partialOffset += n;
+        if (device.partialOffset == device.partial.size())
+            device.partial.clear();
+        return static_cast<int>(n);
+    }
+    bool fromOutbox = false;
+    if (!NextTransferReady(device, now, fromOutbox))
+        return -1;
+
+    const std::vector<uint8_t>& next = fromOutbox ? device.outbox.front().bytes : device.fifo.front();
+    if (device.faults.shortTransfers > 0) {
+        // A fragment of the coming frame, sent on its own; the frame itself follows whole.
+        --device.faults.shortTransfers;
+        const size_t n = std::max<size_t>(1, std::min(next.size() - 1, next.size() / 2 + 3));
+        return Deliver(device, std::vector<uint8_t>(next.begin(), next.begin() + static_cast<long>(n)), out, capacity);
+    }
+
+    if (fromOutbox) {
+        std::vector<uint8_t> frame = std::move(device.outbox.front().bytes);
+        device.outbox.pop_front();
+        if (device.faults.noiseTransfers > 0) {
+            // A transfer of the frame's length holding only noise; the frame comes next.
+            --device.faults.noiseTransfers;
+            device.outbox.push_front(TimedFrame{now, std::move(frame)});
+            return Deliver(device, NoiseBytes(device, device.outbox.front().bytes.size()), out, capacity);
+        }
+        return Deliver(device, std::move(frame), out, capacity);
+    }
+
+    const size_t group = SpectraPerTransfer(device.divider);
+    const size_t length = group * SpectrumFrameLength;
+    std::vector<uint8_t> transfer;
+    transfer.reserve(length);
+    size_t lead = 0;
+    if (device.faults.noiseTransfers > 0) {
+        --device.faults.noiseTransfers;
+        lead = 1 + NextRandom(device.noise) % (SpectrumFrameLength - 1);
+        transfer = NoiseBytes(device, lead);
+    }
+    while (!device.fifo.empty() && transfer.size() + SpectrumFrameLength <= length) {
+        std::vector<uint8_t>& frame = device.fifo.front();
+        if (GetU16(frame.data() + 2) == TagSpectrum)
+            ++device.counters.spectraSent;
+        transfer.insert(transfer.end(), frame.begin(), frame.end());
+        device.fifo.pop_front();
+    }
+    if (transfer.size() < length) {
+        const std::vector<uint8_t> tail = lead ? NoiseBytes(device, length - transfer.size())
+                                               : std::vector<uint8_t>(length - transfer.size(), 0);
+        transfer.insert(transfer.end(), tail.begin(), tail.end());
+    }
+    return Deliver(device, std::move(transfer), out, capacity);
+}
+
+Micros NextDeviceEvent(const DeviceModel& device)
+{
+    Micros next = NoEvent;
+    if (!device.partial.empty())
+        return 0;
+    if (!device.outbox.empty())
+        next = std::min(next, device.outbox.front().readyAt);
+    if (!device.delayedReplies.empty())
+        next = std::min(next, device.delayedReplies.front().readyAt);
+    if (IsMeasuring(device)) {
+        next = std::min(next, device.nextSpectrumAt);
+        if (device.mode == 2 && device.triggerPeriod > 0)
+            next = std::min(next, device.nextAutoPulseAt);
+        if (!device.fifo.empty()) {
+            bool fromOutbox = false;
+            if (NextTransferReady(device, 0, fromOutbox))
+                next = 0;
+        }
+    } else {
+        next = std::min(next, device.gpioReportAt);
+    }
+    return next;
+}
+
+void SetAfePlugged(DeviceModel& device, bool plugged, Micros now)
+{
+    AdvanceDevice(device, now);
+    device.afePlugged = plugged;
+    NoteGpioChange(device, now);
+}
+
+void SetGpioInputs(DeviceModel& device, uint8_t levels, Micros now)
+{
+    AdvanceDevice(device, now);
+    device.gpioInputs = static_cast<uint8_t>(levels & 0x06);
+    NoteGpioChange(device, now);
+}
+
+void FireTriggerPulses(DeviceModel& device, uint32_t pulses, Micros now)
+{
+    device.pulsesTotal += pulses;
+    if (device.mode != 2 || pulses == 0)
+        return;
+    if (device.burstLeft == 0) {
+        StartBurst(device, now);
+        --pulses;
+    }
+    device.pulsesWaiting += pulses;
+}
+
+void SetTriggerPeriod(DeviceModel& device, uint32_t periodMs, Micros now)
+{
+    AdvanceDevice(device, now);
+    device.triggerPeriod = static_cast<Micros>(periodMs) * 1000;
+    device.nextAutoPulseAt = (device.mode == 2 && periodMs > 0) ? now + device.triggerPeriod : NoEvent;
+}
+
+void FillState(const DeviceModel& device, KalvixEmulatorState& state)
+{
+    state = device.counters;
+    state.mode = static_cast<uint32_t>(device.mode);
+    state.dividerCode = device.dividerCode;
+    state.divider = device.divider;
+    state.spectraPerTransfer = SpectraPerTransfer(device.divider);
+    state.excitation = device.excitation;
+    state.gains = device.gains;
+    state.batteryMode = device.batteryMode;
+    state.tenX = device.tenX;
+    state.compensation = device.compensation;
+    state.gpioMask = device.gpioMask;
+    state.gpioStatus = GpioStatusOf(device);
+    state.startWord = device.startWord;
+    state.nextMeasCount = device.measCount;
+    state.fifoLevel = static_cast<uint32_t>(device.fifo.size());
+    state.afeAddress = device.afe.counter;
+    state.batteryMv = static_cast<uint32_t>(std::lround(device.batteryMv));
+    state.triggerPulses = device.pulsesTotal;
+}

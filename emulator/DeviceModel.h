@@ -1,0 +1,145 @@
+// The software Kalvix device: what it does with each request, and what it has ready for the
+// host's next IN transfer at a given moment. Time is passed in (microseconds of any monotonic
+// clock), so the model runs as fast or as slow as its caller likes.
+#pragma once
+
+#include "AfeMemory.h"
+#include "DeviceFrames.h"
+#include "KalvixEmulator.h"
+#include "ObjectModel.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <vector>
+
+using Micros = uint64_t;
+constexpr Micros NoEvent = UINT64_MAX;
+
+constexpr size_t FrequencyCount = 15;
+constexpr size_t DefaultFifoCapacity = 256;
+constexpr size_t MaxFifoCapacity = 4096;
+constexpr size_t FrameLogLength = 64;
+
+// SysErrors bits of the spectrum frames.
+constexpr uint16_t SysBadParameter = 0x0001; // an unknown divider code was given
+constexpr uint16_t SysChannelClipped = 0x0002;
+constexpr uint16_t SysBatteryLow = 0x0004;
+constexpr uint16_t SysFifoOverflow = 0x0008; // spectra were dropped just before this one
+
+// The device's own time to answer a request.
+constexpr int32_t DefaultReplyDelayMs = 2;
+
+struct DeviceFaults {
+    bool failure = false;        // reads and writes end with error 31
+    int32_t replyDelayMs = DefaultReplyDelayMs; // < 0: replies are never sent
+    bool i2cNack = false;
+    uint32_t noiseTransfers = 0; // transfers still to carry noise bytes
+    uint32_t shortTransfers = 0; // short fragments still to send
+};
+
+struct TimedFrame {
+    Micros readyAt;
+    std::vector<uint8_t> bytes;
+};
+
+struct DeviceModel {
+    uint32_t instance = 0;
+
+    // Settings made by requests.
+    uint16_t dividerCode = 0;
+    uint16_t divider = 1;
+    uint8_t excitation = 128;
+    uint8_t gains = 0;
+    bool batteryMode = false;
+    bool tenX = false;
+    uint16_t compensation = 0;
+    uint8_t gpioMask = 0;
+    uint16_t startWord = 0;
+    float shunt[30] = {};
+    float comp[30] = {};
+    std::vector<uint8_t> dac = std::vector<uint8_t>(2000, 0);
+    std::vector<uint8_t> phases = std::vector<uint8_t>(1024, 0);
+    uint16_t sysErrors = 0;
+
+    // The world around the device.
+    bool afePlugged = true;
+    AfeMemory afe{};
+    uint8_t gpioInputs = 0; // levels of input lines 1 and 2, as status bits 2 and 1
+    ObjectUnderTest object{};
+    uint32_t noisePpm = 1000;
+    NoiseSource noise{};
+    char identText[TextPayloadSize + 1] = {};
+    double batteryMv = 4020.0;
+    Micros batteryUpdatedAt = 0;
+    DeviceFaults faults{};
+
+    // Measuring.
+    int32_t mode = 0; // 0 idle, 1 measuring, 2 external trigger
+    uint32_t measCount = 0;
+    Micros nextSpectrumAt = NoEvent;
+    Micros lastSpectrumAt = 0;
+    uint32_t burstLeft = 0;      // spectra still to come of the current trigger burst
+    uint32_t pulsesWaiting = 0;  // pulses that came during a burst
+    uint32_t pulsesTotal = 0;
+    Micros triggerPeriod = 0;
+    Micros nextAutoPulseAt = NoEvent;
+    uint32_t floodRate = 0;
+    bool overflowed = false;
+
+    // What waits to go to the host.
+    std::deque<std::vector<uint8_t>> fifo; // 192-byte frames: spectra, and I2C replies while measuring
+    size_t fifoCapacity = DefaultFifoCapacity;
+    std::deque<TimedFrame> outbox;         // single-frame transfers (GPIO status, replies while idle)
+    std::deque<TimedFrame> delayedReplies;
+    std::vector<uint8_t> partial;          // rest of a transfer longer than the read that took it
+    size_t partialOffset = 0;
+    uint16_t lastReportedGpio = 0xFFFF;
+    Micros gpioReportAt = NoEvent;         // GPIO status frame owed after a measurement
+
+    // Read-back.
+    KalvixEmulatorState counters{};
+    std::vector<uint8_t> lastFrame;
+    std::map<uint16_t, std::vector<uint8_t>> lastFrameByOpcode;
+    std::map<uint16_t, uint32_t> opcodeCounts;
+    std::map<uint16_t, std::vector<uint8_t>> otherBlocks; // opcodes whose purpose the device keeps to itself
+    std::deque<uint16_t> frameLog;
+};
+
+// Power-on state of instance `instance` at time `now`.
+void ResetDevice(DeviceModel& device, uint32_t instance, Micros now);
+
+// A power cycle after a failure: settings, tables and measurement start over; the world around
+// the device (AFE, object, battery, identity, fault settings other than the failure) stays.
+void RestartDevice(DeviceModel& device, Micros now);
+
+// Drops whatever was queued for a host that has gone (a new open starts clean).
+void FlushDeviceOutput(DeviceModel& device);
+
+// One OUT transfer from the host.
+void ReceiveRequest(DeviceModel& device, const uint8_t* bytes, size_t length, Micros now);
+
+// Brings clocks, battery and measurement up to `now`.
+void AdvanceDevice(DeviceModel& device, Micros now);
+
+// The next transfer for an IN read of `capacity` bytes, or -1 when nothing is ready yet.
+// A transfer longer than the read is delivered over several reads.
+int TakeTransfer(DeviceModel& device, uint8_t* out, size_t capacity, Micros now);
+
+// When something next becomes ready or due (NoEvent: nothing until the next request).
+Micros NextDeviceEvent(const DeviceModel& device);
+
+// Inputs from the world.
+void SetAfePlugged(DeviceModel& device, bool plugged, Micros now);
+void SetGpioInputs(DeviceModel& device, uint8_t levels, Micros now);
+void FireTriggerPulses(DeviceModel& device, uint32_t pulses, Micros now);
+void SetTriggerPeriod(DeviceModel& device, uint32_t periodMs, Micros now);
+
+// Derived values.
+uint16_t GpioStatusOf(const DeviceModel& device);
+uint32_t SpectraPerTransfer(uint16_t divider);
+// Divider for a device code, or 0 for a code the device does not know.
+uint16_t DividerForCode(uint16_t code);
+const uint16_t* FrequencyCodes(); // 15 codes; frequency = code * 1000 / divider
+void BuildConfiguration(const DeviceModel& device, uint8_t (&out)[272]);
+void FillState(const DeviceModel& device, KalvixEmulatorState& state);

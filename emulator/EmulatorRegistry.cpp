@@ -1,0 +1,107 @@
+#include "EmulatorRegistry.h"
+
+#include <cstdio>
+#include <cstring>
+
+// {D7024F71-28DE-4E81-8A6B-113CA2BFB60D}
+const GUID EmulatedInterfaceClass = {0xD7024F71, 0x28DE, 0x4E81, {0x8A, 0x6B, 0x11, 0x3C, 0xA2, 0xBF, 0xB6, 0x0D}};
+
+namespace {
+constexpr LONG StatusSuccess = 0;
+constexpr LONG StatusCancelled = static_cast<LONG>(0xC0000120);
+constexpr LONG StatusUnsuccessful = static_cast<LONG>(0xC0000001);
+
+void Complete(PendingRead& read, LONG status, ULONG transferred)
+{
+    read.overlapped->InternalHigh = transferred;
+    read.overlapped->Internal = static_cast<ULONG_PTR>(static_cast<ULONG>(status));
+    const HANDLE event = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(read.overlapped->hEvent) & ~ULONG_PTR(1));
+    if (event)
+        SetEvent(event);
+}
+}
+
+Emulator& TheEmulator()
+{
+    static Emulator* emulator = [] {
+        auto* made = new Emulator;
+        made->pumpWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        ResetEmulator(*made);
+        return made;
+    }();
+    return *emulator;
+}
+
+Micros EmulatorNow()
+{
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<Micros>(counter.QuadPart / frequency * 1000000 + counter.QuadPart % frequency * 1000000 / frequency);
+}
+
+void ResetEmulator(Emulator& emulator)
+{
+    emulator.instanceCount = DefaultInstanceCount;
+    emulator.classInstalled = true;
+    emulator.pathPadding = 0;
+    const Micros now = EmulatorNow();
+    for (uint32_t i = 0; i < MaxInstances; ++i) {
+        EmulatedInstance& instance = emulator.instances[i];
+        ResetDevice(instance.device, i, now);
+        instance.present = true;
+        instance.heldElsewhere = false;
+        instance.nonBulkPipe = false;
+        snprintf(instance.serial, sizeof instance.serial, "KX1024%04u", static_cast<unsigned>(i + 1));
+    }
+}
+
+void PokePump(Emulator& emulator)
+{
+    if (emulator.pumpWake)
+        SetEvent(emulator.pumpWake);
+}
+
+void ServiceReads(EmulatedInstance& instance, Micros now)
+{
+    while (!instance.reads.empty()) {
+        PendingRead& read = instance.reads.front();
+        if (instance.device.faults.failure || !instance.present) {
+            Complete(read, StatusUnsuccessful, 0);
+        } else {
+            const int n = TakeTransfer(instance.device, read.buffer, read.length, now);
+            if (n < 0)
+                return;
+            Complete(read, StatusSuccess, static_cast<ULONG>(n));
+        }
+        instance.reads.pop_front();
+    }
+}
+
+void CancelReads(EmulatedInstance& instance)
+{
+    for (PendingRead& read : instance.reads) {
+        Complete(read, StatusCancelled, 0);
+        ++instance.device.counters.abortedReads;
+    }
+    instance.reads.clear();
+}
+
+void DevicePathOf(const Emulator& emulator, uint32_t index, char* out, size_t capacity)
+{
+    char serial[sizeof EmulatedInstance::serial];
+    const char* from = emulator.instances[index].serial;
+    size_t n = 0;
+    for (; from[n] && n + 1 < sizeof serial; ++n)
+        serial[n] = static_cast<char>(from[n] >= 'A' && from[n] <= 'Z' ? from[n] - 'A' + 'a' : from[n]);
+    serial[n] = 0;
+    char padding[512];
+    const size_t pad = emulator.pathPadding < sizeof padding ? emulator.pathPadding : sizeof padding - 1;
+    memset(padding, 'p', pad);
+    padding[pad] = 0;
+    snprintf(out, capacity, "\\\\?\\usb#vid_1cbe&pid_0234#%s%s#{d7024f71-28de-4e81-8a6b-113ca2bfb60d}", serial, padding);
+}

@@ -1,0 +1,72 @@
+// The devices of this process: one model per instance, what the host side has open, and the
+// one lock that guards all of it. Shared by the emulated platform operations and
+// KalvixEmulatorControl.
+#pragma once
+
+#include "DeviceModel.h"
+
+#include <windows.h>
+
+#include <deque>
+#include <mutex>
+
+constexpr uint32_t MaxInstances = 17;
+constexpr uint32_t DefaultInstanceCount = 2;
+
+// The device interface class the emulated devices register under.
+extern const GUID EmulatedInterfaceClass;
+
+// One read waiting for the device; completed through its OVERLAPPED.
+struct PendingRead {
+    UCHAR* buffer;
+    ULONG length;
+    OVERLAPPED* overlapped;
+};
+
+struct EmulatedInstance {
+    DeviceModel device;
+    bool present = true;
+    bool heldElsewhere = false;
+    bool nonBulkPipe = false;
+    char serial[17] = {};
+
+    // Host side, while this process has the instance open.
+    HANDLE file = nullptr; // the instance's named mutex doubles as the file handle
+    DWORD access = 0;
+    bool overlappedOpen = false;
+    void* usb = nullptr;   // the WinUSB handle given out for it
+    std::deque<PendingRead> reads;
+};
+
+struct Emulator {
+    std::mutex lock;
+    uint32_t instanceCount = DefaultInstanceCount;
+    bool classInstalled = true;
+    uint32_t pathPadding = 0;
+    EmulatedInstance instances[MaxInstances];
+    uint32_t openCount = 0;
+    bool pumpRunning = false;
+    HANDLE pumpWake = nullptr; // auto-reset; wakes the pump after any change
+};
+
+// The process's emulator, made on first use and never destroyed (it may be used up to the
+// last moment of a DLL detach).
+Emulator& TheEmulator();
+
+// Microseconds of the monotonic clock.
+Micros EmulatorNow();
+
+// Resets every instance and setting; open handles stay open. Caller holds the lock.
+void ResetEmulator(Emulator& emulator);
+
+// Wakes the pump so it looks at pending reads and device timers again.
+void PokePump(Emulator& emulator);
+
+// Completes the pending reads the device can serve now. Caller holds the lock.
+void ServiceReads(EmulatedInstance& instance, Micros now);
+
+// Completes every pending read of the instance as cancelled. Caller holds the lock.
+void CancelReads(EmulatedInstance& instance);
+
+// Path of the instance as enumerated.
+void DevicePathOf(const Emulator& emulator, uint32_t index, char* out, size_t capacity);

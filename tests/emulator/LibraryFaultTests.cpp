@@ -1,0 +1,203 @@
+// Faults of the device and of the host, seen through KalvixControl over the software device.
+#include "AfeRecordLayout.h"
+#include "HolderProcess.h"
+#include "LibraryOverEmulator.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+TEST_F(LibraryOverEmulator, DeviceFailureMidMeasurementEndsTheReaderAndReconnectWorks)
+{
+    ASSERT_EQ(Connect(), "");
+    ASSERT_EQ(Call(CMD_SET_DIVIDER, 6), "");
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    ASSERT_GE(Collect(5, 8).size(), 5u);
+
+    std::atomic<bool> returned{false};
+    std::string waiting;
+    std::thread poller([&] {
+        std::vector<SpectrumRecord> buffer(50);
+        uint32_t delivered = 0;
+        // Asks for more than will ever come: it must still return.
+        const char* text = KalvixControl(CMD_GET_SPECTRA, 50, &delivered, reinterpret_cast<uint8_t*>(buffer.data()));
+        waiting = text ? text : "";
+        returned = true;
+    });
+    Sleep(20);
+    Emu(0, KALVIX_EMU_DEVICE_FAILURE, 1);
+    EXPECT_TRUE(Eventually([&] { return statusWord == 31; })) << statusWord;
+    EXPECT_TRUE(Eventually([&] { return returned.load(); }, 10000)) << "a waiting CMD_GET_SPECTRA returns";
+    poller.join();
+    const std::string status = Call(CMD_GET_STATUS, 0, &statusWord);
+    EXPECT_EQ(status.rfind("ERROR: [00031] ", 0), 0u) << status;
+    EXPECT_EQ(Call(CMD_SET_GAINS, 1).rfind("ERROR: The application is not connected", 0), 0u);
+    EXPECT_EQ(Connect(), "ERROR: Device already connected.");
+    EXPECT_EQ(Call(CMD_DISCONNECT), "");
+    EXPECT_EQ(EmuState().open, 0u);
+
+    Emu(0, KALVIX_EMU_DEVICE_FAILURE, 0); // the device is replaced or recovers
+    ASSERT_EQ(Connect(), "");
+    EXPECT_EQ(index, 0u);
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    const auto again = Collect(5, 8);
+    ASSERT_GE(again.size(), 5u);
+    ExpectConsecutive(again);
+    EXPECT_EQ(Call(CMD_DISCONNECT), "");
+}
+
+TEST_F(LibraryOverEmulator, InstanceHeldBySecondProcessMakesConnectTakeTheNext)
+{
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(0));
+    ASSERT_EQ(Connect(), "");
+    EXPECT_EQ(index, 1u);
+    EXPECT_STREQ(serial, "KX10240002");
+    EXPECT_EQ(EmuState(1).open, 1u);
+    EXPECT_EQ(Call(CMD_DISCONNECT), "");
+    holder.Release();
+    ASSERT_EQ(Connect(), "");
+    EXPECT_EQ(index, 0u);
+}
+
+TEST_F(LibraryOverEmulator, ConnectReportsWhyNoDeviceCouldBeOpened)
+{
+    const auto connectError = [&] { return Connect().substr(0, 15); };
+    Emu(0, KALVIX_EMU_CLASS_INSTALLED, 0);
+    EXPECT_EQ(connectError(), "ERROR: [00055] ");
+    Emu(0, KALVIX_EMU_CLASS_INSTALLED, 1);
+    Emu(0, KALVIX_EMU_INSTANCE_COUNT, 0);
+    EXPECT_EQ(connectError(), "ERROR: [01167] ");
+    Emu(0, KALVIX_EMU_INSTANCE_COUNT, 17);
+    for (uint32_t i = 0; i < 17; ++i)
+        Emu(i, KALVIX_EMU_HELD_ELSEWHERE, 1);
+    EXPECT_EQ(connectError(), "ERROR: [00005] ") << "all 17 instances taken";
+    Emu(16, KALVIX_EMU_HELD_ELSEWHERE, 0);
+    ASSERT_EQ(Connect(), "");
+    EXPECT_EQ(index, 16u);
+    ASSERT_EQ(Call(CMD_DISCONNECT), "");
+    Emu(0, KALVIX_EMU_RESET, 0);
+    Emu(0, KALVIX_EMU_NON_BULK_PIPE, 1);
+    EXPECT_EQ(connectError(), "ERROR: [00017] ");
+    EXPECT_EQ(EmuState().open, 0u) << "a failed open releases the instance";
+    Emu(0, KALVIX_EMU_NON_BULK_PIPE, 0);
+    Emu(0, KALVIX_EMU_PATH_PADDING, 300);
+    EXPECT_EQ(connectError(), "ERROR: [00122] ");
+}
+
+TEST_F(LibraryOverEmulator, LateMissingAndUnansweredReplies)
+{
+    ASSERT_EQ(Connect(), "");
+    char info[64];
+    uint8_t configuration[276];
+    Emu(0, KALVIX_EMU_REPLY_DELAY_MS, 150);
+    EXPECT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, info), "ERROR: Device did not respond to command.");
+    EXPECT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, configuration), "ERROR: Device did not respond to command.");
+    Emu(0, KALVIX_EMU_REPLY_DELAY_MS, -1);
+    EXPECT_EQ(Call(CMD_GET_DEVICE_INFO_48, 0, nullptr, info), "ERROR: Device did not respond to command.");
+    Sleep(200); // the late replies arrive into idle reads and are dropped
+    Emu(0, KALVIX_EMU_REPLY_DELAY_MS, 2);
+    ASSERT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, info), "");
+    EXPECT_NE(std::string(info).find("SW:v1.30"), std::string::npos);
+    ASSERT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, configuration), "");
+
+    uint8_t bytes[8];
+    uint32_t read[3] = {8, AfeI2cAddress, 0};
+    Emu(0, KALVIX_EMU_I2C_NACK, 1);
+    EXPECT_EQ(Call(CMD_I2C_TRANSFER, 0, read, bytes), "ERROR: I2C Slave did not respond.");
+    Emu(0, KALVIX_EMU_I2C_NACK, 0);
+    uint32_t other[3] = {8, 0x51, 0};
+    EXPECT_EQ(Call(CMD_I2C_TRANSFER, 0, other, bytes), "ERROR: I2C Slave did not respond.");
+    Emu(0, KALVIX_EMU_AFE_PLUGGED, 0);
+    EXPECT_EQ(Call(CMD_I2C_TRANSFER, 0, read, bytes), "ERROR: I2C Slave did not respond.");
+    Emu(0, KALVIX_EMU_AFE_PLUGGED, 1);
+
+    // An I2C read while measuring: its reply travels among the spectra, none of which is lost.
+    uint8_t zero[2] = {0, 0};
+    uint32_t write[3] = {2, AfeI2cAddress, 1};
+    ASSERT_EQ(Call(CMD_I2C_TRANSFER, 0, write, zero), "");
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    const auto before = Collect(40, 50);
+    ASSERT_EQ(Call(CMD_I2C_TRANSFER, 0, read, bytes), "");
+    EXPECT_EQ(memcmp(bytes, "Kalvix A", 8), 0);
+    auto spectra = before;
+    const auto after = Collect(40, 50);
+    spectra.insert(spectra.end(), after.begin(), after.end());
+    ExpectConsecutive(spectra);
+    EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+}
+
+TEST_F(LibraryOverEmulator, NoiseBytesAndShortTransfersLoseNoWholeFrame)
+{
+    ASSERT_EQ(Connect(), "");
+    ASSERT_EQ(Call(CMD_SET_GPIO, 0, &gpioWord), "");
+    ASSERT_TRUE(Eventually([&] { return gpioWord == 0; }));
+    // Idle: a noise transfer and a fragment before the status frame.
+    Emu(0, KALVIX_EMU_NOISE_TRANSFERS, 1);
+    Emu(0, KALVIX_EMU_SHORT_TRANSFERS, 1);
+    Emu(0, KALVIX_EMU_AFE_PLUGGED, 0);
+    EXPECT_TRUE(Eventually([&] { return gpioWord == 1; }));
+
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    Emu(0, KALVIX_EMU_NOISE_TRANSFERS, 20);
+    Emu(0, KALVIX_EMU_SHORT_TRANSFERS, 20);
+    const auto spectra = Collect(400, 50);
+    ASSERT_GE(spectra.size(), 400u);
+    ExpectConsecutive(spectra);
+    EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+    EXPECT_EQ(statusWord, 0u);
+}
+
+TEST_F(LibraryOverEmulator, HostThatStopsReadingSeesOverrunAndTheGap)
+{
+    ASSERT_EQ(Connect(), "");
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    const auto first = Collect(20, 50);
+    ASSERT_GE(first.size(), 20u);
+    Sleep(1500); // three ring fills at divider 1
+    EXPECT_TRUE(Eventually([&] { return statusWord == STATUS_RING_OVERRUN; })) << statusWord;
+    EXPECT_EQ(Call(CMD_GET_STATUS, 0, &statusWord), "ERROR: [14004] DLL internal error.");
+    auto spectra = first;
+    const auto later = Collect(600, 50);
+    spectra.insert(spectra.end(), later.begin(), later.end());
+    bool gap = false;
+    for (size_t i = 1; i < spectra.size(); ++i) {
+        EXPECT_NE(spectra[i].MeasCount, 0u) << "no restart";
+        gap |= spectra[i].MeasCount > spectra[i - 1].MeasCount + 1;
+    }
+    EXPECT_TRUE(gap) << "lost spectra show as a MeasCount gap";
+    EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+    EXPECT_EQ(Call(CMD_DISCONNECT), "");
+}
+
+TEST_F(LibraryOverEmulator, PacingAtDividerOneAndSix)
+{
+    ASSERT_EQ(Connect(), "");
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    const uint32_t receivedBefore = counters.bytesReceived;
+    const DWORD start = GetTickCount();
+    const auto spectra = Collect(1000, 50);
+    const DWORD elapsed = GetTickCount() - start;
+    ASSERT_GE(spectra.size(), 1000u);
+    ExpectConsecutive(spectra);
+    EXPECT_LE(spectra.back().MeasCount, elapsed + 20) << "never ahead of one per millisecond";
+    EXPECT_LT(elapsed, 30000u);
+    EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+    KalvixEmulatorState state = EmuState();
+    EXPECT_EQ(state.spectraPerTransfer, 4u);
+    EXPECT_EQ((counters.bytesReceived - receivedBefore) % 768, 0u) << "768-byte transfers only";
+
+    ASSERT_EQ(Call(CMD_SET_DIVIDER, 6), "");
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    const uint32_t transfersBefore = EmuState().transfersSent;
+    const auto slow = Collect(20, 8);
+    ASSERT_GE(slow.size(), 20u);
+    ExpectConsecutive(slow);
+    EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+    state = EmuState();
+    EXPECT_EQ(state.spectraPerTransfer, 1u);
+    EXPECT_GE(state.transfersSent - transfersBefore, state.spectraSent) << "one spectrum per transfer";
+}
+
+} // namespace
