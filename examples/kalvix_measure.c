@@ -4,6 +4,8 @@
  * identification, measures for a few seconds and prints one line per second of spectra.
  *
  *   kalvix_measure [seconds] [divider]      (defaults: 3 seconds, divider 10)
+ *
+ * Exit code 0 when spectra arrived with no gap in their measurement counts.
  */
 #include "KalvixCtrl.h"
 
@@ -76,8 +78,8 @@ int main(int argc, char** argv)
                 break;
             }
             for (uint32_t i = 0; i < delivered; ++i) {
-                if (haveLast && spectra[i].MeasCount > lastCount + 1)
-                    lost += spectra[i].MeasCount - lastCount - 1;
+                if (haveLast && spectra[i].MeasCount != lastCount + 1)
+                    lost += spectra[i].MeasCount > lastCount ? spectra[i].MeasCount - lastCount - 1 : 1;
                 lastCount = spectra[i].MeasCount;
                 haveLast = 1;
             }
@@ -96,5 +98,5 @@ int main(int argc, char** argv)
            (unsigned long)counters.bytesReceived, (unsigned long)counters.bytesSent);
     Run("disconnect", CMD_DISCONNECT, 0, NULL, NULL);
     FreeLibrary(library);
-    return received > 0 ? 0 : 3;
+    return received > 0 && lost == 0 ? 0 : 3;
 }

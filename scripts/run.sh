@@ -9,7 +9,6 @@ scripts/build.sh
 build_dir=${KALVIX_BUILD_DIR:-build}
 
 program=kalvix_measure.exe
-cp "$build_dir/examples/$program" "$build_dir/emulated/"
 
 . scripts/wine-env.sh
 KALVIX_OWN_DISPLAY=0 kalvix_wine_setup "$build_dir"
