@@ -18,7 +18,7 @@
 extern "C" {
 #endif
 
-#if defined(KALVIX_BUILDING_LIBRARY)
+#if defined(KALVIX_BUILDING_LIBRARY) || !defined(_WIN32)
 #define KALVIX_API
 #else
 #define KALVIX_API __declspec(dllimport)

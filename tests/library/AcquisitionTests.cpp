@@ -216,8 +216,9 @@ TEST_F(Acquisition, RepeatedConnectionsLeakNoHandles)
             GetProcessHandleCount(GetCurrentProcess(), &before);
         uint32_t index = 0;
         ASSERT_EQ(Call(CMD_CONNECT, 0, &index, serial), "") << round;
-        if (round % 2)
+        if (round % 2) {
             ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+        }
         ASSERT_EQ(Call(CMD_DISCONNECT), "") << round;
         ASSERT_EQ(FakePlatform::CurrentlyOpen().total(), 0) << round;
     }

@@ -30,8 +30,8 @@ TEST(ShippedLibrary, ExportsExactlyTheTwoEntriesAndFailsToConnectWithoutADevice)
     ASSERT_NE(module, nullptr) << GetLastError();
     EXPECT_EQ(ExportedNames(module), (std::vector<std::string>{"GetDLLVersion", "KalvixControl"}));
 
-    auto version = reinterpret_cast<GetDLLVersionProc>(GetProcAddress(module, "GetDLLVersion"));
-    auto control = reinterpret_cast<KalvixControlProc>(GetProcAddress(module, "KalvixControl"));
+    auto version = reinterpret_cast<GetDLLVersionProc>(reinterpret_cast<void*>(GetProcAddress(module, "GetDLLVersion")));
+    auto control = reinterpret_cast<KalvixControlProc>(reinterpret_cast<void*>(GetProcAddress(module, "KalvixControl")));
     ASSERT_NE(version, nullptr);
     ASSERT_NE(control, nullptr);
     ActivityCounters counters{};

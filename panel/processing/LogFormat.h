@@ -1,0 +1,67 @@
+// Text of the measurement log: the time-stamped file name, the header block and one row per
+// spectrum, all with CR LF line ends and '.' as decimal point.
+#pragma once
+
+#include "RecordLayouts.h"
+#include "TextFormat.h"
+
+#include <cstdint>
+#include <string_view>
+
+constexpr uint32_t LogBufferSize = 19380;   // room for 51 nominal rows
+constexpr uint32_t LogRowLength = 380;      // nominal row length of the flush rule
+constexpr uint64_t LogSizeWarningThreshold = 21474836480ull; // 20 GiB
+inline constexpr char ApplicationVersion[] = "v1.6";
+
+struct LogTime {
+    uint16_t year, month, day, hour, minute, second;
+};
+
+// Measurement settings recorded in the header, as the main window's controls hold them.
+struct LogSettings {
+    int32_t excitationLevel;  // 255 - excitation trackbar position
+    int32_t gainCodeA;        // 0..3, index into the gain names
+    int32_t gainCodeB;
+    int32_t onExtTrigger;     // check states, 1 or 0
+    int32_t onBattery;
+    int32_t compensationState;
+    int32_t measureCompState;
+};
+
+struct LogHeaderData {
+    std::string_view logName;           // the operator's file name
+    LogTime created;
+    std::string_view deviceDescription;
+    std::string_view deviceSerial;
+    std::string_view afeDescription;
+    int32_t divider;
+    int32_t excitationLevel;
+    std::string_view gainA;
+    std::string_view gainB;
+    int32_t onExtTrigger;
+    int32_t onBattery;
+    int32_t compensationState;
+    int32_t measureCompState;
+    const float* frequencies;           // 15
+    const float* shunt;                 // 30: real parts, then imaginary parts
+    const float* comp;                  // 30
+};
+
+// Directory (up to and including the last backslash, empty when there is none) and the file
+// name the operator chose.
+struct LogPathParts {
+    std::string_view directory;
+    std::string_view suffix;
+};
+LogPathParts SplitLogPath(std::string_view logPath);
+
+// "%02d%02d%02d_%02d%02d%02d_%s": two-digit year, month, day, hour, minute, second, suffix.
+void FormatFileNameDate(TextSink& sink, const LogTime& time, std::string_view suffix);
+// The 21 header lines.
+void FormatLogHeader(TextSink& sink, const LogHeaderData& header);
+// One row for one spectrum, values exactly as the device delivered them.
+void FormatLogRow(TextSink& sink, const SpectrumRecord& record);
+
+// The flush rule: write the buffer once it holds more than count - 1 nominal rows, which is at
+// the latest after the last row of a batch of `count` spectra.
+bool LogFlushDue(uint32_t fill, uint32_t count);

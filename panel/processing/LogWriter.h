@@ -1,0 +1,29 @@
+// The measurement log: arming it when LOG DATA is ticked, creating the time-stamped file with its
+// header on the first batch, collecting rows in the log buffer and writing them about once per
+// batch, flushing and closing when LOG DATA is released, and the 20 GiB size warning.
+#pragma once
+
+#include "KalvixCtrl.h"
+
+#include <cstdint>
+
+struct GlobalCtrl;
+
+// LOG DATA ticked: checks that a log file name was chosen and the device is connected, then
+// resets the log state and obtains the zero-filled log buffer. No file is created yet.
+void StartLog(GlobalCtrl* ctrl);
+
+// LOG DATA released: writes the rows still waiting, closes the file, releases the buffer.
+void StopLog(GlobalCtrl* ctrl);
+
+// Creates the log file (directory of LogPath + time-stamped name) and writes its header.
+// Returns 0, -1 when the file cannot be created (status message shown), -2 when the header
+// cannot be written.
+int32_t CreateLogFile(GlobalCtrl* ctrl);
+
+// Logs one row per record; the first row of a log creates the file. Any failure switches
+// logging off (LOG DATA released) and drops the rest of the batch.
+void AppendLogRows(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t count);
+
+// Warns once the bytes written pass 20 GiB, then counts again from 0.
+void CheckLogSize(GlobalCtrl* ctrl);

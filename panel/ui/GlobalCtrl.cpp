@@ -1,0 +1,67 @@
+#include "GlobalCtrl.h"
+
+#include "AfeRecord.h"
+
+#include <cstring>
+#include <new>
+
+const uint16_t DividerTable[DividerCount] = {
+    1,   2,   4,   6,   8,   10,  12,  14,  16,  20,   24,   28,   32,
+    40,  48,  56,  64,  80,  96,  112, 128, 160, 192,  196,  224,  256,
+    320, 384, 448, 512, 640, 768, 896, 1024, 1280, 1536, 1792,
+};
+const char* const GainNames[GainCount] = {"1x", "2x", "5x", "10x"};
+
+GlobalCtrl* GlobalCtrlPtr = nullptr;
+SpectrumRecord* DataBuffPtr = nullptr;
+ActivityCounters ProgramActivityCounters = {0, 0};
+char ConfigPath[ProgramPathSize] = {};
+char LogPath[ProgramPathSize] = {};
+
+GlobalCtrl* CreateGlobalCtrl(HWND mainWindow)
+{
+    // Value-initialised: every field zero.
+    GlobalCtrl* ctrl = new (std::nothrow) GlobalCtrl{};
+    if (!ctrl)
+        return nullptr;
+    ctrl->MainWindow = mainWindow;
+    ctrl->DividerTable = DividerTable;
+    for (size_t i = 0; i < GainCount; ++i)
+        ctrl->GainNames[i] = GainNames[i];
+    ResetAfeArea(ctrl->AfeArea);
+    return ctrl;
+}
+
+void FreeGlobalCtrl(GlobalCtrl* ctrl)
+{
+    delete ctrl;
+}
+
+void ResetDataBuff(SpectrumRecord* records)
+{
+    std::memset(records, 0, DataBuffRecords * sizeof(SpectrumRecord));
+    records[0].reserved4 = KALVIX_SPECTRUM_SIZE;
+}
+
+SpectrumRecord* CreateDataBuff()
+{
+    SpectrumRecord* records = new (std::nothrow) SpectrumRecord[DataBuffRecords];
+    if (records)
+        ResetDataBuff(records);
+    return records;
+}
+
+void FreeDataBuff(SpectrumRecord* records)
+{
+    delete[] records;
+}
+
+uint32_t ReadLibraryWord(const uint32_t& word)
+{
+    return std::atomic_ref<uint32_t>(const_cast<uint32_t&>(word)).load(std::memory_order_relaxed);
+}
+
+uint32_t TakeActivityCounter(uint32_t& counter)
+{
+    return static_cast<uint32_t>(InterlockedExchange(reinterpret_cast<volatile LONG*>(&counter), 0));
+}

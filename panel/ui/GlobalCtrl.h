@@ -1,0 +1,80 @@
+// The program's one shared record and the program-wide buffers beside it: the spectrum buffer,
+// the divider table, the gain names, the transfer counters and the two file paths.
+#pragma once
+
+#include <windows.h>
+
+#include "AfeRecordLayout.h"
+#include "KalvixCtrl.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t DividerCount = 37;
+constexpr size_t GainCount = 4;
+constexpr size_t DataBuffRecords = 50;
+constexpr size_t DeviceIdentificationSize = 74;
+constexpr size_t DeviceSerialSize = 32;
+constexpr size_t ScratchTextSize = 1024;
+constexpr size_t ProgramPathSize = 260;
+
+// Shared by the main thread (everything), the poll thread (MainWindow, RunFlag, SpectraPerPoll,
+// SpectrumBuffer) and the library's threads (LibraryErrorWord, GpioStatusWord).
+struct GlobalCtrl {
+    HWND MainWindow;                       // owner of the message boxes, target of WM_USER
+    HWND I2cWindow;                        // while open, else null
+    HWND ConfViewWindow;                   // while open, else null
+    uint32_t PollThread;                   // thread handle value (system handles fit in 32 bits)
+    std::atomic<uint8_t> RunFlag;          // the poll thread loops while set
+    uint16_t SpectraPerPoll;
+    uint32_t LibraryErrorWord;             // registered with command 3; written by the library
+    uint32_t GpioStatusWord;               // registered with command 13; written by the library
+    const uint16_t* DividerTable;
+    const char* GainNames[GainCount];      // index = gain code
+    uint8_t AfePresent;
+    SpectrumRecord* SpectrumBuffer;        // = DataBuffPtr
+    HANDLE LogFile;                        // 0 while none is open
+    char* LogPath;                         // = LogPath
+    char* LogBuffer;                       // the log buffer while logging is on
+    uint32_t LogBufferFill;                // bytes waiting in the log buffer
+    int32_t LogEntryCount;                 // spectra written to the current log
+    uint64_t LogSize;                      // bytes written since logging started or the last warning
+    DeviceConfiguration Configuration;     // as read with command 12
+    float Frequencies[15];                 // Hz
+    uint16_t DividerIndex;                 // 0..36
+    uint8_t AfeArea[AfeAreaSize];          // the AFE memory image
+    char DeviceIdentification[DeviceIdentificationSize];
+    char DeviceSerial[DeviceSerialSize];
+    char Text[ScratchTextSize];            // scratch text for messages and labels
+};
+
+static_assert(sizeof(GlobalCtrl::RunFlag) == 1 && std::atomic<uint8_t>::is_always_lock_free);
+static_assert(sizeof(GlobalCtrl::AfeArea) >= sizeof(AfeRecordHead) + 2);
+static_assert(offsetof(GlobalCtrl, LibraryErrorWord) % 4 == 0 && offsetof(GlobalCtrl, GpioStatusWord) % 4 == 0,
+              "words written by the library are aligned 32-bit words");
+
+extern const uint16_t DividerTable[DividerCount];
+extern const char* const GainNames[GainCount];
+
+// Program-wide state beside the record.
+extern GlobalCtrl* GlobalCtrlPtr;
+extern SpectrumRecord* DataBuffPtr;
+extern ActivityCounters ProgramActivityCounters; // bytes received, bytes sent; added to by the library
+extern char ConfigPath[ProgramPathSize];
+extern char LogPath[ProgramPathSize];
+
+// A zero-filled record with its initial values (main window, divider table, gain names, the AFE
+// area reading "AFE Disconnected"), or null when it cannot be allocated.
+GlobalCtrl* CreateGlobalCtrl(HWND mainWindow);
+void FreeGlobalCtrl(GlobalCtrl* ctrl);
+
+// The zero-filled spectrum buffer of DataBuffRecords records, the first one carrying 192 at
+// byte offset 4; null when it cannot be allocated.
+SpectrumRecord* CreateDataBuff();
+void ResetDataBuff(SpectrumRecord* records);
+void FreeDataBuff(SpectrumRecord* records);
+
+// The words the library writes from its own threads, read and taken whole.
+uint32_t ReadLibraryWord(const uint32_t& word);
+uint32_t TakeActivityCounter(uint32_t& counter); // reads and zeroes

@@ -1,0 +1,146 @@
+#include "LogFormat.h"
+#include "NumberParse.h"
+#include "TestFiles.h"
+#include "TextFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+std::string Fixed(double v, int width, int precision)
+{
+    char buffer[512];
+    TextSink sink = MakeTextSink(buffer, sizeof buffer);
+    PutFixed(sink, v, width, precision);
+    return buffer;
+}
+
+// Switches the C locale of this test to one with a decimal comma while alive.
+struct CommaLocale {
+    std::string previous = std::setlocale(LC_ALL, nullptr);
+    bool active = false;
+    CommaLocale()
+    {
+        for (const char* name : {"German_Germany.1252", "German", "de-DE", "de_DE.UTF-8", "French"}) {
+            if (std::setlocale(LC_ALL, name) && std::localeconv()->decimal_point[0] == ',') {
+                active = true;
+                return;
+            }
+        }
+        std::setlocale(LC_ALL, previous.c_str());
+    }
+    ~CommaLocale() { std::setlocale(LC_ALL, previous.c_str()); }
+};
+
+} // namespace
+
+TEST(TextFormat, FixedNumbersMatchPrintf)
+{
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-6, 12);
+    for (int k = 0; k < 3000; ++k) {
+        const float v = static_cast<float>(mantissa(random) * std::pow(10.0, exponent(random)));
+        for (int width : {7, 12, 13}) {
+            ASSERT_EQ(Fixed(v, width, 2), Printf("%*.2f", width, v)) << v;
+        }
+    }
+    for (double v : {0.0, -0.0, 0.005, 0.015, 2.675, -12.25, 1234.5, 3.0e38, 1.0e300})
+        EXPECT_EQ(Fixed(v, 12, 2), Printf("%12.2f", v)) << v;
+    EXPECT_EQ(Fixed(INFINITY, 7, 2), "    inf");
+}
+
+TEST(TextFormat, IntegersAndCuttingMatchPrintf)
+{
+    char buffer[64];
+    for (int64_t v : {0ll, 7ll, -7ll, 2147483647ll, -2147483648ll, 123456789012ll}) {
+        TextSink sink = MakeTextSink(buffer, sizeof buffer);
+        PutInt(sink, v, 10);
+        EXPECT_STREQ(buffer, Printf("%10lld", static_cast<long long>(v)).c_str());
+        sink = MakeTextSink(buffer, sizeof buffer);
+        PutInt(sink, v, 4, true);
+        EXPECT_STREQ(buffer, Printf("%04lld", static_cast<long long>(v)).c_str());
+    }
+    TextSink hex = MakeTextSink(buffer, sizeof buffer);
+    PutHex(hex, 0xA0, 4);
+    PutHex(hex, 0xBEEF1, 2);
+    EXPECT_STREQ(buffer, "00A0BEEF1");
+
+    // Cut like a bounded printf: limit - 1 characters and a terminator.
+    char small[6];
+    std::memset(small, '#', sizeof small);
+    TextSink sink = MakeTextSink(small, sizeof small);
+    PutText(sink, "abc");
+    PutFixed(sink, 12.5, 6, 2);
+    EXPECT_TRUE(sink.truncated);
+    EXPECT_EQ(sink.length, 5u);
+    EXPECT_STREQ(small, "abc 1"); // "abc" + " 12.50"
+}
+
+TEST(TextFormat, FileNameDateKeepsTheWholeName)
+{
+    char buffer[400];
+    TextSink sink = MakeTextSink(buffer, sizeof buffer);
+    const std::string name(120, 'q');
+    FormatFileNameDate(sink, LogTime{2031, 1, 2, 3, 4, 5}, name);
+    EXPECT_EQ(std::string(buffer), "310102_030405_" + name);
+
+    EXPECT_EQ(SplitLogPath("C:\\data\\logs\\run.txt").directory, "C:\\data\\logs\\");
+    EXPECT_EQ(SplitLogPath("C:\\data\\logs\\run.txt").suffix, "run.txt");
+    EXPECT_EQ(SplitLogPath("run.txt").directory, "");
+    EXPECT_EQ(SplitLogPath("run.txt").suffix, "run.txt");
+}
+
+TEST(TextFormat, NumbersKeepTheirPointUnderACommaLocale)
+{
+    CommaLocale locale;
+    if (!locale.active)
+        GTEST_SKIP() << "no locale with a decimal comma available";
+    ASSERT_EQ(std::strtod("1,5", nullptr), 1.5) << "the locale is in effect";
+
+    EXPECT_EQ(Fixed(1234.5, 12, 2), "     1234.50");
+    const char text[] = "2.75";
+    double d = 0;
+    ASSERT_NE(ReadDouble(text, text + 4, d), nullptr);
+    EXPECT_EQ(d, 2.75);
+    SpectrumRecord record{};
+    record.Module[0] = 1.5f;
+    char row[2048];
+    TextSink sink = MakeTextSink(row, sizeof row);
+    FormatLogRow(sink, record);
+    EXPECT_NE(std::string(row).find("        1.50\t   0.00\t"), std::string::npos);
+    EXPECT_EQ(std::string(row).find(','), std::string::npos);
+}
+
+TEST(NumberParse, ReadsWhatPercentFReads)
+{
+    struct Case { const char* text; double value; size_t used; };
+    const Case cases[] = {
+        {"1.5", 1.5, 3},     {"-2.25e2x", -225.0, 7}, {"+7", 7.0, 2},  {".5", 0.5, 2},
+        {"3.", 3.0, 2},      {"1e400", INFINITY, 5},  {"-1e400", -INFINITY, 6},
+        {"1e-400", 0.0, 6},  {"12abc", 12.0, 2},
+    };
+    for (const Case& c : cases) {
+        double v = -1;
+        const char* end = ReadDouble(c.text, c.text + std::strlen(c.text), v);
+        ASSERT_NE(end, nullptr) << c.text;
+        EXPECT_EQ(v, c.value) << c.text;
+        EXPECT_EQ(static_cast<size_t>(end - c.text), c.used) << c.text;
+    }
+    for (const char* bad : {"", "abc", "+", "-", "+-1", ".", "e5"}) {
+        double v;
+        EXPECT_EQ(ReadDouble(bad, bad + std::strlen(bad), v), nullptr) << bad;
+    }
+    // Nothing behind the end is looked at.
+    double v;
+    const char digits[] = "12345";
+    ASSERT_NE(ReadDouble(digits, digits + 2, v), nullptr);
+    EXPECT_EQ(v, 12.0);
+}
