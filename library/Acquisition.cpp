@@ -27,7 +27,9 @@ unsigned __stdcall AcquisitionThread(void* argument)
 {
     LibraryState& state = *static_cast<LibraryState*>(argument);
 
-    if (WaitForSingleObject(state.ReplyLock, ReplyLockStartWaitMs) != WAIT_OBJECT_0) {
+    const bool ownsReplyLock = WaitForSingleObject(state.ReplyLock, ReplyLockStartWaitMs) == WAIT_OBJECT_0;
+    state.readerStarted.store(1);
+    if (!ownsReplyLock) {
         PostStatus(state, STATUS_READER_START_FAILED);
         state.running.store(0);
         return 0;

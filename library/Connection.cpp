@@ -13,6 +13,7 @@ constexpr DWORD ReaderEndWaitMs = 100;
 // 100 ms can pass before it is scheduled, so the teardown gives it this much longer at most.
 constexpr DWORD ReaderEndGraceMs = 5000;
 constexpr DWORD SpectraReaderLeaveMs = 1000;
+constexpr DWORD ReaderStartWaitMs = 1000;
 
 void CloseIfOpen(HANDLE& handle)
 {
@@ -45,7 +46,8 @@ void StopReader(LibraryState& state)
 // the event it waits on is closed.
 void WaitForSpectraReaders(LibraryState& state)
 {
-    for (DWORD waited = 0; state.spectraReaders.load() > 0 && waited < SpectraReaderLeaveMs; ++waited) {
+    const DWORD start = GetTickCount();
+    while (state.spectraReaders.load() > 0 && GetTickCount() - start < SpectraReaderLeaveMs) {
         SetEvent(state.ring.event);
         Sleep(1);
     }
@@ -79,6 +81,7 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
     }
 
     state.ReadLength.store(IdleReadLength);
+    state.readerStarted.store(0);
     state.running.store(1);
     state.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, AcquisitionThread, &state, 0, nullptr));
     if (!state.thread) {
@@ -87,6 +90,11 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
         ShutdownDevice(state);
         return RESULT_SYSTEM_ERROR;
     }
+    // A command waiting for a reply must find ReplyLock held by the reader: a command that took
+    // the free lock first would get no reply and leave the reader unable to start.
+    const DWORD start = GetTickCount();
+    while (!state.readerStarted.load() && GetTickCount() - start < ReaderStartWaitMs)
+        Sleep(1);
     return 0;
 }
 

@@ -33,6 +33,7 @@ struct LibraryState {
     std::atomic<uint32_t> GpioStatus;
     std::atomic<ActivityCounters*> activity;
     std::atomic<uint8_t> running;
+    std::atomic<uint8_t> readerStarted; // the reader has tried to take ReplyLock
     uint8_t SpectraPerRead;      // spectra per IN transfer while measuring, 1..4
     uint16_t divider;            // current divider, a member of DividersLookup
     std::atomic<int32_t> mode;   // MeasureMode

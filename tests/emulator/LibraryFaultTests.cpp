@@ -92,8 +92,12 @@ TEST_F(LibraryOverEmulator, LateMissingAndUnansweredReplies)
     char info[64];
     uint8_t configuration[276];
     Emu(0, KALVIX_EMU_REPLY_DELAY_MS, 150);
+    const uint32_t transfersBefore = EmuState().transfersSent;
     EXPECT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, info), "ERROR: Device did not respond to command.");
     EXPECT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, configuration), "ERROR: Device did not respond to command.");
+    // Both late replies have reached the host before the next request of the same kind: a reply
+    // carries nothing that ties it to its request, so one still under way would answer it.
+    ASSERT_TRUE(Eventually([&] { return EmuState().transfersSent >= transfersBefore + 2; }));
     Emu(0, KALVIX_EMU_REPLY_DELAY_MS, -1);
     EXPECT_EQ(Call(CMD_GET_DEVICE_INFO_48, 0, nullptr, info), "ERROR: Device did not respond to command.");
     Sleep(200); // the late replies arrive into idle reads and are dropped

@@ -207,6 +207,25 @@ TEST_F(Acquisition, OtherReadErrorsAreIgnored)
     EXPECT_EQ(statusWord, 0u);
 }
 
+TEST_F(Acquisition, TheReaderHoldsTheReplyLockWhenConnectReturns)
+{
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(Call(CMD_DISCONNECT), "");
+        uint32_t index = 0;
+        ASSERT_EQ(Call(CMD_CONNECT, 0, &index, serial), "");
+        // Another thread cannot take it: a command waiting for a reply will get the reader's.
+        bool taken = false;
+        std::thread other([&] {
+            taken = WaitForSingleObject(State->ReplyLock, 0) == WAIT_OBJECT_0;
+            if (taken)
+                ReleaseMutex(State->ReplyLock);
+        });
+        other.join();
+        ASSERT_FALSE(taken) << round;
+    }
+    EXPECT_EQ(statusWord, 0u);
+}
+
 TEST_F(Acquisition, RepeatedConnectionsLeakNoHandles)
 {
     ASSERT_EQ(Call(CMD_DISCONNECT), "");
