@@ -1,0 +1,238 @@
+// The AFE record, the device version and the measurement log, from the software device through
+// the library into the program's processing.
+#include "AfeProcessing.h"
+#include "GlobalCtrl.h"
+#include "KalvixCtrl.h"
+#include "KalvixEmulator.h"
+#include "LibraryState.h"
+#include "LogWriter.h"
+#include "ObjectModel.h"
+#include "PanelHooks.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Call(uint32_t command, uint32_t param = 0, uint32_t* record = nullptr, void* data = nullptr)
+{
+    const char* text = KalvixControl(command, param, record, static_cast<uint8_t*>(data));
+    return text ? text : "";
+}
+
+// Stands in for the main window: the connection button is down, messages are collected.
+struct WindowStandIn {
+    std::vector<std::string> statusMessages;
+    std::vector<int32_t> commands;
+    std::string logFileLabel;
+};
+
+PanelHooks BindTo(WindowStandIn& window)
+{
+    PanelHooks hooks{};
+    hooks.context = &window;
+    hooks.ShowStatusMessage = [](void* c, const char* text, int32_t) {
+        static_cast<WindowStandIn*>(c)->statusMessages.push_back(text);
+    };
+    hooks.IsButtonChecked = [](void*, int32_t id) -> int32_t { return id == IdConnectDevice; };
+    hooks.SendCommand = [](void* c, int32_t id) { static_cast<WindowStandIn*>(c)->commands.push_back(id); };
+    hooks.SetControlText = [](void* c, int32_t id, const char* text) {
+        if (id == IdLogFileLabel)
+            static_cast<WindowStandIn*>(c)->logFileLabel = text;
+    };
+    return hooks;
+}
+
+class ProcessingOverDevice : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(KalvixEmulatorControl(0, KALVIX_EMU_RESET, 0, nullptr, 0), 0);
+        ASSERT_TRUE(AttachLibrary(GetModuleHandleA(nullptr)));
+        GetDLLVersion(&ProgramActivityCounters);
+        ctrl = CreateGlobalCtrl(nullptr);
+        ASSERT_NE(ctrl, nullptr);
+        ctrl->SpectrumBuffer = CreateDataBuff();
+        ASSERT_NE(ctrl->SpectrumBuffer, nullptr);
+        PanelBinding = BindTo(window);
+        uint32_t index = 0;
+        ASSERT_EQ(Call(CMD_CONNECT, 0, &index, ctrl->DeviceSerial), "");
+        ASSERT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, ctrl->DeviceIdentification), "");
+        ReadConfiguration();
+    }
+    void TearDown() override
+    {
+        Call(CMD_DISCONNECT);
+        DetachLibrary();
+        PanelBinding = PanelHooks{};
+        FreeDataBuff(ctrl->SpectrumBuffer);
+        FreeGlobalCtrl(ctrl);
+    }
+    // Reads the configuration back and works out the measurement frequencies at divider 1.
+    void ReadConfiguration()
+    {
+        ASSERT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, &ctrl->Configuration), "");
+        for (int i = 0; i < 15; ++i)
+            ctrl->Frequencies[i] = static_cast<float>(ctrl->Configuration.FrequencyCodes[i] * 1000) / 1.0f;
+    }
+
+    GlobalCtrl* ctrl = nullptr;
+    WindowStandIn window;
+    KalvixControlProc control = &KalvixControl;
+};
+
+TEST_F(ProcessingOverDevice, AfeRecordIsReadCheckedInterpolatedAndLoaded)
+{
+    ASSERT_EQ(ReadAfeRecord(ctrl, LibraryI2cBus(&control)), 0);
+    EXPECT_TRUE(window.statusMessages.empty()) << window.statusMessages.front();
+    EXPECT_NE(std::string(AfeDescription(ctrl->AfeArea)).find("AFE"), std::string::npos);
+
+    // The interpolated shunt follows the head's real reference shunt at every frequency.
+    for (int i = 0; i < 15; ++i) {
+        const Impedance expected = TrueShuntImpedance(ctrl->Frequencies[i]);
+        const double re = ctrl->Configuration.Shunt[i], im = ctrl->Configuration.Shunt[15 + i];
+        EXPECT_NEAR(std::hypot(re, im), std::abs(expected), 0.002 * std::abs(expected)) << ctrl->Frequencies[i];
+        EXPECT_NEAR(std::atan2(im, re), std::arg(expected), 0.002) << ctrl->Frequencies[i];
+    }
+
+    // Loaded into the device, the table comes back in the configuration block byte for byte.
+    float loaded[30];
+    memcpy(loaded, ctrl->Configuration.Shunt, sizeof loaded);
+    ASSERT_EQ(Call(CMD_LOAD_SHUNT, 0, nullptr, loaded), "");
+    ReadConfiguration();
+    EXPECT_EQ(memcmp(ctrl->Configuration.Shunt, loaded, sizeof loaded), 0);
+}
+
+TEST_F(ProcessingOverDevice, SpoiledRecordsAndAMissingHeadAreReported)
+{
+    struct Case {
+        int32_t kind;
+        int32_t result;
+        const char* message;
+    };
+    const Case cases[] = {
+        {KALVIX_AFE_BAD_CRC, -4, "ERROR: AFE Data CRC failed, expected CRC value: 0x"},
+        {KALVIX_AFE_SIZE_ZERO, -3, "ERROR: AFE Data Size Error."},
+        {KALVIX_AFE_SIZE_TOO_BIG, -3, "ERROR: AFE Data Size Error."},
+        {KALVIX_AFE_SHUNT_NOT_INCREASING, -4, "ERROR: AFE Shunt Data Interpolate Error."},
+        {KALVIX_AFE_SHUNT_NOT_POSITIVE, -4, "ERROR: AFE Shunt Data Interpolate Error."},
+        {KALVIX_AFE_ERASED, -3, "ERROR: AFE Data Size Error."},
+    };
+    for (const Case& c : cases) {
+        ResetAfeArea(ctrl->AfeArea);
+        window.statusMessages.clear();
+        ASSERT_GE(KalvixEmulatorControl(0, KALVIX_EMU_AFE_RECORD, c.kind, nullptr, 0), 0);
+        EXPECT_EQ(ReadAfeRecord(ctrl, LibraryI2cBus(&control)), c.result) << c.kind;
+        ASSERT_EQ(window.statusMessages.size(), 1u) << c.kind;
+        EXPECT_EQ(window.statusMessages[0].rfind(c.message, 0), 0u) << window.statusMessages[0];
+    }
+
+    KalvixEmulatorControl(0, KALVIX_EMU_AFE_PLUGGED, 0, nullptr, 0);
+    window.statusMessages.clear();
+    EXPECT_EQ(ReadAfeRecord(ctrl, LibraryI2cBus(&control)), -2);
+    ASSERT_EQ(window.statusMessages.size(), 1u);
+    EXPECT_EQ(window.statusMessages[0], "ERROR: I2C Slave did not respond.");
+}
+
+TEST_F(ProcessingOverDevice, DeviceVersionDecidesWhetherTheConnectionStays)
+{
+    CheckDeviceVersion(ctrl);
+    EXPECT_TRUE(window.commands.empty());
+
+    const char newer[] = "Kalvix Z-Meter HW:v1.03 SW:v1.30 SN:KX1";
+    ASSERT_GE(KalvixEmulatorControl(0, KALVIX_EMU_IDENT_TEXT, 0, const_cast<char*>(newer), sizeof newer), 0);
+    ASSERT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, ctrl->DeviceIdentification), "");
+    CheckDeviceVersion(ctrl);
+    ASSERT_EQ(window.commands.size(), 1u);
+    EXPECT_EQ(window.commands[0], IdConnectDevice);
+    EXPECT_EQ(window.statusMessages.back(), "ERROR: Attached device is incompatible with version of this program!");
+}
+
+// The rows of a log file: the measurement count and the 15 modules of each.
+struct LogRow {
+    long count;
+    std::vector<double> modules;
+};
+
+std::vector<LogRow> ReadRows(const std::string& path, int& headerLines)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<LogRow> rows;
+    headerLines = 0;
+    size_t start = 0;
+    while (start < content.size()) {
+        const size_t end = content.find("\r\n", start);
+        if (end == std::string::npos)
+            break;
+        const std::string line = content.substr(start, end - start);
+        start = end + 2;
+        if (headerLines < 21) {
+            ++headerLines;
+            continue;
+        }
+        std::istringstream fields(line);
+        LogRow row;
+        fields >> row.count;
+        for (int i = 0; i < 15; ++i) {
+            double module, phase;
+            fields >> module >> phase;
+            row.modules.push_back(module);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST_F(ProcessingOverDevice, EverySpectrumOfAMeasurementIsLoggedInOrder)
+{
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    strcat(folder, "kalvix-endtoend\\");
+    CreateDirectoryA(folder, nullptr);
+    snprintf(LogPath, sizeof LogPath, "%srun.txt", folder);
+
+    StartLog(ctrl);
+    ASSERT_NE(ctrl->LogBuffer, nullptr);
+    ASSERT_EQ(Call(CMD_SET_DIVIDER, 2), "");
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    std::vector<SpectrumRecord> delivered;
+    const uint32_t perPoll = 50 / 2;
+    while (delivered.size() < 400) {
+        uint32_t count = 0;
+        const std::string text = Call(CMD_GET_SPECTRA, perPoll, &count, ctrl->SpectrumBuffer);
+        ASSERT_TRUE(text.empty() || text.rfind("WARNING", 0) == 0) << text;
+        AppendLogRows(ctrl, ctrl->SpectrumBuffer, count);
+        delivered.insert(delivered.end(), ctrl->SpectrumBuffer, ctrl->SpectrumBuffer + count);
+    }
+    ASSERT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+    StopLog(ctrl);
+    EXPECT_TRUE(window.statusMessages.empty());
+
+    ASSERT_EQ(window.logFileLabel, "Log:");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(folder) + "*_run.txt").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    const std::string path = std::string(folder) + found.cFileName;
+    FindClose(search);
+
+    int headerLines = 0;
+    const std::vector<LogRow> rows = ReadRows(path, headerLines);
+    EXPECT_EQ(headerLines, 21);
+    ASSERT_EQ(rows.size(), delivered.size());
+    EXPECT_EQ(static_cast<size_t>(ctrl->LogEntryCount), delivered.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].count, static_cast<long>(i)) << "row " << i;
+        for (int k = 0; k < 15; ++k)
+            ASSERT_NEAR(rows[i].modules[k], delivered[i].Module[k], 0.0051) << "row " << i;
+    }
+    DeleteFileA(path.c_str());
+}
+
+} // namespace
