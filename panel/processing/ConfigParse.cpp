@@ -39,7 +39,9 @@ Conversion PatternConversion(const char* pattern)
 struct ConfigValue {
     bool isFloat;
     bool isSigned;
+    bool isSingle;  // read straight into single precision (floating text for a float table)
     double floating;
+    float single;
     uint64_t bits; // integers modulo 2^64
 };
 
@@ -93,7 +95,7 @@ void StoreNumber(const ConfigValue& value, uint8_t* destination, int32_t index, 
         break;
     }
     case DstFloatPtr: {
-        const float v = SingleValue(FloatingValue(value));
+        const float v = value.isSingle ? value.single : SingleValue(FloatingValue(value));
         std::memcpy(destination + at, &v, sizeof v);
         break;
     }
@@ -153,7 +155,15 @@ int32_t ParseConfigValues(const char* text, size_t length, const char* pattern, 
         switch (conversion) {
         case Conversion::Floating:
             value.isFloat = true;
-            valueEnd = ReadDouble(p, runEnd, value.floating);
+            if (type == DstFloatPtr) {
+                // Rounded once from the text, as "%f" into a float does; going through double
+                // first could round a halfway case the other way.
+                value.isSingle = true;
+                valueEnd = ReadFloat(p, runEnd, value.single);
+                value.floating = value.single;
+            } else {
+                valueEnd = ReadDouble(p, runEnd, value.floating);
+            }
             break;
         case Conversion::Signed:
             value.isSigned = true;

@@ -49,6 +49,39 @@ struct GlobalCtrl {
     char Text[ScratchTextSize];            // scratch text for messages and labels
 };
 
+// Every field in its place and width.
+static_assert(offsetof(GlobalCtrl, MainWindow) < offsetof(GlobalCtrl, I2cWindow) &&
+              offsetof(GlobalCtrl, I2cWindow) < offsetof(GlobalCtrl, ConfViewWindow) &&
+              offsetof(GlobalCtrl, ConfViewWindow) < offsetof(GlobalCtrl, PollThread) &&
+              offsetof(GlobalCtrl, PollThread) < offsetof(GlobalCtrl, RunFlag) &&
+              offsetof(GlobalCtrl, RunFlag) < offsetof(GlobalCtrl, SpectraPerPoll) &&
+              offsetof(GlobalCtrl, SpectraPerPoll) < offsetof(GlobalCtrl, LibraryErrorWord) &&
+              offsetof(GlobalCtrl, LibraryErrorWord) < offsetof(GlobalCtrl, GpioStatusWord) &&
+              offsetof(GlobalCtrl, GpioStatusWord) < offsetof(GlobalCtrl, DividerTable) &&
+              offsetof(GlobalCtrl, DividerTable) < offsetof(GlobalCtrl, GainNames) &&
+              offsetof(GlobalCtrl, GainNames) < offsetof(GlobalCtrl, AfePresent) &&
+              offsetof(GlobalCtrl, AfePresent) < offsetof(GlobalCtrl, SpectrumBuffer) &&
+              offsetof(GlobalCtrl, SpectrumBuffer) < offsetof(GlobalCtrl, LogFile) &&
+              offsetof(GlobalCtrl, LogFile) < offsetof(GlobalCtrl, LogPath) &&
+              offsetof(GlobalCtrl, LogPath) < offsetof(GlobalCtrl, LogBuffer) &&
+              offsetof(GlobalCtrl, LogBuffer) < offsetof(GlobalCtrl, LogBufferFill) &&
+              offsetof(GlobalCtrl, LogBufferFill) < offsetof(GlobalCtrl, LogEntryCount) &&
+              offsetof(GlobalCtrl, LogEntryCount) < offsetof(GlobalCtrl, LogSize) &&
+              offsetof(GlobalCtrl, LogSize) < offsetof(GlobalCtrl, Configuration) &&
+              offsetof(GlobalCtrl, Configuration) < offsetof(GlobalCtrl, Frequencies) &&
+              offsetof(GlobalCtrl, Frequencies) < offsetof(GlobalCtrl, DividerIndex) &&
+              offsetof(GlobalCtrl, DividerIndex) < offsetof(GlobalCtrl, AfeArea) &&
+              offsetof(GlobalCtrl, AfeArea) < offsetof(GlobalCtrl, DeviceIdentification) &&
+              offsetof(GlobalCtrl, DeviceIdentification) < offsetof(GlobalCtrl, DeviceSerial) &&
+              offsetof(GlobalCtrl, DeviceSerial) < offsetof(GlobalCtrl, Text));
+static_assert(sizeof(GlobalCtrl::PollThread) == 4 && sizeof(GlobalCtrl::SpectraPerPoll) == 2 &&
+              sizeof(GlobalCtrl::LibraryErrorWord) == 4 && sizeof(GlobalCtrl::GpioStatusWord) == 4 &&
+              sizeof(GlobalCtrl::GainNames) == GainCount * sizeof(const char*) && sizeof(GlobalCtrl::AfePresent) == 1 &&
+              sizeof(GlobalCtrl::LogBufferFill) == 4 && sizeof(GlobalCtrl::LogEntryCount) == 4 &&
+              sizeof(GlobalCtrl::LogSize) == 8 && sizeof(GlobalCtrl::Configuration) == 272 &&
+              sizeof(GlobalCtrl::Frequencies) == 15 * sizeof(float) && sizeof(GlobalCtrl::DividerIndex) == 2 &&
+              sizeof(GlobalCtrl::AfeArea) == 8064 && sizeof(GlobalCtrl::DeviceIdentification) == 74 &&
+              sizeof(GlobalCtrl::DeviceSerial) == 32 && sizeof(GlobalCtrl::Text) == 1024);
 static_assert(sizeof(GlobalCtrl::RunFlag) == 1 && std::atomic<uint8_t>::is_always_lock_free);
 static_assert(sizeof(GlobalCtrl::AfeArea) >= sizeof(AfeRecordHead) + 2);
 static_assert(offsetof(GlobalCtrl, LibraryErrorWord) % 4 == 0 && offsetof(GlobalCtrl, GpioStatusWord) % 4 == 0,

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -20,6 +21,7 @@ struct FakeAfeMemory {
     struct Transfer { uint32_t count, slave, write; uint32_t address; };
     std::vector<Transfer> transfers;
     uint32_t waitedMs = 0;
+    std::vector<std::string> events; // "wait 20", "write 2", "read 90", ... in the order they came
     size_t failAtTransfer = SIZE_MAX;
     const char* failText = "ERROR: I2C Slave did not respond.";
 
@@ -32,6 +34,7 @@ struct FakeAfeMemory {
     {
         FakeAfeMemory& m = *static_cast<FakeAfeMemory*>(context);
         m.transfers.push_back({count, slave, write, m.counter});
+        m.events.push_back((write ? "write " : "read ") + std::to_string(count));
         if (m.transfers.size() - 1 == m.failAtTransfer || slave != AfeI2cAddress)
             return m.failText;
         if (write) {
@@ -49,6 +52,7 @@ struct FakeAfeMemory {
     static void Wait_(void* context, uint32_t ms)
     {
         static_cast<FakeAfeMemory*>(context)->waitedMs += ms;
+        static_cast<FakeAfeMemory*>(context)->events.push_back("wait " + std::to_string(ms));
     }
 };
 
@@ -205,6 +209,13 @@ TEST_F(AfeFixture, ValidRecordIsReadCheckedAndInterpolated)
         EXPECT_EQ(memory.transfers[i].address, 90u * (i - 1));
     }
     EXPECT_EQ(memory.waitedMs, 20u + 10u + 2u * 16u);
+    // 20 ms before the address is set, 10 ms after it, 2 ms before every block.
+    std::vector<std::string> expectedEvents = {"wait 20", "write 2", "wait 10"};
+    for (int block = 0; block < 16; ++block) {
+        expectedEvents.push_back("wait 2");
+        expectedEvents.push_back("read 90");
+    }
+    EXPECT_EQ(memory.events, expectedEvents);
     EXPECT_EQ(std::memcmp(ctrl->AfeArea, memory.bytes.data(), 1440), 0);
     EXPECT_EQ(AfeDescription(ctrl->AfeArea), "Test AFE 100R/1uF");
 
@@ -268,6 +279,7 @@ TEST_F(AfeFixture, ErasedBlockInTheMiddleLeavesTheRestOfTheArea)
 {
     WriteRecord(memory, DefaultTable(), 1300);
     std::memset(memory.bytes.data() + 270, 0xFF, 4);
+    std::memset(memory.bytes.data() + 180, 0xFF, 3); // three erased bytes do not stop the read
     std::memset(ctrl->AfeArea, 0xAB, AfeAreaSize);
     ReadAfeRecord(ctrl.get(), memory.Bus());
     EXPECT_EQ(memory.transfers.size(), 1u + 4u);

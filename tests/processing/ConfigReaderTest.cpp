@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -272,4 +273,28 @@ TEST(ConfigValues, EveryDestinationType)
     EXPECT_EQ(ParseConfigValues(text, 5, "%u", " ", shorts, 3, 0, DstShortPtr), 1);
     EXPECT_EQ(ParseConfigValues(text, 6, "%u", " ", shorts, 3, 0, DstShortPtr), 2);
     EXPECT_EQ(shorts[1], 0xFFFF);
+}
+
+// "%f" into a float table rounds the text once to single precision. Each text lies just above a
+// point halfway between two floats, so rounding it to double first lands exactly on that point
+// and the float conversion then goes the wrong way (ties to even, downwards).
+TEST_F(ConfigFixture, FloatTablesRoundEachNumberOnceFromItsText)
+{
+    const float one = 1.0f;
+    const float aboveOne = std::nextafter(one, 2.0f);       // 1 + 2^-23
+    const float twoAbove = std::nextafter(1024.0f, 2048.0f); // 1024 + 2^-13
+    std::string text = "SHUNT\r\n1.0000000596046448 1024.00006103515626 ";
+    for (int i = 2; i < 30; ++i)
+        text += "0.5 ";
+    int32_t result = 1;
+    const std::vector<float> table = ReadShunt(text, &result);
+    ASSERT_EQ(result, 0);
+    EXPECT_EQ(table[0], aboveOne);
+    EXPECT_EQ(table[1], twoAbove);
+
+    float parsed[2] = {};
+    const char pair[] = "1.0000000596046448 -1.0000000596046448";
+    EXPECT_EQ(ParseConfigValues(pair, sizeof pair - 1, "%f", " ", parsed, 2, 0, DstFloatPtr), 2);
+    EXPECT_EQ(parsed[0], aboveOne);
+    EXPECT_EQ(parsed[1], -aboveOne);
 }
