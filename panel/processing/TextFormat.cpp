@@ -100,6 +100,8 @@ void PutFixed(TextSink& sink, double value, int width, int precision)
 
 size_t BoundedLength(const char* text, size_t size)
 {
+    if (!text || size == 0)
+        return 0;
     const void* zero = std::memchr(text, 0, size);
     return zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : size;
 }
