@@ -73,14 +73,48 @@ void Reply(DeviceModel& device, std::vector<uint8_t> frame, Micros now)
     device.delayedReplies.push_back(TimedFrame{now + static_cast<Micros>(device.faults.replyDelayMs) * 1000, std::move(frame)});
 }
 
+bool IsSpectrumFrame(const std::vector<uint8_t>& frame)
+{
+    return frame.size() >= 4 && GetU16(frame.data() + 2) == TagSpectrum;
+}
+
+// Empties the FIFO, counting the spectra it held as dropped (an I2C reply among them is no
+// spectrum).
+void DropFifo(DeviceModel& device)
+{
+    for (const std::vector<uint8_t>& frame : device.fifo)
+        if (IsSpectrumFrame(frame))
+            ++device.counters.spectraDropped;
+    device.fifo.clear();
+}
+
+// Flags the first spectrum the host will get after dropped ones: that is where its MeasCount
+// jumps.
+void MarkGap(DeviceModel& device)
+{
+    for (std::vector<uint8_t>& frame : device.fifo) {
+        if (IsSpectrumFrame(frame)) {
+            PutU16(frame.data() + 6, static_cast<uint16_t>(GetU16(frame.data() + 6) | SysFifoOverflow));
+            return;
+        }
+    }
+    device.overflowed = true; // none waiting: the next one made carries it
+}
+
 void PushFrameToFifo(DeviceModel& device, std::vector<uint8_t> frame)
 {
-    if (device.fifo.size() >= device.fifoCapacity) {
+    // The oldest go first; the capacity may also have been lowered under a fuller FIFO.
+    bool dropped = false;
+    while (!device.fifo.empty() && device.fifo.size() >= device.fifoCapacity) {
+        if (IsSpectrumFrame(device.fifo.front())) {
+            ++device.counters.spectraDropped;
+            dropped = true;
+        }
         device.fifo.pop_front();
-        ++device.counters.spectraDropped;
-        device.overflowed = true;
     }
     device.fifo.push_back(std::move(frame));
+    if (dropped)
+        MarkGap(device);
 }
 
 void ProduceSpectrum(DeviceModel& device, Micros at)
@@ -164,8 +198,8 @@ void AdvanceSpectra(DeviceModel& device, Micros now)
             const Micros skipped = due - device.fifoCapacity;
             device.measCount += static_cast<uint32_t>(skipped);
             device.counters.spectraProduced += static_cast<uint32_t>(skipped);
-            device.counters.spectraDropped += static_cast<uint32_t>(skipped + device.fifo.size());
-            device.fifo.clear();
+            device.counters.spectraDropped += static_cast<uint32_t>(skipped);
+            DropFifo(device);
             device.overflowed = true;
             device.nextSpectrumAt += skipped * period;
             device.lastSpectrumAt = device.nextSpectrumAt - period;
@@ -593,7 +627,7 @@ int TakeTransfer(DeviceModel& device, uint8_t* out, size_t capacity, Micros now)
     }
     while (!device.fifo.empty() && transfer.size() + SpectrumFrameLength <= length) {
         std::vector<uint8_t>& frame = device.fifo.front();
-        if (GetU16(frame.data() + 2) == TagSpectrum)
+        if (IsSpectrumFrame(frame))
             ++device.counters.spectraSent;
         transfer.insert(transfer.end(), frame.begin(), frame.end());
         device.fifo.pop_front();

@@ -576,17 +576,33 @@ BOOL WINAPI EmuGetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD tran
 {
     if (!overlapped || !transferred)
         return Fail(ERROR_INVALID_PARAMETER);
-    if (overlapped->Internal == StatusPending) {
+    // The pump writes the status and count under the emulator's lock; read them the same way.
+    Emulator& emulator = TheEmulator();
+    const auto status = [&] {
+        std::lock_guard<std::mutex> hold(emulator.lock);
+        return overlapped->Internal;
+    };
+    if (status() == StatusPending) {
         if (!wait)
             return Fail(ERROR_IO_INCOMPLETE);
-        WaitForSingleObject(reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1)),
-                            INFINITE);
+        const HANDLE event = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1));
+        // Without an event Windows waits on the file; here the completion is looked for.
+        while (status() == StatusPending) {
+            if (event)
+                WaitForSingleObject(event, INFINITE);
+            else
+                Sleep(1);
+        }
     }
-    MemoryBarrier();
-    *transferred = static_cast<DWORD>(overlapped->InternalHigh);
-    if (overlapped->Internal == 0)
+    ULONG_PTR internal;
+    {
+        std::lock_guard<std::mutex> hold(emulator.lock);
+        internal = overlapped->Internal;
+        *transferred = static_cast<DWORD>(overlapped->InternalHigh);
+    }
+    if (internal == 0)
         return TRUE;
-    return Fail(overlapped->Internal == StatusCancelled ? ERROR_OPERATION_ABORTED : ERROR_GEN_FAILURE);
+    return Fail(internal == StatusCancelled ? ERROR_OPERATION_ABORTED : ERROR_GEN_FAILURE);
 }
 
 int WINAPI EmuWideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideLength, LPSTR text, int textLength,

@@ -3,6 +3,7 @@
 #include "KalvixEmulator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -21,7 +22,10 @@ int32_t CopyText(char* to, size_t capacity, const void* data, uint32_t size)
 {
     if (!data)
         return KALVIX_EMU_ERR_DATA;
+    // `size` bounds the caller's buffer: the text must end inside it.
     const size_t n = strnlen(static_cast<const char*>(data), size);
+    if (n == size)
+        return KALVIX_EMU_ERR_DATA;
     if (n >= capacity)
         return KALVIX_EMU_ERR_VALUE;
     memcpy(to, data, n);
@@ -94,7 +98,9 @@ int32_t PerInstance(EmulatedInstance& instance, uint32_t what, int32_t value, vo
             return KALVIX_EMU_ERR_DATA;
         KalvixEmulatorObject object;
         memcpy(&object, data, sizeof object);
-        if (!(object.seriesOhm >= 0) || !(object.parallelOhm > 0) || !(object.parallelFarad >= 0))
+        if (!std::isfinite(object.seriesOhm) || !std::isfinite(object.parallelOhm) ||
+            !std::isfinite(object.parallelFarad) || object.seriesOhm < 0 || object.parallelOhm <= 0 ||
+            object.parallelFarad < 0)
             return KALVIX_EMU_ERR_VALUE;
         device.object = ObjectUnderTest{object.seriesOhm, object.parallelOhm, object.parallelFarad};
         return 0;

@@ -13,10 +13,16 @@
  * ignored otherwise. `value` is the setting's number; `data`/`size` carry text, records or a
  * destination buffer. The result is >= 0 on success (for read-backs: the value asked for, or the
  * number of bytes written to `data`) and one of the negative KALVIX_EMU_ERR_ codes on failure.
+ * `size` is the byte size of the buffer behind `data`: a text must end (zero byte) inside it, a
+ * record must fit in it; a read-back copies at most `size` bytes.
  *
  * Every setting is per process: each process that loads the emulator has its own devices. Only
  * exclusive open is shared between processes (an instance opened by one process is refused with
  * ERROR_ACCESS_DENIED to every other).
+ *
+ * While an instance is open, a helper thread completes its pending reads; that thread keeps the
+ * emulated DLL loaded. A program that frees the DLL while still connected therefore leaves it
+ * loaded (and the instance open) until CMD_DISCONNECT or the end of the process.
  */
 #ifndef KALVIX_EMULATOR_H
 #define KALVIX_EMULATOR_H

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <string>
 
 namespace {
@@ -493,6 +494,151 @@ TEST_F(DeviceModelTest, RestartAfterFailureForgetsSettingsButKeepsTheWorld)
     EXPECT_FALSE(device.faults.failure);
     EXPECT_TRUE(device.faults.i2cNack);
     EXPECT_FALSE(device.afePlugged);
+}
+
+} // namespace
+
+namespace {
+
+// Every request of the host's protocol, with the words it takes (marker and opcode included).
+struct OpcodeWords {
+    uint16_t opcode;
+    size_t words;
+};
+constexpr OpcodeWords HostRequests[] = {
+    {0x00FF, 2}, {1, 3},  {2, 2},   {3, 62},   {4, 62},  {5, 3},  {6, 3},  {7, 3},  {9, 3},
+    {10, 3},     {11, 2}, {12, 3},  {14, 3},   {15, 3},  {16, 3}, {17, 1002}, {18, 514}, {19, 17},
+    {20, 62},    {21, 62}, {22, 3}, {48, 2},   {49, 12}, {50, 3}, {51, 3}, {52, 3}, {53, 3},
+    {54, 3},     {55, 7}, {65, 3},  {67, 3},   {68, 3},  {69, 7}, {73, 3},
+};
+
+std::vector<uint8_t> RequestOfWords(uint16_t opcode, size_t words)
+{
+    std::vector<uint8_t> bytes(2 * words, 0);
+    PutU16(bytes.data(), FrameMarker);
+    PutU16(bytes.data() + 2, opcode);
+    return bytes;
+}
+
+TEST_F(DeviceModelTest, EveryHostRequestIsAcceptedOnlyWithItsExactLength)
+{
+    uint32_t accepted = 0, malformed = 0;
+    for (const OpcodeWords& request : HostRequests) {
+        SCOPED_TRACE(request.opcode);
+        Send(device, RequestOfWords(request.opcode, request.words), T0);
+        ++accepted;
+        EXPECT_EQ(device.opcodeCounts[request.opcode], 1u);
+        // One word short or one word long is not the request: counted, not acted on.
+        Send(device, RequestOfWords(request.opcode, request.words - 1), T0);
+        Send(device, RequestOfWords(request.opcode, request.words + 1), T0);
+        malformed += 2;
+        EXPECT_EQ(device.opcodeCounts[request.opcode], 1u);
+    }
+    // I2C: a read is 5 words, a write 5 + its byte count.
+    Send(device, Req(OpI2c, {0, AfeI2cAddress, 4}), T0);
+    Send(device, Req(OpI2c, {1, AfeI2cAddress, 3, 0, 0, 7}), T0);
+    accepted += 2;
+    Send(device, Req(OpI2c, {0, AfeI2cAddress, 4, 0}), T0);
+    Send(device, Req(OpI2c, {1, AfeI2cAddress, 3, 0, 0}), T0);
+    Send(device, Req(OpI2c, {1, AfeI2cAddress, 3, 0, 0, 7, 9}), T0);
+    malformed += 3;
+    // Opcodes outside the protocol are heard and ignored.
+    for (uint16_t opcode : {0, 13, 23, 47, 56, 66, 74, 0x100})
+        Send(device, Req(opcode, {1}), T0);
+
+    KalvixEmulatorState state;
+    FillState(device, state);
+    EXPECT_EQ(state.requestsReceived, accepted + 8);
+    EXPECT_EQ(state.malformedRequests, malformed);
+    EXPECT_EQ(state.unknownOpcodes, 8u);
+    EXPECT_EQ(state.i2cReads + state.i2cWrites, 2u);
+}
+
+TEST_F(DeviceModelTest, MalformedStartStopAndTableRequestsChangeNothing)
+{
+    std::vector<uint8_t> shortShunt = RequestOfWords(OpLoadShunt, 61);
+    for (size_t i = 4; i < shortShunt.size(); ++i)
+        shortShunt[i] = 0x41;
+    Send(device, shortShunt, T0);
+    EXPECT_EQ(device.shunt[0], 0.0f);
+    Send(device, RequestOfWords(OpStart, 2), T0);
+    EXPECT_TRUE(Take(device, 768, T0 + 100 * Ms).empty()) << "a start without its word starts nothing";
+    Send(device, Req(OpStart, {0}), T0 + 100 * Ms);
+    Send(device, RequestOfWords(OpStop, 3), T0 + 101 * Ms);
+    EXPECT_EQ(MeasCountsIn(Take(device, 768, T0 + 104 * Ms)).size(), 4u) << "a long stop stops nothing";
+    Send(device, Req(OpIdentify, {0}), T0 + 105 * Ms);
+    KalvixEmulatorState state;
+    FillState(device, state);
+    EXPECT_EQ(state.repliesSent, 0u);
+}
+
+// Divider and device code, as the host's table pairs them.
+constexpr uint16_t DividerTable[][2] = {
+    {1, 0},     {2, 1},     {4, 3},     {6, 6},     {8, 8},     {10, 11},   {12, 12},   {14, 14},
+    {16, 15},   {20, 19},   {24, 20},   {28, 22},   {32, 23},   {40, 27},   {48, 28},   {56, 30},
+    {64, 31},   {80, 35},   {96, 36},   {112, 38},  {128, 39},  {160, 43},  {192, 44},  {196, 45},
+    {224, 46},  {256, 47},  {320, 50},  {384, 51},  {448, 53},  {512, 54},  {640, 56},  {768, 57},
+    {896, 59},  {1024, 60}, {1280, 61}, {1536, 62}, {1792, 63},
+};
+
+TEST_F(DeviceModelTest, EveryDividerCodeSetsItsDividerAndGroupSize)
+{
+    std::set<uint16_t> known;
+    for (const auto& entry : DividerTable) {
+        SCOPED_TRACE(entry[0]);
+        known.insert(entry[1]);
+        Send(device, Req(OpDivider, {entry[1]}), T0);
+        KalvixEmulatorState state;
+        FillState(device, state);
+        EXPECT_EQ(state.divider, entry[0]);
+        EXPECT_EQ(state.dividerCode, entry[1]);
+        EXPECT_EQ(state.spectraPerTransfer, entry[0] == 1 ? 4u : entry[0] == 2 ? 3u : entry[0] == 4 ? 2u : 1u);
+    }
+    Send(device, Req(OpDivider, {6}), T0);
+    for (uint16_t code = 0; code < 70; ++code) {
+        if (known.count(code))
+            continue;
+        Send(device, Req(OpDivider, {code}), T0);
+        KalvixEmulatorState state;
+        FillState(device, state);
+        EXPECT_EQ(state.divider, 6u) << "code " << code << " is no divider";
+    }
+}
+
+TEST_F(DeviceModelTest, LoweredFifoCapacityDropsDownToItAndCountsOnlySpectra)
+{
+    Send(device, Req(OpDivider, {6}), T0);
+    Send(device, Req(OpStart, {0}), T0);
+    Send(device, Req(OpI2c, {0, AfeI2cAddress, 4}), T0 + 1 * Ms);
+    AdvanceDevice(device, T0 + 1 * Ms); // its reply heads the FIFO
+    AdvanceDevice(device, T0 + 30 * 6 * Ms);
+    ASSERT_EQ(device.fifo.size(), 31u);
+    device.fifoCapacity = 5;
+    AdvanceDevice(device, T0 + 31 * 6 * Ms);
+    EXPECT_EQ(device.fifo.size(), 5u);
+    KalvixEmulatorState state;
+    FillState(device, state);
+    EXPECT_EQ(state.spectraDropped, 26u) << "the reply and 26 spectra went; the reply is no spectrum";
+    EXPECT_EQ(state.spectraDropped + state.spectraSent + state.fifoLevel, state.spectraProduced);
+    const auto next = Take(device, SpectrumFrameLength, T0 + 31 * 6 * Ms);
+    EXPECT_EQ(SpectrumAt(next, 0).MeasCount, 26u);
+    EXPECT_TRUE(SpectrumAt(next, 0).SysErrors & SysFifoOverflow) << "the spectrum after the gap says so";
+    const auto after = Take(device, SpectrumFrameLength, T0 + 31 * 6 * Ms);
+    EXPECT_FALSE(SpectrumAt(after, 0).SysErrors & SysFifoOverflow);
+}
+
+TEST_F(DeviceModelTest, SpectraDroppedOneByOneFlagTheFirstSpectrumAfterTheGap)
+{
+    Send(device, Req(OpDivider, {6}), T0);
+    device.fifoCapacity = 4;
+    Send(device, Req(OpStart, {0}), T0);
+    for (int i = 1; i <= 6; ++i) // the device fills up a spectrum at a time: 0 and 1 are dropped
+        AdvanceDevice(device, T0 + i * 6 * Ms);
+    std::vector<std::pair<uint32_t, bool>> seen;
+    for (auto block = Take(device, SpectrumFrameLength, T0 + 6 * 6 * Ms); !block.empty();
+         block = Take(device, SpectrumFrameLength, T0 + 6 * 6 * Ms))
+        seen.emplace_back(SpectrumAt(block, 0).MeasCount, (SpectrumAt(block, 0).SysErrors & SysFifoOverflow) != 0);
+    EXPECT_EQ(seen, (std::vector<std::pair<uint32_t, bool>>{{2, true}, {3, false}, {4, false}, {5, false}}));
 }
 
 } // namespace

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -308,6 +310,7 @@ TEST_F(OpenedDevice, DeviceFailureEndsReadsAndWritesWithError31)
 
 TEST_F(OpenedDevice, SpectraArriveAtTheDividerPaceThroughThePump)
 {
+    ASSERT_EQ(Emu(0, KALVIX_EMU_FIFO_CAPACITY, 4096), 0); // a slow test thread loses nothing
     ASSERT_TRUE(Write(Req(OpStart, {0})));
     const DWORD started = GetTickCount();
     uint32_t expected = 0;
@@ -325,6 +328,89 @@ TEST_F(OpenedDevice, SpectraArriveAtTheDividerPaceThroughThePump)
     EXPECT_GE(elapsed, 180u) << "the device does not run ahead of its clock";
     EXPECT_LT(elapsed, 10000u);
     ASSERT_TRUE(Write(Req(OpStop)));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(OpenedDevice, GetOverlappedResultWaitsForTheCompletionWhenAsked)
+{
+    ASSERT_FALSE(StartRead(6));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    std::thread writer([&] {
+        Sleep(50);
+        Write(Req(OpGpio, {0}));
+    });
+    DWORD n = 0;
+    EXPECT_TRUE(Ops().getOverlappedResult(file, &overlapped, &n, TRUE));
+    EXPECT_EQ(n, 6u);
+    EXPECT_EQ(GetU16(buffer + 2), TagGpioStatus);
+    writer.join();
+
+    // A read whose OVERLAPPED has no event is still waited for.
+    OVERLAPPED bare{};
+    ULONG transferred = 0;
+    ASSERT_FALSE(Ops().usbReadPipe(usb, 0x81, buffer, 6, &transferred, &bare));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    std::thread again([&] {
+        Sleep(50);
+        Write(Req(OpGpio, {0}));
+    });
+    n = 0;
+    EXPECT_TRUE(Ops().getOverlappedResult(file, &bare, &n, TRUE));
+    EXPECT_EQ(n, 6u);
+    again.join();
+}
+
+TEST_F(PlatformTest, ControlRefusesBadInstancesDataAndSizesWithoutChangingAnything)
+{
+    KalvixEmulatorState state{};
+    EXPECT_EQ(Emu(17, KALVIX_EMU_GET_STATE, 0, &state, sizeof state), KALVIX_EMU_ERR_INSTANCE);
+    EXPECT_EQ(Emu(0xFFFFFFFFu, KALVIX_EMU_AFE_PLUGGED, 0), KALVIX_EMU_ERR_INSTANCE);
+    for (uint32_t what : {0u, 5u, 9u, 15u, 99u, 105u, 0xFFFFFFFFu})
+        EXPECT_EQ(Emu(0, what, 0), KALVIX_EMU_ERR_UNKNOWN) << what;
+
+    // Records: missing or too small.
+    EXPECT_EQ(Emu(0, KALVIX_EMU_GET_STATE, 0, nullptr, sizeof state), KALVIX_EMU_ERR_DATA);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_GET_STATE, 0, &state, sizeof state - 1), KALVIX_EMU_ERR_DATA);
+    KalvixEmulatorObject object{1.0, 2.0, 3e-9};
+    EXPECT_EQ(Emu(0, KALVIX_EMU_OBJECT, 0, nullptr, sizeof object), KALVIX_EMU_ERR_DATA);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_OBJECT, 0, &object, sizeof object - 1), KALVIX_EMU_ERR_DATA);
+    object.seriesOhm = INFINITY;
+    EXPECT_EQ(Emu(0, KALVIX_EMU_OBJECT, 0, &object, sizeof object), KALVIX_EMU_ERR_VALUE);
+    object = {1.0, NAN, 3e-9};
+    EXPECT_EQ(Emu(0, KALVIX_EMU_OBJECT, 0, &object, sizeof object), KALVIX_EMU_ERR_VALUE);
+
+    // Texts: missing, or not ending inside the given size.
+    EXPECT_EQ(Emu(0, KALVIX_EMU_SERIAL, 0, nullptr, 8), KALVIX_EMU_ERR_DATA);
+    char unterminated[4] = {'A', 'B', 'C', 'D'};
+    EXPECT_EQ(Emu(0, KALVIX_EMU_SERIAL, 0, unterminated, sizeof unterminated), KALVIX_EMU_ERR_DATA);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_IDENT_TEXT, 0, const_cast<char*>("HW:v9.99"), 0), KALVIX_EMU_ERR_DATA);
+    EXPECT_EQ(PathAt(0).path.find("kx10240001") != std::string::npos, true) << "serial unchanged";
+
+    // AFE memory access outside the memory or without a buffer.
+    uint8_t bytes[16] = {};
+    EXPECT_EQ(Emu(0, KALVIX_EMU_AFE_READ, -1, bytes, sizeof bytes), KALVIX_EMU_ERR_VALUE);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_AFE_READ, AfeAreaSize - 8, bytes, sizeof bytes), KALVIX_EMU_ERR_VALUE);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_AFE_WRITE, 0, nullptr, 4), KALVIX_EMU_ERR_DATA);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_AFE_READ, AfeAreaSize - 16, bytes, sizeof bytes), 16);
+
+    // Values out of range.
+    EXPECT_EQ(Emu(0, KALVIX_EMU_INSTANCE_COUNT, 18), KALVIX_EMU_ERR_VALUE);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_INSTANCE_COUNT, -1), KALVIX_EMU_ERR_VALUE);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_FIFO_CAPACITY, 0), KALVIX_EMU_ERR_VALUE);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_FIFO_CAPACITY, 4097), KALVIX_EMU_ERR_VALUE);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_AFE_RECORD, 7), KALVIX_EMU_ERR_VALUE);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_REPLY_DELAY_MS, -2), KALVIX_EMU_ERR_VALUE);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_GET_TABLE, 2, bytes, sizeof bytes), KALVIX_EMU_ERR_VALUE) << "no such table";
+
+    // Read-backs: no buffer for something to copy, or a short one that gets only what fits.
+    EXPECT_EQ(Emu(0, KALVIX_EMU_GET_TABLE, 3, nullptr, 120), KALVIX_EMU_ERR_DATA);
+    EXPECT_EQ(Emu(0, KALVIX_EMU_GET_TABLE, 3, bytes, sizeof bytes), 16);
+
+    ASSERT_EQ(Emu(0, KALVIX_EMU_GET_STATE, 0, &state, sizeof state), static_cast<int32_t>(sizeof state));
+    EXPECT_EQ(PathAt(1).error, 0u) << "the instance count is unchanged";
 }
 
 } // namespace

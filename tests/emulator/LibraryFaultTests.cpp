@@ -91,7 +91,7 @@ TEST_F(LibraryOverEmulator, LateMissingAndUnansweredReplies)
     ASSERT_EQ(Connect(), "");
     char info[64];
     uint8_t configuration[276];
-    Emu(0, KALVIX_EMU_REPLY_DELAY_MS, 150);
+    Emu(0, KALVIX_EMU_REPLY_DELAY_MS, 400); // well past the library's 100 ms, even on a slow machine
     const uint32_t transfersBefore = EmuState().transfersSent;
     EXPECT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, info), "ERROR: Device did not respond to command.");
     EXPECT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, configuration), "ERROR: Device did not respond to command.");
