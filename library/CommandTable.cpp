@@ -7,7 +7,7 @@
 #include "LibraryState.h"
 #include "Protocol.h"
 #include "ResultText.h"
-#include "SpectrumRing.h"
+#include "RecordRing.h"
 
 #include <cstring>
 

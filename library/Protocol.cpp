@@ -1,7 +1,7 @@
 #include "Protocol.h"
 
 #include "FrameScanner.h"
-#include "SpectrumRing.h"
+#include "RecordRing.h"
 #include "UsbTransport.h"
 
 #include <cstring>

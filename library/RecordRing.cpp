@@ -1,4 +1,4 @@
-#include "SpectrumRing.h"
+#include "RecordRing.h"
 
 #include <cstring>
 
