@@ -33,9 +33,11 @@ kalvix_wine_setup() {
     for face in "Courier New" "Fixedsys"; do
       wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "Liberation Mono" /f >/dev/null 2>&1
     done
-    for face in "Tahoma" "Arial" "MS Sans Serif" "MS Shell Dlg"; do
+    for face in "Arial" "MS Sans Serif" "MS Shell Dlg"; do
       wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
     done
+    # Tahoma is narrower than Arial; its labels only fit in the narrow cut.
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Tahoma" /t REG_SZ /d "Liberation Sans Narrow" /f >/dev/null 2>&1
     wineserver -w
   fi
   wineserver -p </dev/null >/dev/null 2>&1

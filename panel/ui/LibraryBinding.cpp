@@ -1,0 +1,73 @@
+#include "LibraryBinding.h"
+
+KalvixLibrary BoundLibrary{};
+const char* KalvixLibraryFile = "KalvixCtrl.dll";
+
+namespace {
+char NotBoundText[] = "ERROR: Dll module is not initialized correctly.";
+}
+
+bool IsAcceptedLibraryVersion(const char* text)
+{
+    return text && lstrcmpiA(text, KALVIX_LIBRARY_VERSION) == 0;
+}
+
+LibraryBindResult BindKalvixLibrary(const char* fileName, ActivityCounters* counters, KalvixLibrary* library)
+{
+    *library = KalvixLibrary{};
+    SetDllDirectoryA("");
+    HMODULE module = LoadLibraryA(fileName);
+    if (!module)
+        return LibraryBindResult::NotLoaded;
+    auto control = reinterpret_cast<KalvixControlProc>(reinterpret_cast<void*>(GetProcAddress(module, "KalvixControl")));
+    if (!control) {
+        FreeLibrary(module);
+        return LibraryBindResult::NoControlEntry;
+    }
+    auto version = reinterpret_cast<GetDLLVersionProc>(reinterpret_cast<void*>(GetProcAddress(module, "GetDLLVersion")));
+    if (!version) {
+        FreeLibrary(module);
+        return LibraryBindResult::NoVersionEntry;
+    }
+    if (!IsAcceptedLibraryVersion(version(counters))) {
+        // The refused library must not keep the counters' address past its unloading.
+        FreeLibrary(module);
+        return LibraryBindResult::WrongVersion;
+    }
+    library->Module = module;
+    library->Control = control;
+    library->Version = version;
+    return LibraryBindResult::Bound;
+}
+
+void UnbindKalvixLibrary(KalvixLibrary* library)
+{
+    if (library->Module)
+        FreeLibrary(library->Module);
+    *library = KalvixLibrary{};
+}
+
+const char* BindFailureText(LibraryBindResult result)
+{
+    switch (result) {
+    case LibraryBindResult::Bound:
+        return "";
+    case LibraryBindResult::NotLoaded:
+        return "Error loading 'KalvixCtrl.dll'\nThis library must be copied from Ostrel software package to "
+               "the same folder where this executable locates.";
+    case LibraryBindResult::NoControlEntry:
+        return "KalvixControl interface module not loaded!";
+    case LibraryBindResult::NoVersionEntry:
+        return "GetDLLVersion module not loaded!";
+    case LibraryBindResult::WrongVersion:
+        return "Incorrect DLL module version!";
+    }
+    return "";
+}
+
+char* CallKalvix(uint32_t command, uint32_t param, uint32_t* record, void* data)
+{
+    if (!BoundLibrary.Control)
+        return NotBoundText;
+    return BoundLibrary.Control(command, param, record, static_cast<uint8_t*>(data));
+}

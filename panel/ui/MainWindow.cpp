@@ -1,0 +1,160 @@
+#include "MainWindow.h"
+
+#include "ControlIds.h"
+#include "GlobalCtrl.h"
+#include "LibraryBinding.h"
+#include "MainLayout.h"
+#include "PanelBindingHookup.h"
+#include "ProgramIcons.h"
+#include "PumpingWait.h"
+#include "StatusBar.h"
+#include "WidgetHookup.h"
+
+#include <commctrl.h>
+
+namespace {
+
+bool CreationFailureShown = false;
+
+// A start-up failure inside WM_CREATE: tell the operator and close the window again.
+LRESULT FailCreation(HWND window, const char* text)
+{
+    MessageBoxA(window, text, "Error!", MB_ICONERROR);
+    CreationFailureShown = true;
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
+{
+    CreationFailureShown = false;
+    GlobalCtrlPtr = CreateGlobalCtrl(window);
+    if (!GlobalCtrlPtr)
+        return FailCreation(window, "Error allocating memory for GlobalCtrl!");
+    DataBuffPtr = CreateDataBuff();
+    if (!DataBuffPtr)
+        return FailCreation(window, "Error allocating memory for DataBuffPtr!");
+
+    LibraryBindResult bound = BindKalvixLibrary(KalvixLibraryFile, &ProgramActivityCounters, &BoundLibrary);
+    if (bound != LibraryBindResult::Bound)
+        return FailCreation(window, BindFailureText(bound));
+
+    ResetMainWidgets();
+    InitCommonControls();
+    ResetStatusIndicators();
+    LoadProgramIcons(create->hInstance);
+    if (!CreateStatusBar(window, create->hInstance) || !CreateMainControls(window, create->hInstance, GlobalCtrlPtr->GainNames))
+        return FailCreation(window, "Window Creation Failed!");
+
+    CallKalvix(CMD_GET_STATUS, 0, &GlobalCtrlPtr->LibraryErrorWord, nullptr);
+    GlobalCtrlPtr->SpectrumBuffer = DataBuffPtr;
+    BindPanelToMainWindow(window);
+    return 0;
+}
+
+bool IsDown(HWND window, int id)
+{
+    return IsDlgButtonChecked(window, id) == BST_CHECKED;
+}
+
+// A measurement or trigger run is stopped and its poll thread has ended before the device is
+// disconnected and the records it uses are freed; the wait keeps handling the thread's
+// synchronous sends to this window.
+void StopMeasurementRun(HWND window)
+{
+    if (!GlobalCtrlPtr)
+        return;
+    if (IsDown(window, IdStart))
+        CallKalvix(CMD_STOP_MEASUREMENT, 0, nullptr, nullptr);
+    if (IsDown(window, IdExtTrigger))
+        CallKalvix(CMD_EXT_TRIGGER, 0, nullptr, nullptr);
+    GlobalCtrlPtr->RunFlag.store(0);
+    if (GlobalCtrlPtr->PollThread) {
+        HANDLE thread = ULongToHandle(GlobalCtrlPtr->PollThread);
+        WaitPumpingSends(thread);
+        CloseHandle(thread);
+        GlobalCtrlPtr->PollThread = 0;
+    }
+}
+
+void OnDestroy(HWND window)
+{
+    StopMeasurementRun(window);
+    if (IsDown(window, IdConnectDeviceButton))
+        CallKalvix(CMD_DISCONNECT, 0, nullptr, nullptr);
+    UnbindPanel();
+    DiscardQueuedStatusTexts(window);
+    DeleteLayoutFonts();
+    ReleaseMainWidgets();
+    if (GlobalCtrlPtr) {
+        FreeGlobalCtrl(GlobalCtrlPtr);
+        GlobalCtrlPtr = nullptr;
+    }
+    if (DataBuffPtr) {
+        FreeDataBuff(DataBuffPtr);
+        DataBuffPtr = nullptr;
+    }
+    KillTimer(window, TimerStatusReset);
+    KillTimer(window, TimerDeviceWatch);
+    KillTimer(window, TimerSentReset);
+    KillTimer(window, TimerReceivedReset);
+    UnbindKalvixLibrary(&BoundLibrary);
+    PostQuitMessage(0);
+}
+
+void OnPaint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    PaintMainWidgets(dc);
+    if (Icons.Logo)
+        DrawIconEx(dc, 61, 22, Icons.Logo, 77, 23, 0, nullptr, DI_NORMAL);
+    EndPaint(window, &paint);
+}
+
+// Labels, check boxes, radios and group boxes are drawn on the window's own background colour
+// rather than the button face colour, which differs from it on some systems.
+LRESULT PaintControlOnWindowBackground(HDC dc)
+{
+    SetBkColor(dc, GetSysColor(COLOR_MENU));
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_MENU));
+}
+
+} // namespace
+
+bool MainCreationFailureShown()
+{
+    return CreationFailureShown;
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
+    case WM_DESTROY:
+        OnDestroy(window);
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_SIZE:
+        SendDlgItemMessageA(window, IdStatusBar, WM_SIZE, 0, 0);
+        return 0;
+    case WM_PAINT:
+        OnPaint(window);
+        return 0;
+    case WM_TIMER:
+        HandleStatusTimer(window, wParam);
+        return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return PaintControlOnWindowBackground(reinterpret_cast<HDC>(wParam));
+    case WmStatusText:
+        HandleStatusTextMessage(window, wParam, lParam);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

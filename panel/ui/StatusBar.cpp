@@ -1,0 +1,162 @@
+#include "StatusBar.h"
+
+#include "ControlIds.h"
+#include "GlobalCtrl.h"
+#include "ProgramIcons.h"
+#include "Throughput.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+uint8_t ActivityFlags = 0;
+ThroughputMeter RateMeter{};
+
+constexpr int StatusWidths[StatusPartCount] = {200, 226, 310, 440, 600, -1};
+
+HWND StatusBarOf(HWND mainWindow)
+{
+    return GetDlgItem(mainWindow, IdStatusBar);
+}
+
+void SetPartText(HWND mainWindow, int part, const char* text)
+{
+    SendMessageA(StatusBarOf(mainWindow), SB_SETTEXTA, part, reinterpret_cast<LPARAM>(text));
+}
+
+void SetPartIcon(HWND mainWindow, int part, HICON icon)
+{
+    SendMessageA(StatusBarOf(mainWindow), SB_SETICON, part, reinterpret_cast<LPARAM>(icon));
+}
+
+void ShowOnMainThread(HWND mainWindow, const char* text, int32_t notice)
+{
+    if (notice == 0) {
+        SetPartText(mainWindow, StatusPartError, text);
+        SendMessageA(StatusBarOf(mainWindow), SB_SETBKCOLOR, 0, StatusErrorColour);
+    } else {
+        SetPartText(mainWindow, StatusPartNotice, text);
+        SetPartIcon(mainWindow, StatusPartNotice, Icons.NoticeOn);
+    }
+    SetTimer(mainWindow, TimerStatusReset, 500, nullptr);
+}
+
+} // namespace
+
+HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance)
+{
+    HWND bar = CreateWindowExA(0, STATUSCLASSNAMEA, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, mainWindow,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)), instance, nullptr);
+    if (!bar)
+        return nullptr;
+    // A themed bar paints its own background and would never show the error colour.
+    SetWindowTheme(bar, L" ", L" ");
+    SendMessageA(bar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(StatusWidths));
+    SetPartText(mainWindow, StatusPartConnection, "DISCONNECTED");
+    SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[ActivityNone]);
+    SetPartText(mainWindow, StatusPartRate, "   0 Kb/sec");
+    SetPartIcon(mainWindow, StatusPartNotice, Icons.NoticeOff);
+    SetPartText(mainWindow, StatusPartPeriod, "Measurement Period 0.001s");
+    return bar;
+}
+
+void ShowStatusMessage(HWND mainWindow, const char* text, int32_t notice)
+{
+    if (!text)
+        return;
+    if (GetWindowThreadProcessId(mainWindow, nullptr) == GetCurrentThreadId()) {
+        ShowOnMainThread(mainWindow, text, notice);
+        return;
+    }
+    // Controls belong to the main thread: hand it a copy of the text, which the library may
+    // overwrite with this thread's next call.
+    size_t size = std::strlen(text) + 1;
+    char* copy = new (std::nothrow) char[size];
+    if (!copy)
+        return;
+    std::memcpy(copy, text, size);
+    if (!PostMessageA(mainWindow, WmStatusText, static_cast<WPARAM>(notice), reinterpret_cast<LPARAM>(copy)))
+        delete[] copy;
+}
+
+void HandleStatusTextMessage(HWND mainWindow, WPARAM wParam, LPARAM lParam)
+{
+    char* text = reinterpret_cast<char*>(lParam);
+    ShowOnMainThread(mainWindow, text, static_cast<int32_t>(wParam));
+    delete[] text;
+}
+
+void DiscardQueuedStatusTexts(HWND mainWindow)
+{
+    MSG message;
+    while (PeekMessageA(&message, mainWindow, WmStatusText, WmStatusText, PM_REMOVE))
+        delete[] reinterpret_cast<char*>(message.lParam);
+}
+
+void ShowTransferActivity(HWND mainWindow, int32_t kind)
+{
+    if (kind == 1) {
+        if (!(ActivityFlags & 1)) {
+            SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(ActivityFlags & 2) ? ActivityBoth : ActivitySent]);
+            ActivityFlags |= 1;
+        }
+        SetTimer(mainWindow, TimerSentReset, 200, nullptr);
+    } else if (kind == 2) {
+        if (!(ActivityFlags & 2)) {
+            SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(ActivityFlags & 1) ? ActivityBoth : ActivityReceived]);
+            ActivityFlags |= 2;
+        }
+        SetTimer(mainWindow, TimerReceivedReset, 200, nullptr);
+    }
+}
+
+void UpdateThroughput(GlobalCtrl* ctrl, uint32_t bytes)
+{
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    uint32_t rate = 0;
+    if (!ThroughputTick(RateMeter, bytes, MillisecondsOfDay(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds), &rate))
+        return;
+    std::snprintf(ctrl->Text, ScratchTextSize, "% 4d Kb/sec", static_cast<int>(rate));
+    SetPartText(ctrl->MainWindow, StatusPartRate, ctrl->Text);
+}
+
+bool HandleStatusTimer(HWND mainWindow, UINT_PTR timerId)
+{
+    switch (timerId) {
+    case TimerStatusReset:
+        SetPartText(mainWindow, StatusPartNotice, "");
+        SetPartIcon(mainWindow, StatusPartNotice, Icons.NoticeOff);
+        SendMessageA(StatusBarOf(mainWindow), SB_SETBKCOLOR, 0, CLR_DEFAULT);
+        KillTimer(mainWindow, TimerStatusReset);
+        return true;
+    case TimerSentReset:
+        SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(ActivityFlags & 2) ? ActivityReceived : ActivityNone]);
+        KillTimer(mainWindow, TimerSentReset);
+        ActivityFlags &= ~1;
+        return true;
+    case TimerReceivedReset:
+        SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(ActivityFlags & 1) ? ActivitySent : ActivityNone]);
+        KillTimer(mainWindow, TimerReceivedReset);
+        ActivityFlags &= ~2;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ResetStatusIndicators()
+{
+    ActivityFlags = 0;
+    RateMeter = ThroughputMeter{};
+}
+
+uint8_t CurrentActivityFlags()
+{
+    return ActivityFlags;
+}

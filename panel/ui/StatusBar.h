@@ -1,0 +1,42 @@
+// The main window's status bar: its six parts, the one routine that shows library texts and
+// notices, the transfer-activity icon and the received-data rate, and the timers that take
+// these indications down again.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+struct GlobalCtrl;
+
+// Private message that carries a status text from another thread to the main window: wParam
+// the notice flag, lParam a heap copy of the text that the main window frees.
+constexpr UINT WmStatusText = WM_APP + 1;
+
+constexpr COLORREF StatusErrorColour = RGB(255, 0, 0);
+
+// Creates the status bar (id 1100) with its parts, initial texts and icons.
+HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance);
+
+// notice 0 (error form): part 5 := text and the whole bar red; notice 1: part 3 := text with the
+// notice icon. Either way the indication is taken down 500 ms after the last call. From another
+// thread than the main window's the text is posted to the main window, which shows it.
+void ShowStatusMessage(HWND mainWindow, const char* text, int32_t notice);
+
+// kind 1: bytes were sent; kind 2: bytes were received. Lights the activity icon for 200 ms.
+void ShowTransferActivity(HWND mainWindow, int32_t kind);
+
+// One device watch tick's received bytes (0: nothing received lately) into the rate part.
+void UpdateThroughput(GlobalCtrl* ctrl, uint32_t bytes);
+
+// WM_TIMER 500, 503 and 504; returns false for other timers.
+bool HandleStatusTimer(HWND mainWindow, UINT_PTR timerId);
+// WmStatusText on the main window.
+void HandleStatusTextMessage(HWND mainWindow, WPARAM wParam, LPARAM lParam);
+// Frees the texts of status messages still queued for a window that is going away.
+void DiscardQueuedStatusTexts(HWND mainWindow);
+
+// The activity flags (bit 0 sent lit, bit 1 received lit) and the rate meter start afresh with
+// every main window.
+void ResetStatusIndicators();
+uint8_t CurrentActivityFlags();

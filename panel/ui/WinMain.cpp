@@ -1,0 +1,6 @@
+#include "ProgramStart.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    return RunControlPanel(instance, showCommand);
+}

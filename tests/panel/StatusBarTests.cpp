@@ -1,0 +1,233 @@
+// The status bar: its parts, the two forms of status messages and how long they last, messages
+// from another thread, the transfer-activity icon and the received-data rate.
+#include "PanelHarness.h"
+
+#include "GlobalCtrl.h"
+#include "PanelHooks.h"
+#include "ProgramIcons.h"
+#include "StatusBar.h"
+#include "Throughput.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <string>
+#include <thread>
+
+namespace {
+
+class StatusBar : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = OpenPanel();
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override { ClosePanel(window); }
+
+    // Red is checked on the right end of part 5, away from its text.
+    bool BarIsRed()
+    {
+        RedrawWindow(GetDlgItem(window, 1100), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        PumpFor(30);
+        RECT client;
+        GetClientRect(window, &client);
+        RECT bar = ControlRectInClient(window, 1100);
+        Capture capture = CaptureWindow(window);
+        return IsRedPixel(capture.AtClient(client.right - 30, (bar.top + bar.bottom) / 2));
+    }
+    HWND window = nullptr;
+};
+
+TEST_F(StatusBar, HasSixPartsWithTheirFirstContents)
+{
+    HWND bar = GetDlgItem(window, 1100);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(ClassNameOf(bar), "msctls_statusbar32");
+    EXPECT_EQ(GetWindow(window, GW_CHILD) != nullptr, true);
+    int edges[8] = {};
+    ASSERT_EQ(SendMessageA(bar, SB_GETPARTS, 8, reinterpret_cast<LPARAM>(edges)), 6);
+    const int expected[6] = {200, 226, 310, 440, 600, -1};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(edges[i], expected[i]) << i;
+    EXPECT_EQ(StatusPartText(window, 0), "DISCONNECTED");
+    EXPECT_EQ(StatusPartText(window, 1), "");
+    EXPECT_EQ(StatusPartText(window, 2), "   0 Kb/sec");
+    EXPECT_EQ(StatusPartText(window, 3), "");
+    EXPECT_EQ(StatusPartText(window, 4), "Measurement Period 0.001s");
+    EXPECT_EQ(StatusPartText(window, 5), "");
+    EXPECT_EQ(StatusPartIcon(window, 1), Icons.Activity[ActivityNone]);
+    EXPECT_EQ(StatusPartIcon(window, 3), Icons.NoticeOff);
+    // Along the bottom of the client area, across its whole width.
+    RECT client, rect = ControlRectInClient(window, 1100);
+    GetClientRect(window, &client);
+    EXPECT_EQ(rect.bottom, client.bottom);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.right, client.right);
+}
+
+TEST_F(StatusBar, ErrorFormIsRedFor500MsAfterTheLastMessageAndKeepsItsText)
+{
+    EXPECT_FALSE(BarIsRed());
+    ShowStatusMessage(window, "ERROR: Device did not respond to command.", 0);
+    EXPECT_EQ(StatusPartText(window, 5), "ERROR: Device did not respond to command.");
+    EXPECT_TRUE(BarIsRed());
+    EXPECT_EQ(StatusPartText(window, 3), "") << "the error form leaves the notice part alone";
+
+    ShowStatusMessage(window, "ERROR: Device already connected.", 0);
+    EXPECT_EQ(StatusPartText(window, 5), "ERROR: Device already connected.");
+    EXPECT_TRUE(BarIsRed());
+
+    EXPECT_TRUE(PumpUntil([&] { return !BarIsRed(); }, 5000)) << "red falls back";
+    EXPECT_EQ(StatusPartText(window, 5), "ERROR: Device already connected.") << "the text stays";
+}
+
+TEST_F(StatusBar, NoticeFormShowsTextAndIconFor500Ms)
+{
+    ShowStatusMessage(window, "Lost 3 spectra", 1);
+    EXPECT_EQ(StatusPartText(window, 3), "Lost 3 spectra");
+    EXPECT_EQ(StatusPartIcon(window, 3), Icons.NoticeOn);
+    EXPECT_EQ(StatusPartText(window, 5), "");
+    EXPECT_FALSE(BarIsRed());
+    DWORD shown = GetTickCount();
+    EXPECT_TRUE(PumpUntil([&] { return StatusPartText(window, 3).empty(); }, 5000));
+    EXPECT_GE(GetTickCount() - shown, 400u) << "not taken down before its time";
+    EXPECT_EQ(StatusPartIcon(window, 3), Icons.NoticeOff);
+}
+
+TEST_F(StatusBar, MessagesFromAnotherThreadArriveThroughTheMainWindow)
+{
+    char text[64] = "WARNING: Data polling timeout.";
+    std::thread poll([&] {
+        ShowStatusMessage(window, text, 0);
+        // The library may reuse its text buffer at once.
+        strcpy(text, "overwritten");
+    });
+    poll.join();
+    EXPECT_EQ(StatusPartText(window, 5), "") << "nothing touched from the other thread";
+    EXPECT_TRUE(PumpUntil([&] { return StatusPartText(window, 5) == "WARNING: Data polling timeout."; }, 5000));
+    EXPECT_TRUE(BarIsRed());
+    // A message still queued when the window goes is dropped with it.
+    std::thread late([&] { ShowStatusMessage(window, "ERROR: late", 0); });
+    late.join();
+}
+
+TEST_F(StatusBar, TransferActivityLightsFor200MsPerDirection)
+{
+    ShowTransferActivity(window, 2);
+    EXPECT_EQ(StatusPartIcon(window, 1), Icons.Activity[ActivityReceived]);
+    ShowTransferActivity(window, 1);
+    EXPECT_EQ(StatusPartIcon(window, 1), Icons.Activity[ActivityBoth]);
+    EXPECT_EQ(CurrentActivityFlags(), 3);
+    // Keep the sent direction moving while the received one falls back.
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 600) {
+        ShowTransferActivity(window, 1);
+        PumpFor(50);
+    }
+    EXPECT_EQ(StatusPartIcon(window, 1), Icons.Activity[ActivitySent]);
+    EXPECT_EQ(CurrentActivityFlags(), 1);
+    EXPECT_TRUE(PumpUntil([&] { return StatusPartIcon(window, 1) == Icons.Activity[ActivityNone]; }, 5000));
+    EXPECT_EQ(CurrentActivityFlags(), 0);
+}
+
+TEST_F(StatusBar, RateFallsToZeroWithTheRightForm)
+{
+    ASSERT_NE(GlobalCtrlPtr, nullptr);
+    UpdateThroughput(GlobalCtrlPtr, 1000);
+    EXPECT_EQ(StatusPartText(window, 2), "   0 Kb/sec") << "the first tick only starts the clock";
+    Sleep(600);
+    UpdateThroughput(GlobalCtrlPtr, 100000);
+    std::string shown = StatusPartText(window, 2);
+    int rate = atoi(shown.c_str());
+    char expected[32];
+    snprintf(expected, sizeof expected, "% 4d Kb/sec", rate);
+    EXPECT_EQ(shown, expected);
+    // 100000 bytes over 600..(generous) ms.
+    EXPECT_GT(rate, 0);
+    EXPECT_LE(rate, 100000 * 8 / 500);
+    UpdateThroughput(GlobalCtrlPtr, 0);
+    EXPECT_EQ(StatusPartText(window, 2), "   0 Kb/sec");
+}
+
+TEST(Throughput, FirstTickStartsTheClockAndRateNeedsMoreThan500Ms)
+{
+    ThroughputMeter meter{};
+    uint32_t rate = 12345;
+    EXPECT_FALSE(ThroughputTick(meter, 5000, 1000, &rate));
+    EXPECT_FALSE(ThroughputTick(meter, 1000, 1300, &rate));
+    EXPECT_FALSE(ThroughputTick(meter, 1000, 1500, &rate)) << "500 ms exactly is not enough";
+    ASSERT_TRUE(ThroughputTick(meter, 1000, 1501, &rate));
+    EXPECT_EQ(rate, 3000u * 8 / 501) << "the first tick's bytes are not counted";
+    // The next period starts from here.
+    EXPECT_FALSE(ThroughputTick(meter, 64000, 1800, &rate));
+    ASSERT_TRUE(ThroughputTick(meter, 64000, 2501, &rate));
+    EXPECT_EQ(rate, 128000u * 8 / 1000);
+}
+
+TEST(Throughput, NothingReceivedResetsAndMidnightGivesASmallRate)
+{
+    ThroughputMeter meter{};
+    uint32_t rate = 1;
+    ThroughputTick(meter, 100, 86399000, &rate);
+    ASSERT_TRUE(ThroughputTick(meter, 1000000, 200, &rate)) << "across midnight";
+    EXPECT_EQ(rate, uint32_t(uint64_t{1000000} * 8 / (86399000 - 200)));
+    ASSERT_TRUE(ThroughputTick(meter, 0, 5000, &rate));
+    EXPECT_EQ(rate, 0u);
+    EXPECT_FALSE(ThroughputTick(meter, 100, 6000, &rate)) << "after a pause the clock starts again";
+    // Large transfers do not overflow the bit count.
+    ASSERT_TRUE(ThroughputTick(meter, 0x7FFFFFFF, 7000, &rate));
+    EXPECT_EQ(rate, uint32_t(uint64_t{0x7FFFFFFF} * 8 / 1000));
+    EXPECT_EQ(MillisecondsOfDay(23, 59, 59, 999), 86399999u);
+}
+
+TEST_F(StatusBar, ProcessingHooksReachTheRealControls)
+{
+    PanelShowStatus("ERROR: from processing", 0);
+    EXPECT_EQ(StatusPartText(window, 5), "ERROR: from processing");
+    PanelSetText(1110, "Log Entry Count: 7");
+    EXPECT_EQ(WindowText(GetDlgItem(window, 1110)), "Log Entry Count: 7");
+    EXPECT_EQ(PanelIsChecked(1103), 1);
+    EXPECT_EQ(PanelIsChecked(1109), 0);
+    PanelSetCheck(1109, 1);
+    EXPECT_EQ(IsDlgButtonChecked(window, 1109), BST_CHECKED);
+    PanelSetCheck(1109, 0);
+    EXPECT_EQ(IsDlgButtonChecked(window, 1109), BST_UNCHECKED);
+    {
+        BoxCatcher catcher;
+        PanelMessageBox("Log size is more than 20GB.", "WARNING", BoxIconWarning);
+        auto boxes = catcher.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].Text, "Log size is more than 20GB.");
+        EXPECT_EQ(boxes[0].Caption, "WARNING");
+        EXPECT_EQ(boxes[0].Owner, window);
+        EXPECT_TRUE(boxes[0].WarningIcon);
+    }
+    // Settings as the controls hold them.
+    SendDlgItemMessageA(window, 1166, TBM_SETPOS, TRUE, 200);
+    SendDlgItemMessageA(window, 1126, CB_SETCURSEL, 3, 0);
+    CheckDlgButton(window, 1121, BST_CHECKED);
+    LogSettings settings{};
+    ASSERT_NE(PanelBinding.ReadLogSettings, nullptr);
+    PanelBinding.ReadLogSettings(PanelBinding.context, &settings);
+    EXPECT_EQ(settings.excitationLevel, 55);
+    EXPECT_EQ(settings.gainCodeA, 0);
+    EXPECT_EQ(settings.gainCodeB, 3);
+    EXPECT_EQ(settings.onBattery, 1);
+    EXPECT_EQ(settings.onExtTrigger, 0);
+    EXPECT_EQ(settings.compensationState, 0);
+    EXPECT_EQ(settings.measureCompState, 0);
+}
+
+TEST(StatusBarClosed, HooksAreUnboundOnceTheWindowIsGone)
+{
+    HWND window = OpenPanel();
+    ASSERT_NE(window, nullptr);
+    ClosePanel(window);
+    EXPECT_EQ(PanelBinding.ShowStatusMessage, nullptr);
+    PanelShowStatus("ERROR: after close", 0); // must not touch a destroyed window
+    EXPECT_EQ(PanelIsChecked(1103), 0);
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+#include "SurfacePixels.h"
+#include "WidgetFixture.h"
+
+#include <vector>
+
+namespace {
+
+constexpr COLORREF Blue = RGB(0, 0, 255);
+constexpr COLORREF Black = RGB(0, 0, 0);
+constexpr COLORREF White = RGB(255, 255, 255);
+
+const char* const StatusLabels = "MeasCount:\nProcPeriod[us]:\nMaxChA:\nMinChA:\nMaxChB:\nMinChB:\nChargerStatus:\n"
+                                 "BatteryLevel[mV]:\nSysErrors:\nGPIOStatus:";
+
+// The main window's widgets in its creation order.
+void CreateMainWindowWidgets(HWND owner)
+{
+    CreateGraphPanel(owner, 0, "MODULE (ohm)", 500, 10, 585, 300);
+    CreateGraphPanel(owner, 1, "PHASE (degree)", 500, 340, 585, 300);
+    CreateTextPanel(owner, 1, 120, 402, 200, 248, nullptr, -12, "Courier New");
+    CreateLevelBar(owner, 0, 350, 542, 40, 108, 4095);
+    CreateLevelBar(owner, 1, 400, 542, 40, 108, 4095);
+    CreateTextPanel(owner, 0, 350, 382, 130, 140, StatusLabels, 13, "Tahoma");
+}
+
+bool AllZero(const void* record, size_t size)
+{
+    const unsigned char* b = static_cast<const unsigned char*>(record);
+    for (size_t i = 0; i < size; ++i)
+        if (b[i])
+            return false;
+    return true;
+}
+
+} // namespace
+
+using WidgetRegistry = WidgetTest;
+
+TEST_F(WidgetRegistry, PaintCopiesEveryWidgetToItsPlace)
+{
+    CreateMainWindowWidgets(nullptr);
+    SetLevelBar(nullptr, 1, 3000, 1000);
+    Surface window{};
+    HDC screen = GetDC(nullptr);
+    window.Dc = CreateCompatibleDC(screen);
+    window.Bitmap = CreateCompatibleBitmap(screen, 1100, 700);
+    ReleaseDC(nullptr, screen);
+    SelectObject(window.Dc, window.Bitmap);
+    RECT all{0, 0, 1100, 700};
+    HBRUSH fill = CreateSolidBrush(RGB(1, 2, 3));
+    FillRect(window.Dc, &all, fill);
+    DeleteObject(fill);
+
+    PaintWidgets(window.Dc);
+    EXPECT_EQ(PixelAt(window, 420, 592), Blue);                       // level bar 1
+    EXPECT_EQ(PixelAt(window, 370, 592), MenuColour());              // level bar 0, empty
+    EXPECT_EQ(PixelAt(window, 500 + 60, 10 + 20 + 100), White);      // module graph's Y axis
+    EXPECT_EQ(PixelAt(window, 500 + 60, 340 + 20 + 100), White);     // phase graph's Y axis
+    EXPECT_GT(CountColour(window, Black, 350, 382, 480, 400), 10);    // status labels
+    EXPECT_EQ(PixelAt(window, 200, 500), MenuColour());              // empty numbers panel
+    EXPECT_EQ(PixelAt(window, 5, 5), RGB(1, 2, 3));                  // no widget there
+    EXPECT_EQ(PixelAt(window, 490, 100), RGB(1, 2, 3));
+    SaveBitmap(window, 1100, 700, "widgets_painted.bmp");
+    DeleteDC(window.Dc);
+    DeleteObject(window.Bitmap);
+}
+
+TEST_F(WidgetRegistry, TextPanelsArePaintedOverLevelBars)
+{
+    CreateLevelBar(nullptr, 0, 0, 0, 40, 108, 4095);
+    SetLevelBar(nullptr, 0, 4000, 100);
+    CreateTextPanel(nullptr, 0, 0, 0, 40, 50, nullptr, 13, "Tahoma");
+    Surface window{};
+    HDC screen = GetDC(nullptr);
+    window.Dc = CreateCompatibleDC(screen);
+    window.Bitmap = CreateCompatibleBitmap(screen, 60, 120);
+    ReleaseDC(nullptr, screen);
+    SelectObject(window.Dc, window.Bitmap);
+    PaintWidgets(window.Dc);
+    EXPECT_EQ(PixelAt(window, 20, 20), MenuColour()); // the text panel covers the bar's top
+    EXPECT_EQ(PixelAt(window, 20, 80), Blue);
+    DeleteDC(window.Dc);
+    DeleteObject(window.Bitmap);
+}
+
+TEST_F(WidgetRegistry, ReleaseFreesEverySurfaceAndFont)
+{
+    CreateMainWindowWidgets(nullptr);
+    std::vector<HGDIOBJ> held;
+    for (const GraphPanel& p : GraphPanels)
+        held.insert(held.end(), {p.FrameSurface.Dc, p.FrameSurface.Bitmap, p.PlotSurface.Dc, p.PlotSurface.Bitmap});
+    for (const TextPanel& p : TextPanels)
+        held.insert(held.end(), {p.DrawSurface.Dc, p.DrawSurface.Bitmap, p.Font});
+    for (const LevelBar& b : LevelBars)
+        held.insert(held.end(), {b.DrawSurface.Dc, b.DrawSurface.Bitmap});
+    for (HGDIOBJ o : held)
+        ASSERT_NE(GetObjectType(o), 0u);
+    ReleaseWidgets();
+    for (HGDIOBJ o : held)
+        EXPECT_EQ(GetObjectType(o), 0u);
+    EXPECT_TRUE(AllZero(GraphPanels, sizeof GraphPanels));
+    EXPECT_TRUE(AllZero(TextPanels, sizeof TextPanels));
+    EXPECT_TRUE(AllZero(LevelBars, sizeof LevelBars));
+    ReleaseWidgets(); // nothing left to release
+    // A later window can create its widgets again.
+    CreateMainWindowWidgets(nullptr);
+    EXPECT_NE(GraphPanels[0].FrameSurface.Dc, nullptr);
+}
+
+namespace {
+
+int EraseCount = 0;
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ERASEBKGND)
+        ++EraseCount;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND MakeOwner()
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = CountingProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = GetSysColorBrush(COLOR_MENU);
+    wc.lpszClassName = "WidgetOwnerTestClass";
+    RegisterClassA(&wc); // fails harmlessly when a former test registered it
+    return CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 1100, 700, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+} // namespace
+
+TEST_F(WidgetRegistry, UpdatesInvalidateOnlyTheWidgetWithoutErasing)
+{
+    HWND owner = MakeOwner();
+    ASSERT_NE(owner, nullptr);
+    CreateMainWindowWidgets(owner);
+    struct Case { const char* what; void (*update)(HWND); RECT want; };
+    const Case cases[] = {
+        {"level bar", [](HWND w) { SetLevelBar(w, 1, 3000, 1000); }, {400, 542, 440, 650}},
+        {"text panel", [](HWND w) { SetTextPanelText(w, 0, "x"); }, {350, 382, 480, 522}},
+        {"graph", [](HWND w) {
+             float x[3] = {1, 2, 3}, y[3] = {1, 2, 3};
+             DrawGraph(w, 1, x, "Hz", y, "Degr", 10, 3, 0, 0, RGB(64, 64, 255), 0, 0);
+         }, {500, 340, 1085, 640}},
+    };
+    for (const Case& c : cases) {
+        ValidateRect(owner, nullptr);
+        c.update(owner);
+        RECT got{};
+        EXPECT_TRUE(GetUpdateRect(owner, &got, FALSE)) << c.what;
+        EXPECT_TRUE(EqualRect(&got, &c.want)) << c.what << ": " << got.left << "," << got.top << "," << got.right << "," << got.bottom;
+        EraseCount = 0;
+        UpdateWindow(owner);
+        EXPECT_EQ(EraseCount, 0) << c.what;
+    }
+    // The check above can fail: a full invalidation with erasing does erase.
+    InvalidateRect(owner, nullptr, TRUE);
+    UpdateWindow(owner);
+    EXPECT_GT(EraseCount, 0);
+    DestroyWindow(owner);
+}
