@@ -88,7 +88,7 @@ std::vector<uint8_t> TextFrame(const char* text)
     return frame;
 }
 
-std::vector<uint8_t> ConfigurationFrame(const uint8_t (&configuration)[272])
+std::vector<uint8_t> ConfigurationFrame(const uint8_t (&configuration)[ConfigPayloadSize])
 {
     std::vector<uint8_t> frame = FrameHead(TagConfigReply, ConfigReplyFrameLength);
     memcpy(frame.data() + 4, configuration, sizeof configuration);

@@ -2,16 +2,13 @@
 // sends back. Plain bytes in, plain bytes out.
 #pragma once
 
-#include "FrameScanner.h" // the marker, tags and frame lengths both ends of the wire share
+#include "FrameFormat.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-constexpr size_t TextPayloadSize = 54;
-constexpr size_t I2cReplyDataOffset = 10;
-
-constexpr uint16_t OpStop = 0x00FF;
+constexpr uint16_t OpStop = OpcodeStop;
 constexpr uint16_t OpStart = 1;
 constexpr uint16_t OpIdentify = 2;
 constexpr uint16_t OpLoadShunt = 3;
@@ -52,7 +49,7 @@ uint16_t RequestWord(const Request& request, size_t i);
 // Device frames; each returns the complete frame.
 std::vector<uint8_t> GpioFrame(uint16_t status);
 std::vector<uint8_t> TextFrame(const char* text); // at most 54 bytes of text, zero-padded
-std::vector<uint8_t> ConfigurationFrame(const uint8_t (&configuration)[272]);
+std::vector<uint8_t> ConfigurationFrame(const uint8_t (&configuration)[ConfigPayloadSize]);
 std::vector<uint8_t> I2cReplyFrame(uint8_t slave, const uint8_t* data, size_t count);
 
 void PutU16(uint8_t* at, uint16_t value);

@@ -1,6 +1,6 @@
 #include "DeviceModel.h"
 
-#include "KalvixCtrl.h"
+#include "RecordLayouts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -119,7 +119,7 @@ void PushFrameToFifo(DeviceModel& device, std::vector<uint8_t> frame)
 
 void ProduceSpectrum(DeviceModel& device, Micros at)
 {
-    SpectrumRecord record{};
+    SpectrumFrame record{};
     record.marker = FrameMarker;
     record.tag = TagSpectrum;
     record.reserved4 = static_cast<uint16_t>(device.instance);
@@ -423,9 +423,9 @@ uint16_t GpioStatusOf(const DeviceModel& device)
     return status;
 }
 
-void BuildConfiguration(const DeviceModel& device, uint8_t (&out)[272])
+void BuildConfiguration(const DeviceModel& device, uint8_t (&out)[ConfigPayloadSize])
 {
-    DeviceConfiguration configuration{};
+    ConfigurationBlock configuration{};
     configuration.reserved0 = FrequencyCount;
     memcpy(configuration.FrequencyCodes, FrequencyCodeTable, sizeof FrequencyCodeTable);
     memcpy(configuration.Shunt, device.shunt, sizeof configuration.Shunt);
@@ -511,7 +511,7 @@ void ReceiveRequest(DeviceModel& device, const uint8_t* bytes, size_t length, Mi
         Reply(device, TextFrame(device.identText), now);
         break;
     case OpConfiguration: {
-        uint8_t configuration[272];
+        uint8_t configuration[ConfigPayloadSize];
         BuildConfiguration(device, configuration);
         Reply(device, ConfigurationFrame(configuration), now);
         break;

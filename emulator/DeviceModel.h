@@ -7,6 +7,7 @@
 #include "DeviceFrames.h"
 #include "KalvixEmulator.h"
 #include "ObjectModel.h"
+#include "RecordLayouts.h"
 
 #include <cstdint>
 #include <deque>
@@ -16,7 +17,7 @@
 using Micros = uint64_t;
 constexpr Micros NoEvent = UINT64_MAX;
 
-constexpr size_t FrequencyCount = 15;
+constexpr size_t FrequencyCount = MeasurementFrequencyCount;
 constexpr size_t DefaultFifoCapacity = 256;
 constexpr size_t MaxFifoCapacity = 4096;
 constexpr size_t FrameLogLength = 64;
@@ -141,5 +142,5 @@ uint32_t SpectraPerTransfer(uint16_t divider);
 // Divider for a device code, or 0 for a code the device does not know.
 uint16_t DividerForCode(uint16_t code);
 const uint16_t* FrequencyCodes(); // 15 codes; frequency = code * 1000 / divider
-void BuildConfiguration(const DeviceModel& device, uint8_t (&out)[272]);
+void BuildConfiguration(const DeviceModel& device, uint8_t (&out)[ConfigPayloadSize]);
 void FillState(const DeviceModel& device, KalvixEmulatorState& state);

@@ -3,7 +3,7 @@
 // Reads wait in the instance's queue; the pump thread completes them when the device model
 // has a transfer ready, through the caller's OVERLAPPED and its event.
 #include "EmulatorRegistry.h"
-#include "platform/PlatformOps.h"
+#include "PlatformOps.h"
 
 #include <mmsystem.h>
 

@@ -61,7 +61,7 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
     if (error != 0)
         return RESULT_SYSTEM_ERROR;
     record[0] = state.deviceIndex;
-    state.RequestFrame[0] = 0xFF03;
+    state.RequestFrame[0] = FrameMarker;
 
     state.ReadLock = CreateMutexA(nullptr, FALSE, nullptr);
     if (state.ReadLock)

@@ -10,9 +10,9 @@ uint16_t WordAt(const uint8_t* bytes, size_t pos)
 size_t PayloadOffset(uint16_t tag)
 {
     switch (tag) {
-    case TagI2cReply: return 10;
+    case TagI2cReply: return I2cReplyDataOffset;
     case TagAcknowledge: return AcknowledgeFrameLength; // just past the frame; nothing reads it
-    default: return 4;
+    default: return ReplyPayloadOffset;
     }
 }
 

@@ -1,27 +1,13 @@
 // Finds the device's frames in a received block, free of any platform code.
 #pragma once
 
+#include "FrameFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint16_t FrameMarker = 0xFF03;
-
-enum FrameTag : uint16_t {
-    TagSpectrum = 0x01DD,
-    TagTextReply = 0x02CC,
-    TagI2cReply = 0x02DD,
-    TagConfigReply = 0x03DD,
-    TagGpioStatus = 0x04DD,
-    TagAcknowledge = 0x05CC,
-};
-
-constexpr size_t SpectrumFrameLength = 192;
-constexpr size_t TextReplyFrameLength = 58;
-constexpr size_t I2cReplyFrameLength = 192;
-constexpr size_t ConfigReplyFrameLength = 276;
-constexpr size_t GpioStatusFrameLength = 6;
-constexpr size_t AcknowledgeFrameLength = 12;
-constexpr size_t LargestParsedBlock = 768;
+// The reader's longest transfer: four spectrum frames.
+constexpr size_t LargestParsedBlock = 4 * SpectrumFrameLength;
 
 struct FoundFrame {
     uint16_t tag;

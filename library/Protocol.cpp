@@ -117,8 +117,8 @@ int FetchReplyText(LibraryState& state, uint8_t* destination)
 {
     if (!TakeReply(state))
         return RESULT_NO_RESPONSE;
-    memcpy(destination, state.ReplyData, TextReplyLength);
-    destination[TextReplyLength] = 0;
+    memcpy(destination, state.ReplyData, TextPayloadSize);
+    destination[TextPayloadSize] = 0;
     ReleaseReply(state);
     return 0;
 }
@@ -127,7 +127,7 @@ int FetchReplyBlock(LibraryState& state, uint8_t* destination)
 {
     if (!TakeReply(state))
         return RESULT_NO_RESPONSE;
-    memcpy(destination, state.ReplyData, ConfigReplyLength);
+    memcpy(destination, state.ReplyData, ConfigPayloadSize);
     ReleaseReply(state);
     return 0;
 }

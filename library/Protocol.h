@@ -8,14 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint16_t OpcodeStop = 0x00FF;
 // The reader's transfer length is the length of the frame it expects next.
 constexpr uint16_t IdleReadLength = GpioStatusFrameLength;
 constexpr uint16_t TextReplyReadLength = TextReplyFrameLength;
 constexpr uint16_t I2cReplyReadLength = I2cReplyFrameLength;
 constexpr uint16_t ConfigReplyReadLength = ConfigReplyFrameLength;
-constexpr size_t TextReplyLength = TextReplyFrameLength - 4;
-constexpr size_t ConfigReplyLength = ConfigReplyFrameLength - 4;
 
 constexpr DWORD ReplyWaitMs = 100;
 constexpr DWORD ReadLockSyncMs = 1000;

@@ -1,7 +1,7 @@
 // Opening, reading, writing and closing the device through the platform operations table.
 #pragma once
 
-#include "platform/PlatformOps.h"
+#include "PlatformOps.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "platform/PlatformOps.h"
+#include "PlatformOps.h"
 
 #include <atomic>
 

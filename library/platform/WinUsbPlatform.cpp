@@ -1,6 +1,6 @@
 // The shipped library's platform: SetupAPI finds the device interface, kernel32 opens, waits and
 // converts, WinUSB moves the bytes.
-#include "platform/PlatformOps.h"
+#include "PlatformOps.h"
 
 const PlatformOps DefaultPlatformOps = {
     .getClassDevs = SetupDiGetClassDevsA,

@@ -1,6 +1,7 @@
 // The impedance table as clipboard text: 15 lines of frequency, module and phase.
 #pragma once
 
+#include "KalvixCtrl.h"
 #include "RecordLayouts.h"
 
 #include <cstddef>

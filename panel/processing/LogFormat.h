@@ -2,6 +2,7 @@
 // spectrum, all with CR LF line ends and '.' as decimal point.
 #pragma once
 
+#include "KalvixCtrl.h"
 #include "RecordLayouts.h"
 #include "TextFormat.h"
 

@@ -4,7 +4,7 @@
 #include "EmulatorTestSupport.h"
 #include "HolderProcess.h"
 #include "KalvixEmulator.h"
-#include "platform/PlatformOps.h"
+#include "PlatformOps.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // until the release event is set (or a minute passes).
 //   emulator_holder.exe <instance> <ready event name> <release event name>
 #include "EmulatorRegistry.h"
-#include "platform/PlatformOps.h"
+#include "PlatformOps.h"
 
 #include <cstdlib>
 #include <vector>

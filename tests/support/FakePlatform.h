@@ -19,7 +19,7 @@
 // link the real filling beside it. All functions are thread-safe.
 #pragma once
 
-#include "platform/PlatformOps.h"
+#include "PlatformOps.h"
 
 #include <cstddef>
 #include <cstdint>

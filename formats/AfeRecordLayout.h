@@ -1,5 +1,5 @@
 // Layout of the record in the measuring head's (AFE's) I2C memory, as read from address 0.
-// Shared by the program, which reads and checks it, and the software device, which holds one.
+// The program reads and checks it; the software device holds one.
 #pragma once
 
 #include <cstddef>
