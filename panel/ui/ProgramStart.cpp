@@ -1,6 +1,7 @@
 #include "ProgramStart.h"
 
-#include "ChildWindowProcs.h"
+#include "ConfigurationView.h"
+#include "I2cWindow.h"
 #include "MainWindow.h"
 #include "ProgramIcons.h"
 #include "ResourceIds.h"
