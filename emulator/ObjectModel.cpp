@@ -41,18 +41,21 @@ Impedance ReportedImpedance(const ObjectUnderTest& object, double hz, Impedance 
 
 ChannelLevels ComputeChannelLevels(double objectModule, uint8_t gainCodes, uint8_t excitation, bool tenX)
 {
+    // 12-bit converters centred at mid-scale: the signal swings around 2048 within 0..4095.
+    static constexpr double MidScale = 2048.0;
+    static constexpr double FullScale = 4095.0;
     static const double gainFactor[4] = {1.0, 2.0, 4.0, 8.0};
-    const double drive = 3900.0 * excitation / 255.0;
+    const double drive = 1900.0 * excitation / 255.0;
     const double share = objectModule / (objectModule + ShuntOhm);
     const double ampA = drive * gainFactor[gainCodes & 3] * share;
     const double ampB = drive * gainFactor[(gainCodes >> 2) & 3] * (1.0 - share) * (tenX ? 10.0 : 1.0);
-    const auto clip = [](double v) { return std::clamp(v, 0.0, 65535.0); };
+    const auto level = [](double v) { return static_cast<uint16_t>(std::lround(std::clamp(v, 0.0, FullScale))); };
     ChannelLevels levels{};
-    levels.maxA = static_cast<uint16_t>(clip(32768.0 + ampA));
-    levels.minA = static_cast<uint16_t>(clip(32768.0 - ampA));
-    levels.maxB = static_cast<uint16_t>(clip(32768.0 + ampB));
-    levels.minB = static_cast<uint16_t>(clip(32768.0 - ampB));
-    levels.clipped = ampA >= 32767.0 || ampB >= 32767.0;
+    levels.maxA = level(MidScale + ampA);
+    levels.minA = level(MidScale - ampA);
+    levels.maxB = level(MidScale + ampB);
+    levels.minB = level(MidScale - ampB);
+    levels.clipped = ampA >= MidScale - 1.0 || ampB >= MidScale - 1.0;
     return levels;
 }
 

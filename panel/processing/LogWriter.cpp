@@ -200,7 +200,9 @@ void AppendLogRows(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t cou
     if (!ctrl->LogBuffer)
         return;
     for (uint32_t r = 0; r < count; ++r) {
-        if (ctrl->LogEntryCount == 0 && CreateLogFile(ctrl) != 0) {
+        // The file is made when none is open; the entry count, which wraps in a log long enough,
+        // never decides that.
+        if (!ctrl->LogFile && CreateLogFile(ctrl) != 0) {
             SwitchLoggingOff();
             return;
         }

@@ -2,6 +2,8 @@
 // the program find the controls by these ids.
 #pragma once
 
+#include <windows.h>
+
 constexpr int IdStatusBar = 1100;
 constexpr int IdInterfaceGroup = 1101;
 constexpr int IdConnectDeviceButton = 1102;

@@ -1,12 +1,17 @@
 #include "MainWindow.h"
 
 #include "ControlIds.h"
+#include "DeviceWatch.h"
 #include "GlobalCtrl.h"
 #include "LibraryBinding.h"
+#include "LogWriter.h"
+#include "MainCommands.h"
+#include "MainControls.h"
 #include "MainLayout.h"
 #include "PanelBindingHookup.h"
 #include "ProgramIcons.h"
-#include "PumpingWait.h"
+#include "SpectrumBatch.h"
+#include "SpectrumPoll.h"
 #include "StatusBar.h"
 #include "WidgetHookup.h"
 
@@ -52,11 +57,6 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
     return 0;
 }
 
-bool IsDown(HWND window, int id)
-{
-    return IsDlgButtonChecked(window, id) == BST_CHECKED;
-}
-
 // A measurement or trigger run is stopped and its poll thread has ended before the device is
 // disconnected and the records it uses are freed; the wait keeps handling the thread's
 // synchronous sends to this window.
@@ -68,18 +68,15 @@ void StopMeasurementRun(HWND window)
         CallKalvix(CMD_STOP_MEASUREMENT, 0, nullptr, nullptr);
     if (IsDown(window, IdExtTrigger))
         CallKalvix(CMD_EXT_TRIGGER, 0, nullptr, nullptr);
-    GlobalCtrlPtr->RunFlag.store(0);
-    if (GlobalCtrlPtr->PollThread) {
-        HANDLE thread = ULongToHandle(GlobalCtrlPtr->PollThread);
-        WaitPumpingSends(thread);
-        CloseHandle(thread);
-        GlobalCtrlPtr->PollThread = 0;
-    }
+    EndPollThread(GlobalCtrlPtr);
 }
 
 void OnDestroy(HWND window)
 {
     StopMeasurementRun(window);
+    // A running log keeps every row: what waits in its buffer is written before the records go.
+    if (GlobalCtrlPtr && (GlobalCtrlPtr->LogFile || GlobalCtrlPtr->LogBuffer))
+        StopLog(GlobalCtrlPtr);
     if (IsDown(window, IdConnectDeviceButton))
         CallKalvix(CMD_DISCONNECT, 0, nullptr, nullptr);
     UnbindPanel();
@@ -95,6 +92,7 @@ void OnDestroy(HWND window)
         DataBuffPtr = nullptr;
     }
     KillTimer(window, TimerStatusReset);
+    KillTimer(window, TimerDeviceInfo);
     KillTimer(window, TimerDeviceWatch);
     KillTimer(window, TimerSentReset);
     KillTimer(window, TimerReceivedReset);
@@ -119,6 +117,16 @@ LRESULT PaintControlOnWindowBackground(HDC dc)
     SetBkColor(dc, GetSysColor(COLOR_MENU));
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_MENU));
+}
+
+void OnTimer(HWND window, UINT_PTR timerId)
+{
+    if (HandleStatusTimer(window, timerId) || !GlobalCtrlPtr)
+        return;
+    if (timerId == TimerDeviceWatch)
+        OnDeviceWatchTick(GlobalCtrlPtr);
+    else if (timerId == TimerDeviceInfo)
+        OnDeviceInfoTick(GlobalCtrlPtr);
 }
 
 } // namespace
@@ -146,7 +154,20 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnPaint(window);
         return 0;
     case WM_TIMER:
-        HandleStatusTimer(window, wParam);
+        OnTimer(window, wParam);
+        return 0;
+    case WM_USER:
+        if (GlobalCtrlPtr && DataBuffPtr)
+            HandleSpectrumBatch(GlobalCtrlPtr, DataBuffPtr, static_cast<uint32_t>(lParam));
+        return 0;
+    case WM_COMMAND:
+        OnMainCommand(window, LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_VSCROLL:
+        OnMainVScroll(window, reinterpret_cast<HWND>(lParam), LOWORD(wParam));
+        return 0;
+    case WM_RBUTTONDOWN:
+        OnMainRightButton(window, lParam);
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:

@@ -65,6 +65,11 @@ HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance)
     return bar;
 }
 
+void SetStatusPartText(HWND mainWindow, int part, const char* text)
+{
+    SetPartText(mainWindow, part, text);
+}
+
 void ShowStatusMessage(HWND mainWindow, const char* text, int32_t notice)
 {
     if (!text)

@@ -18,6 +18,9 @@ constexpr COLORREF StatusErrorColour = RGB(255, 0, 0);
 // Creates the status bar (id 1100) with its parts, initial texts and icons.
 HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance);
 
+// Sets the text of one status bar part.
+void SetStatusPartText(HWND mainWindow, int part, const char* text);
+
 // notice 0 (error form): part 5 := text and the whole bar red; notice 1: part 3 := text with the
 // notice icon. Either way the indication is taken down 500 ms after the last call. From another
 // thread than the main window's the text is posted to the main window, which shows it.

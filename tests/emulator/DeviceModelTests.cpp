@@ -397,10 +397,13 @@ TEST_F(DeviceModelTest, ChannelLevelsFollowGainsAndExcitationAndNoiseIsSmall)
     Send(device, Req(OpExcitation, {200}), T0 + 5 * Ms);
     Send(device, Req(OpGains, {0x5}), T0 + 5 * Ms); // both channels gain code 1
     const auto high = SpectrumAt(Take(device, 768, T0 + 8 * Ms), 576); // the last of the group came after the change
-    EXPECT_GT(low.MaxChA, 32768);
-    EXPECT_LT(low.MinChA, 32768);
-    EXPECT_NEAR(high.MaxChA - 32768.0, 8.0 * (low.MaxChA - 32768.0), 8.0);
-    EXPECT_NEAR(high.MaxChB - 32768.0, 8.0 * (low.MaxChB - 32768.0), 8.0);
+    // 12-bit levels around mid-scale, inside the 4095 full scale of the level bars.
+    EXPECT_GT(low.MaxChA, 2048);
+    EXPECT_LT(low.MinChA, 2048);
+    EXPECT_LE(high.MaxChA, 4095);
+    EXPECT_LT(high.MaxChA, 4095) << "not clipped yet";
+    EXPECT_NEAR(high.MaxChA - 2048.0, 8.0 * (low.MaxChA - 2048.0), 8.0);
+    EXPECT_NEAR(high.MaxChB - 2048.0, 8.0 * (low.MaxChB - 2048.0), 8.0);
     // Consecutive spectra differ a little, not a lot.
     EXPECT_NE(low.Module[3], high.Module[3]);
     EXPECT_NEAR(low.Module[3], high.Module[3], low.Module[3] * 0.02);
@@ -410,6 +413,8 @@ TEST_F(DeviceModelTest, ChannelLevelsFollowGainsAndExcitationAndNoiseIsSmall)
     Send(device, Req(OpTenX, {1}), T0 + 9 * Ms);
     const auto clipped = SpectrumAt(Take(device, 768, T0 + 12 * Ms), 576);
     EXPECT_TRUE(clipped.SysErrors & SysChannelClipped);
+    EXPECT_EQ(clipped.MaxChB, 4095);
+    EXPECT_EQ(clipped.MinChB, 0);
 }
 
 TEST_F(DeviceModelTest, BatteryDrainsInBatteryModeAndCharges)

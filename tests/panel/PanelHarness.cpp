@@ -12,6 +12,39 @@ namespace {
 HHOOK CatcherHook = nullptr;
 std::vector<CaughtBox>* CatcherBoxes = nullptr;
 
+struct FileDialogState {
+    std::vector<std::string> titles;
+    std::vector<std::string> queued;
+    bool answerYes = true;
+};
+FileDialogState* CatcherDialogs = nullptr;
+
+// The file name box of an open or save dialog: the combo box of the explorer style, or the plain
+// edit box.
+constexpr int FileNameComboId = 0x47C;
+constexpr int FileNameEditId = 0x480;
+
+bool IsFileDialog(HWND box)
+{
+    return GetDlgItem(box, FileNameComboId) || GetDlgItem(box, FileNameEditId);
+}
+
+void AnswerFileDialog(HWND box)
+{
+    char title[256] = {};
+    GetWindowTextA(box, title, sizeof title);
+    CatcherDialogs->titles.push_back(title);
+    if (CatcherDialogs->queued.empty()) {
+        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    const std::string name = CatcherDialogs->queued.front();
+    CatcherDialogs->queued.erase(CatcherDialogs->queued.begin());
+    HWND field = GetDlgItem(box, FileNameComboId) ? GetDlgItem(box, FileNameComboId) : GetDlgItem(box, FileNameEditId);
+    SetWindowTextA(field, name.c_str());
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
 constexpr int MessageTextId = 0xFFFF;
 // The icon control's id differs between systems.
 constexpr int MessageIconIds[] = {0x14, 0x440};
@@ -20,7 +53,9 @@ LRESULT CALLBACK CatchBoxes(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE && CatcherBoxes) {
         HWND box = reinterpret_cast<HWND>(wParam);
-        if (ClassNameOf(box) == "#32770") {
+        if (ClassNameOf(box) == "#32770" && IsFileDialog(box)) {
+            AnswerFileDialog(box);
+        } else if (ClassNameOf(box) == "#32770") {
             CaughtBox caught{};
             char text[1024] = {};
             GetDlgItemTextA(box, MessageTextId, text, sizeof text);
@@ -34,7 +69,10 @@ LRESULT CALLBACK CatchBoxes(int code, WPARAM wParam, LPARAM lParam)
             caught.ErrorIcon = icon && icon == LoadIconA(nullptr, IDI_HAND);
             caught.WarningIcon = icon && icon == LoadIconA(nullptr, IDI_EXCLAMATION);
             CatcherBoxes->push_back(caught);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            if (GetDlgItem(box, IDYES))
+                PostMessageA(box, WM_COMMAND, CatcherDialogs->answerYes ? IDYES : IDNO, 0);
+            else
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
     }
     return CallNextHookEx(CatcherHook, code, wParam, lParam);
@@ -45,6 +83,7 @@ LRESULT CALLBACK CatchBoxes(int code, WPARAM wParam, LPARAM lParam)
 BoxCatcher::BoxCatcher()
 {
     CatcherBoxes = new std::vector<CaughtBox>();
+    CatcherDialogs = new FileDialogState();
     CatcherHook = SetWindowsHookExA(WH_CBT, CatchBoxes, nullptr, GetCurrentThreadId());
 }
 
@@ -54,6 +93,23 @@ BoxCatcher::~BoxCatcher()
     CatcherHook = nullptr;
     delete CatcherBoxes;
     CatcherBoxes = nullptr;
+    delete CatcherDialogs;
+    CatcherDialogs = nullptr;
+}
+
+std::vector<std::string> BoxCatcher::FileDialogTitles() const
+{
+    return CatcherDialogs->titles;
+}
+
+void BoxCatcher::QueueFileName(const std::string& path)
+{
+    CatcherDialogs->queued.push_back(path);
+}
+
+void BoxCatcher::AnswerYes(bool yes)
+{
+    CatcherDialogs->answerYes = yes;
 }
 
 std::vector<CaughtBox> BoxCatcher::Boxes() const

@@ -18,13 +18,18 @@ struct CaughtBox {
     bool WarningIcon;
 };
 
-// While installed, every message box the test thread opens is recorded and answered with OK.
+// While installed, every message box the test thread opens is recorded and answered with OK (or
+// Yes/No when the box asks, as set). File dialogs are told apart: each is recorded by its title
+// and answered with the next queued file name (OK), or cancelled when none is queued.
 struct BoxCatcher {
     BoxCatcher();
     ~BoxCatcher();
     BoxCatcher(const BoxCatcher&) = delete;
     BoxCatcher& operator=(const BoxCatcher&) = delete;
     std::vector<CaughtBox> Boxes() const;
+    std::vector<std::string> FileDialogTitles() const;
+    void QueueFileName(const std::string& path);
+    void AnswerYes(bool yes);
 };
 
 void PumpFor(DWORD milliseconds);

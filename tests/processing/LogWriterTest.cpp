@@ -155,6 +155,22 @@ TEST_F(LogFixture, FirstBatchOfOneCreatesTheStampedFileWithHeaderAndRow)
     EXPECT_TRUE(hooks.Of("status").empty());
 }
 
+TEST_F(LogFixture, EntryCountWrappingToZeroKeepsTheOpenFile)
+{
+    StartLog(ctrl.get());
+    const SpectrumRecord first = MakeRecord(1);
+    AppendLogRows(ctrl.get(), &first, 1);
+    const HANDLE file = ctrl->LogFile;
+    ASSERT_NE(file, nullptr);
+    ctrl->LogEntryCount = -1; // one row before the signed count wraps to 0
+    const SpectrumRecord rows[2] = {MakeRecord(2), MakeRecord(3)};
+    AppendLogRows(ctrl.get(), rows, 2);
+    EXPECT_EQ(ctrl->LogFile, file) << "no second file, no header in the middle of the log";
+    EXPECT_EQ(FolderEntries(folder.path), std::vector<std::string>{stampedName});
+    StopLog(ctrl.get());
+    EXPECT_EQ(LogBytes(), ExpectedHeader("run.txt") + ExpectedRow(first) + ExpectedRow(rows[0]) + ExpectedRow(rows[1]));
+}
+
 TEST_F(LogFixture, BatchesOfFiftyAreWrittenByTheFlushRuleAndStopWritesTheRest)
 {
     StartLog(ctrl.get());

@@ -1,0 +1,109 @@
+// The two file choosers, the table loads (LD SHUNT, LD COMP, LD DAC, LD PHASE) and LOG DATA.
+#include "ConfigReader.h"
+#include "ConfigurationView.h"
+#include "ControlIds.h"
+#include "GlobalCtrl.h"
+#include "LibraryBinding.h"
+#include "LogWriter.h"
+#include "MainCommands.h"
+#include "MainControls.h"
+
+#include <commdlg.h>
+
+#include <new>
+
+namespace {
+
+constexpr char TextFileFilter[] = "Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
+
+struct TableLoad {
+    int button;
+    const char* key;
+    int32_t count;
+    const char* pattern;
+    int32_t type;
+    size_t bufferSize;
+    uint32_t command;
+    bool refreshAfter;
+};
+constexpr TableLoad TableLoads[] = {
+    {IdLoadShunt, "SHUNT\r\n", 30, "%f", DstFloatPtr, 130, CMD_LOAD_SHUNT, true},
+    {IdLoadComp, "COMP\r\n", 30, "%f", DstFloatPtr, 130, CMD_LOAD_COMP, true},
+    {IdLoadDac, "DAC\r\n", 1000, "%uh", DstShortPtr, 2010, CMD_LOAD_DAC, false},
+    {IdLoadPhase, "PHASES\r\n", 15, "%uh", DstShortPtr, 1024, CMD_LOAD_PHASES, false},
+};
+
+// The operator's choice of a file into `path` (260 characters, its text the proposed name).
+// The working folder stays where it was.
+bool ChooseFile(HWND window, char* path, bool save)
+{
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = window;
+    ofn.lpstrFilter = TextFileFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = ProgramPathSize;
+    ofn.lpstrDefExt = "txt";
+    if (save) {
+        ofn.lpstrTitle = "Select directory and insert file name suffix ...";
+        ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+        return GetSaveFileNameA(&ofn) != 0;
+    }
+    ofn.lpstrTitle = "Select File ...";
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    return GetOpenFileNameA(&ofn) != 0;
+}
+
+} // namespace
+
+void OnChooseFile(HWND window, int id)
+{
+    if (id == IdConfigFileButton) {
+        if (ChooseFile(window, ConfigPath, false))
+            SetDlgItemTextA(window, IdConfigPathEdit, ConfigPath);
+    } else if (ChooseFile(window, LogPath, true)) {
+        SetDlgItemTextA(window, IdLogPathEdit, LogPath);
+    }
+}
+
+void OnLoadTable(HWND window, GlobalCtrl* ctrl, int id)
+{
+    const TableLoad* load = nullptr;
+    for (const TableLoad& candidate : TableLoads)
+        if (candidate.button == id)
+            load = &candidate;
+    if (!load)
+        return;
+    if (ConfigPath[0] == '\0') {
+        MessageBoxA(window, "No configuration file selected!", "WARNING", MB_ICONWARNING);
+        return;
+    }
+    uint8_t* buffer = new (std::nothrow) uint8_t[load->bufferSize]();
+    if (!buffer)
+        return;
+    if (ReadConfigSection(ConfigPath, buffer, load->count, load->key, load->pattern, load->type) != ConfigReadOk) {
+        MessageBoxA(window, "Unable to read configuration file!\nVerify the file format.", "ERROR", MB_ICONERROR);
+    } else if (Report(window, CallKalvix(load->command, 0, nullptr, buffer))) {
+        delete[] buffer;
+        return;
+    }
+    delete[] buffer;
+    if (load->refreshAfter) {
+        PauseMs(10);
+        RefreshConfiguration(ctrl);
+    }
+}
+
+void OnLogData(HWND window, GlobalCtrl* ctrl)
+{
+    if (LogPath[0] == '\0') {
+        SetDown(window, IdLogDataButton, false);
+        MessageBoxA(window, "No Logging directory selected!", "WARNING", MB_ICONWARNING);
+        return;
+    }
+    if (IsDown(window, IdLogDataButton))
+        StartLog(ctrl);
+    else
+        StopLog(ctrl);
+}

@@ -1,0 +1,106 @@
+// START / STOP and EXT TRIGGER / SW TRIGGER: a measurement run and its poll thread.
+#include "ConfigurationView.h"
+#include "ControlIds.h"
+#include "GlobalCtrl.h"
+#include "LibraryBinding.h"
+#include "MainCommands.h"
+#include "MainControls.h"
+#include "SpectrumPoll.h"
+
+#include <cstring>
+
+namespace {
+
+// The D-mode excitation command; the library answers it with its unknown-command text.
+constexpr uint32_t CommandExcitationD = 21;
+constexpr int32_t ExcitationRangeD = 4095;
+
+constexpr int ControlsIdleOnlyWhileMeasuring[] = {IdExtTrigger, IdLoadShunt, IdLoadComp, IdGetStatus, IdDividerTrackbar,
+                                                  IdRadioP,     IdRadioD,    IdLoadDac,  IdLoadPhase};
+constexpr int ControlsIdleOnlyWhileTriggered[] = {IdStart, IdLoadShunt, IdLoadComp, IdGetStatus, IdDividerTrackbar};
+
+// Whether the run now going was started in excitation mode "D"; only then is the D-mode level
+// reset after STOP.
+bool RunStartedInModeD = false;
+
+template <size_t N>
+void EnableAll(HWND window, const int (&ids)[N], bool enable)
+{
+    for (int id : ids)
+        EnableControl(window, id, enable);
+}
+
+void StartMeasurement(HWND window, GlobalCtrl* ctrl)
+{
+    // The poll thread of the last run ends before anything of this one starts: it would take
+    // this run's spectra or write into the buffer being cleared.
+    EndPollThread(ctrl);
+    std::memset(DataBuffPtr, 0, DataBuffRecords * sizeof(SpectrumRecord));
+    uint32_t mode = 0;
+    const int32_t position = TrackbarPosition(window, IdExcitationTrackbar);
+    RunStartedInModeD = false;
+    if (IsDown(window, IdRadioP)) {
+        Report(window, CallKalvix(CMD_SET_EXCITATION, static_cast<uint32_t>(ExcitationRangeP - position), nullptr, nullptr));
+    } else if (IsDown(window, IdRadioD)) {
+        Report(window, CallKalvix(CommandExcitationD, static_cast<uint32_t>(ExcitationRangeD - position), nullptr, nullptr));
+        mode = 1;
+        RunStartedInModeD = true;
+    }
+    PauseMs(10);
+    if (Report(window, CallKalvix(CMD_START_MEASUREMENT, mode, nullptr, nullptr))) {
+        SetDown(window, IdStart, false);
+        RunStartedInModeD = false;
+        return;
+    }
+    StartPollThread(ctrl);
+    SetCaption(window, IdStart, "STOP");
+    EnableAll(window, ControlsIdleOnlyWhileMeasuring, false);
+}
+
+void StopMeasurement(HWND window, GlobalCtrl* ctrl)
+{
+    ctrl->RunFlag.store(0);
+    Report(window, CallKalvix(CMD_STOP_MEASUREMENT, 0, nullptr, nullptr));
+    // The stop wakes a poll thread waiting for spectra; a batch it is handing over still belongs
+    // to this run (and its log), so it is handled before the run is over.
+    EndPollThread(ctrl);
+    SetCaption(window, IdStart, "START");
+    EnableAll(window, ControlsIdleOnlyWhileMeasuring, true);
+    PauseMs(5);
+    RefreshConfiguration(ctrl);
+    if (RunStartedInModeD)
+        Report(window, CallKalvix(CommandExcitationD, 0, nullptr, nullptr));
+    RunStartedInModeD = false;
+}
+
+} // namespace
+
+void OnStart(HWND window, GlobalCtrl* ctrl)
+{
+    if (IsDown(window, IdStart))
+        StartMeasurement(window, ctrl);
+    else
+        StopMeasurement(window, ctrl);
+}
+
+void OnExtTrigger(HWND window, GlobalCtrl* ctrl)
+{
+    if (IsDown(window, IdExtTrigger)) {
+        EndPollThread(ctrl);
+        if (Report(window, CallKalvix(CMD_EXT_TRIGGER, 1, nullptr, nullptr))) {
+            SetDown(window, IdExtTrigger, false);
+            return;
+        }
+        SetCaption(window, IdExtTrigger, "SW TRIGGER");
+        EnableAll(window, ControlsIdleOnlyWhileTriggered, false);
+        StartPollThread(ctrl);
+        return;
+    }
+    ctrl->RunFlag.store(0);
+    Report(window, CallKalvix(CMD_EXT_TRIGGER, 0, nullptr, nullptr));
+    EndPollThread(ctrl);
+    SetCaption(window, IdExtTrigger, "EXT TRIGGER");
+    EnableAll(window, ControlsIdleOnlyWhileTriggered, true);
+    PauseMs(5);
+    RefreshConfiguration(ctrl);
+}

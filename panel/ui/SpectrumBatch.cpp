@@ -1,0 +1,90 @@
+#include "SpectrumBatch.h"
+
+#include "AfeDetection.h"
+#include "ControlIds.h"
+#include "GlobalCtrl.h"
+#include "LogWriter.h"
+#include "MainControls.h"
+#include "SpectrumSequence.h"
+#include "SpectrumText.h"
+#include "StatusBar.h"
+#include "Widgets.h"
+
+#include <atomic>
+
+namespace {
+
+SpectrumSequence Sequence{};
+std::atomic<uint32_t> HandledBatches{0};
+
+FixedScale ReadGraphScale(HWND mainWindow, int fixedBoxId, int scaleEditId)
+{
+    if (!IsDown(mainWindow, fixedBoxId))
+        return FixedScale{0, 0};
+    char text[20] = {};
+    const int length = GetDlgItemTextA(mainWindow, scaleEditId, text, sizeof text);
+    return ReadFixedScale(text, static_cast<size_t>(length));
+}
+
+void ReportLostSpectra(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t count)
+{
+    for (uint32_t r = 0; r < count; ++r) {
+        uint32_t lost = 0;
+        if (!FollowMeasCount(Sequence, records[r].MeasCount, &lost))
+            continue;
+        TextSink sink = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+        PutInt(sink, lost);
+        PutText(sink, " Spectra Lost");
+        ShowStatusMessage(ctrl->MainWindow, ctrl->Text, 1);
+    }
+}
+
+void DisplaySpectrum(GlobalCtrl* ctrl, const SpectrumRecord& record)
+{
+    HWND window = ctrl->MainWindow;
+    TextSink numbers = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    FormatImpedanceNumbers(numbers, record);
+    SetTextPanelText(window, 1, ctrl->Text);
+
+    TextSink status = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    FormatStatusValues(status, record);
+    SetTextPanelText(window, 0, ctrl->Text);
+
+    SetLevelBar(window, 0, record.MaxChA, record.MinChA);
+    SetLevelBar(window, 1, record.MaxChB, record.MinChB);
+
+    if (GpioStatusChanged(Sequence, record.GPIOStatus))
+        DetectAfe(ctrl, record.GPIOStatus);
+
+    const FixedScale moduleScale = ReadGraphScale(window, IdModuleFixedScale, IdModuleScale);
+    DrawGraph(window, 0, ctrl->Frequencies, "Hz", record.Module, "Ohm", 10, 15, static_cast<float>(moduleScale.maximum),
+              static_cast<float>(moduleScale.minimum), RGB(0, 255, 0), IsDown(window, IdModuleXLog),
+              IsDown(window, IdModuleYLog));
+    const FixedScale phaseScale = ReadGraphScale(window, IdPhaseFixedScale, IdPhaseScale);
+    DrawGraph(window, 1, ctrl->Frequencies, "Hz", record.Phase, "Degr", 10, 15, static_cast<float>(phaseScale.maximum),
+              static_cast<float>(phaseScale.minimum), RGB(64, 64, 255), IsDown(window, IdPhaseXLog), 0);
+}
+
+} // namespace
+
+void HandleSpectrumBatch(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t count)
+{
+    HandledBatches.fetch_add(1);
+    if (count > DataBuffRecords)
+        return;
+    ReportLostSpectra(ctrl, records, count);
+    if (IsDown(ctrl->MainWindow, IdDisplayData))
+        DisplaySpectrum(ctrl, records[0]);
+    if (IsDown(ctrl->MainWindow, IdLogDataButton))
+        AppendLogRows(ctrl, records, count);
+}
+
+uint32_t HandledSpectrumBatches()
+{
+    return HandledBatches.load();
+}
+
+void ResetSpectrumSequence()
+{
+    Sequence = SpectrumSequence{};
+}

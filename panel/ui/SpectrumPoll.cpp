@@ -1,0 +1,55 @@
+#include "SpectrumPoll.h"
+
+#include "GlobalCtrl.h"
+#include "LibraryBinding.h"
+#include "MainControls.h"
+#include "PanelRules.h"
+#include "PumpingWait.h"
+#include "StatusBar.h"
+
+#include <process.h>
+
+unsigned __stdcall SpectrumPollThread(void* argument)
+{
+    GlobalCtrl* ctrl = static_cast<GlobalCtrl*>(argument);
+    uint32_t DataSegmentsCaptured = 0;
+    while (ctrl->RunFlag.load()) {
+        const char* text = CallKalvix(CMD_GET_SPECTRA, ctrl->SpectraPerPoll, &DataSegmentsCaptured, ctrl->SpectrumBuffer);
+        if (!ctrl->RunFlag.load())
+            break;
+        if (text) {
+            if (IsErrorText(text))
+                return static_cast<unsigned>(-1);
+            ShowStatusMessage(ctrl->MainWindow, text, 0);
+            continue;
+        }
+        SendMessageA(ctrl->MainWindow, WM_USER, 0, static_cast<LPARAM>(DataSegmentsCaptured));
+    }
+    return 0;
+}
+
+bool StartPollThread(GlobalCtrl* ctrl)
+{
+    EndPollThread(ctrl);
+    ctrl->SpectrumBuffer = DataBuffPtr;
+    ctrl->SpectraPerPoll = SpectraPerPollFor(CurrentDivider(ctrl));
+    ctrl->RunFlag.store(1);
+    const uintptr_t thread = _beginthreadex(nullptr, 0, SpectrumPollThread, ctrl, 0, nullptr);
+    if (thread == 0) {
+        ctrl->RunFlag.store(0);
+        return false;
+    }
+    ctrl->PollThread = static_cast<uint32_t>(thread);
+    return true;
+}
+
+void EndPollThread(GlobalCtrl* ctrl)
+{
+    ctrl->RunFlag.store(0);
+    if (!ctrl->PollThread)
+        return;
+    HANDLE thread = ULongToHandle(ctrl->PollThread);
+    WaitPumpingSends(thread);
+    CloseHandle(thread);
+    ctrl->PollThread = 0;
+}

@@ -1,0 +1,188 @@
+#include "SessionDriver.h"
+
+#include "SpectrumBatch.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+KalvixEmulatorControlProc BoundEmulator()
+{
+    HMODULE library = GetModuleHandleA("KalvixCtrl.dll");
+    return library ? reinterpret_cast<KalvixEmulatorControlProc>(
+                         reinterpret_cast<void*>(GetProcAddress(library, "KalvixEmulatorControl")))
+                   : nullptr;
+}
+
+} // namespace
+
+int32_t Emulator(uint32_t what, int32_t value, void* data, uint32_t size)
+{
+    KalvixEmulatorControlProc control = BoundEmulator();
+    return control ? control(0, what, value, data, size) : KALVIX_EMU_ERR_UNKNOWN;
+}
+
+KalvixEmulatorState EmulatorState()
+{
+    KalvixEmulatorState state{};
+    Emulator(KALVIX_EMU_GET_STATE, 0, &state, sizeof state);
+    return state;
+}
+
+std::vector<uint8_t> EmulatorTable(int32_t opcode, size_t bytes)
+{
+    std::vector<uint8_t> table(bytes);
+    const int32_t got = Emulator(KALVIX_EMU_GET_TABLE, opcode, table.data(), static_cast<uint32_t>(bytes));
+    table.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return table;
+}
+
+int32_t OpcodeCount(int32_t opcode)
+{
+    return Emulator(KALVIX_EMU_GET_OPCODE_COUNT, opcode);
+}
+
+bool Click(HWND mainWindow, int id)
+{
+    HWND control = GetDlgItem(mainWindow, id);
+    if (!control || !IsWindowEnabled(control))
+        return false;
+    SendMessageA(control, BM_CLICK, 0, 0);
+    return true;
+}
+
+void ChooseListItem(HWND mainWindow, int id, int index)
+{
+    HWND list = GetDlgItem(mainWindow, id);
+    SendMessageA(list, CB_SETCURSEL, index, 0);
+    SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+void ScrollTrackbar(HWND mainWindow, int id, int code, int position)
+{
+    HWND trackbar = GetDlgItem(mainWindow, id);
+    SendMessageA(trackbar, TBM_SETPOS, TRUE, position);
+    SendMessageA(mainWindow, WM_VSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(trackbar));
+}
+
+void RightClick(HWND mainWindow, int x, int y)
+{
+    SendMessageA(mainWindow, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+}
+
+bool IsChecked(HWND mainWindow, int id)
+{
+    return IsDlgButtonChecked(mainWindow, id) == BST_CHECKED;
+}
+
+bool IsEnabled(HWND mainWindow, int id)
+{
+    return IsWindowEnabled(GetDlgItem(mainWindow, id)) != FALSE;
+}
+
+std::string ControlText(HWND mainWindow, int id)
+{
+    return WindowText(GetDlgItem(mainWindow, id));
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+            text = bytes;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+bool WaitForBatches(uint32_t since, uint32_t count, DWORD timeoutMs)
+{
+    return PumpUntil([&] { return HandledSpectrumBatches() - since >= count; }, timeoutMs);
+}
+
+TempFolder::TempFolder()
+{
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    static unsigned serial = 0;
+    for (;;) {
+        std::ostringstream name;
+        name << base << "kalvix_session_" << GetCurrentProcessId() << '_' << ++serial << '\\';
+        if (CreateDirectoryA(name.str().c_str(), nullptr)) {
+            path = name.str();
+            return;
+        }
+    }
+}
+
+TempFolder::~TempFolder()
+{
+    for (const std::string& file : Files())
+        DeleteFileA((path + file).c_str());
+    RemoveDirectoryA(path.c_str());
+}
+
+std::vector<std::string> TempFolder::Files() const
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& text)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::vector<uint32_t> LoggedMeasCounts(const std::string& logText)
+{
+    std::vector<uint32_t> counts;
+    const std::string columns = "\tCount\t\t\t";
+    size_t at = logText.find(columns);
+    if (at == std::string::npos)
+        return counts;
+    at = logText.find("\r\n", at);
+    while (at != std::string::npos && at + 2 < logText.size()) {
+        const size_t start = at + 2;
+        const size_t end = logText.find("\r\n", start);
+        const std::string row = logText.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        counts.push_back(static_cast<uint32_t>(std::strtoll(row.c_str(), nullptr, 10)));
+        at = end;
+    }
+    return counts;
+}

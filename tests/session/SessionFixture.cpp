@@ -1,0 +1,67 @@
+#include "SessionFixture.h"
+
+#include "ControlIds.h"
+#include "GlobalCtrl.h"
+#include "SpectrumBatch.h"
+
+void SessionTest::SetUp()
+{
+    ResetSpectrumSequence();
+    ConfigPath[0] = '\0';
+    LogPath[0] = '\0';
+    boxes = new BoxCatcher();
+    window = OpenPanel();
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(Emulator(KALVIX_EMU_RESET, 0), 0) << "the emulated library is loaded";
+    // A busy test machine must not make the device drop spectra the tests count.
+    Emulator(KALVIX_EMU_FIFO_CAPACITY, 4096);
+}
+
+void SessionTest::TearDown()
+{
+    ClosePanel(window);
+    const std::vector<CaughtBox> left = boxes->Boxes();
+    for (size_t i = boxesTaken; i < left.size(); ++i)
+        ADD_FAILURE() << "unexpected box \"" << left[i].Caption << "\": " << left[i].Text;
+    delete boxes;
+    EXPECT_EQ(EmulatorState().open, 0u) << "the device is closed with the window";
+}
+
+std::vector<CaughtBox> SessionTest::TakeBoxes()
+{
+    std::vector<CaughtBox> all = boxes->Boxes();
+    std::vector<CaughtBox> fresh(all.begin() + static_cast<std::ptrdiff_t>(boxesTaken), all.end());
+    boxesTaken = all.size();
+    return fresh;
+}
+
+void SessionTest::Connect()
+{
+    ASSERT_TRUE(Click(window, IdConnectDeviceButton));
+    ASSERT_TRUE(IsChecked(window, IdConnectDeviceButton)) << StatusPartText(window, StatusPartError);
+    // The first watch tick sees the GPIO status and reads the AFE record when one is plugged.
+    ASSERT_TRUE(PumpUntil([] { return EmulatorState().i2cReads > 0 || GlobalCtrlPtr->AfePresent == 0; }, 5000));
+    PumpFor(200);
+}
+
+void SessionTest::ChooseLogFile(const std::string& name)
+{
+    boxes->QueueFileName(name);
+    ASSERT_TRUE(Click(window, IdLogFileButton));
+    ASSERT_EQ(std::string(LogPath), name);
+}
+
+void SessionTest::ChooseConfigFile(const std::string& path)
+{
+    boxes->QueueFileName(path);
+    ASSERT_TRUE(Click(window, IdConfigFileButton));
+    ASSERT_EQ(std::string(ConfigPath), path);
+}
+
+void SessionTest::StartAndWait(uint32_t batches)
+{
+    const uint32_t before = HandledSpectrumBatches();
+    ASSERT_TRUE(Click(window, IdStart));
+    ASSERT_TRUE(IsChecked(window, IdStart)) << StatusPartText(window, StatusPartError);
+    ASSERT_TRUE(WaitForBatches(before, batches, 10000));
+}
