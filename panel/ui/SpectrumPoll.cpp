@@ -14,6 +14,7 @@ unsigned __stdcall SpectrumPollThread(void* argument)
     GlobalCtrl* ctrl = static_cast<GlobalCtrl*>(argument);
     uint32_t DataSegmentsCaptured = 0;
     while (ctrl->RunFlag.load()) {
+        DataSegmentsCaptured = 0;
         const char* text = CallKalvix(CMD_GET_SPECTRA, ctrl->SpectraPerPoll, &DataSegmentsCaptured, ctrl->SpectrumBuffer);
         if (!ctrl->RunFlag.load())
             break;
@@ -21,7 +22,10 @@ unsigned __stdcall SpectrumPollThread(void* argument)
             if (IsErrorText(text))
                 return static_cast<unsigned>(-1);
             ShowStatusMessage(ctrl->MainWindow, text, 0);
-            continue;
+            // A time-out may come after some of the spectra asked for (external triggers that
+            // stop short of a whole batch): those are handed over, not dropped.
+            if (DataSegmentsCaptured == 0)
+                continue;
         }
         SendMessageA(ctrl->MainWindow, WM_USER, 0, static_cast<LPARAM>(DataSegmentsCaptured));
     }

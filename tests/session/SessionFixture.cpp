@@ -19,7 +19,8 @@ void SessionTest::SetUp()
 
 void SessionTest::TearDown()
 {
-    ClosePanel(window);
+    if (window)
+        ClosePanel(window);
     const std::vector<CaughtBox> left = boxes->Boxes();
     for (size_t i = boxesTaken; i < left.size(); ++i)
         ADD_FAILURE() << "unexpected box \"" << left[i].Caption << "\": " << left[i].Text;

@@ -5,9 +5,11 @@
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "SpectrumBatch.h"
+#include "StatusBar.h"
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -113,4 +115,457 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
     EXPECT_EQ(ControlText(window, IdConnectDeviceButton), "CONNECT DEVICE");
     EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected");
     EXPECT_EQ(EmulatorState().open, 0u);
+}
+
+TEST_F(SessionTest, RefusedTogglesFallBackUpAndReportTheLibraryText)
+{
+    const std::string notConnected = "ERROR: The application is not connected with the device.";
+    for (int id : {IdStart, IdExtTrigger, IdBattery, IdEnableComp, IdMeasureComp, IdGpioDirection1, IdGpioDirection2}) {
+        SetStatusPartText(window, StatusPartError, "");
+        ASSERT_TRUE(Click(window, id)) << id;
+        EXPECT_FALSE(IsChecked(window, id)) << id;
+        EXPECT_EQ(StatusPartText(window, StatusPartError), notConnected) << id;
+    }
+    EXPECT_EQ(ControlText(window, IdBattery), "BATTERY");
+    EXPECT_EQ(ControlText(window, IdGpioDirection1), "I");
+    EXPECT_FALSE(IsEnabled(window, IdGpioLevel1)) << "a refused output leaves the level button disabled";
+    EXPECT_TRUE(IsEnabled(window, IdMeasureComp)) << "a refused EN COMP does not lock MEAS COMP";
+
+    // A level button the program presses itself falls back up the same way.
+    SetStatusPartText(window, StatusPartError, "");
+    CheckDlgButton(window, IdGpioLevel2, BST_CHECKED);
+    SendMessageA(window, WM_COMMAND, IdGpioLevel2, 0);
+    EXPECT_FALSE(IsChecked(window, IdGpioLevel2));
+    EXPECT_EQ(StatusPartText(window, StatusPartError), notConnected);
+
+    // 10X keeps its new state when refused.
+    ASSERT_TRUE(Click(window, Id10x));
+    EXPECT_TRUE(IsChecked(window, Id10x));
+
+    // Disconnecting while disconnected: the library's refusal, and the panel stays disconnected.
+    SetStatusPartText(window, StatusPartError, "");
+    CheckDlgButton(window, IdConnectDeviceButton, BST_UNCHECKED);
+    SendMessageA(window, WM_COMMAND, IdConnectDeviceButton, 0);
+    EXPECT_EQ(StatusPartText(window, StatusPartError), "ERROR: Device already disconnected.");
+    EXPECT_EQ(StatusPartText(window, StatusPartConnection), "DISCONNECTED");
+}
+
+TEST_F(SessionTest, DeviceSettingsReachTheDevice)
+{
+    Connect();
+    ChooseListItem(window, IdGainA, 2);
+    ChooseListItem(window, IdGainB, 3);
+    EXPECT_EQ(EmulatorState().gains, 2u | (3u << 2));
+    // A selection change without its notification sends nothing.
+    SendDlgItemMessageA(window, IdGainA, CB_SETCURSEL, 0, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IdGainA, CBN_DROPDOWN), 0);
+    EXPECT_EQ(EmulatorState().gains, 2u | (3u << 2));
+
+    ASSERT_TRUE(Click(window, IdBattery));
+    EXPECT_EQ(ControlText(window, IdBattery), "USB");
+    EXPECT_EQ(EmulatorState().batteryMode, 1u);
+    ASSERT_TRUE(Click(window, Id10x));
+    EXPECT_EQ(EmulatorState().tenX, 1u);
+
+    ASSERT_TRUE(Click(window, IdEnableComp));
+    EXPECT_EQ(EmulatorState().compensation, 0x00FFu);
+    EXPECT_FALSE(IsEnabled(window, IdMeasureComp));
+    ASSERT_TRUE(Click(window, IdEnableComp));
+    EXPECT_EQ(EmulatorState().compensation, 0u);
+    EXPECT_TRUE(IsEnabled(window, IdMeasureComp));
+    ASSERT_TRUE(Click(window, IdMeasureComp));
+    EXPECT_EQ(EmulatorState().compensation, 0xFF00u);
+    EXPECT_FALSE(IsEnabled(window, IdEnableComp));
+
+    // GPIO line 1 as an output driven high: direction 0x20 and level 0x04.
+    ASSERT_TRUE(Click(window, IdGpioDirection1));
+    EXPECT_EQ(ControlText(window, IdGpioDirection1), "O");
+    ASSERT_TRUE(Click(window, IdGpioLevel1));
+    EXPECT_EQ(EmulatorState().gpioMask, 0x24u);
+    ASSERT_TRUE(Click(window, IdGpioDirection1));
+    EXPECT_EQ(ControlText(window, IdGpioDirection1), "I");
+    EXPECT_FALSE(IsEnabled(window, IdGpioLevel1));
+    EXPECT_EQ(EmulatorState().gpioMask, 0x04u) << "the level button stays down, the line is an input again";
+    // Line 3 belongs to AFE detection while it is enabled.
+    EXPECT_FALSE(IsEnabled(window, IdGpioDirection3));
+    ASSERT_TRUE(Click(window, IdAfeDetection));
+    EXPECT_TRUE(IsEnabled(window, IdGpioDirection3));
+    EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected");
+    ASSERT_TRUE(Click(window, IdAfeDetection));
+    EXPECT_FALSE(IsEnabled(window, IdGpioDirection3));
+    EXPECT_NE(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected") << "switching detection on reads the record";
+
+    // GET STATUS fetches the identification 100 ms later.
+    ASSERT_TRUE(Click(window, IdGetStatus));
+    EXPECT_EQ(ControlText(window, IdStatusText), "");
+    EXPECT_TRUE(PumpUntil([&] { return ControlText(window, IdStatusText).find("SW:v1.30") != std::string::npos; }, 2000));
+
+    // Disconnecting puts every device setting back as it was before the connection.
+    ASSERT_TRUE(Click(window, IdConnectDeviceButton));
+    for (int id : {IdBattery, IdEnableComp, IdMeasureComp, IdGpioLevel1, IdGpioDirection1})
+        EXPECT_FALSE(IsChecked(window, id)) << id;
+    EXPECT_TRUE(IsEnabled(window, IdEnableComp));
+    EXPECT_EQ(ControlText(window, IdBattery), "BATTERY");
+    EXPECT_EQ(ControlText(window, IdStatusText), "");
+    EXPECT_EQ(StatusPartText(window, StatusPartRate), "   0 Kb/sec");
+}
+
+TEST_F(SessionTest, ExcitationModesAndDividerSteps)
+{
+    Connect();
+    const int32_t excitationsBefore = OpcodeCount(6);
+    ASSERT_TRUE(Click(window, IdRadioD));
+    HWND excitation = GetDlgItem(window, IdExcitationTrackbar);
+    EXPECT_EQ(SendMessageA(excitation, TBM_GETRANGEMAX, 0, 0), 4095);
+    EXPECT_EQ(SendMessageA(excitation, TBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(ControlText(window, IdExcitationLabel), "Excitation Level\r\n4095");
+    EXPECT_EQ(OpcodeCount(6), excitationsBefore) << "switching the mode sends nothing";
+    ScrollTrackbar(window, IdExcitationTrackbar, TB_LINEDOWN, 95);
+    EXPECT_EQ(ControlText(window, IdExcitationLabel), "Excitation Level\r\n4000");
+    EXPECT_EQ(StatusPartText(window, StatusPartError), "ERROR: Unknown command.") << "the D-mode level command";
+
+    ASSERT_TRUE(Click(window, IdRadioP));
+    EXPECT_EQ(SendMessageA(excitation, TBM_GETRANGEMAX, 0, 0), 255);
+    EXPECT_EQ(SendMessageA(excitation, TBM_GETPOS, 0, 0), 165);
+    EXPECT_EQ(ControlText(window, IdExcitationLabel), "Excitation Level\r\n90");
+    ScrollTrackbar(window, IdExcitationTrackbar, TB_THUMBTRACK, 55);
+    EXPECT_EQ(EmulatorState().excitation, 200u);
+    EXPECT_EQ(SendMessageA(excitation, TBM_GETSELSTART, 0, 0), 55);
+
+    // Page steps and tracking move the label only; line steps and the thumb's release send.
+    const int32_t dividersBefore = OpcodeCount(12);
+    const struct {
+        int code;
+        int position;
+        bool sent;
+        const char* label;
+    } steps[] = {
+        {TB_PAGEDOWN, 3, false, "Samplrate\r\nDivider\r\n6"},
+        {TB_THUMBTRACK, 5, false, "Samplrate\r\nDivider\r\n10"},
+        {TB_ENDTRACK, 5, false, "Samplrate\r\nDivider\r\n10"},
+        {TB_LINEDOWN, 6, true, "Samplrate\r\nDivider\r\n12"},
+        {TB_LINEUP, 5, true, "Samplrate\r\nDivider\r\n10"},
+        {TB_THUMBPOSITION, 36, true, "Samplrate\r\nDivider\r\n1792"},
+    };
+    int32_t sent = dividersBefore;
+    for (const auto& step : steps) {
+        ScrollTrackbar(window, IdDividerTrackbar, step.code, step.position);
+        EXPECT_EQ(ControlText(window, IdDividerLabel), step.label);
+        sent += step.sent ? 1 : 0;
+        EXPECT_EQ(OpcodeCount(12), sent) << step.code;
+        EXPECT_TRUE(IsEnabled(window, IdDividerTrackbar));
+    }
+    EXPECT_EQ(StatusPartText(window, StatusPartPeriod), "Measurement Period 1.792s");
+    EXPECT_EQ(EmulatorState().divider, 1792u);
+    // The frequencies follow the divider, and the AFE's shunt table was interpolated onto them.
+    EXPECT_NEAR(GlobalCtrlPtr->Frequencies[14], 1000.0f * 1000.0f / 1792.0f, 0.01f);
+    const std::vector<uint8_t> shunt = EmulatorTable(3, 120);
+    ASSERT_EQ(shunt.size(), 120u);
+    EXPECT_EQ(std::memcmp(shunt.data(), GlobalCtrlPtr->Configuration.Shunt, 120), 0);
+}
+
+TEST_F(SessionTest, TwoPressDisconnectAndCloseWhileTriggeredEndAtOnce)
+{
+    Connect();
+    StartAndWait(2);
+    ASSERT_TRUE(Click(window, IdConnectDeviceButton));
+    EXPECT_TRUE(IsChecked(window, IdConnectDeviceButton)) << "the first press only stops the run";
+    EXPECT_EQ(ControlText(window, IdConnectDeviceButton), "DISCONNECT");
+    EXPECT_FALSE(IsChecked(window, IdStart));
+    EXPECT_EQ(ControlText(window, IdStart), "START");
+    EXPECT_EQ(EmulatorState().mode, 0u);
+    EXPECT_EQ(GlobalCtrlPtr->PollThread, 0u);
+
+    // At the slowest divider every poll asks for one spectrum, so each pulse is a batch.
+    ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, 36);
+    ASSERT_TRUE(Click(window, IdExtTrigger));
+    EXPECT_EQ(ControlText(window, IdExtTrigger), "SW TRIGGER");
+    EXPECT_FALSE(IsEnabled(window, IdStart));
+    const uint32_t before = HandledSpectrumBatches();
+    Emulator(KALVIX_EMU_TRIGGER_PULSES, 3);
+    EXPECT_TRUE(WaitForBatches(before, 1, 5000));
+    ASSERT_TRUE(Click(window, IdConnectDeviceButton));
+    EXPECT_TRUE(IsChecked(window, IdConnectDeviceButton));
+    EXPECT_FALSE(IsChecked(window, IdExtTrigger));
+    EXPECT_TRUE(IsEnabled(window, IdStart));
+    ASSERT_TRUE(Click(window, IdConnectDeviceButton));
+    EXPECT_FALSE(IsChecked(window, IdConnectDeviceButton));
+    EXPECT_EQ(EmulatorState().open, 0u);
+
+    // Closing the window while the poll thread waits for a trigger that never comes ends at once.
+    Connect();
+    ASSERT_TRUE(Click(window, IdExtTrigger));
+    PumpFor(100);
+    const DWORD start = GetTickCount();
+    ClosePanel(window);
+    window = nullptr;
+    EXPECT_LT(GetTickCount() - start, 3000u) << "not the 10 s trigger wait";
+    EXPECT_EQ(GlobalCtrlPtr, nullptr);
+}
+
+TEST_F(SessionTest, AfePulledAndPluggedWhileConnected)
+{
+    Connect();
+    ASSERT_EQ(GlobalCtrlPtr->AfePresent, 1);
+    const std::string description(AfeDescription(GlobalCtrlPtr->AfeArea));
+    Emulator(KALVIX_EMU_AFE_PLUGGED, 0);
+    ASSERT_TRUE(PumpUntil([] { return GlobalCtrlPtr->AfePresent == 0; }, 3000));
+    EXPECT_TRUE(IsChecked(window, IdGpioLevel3)) << "the presence line is mirrored";
+    EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected");
+
+    const uint32_t readsBefore = EmulatorState().i2cReads;
+    Emulator(KALVIX_EMU_AFE_PLUGGED, 1);
+    ASSERT_TRUE(PumpUntil([] { return GlobalCtrlPtr->AfePresent == 1; }, 3000));
+    PumpFor(300);
+    EXPECT_FALSE(IsChecked(window, IdGpioLevel3));
+    EXPECT_GT(EmulatorState().i2cReads, readsBefore);
+    EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), description);
+
+    // With detection off the line is still mirrored but the record stays.
+    ASSERT_TRUE(Click(window, IdAfeDetection));
+    Emulator(KALVIX_EMU_AFE_PLUGGED, 0);
+    ASSERT_TRUE(PumpUntil([&] { return IsChecked(window, IdGpioLevel3); }, 3000));
+    EXPECT_EQ(GlobalCtrlPtr->AfePresent, 1);
+}
+
+TEST_F(SessionTest, SpoiledAfeRecordsGiveTheirExactMessage)
+{
+    const struct {
+        int32_t kind;
+        const char* message; // null: the CRC message with the stored value
+    } cases[] = {
+        {KALVIX_AFE_BAD_CRC, nullptr},
+        {KALVIX_AFE_SIZE_ZERO, "ERROR: AFE Data Size Error."},
+        {KALVIX_AFE_SIZE_TOO_BIG, "ERROR: AFE Data Size Error."},
+        {KALVIX_AFE_ERASED, "ERROR: AFE Data Size Error."},
+        {KALVIX_AFE_SHUNT_NOT_INCREASING, "ERROR: AFE Shunt Data Interpolate Error."},
+        {KALVIX_AFE_SHUNT_NOT_POSITIVE, "ERROR: AFE Shunt Data Interpolate Error."},
+    };
+    for (const auto& c : cases) {
+        Emulator(KALVIX_EMU_RESET, 0);
+        Emulator(KALVIX_EMU_AFE_RECORD, c.kind);
+        std::string expected = c.message ? c.message : "";
+        if (!c.message) {
+            uint8_t sizeBytes[2] = {};
+            Emulator(KALVIX_EMU_AFE_READ, 1000, sizeBytes, 2);
+            uint8_t crc[2] = {};
+            Emulator(KALVIX_EMU_AFE_READ, (sizeBytes[0] | sizeBytes[1] << 8) - 1, crc, 2);
+            char text[80];
+            std::snprintf(text, sizeof text, "ERROR: AFE Data CRC failed, expected CRC value: 0x%04X.", crc[0] | crc[1] << 8);
+            expected = text;
+        }
+        const std::vector<uint8_t> shuntBefore = EmulatorTable(3, 120);
+        Connect();
+        EXPECT_EQ(StatusPartText(window, StatusPartError), expected) << c.kind;
+        EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected") << c.kind;
+        EXPECT_EQ(GlobalCtrlPtr->AfePresent, 1) << "not read again until unplugged";
+        EXPECT_EQ(EmulatorTable(3, 120), shuntBefore) << "nothing loaded";
+        ASSERT_TRUE(Click(window, IdConnectDeviceButton));
+    }
+}
+
+TEST_F(SessionTest, IncompatibleDeviceIsDisconnectedAgain)
+{
+    char newer[] = "Kalvix Z-Meter HW:v1.03 SW:v1.30 SN:1";
+    Emulator(KALVIX_EMU_IDENT_TEXT, 0, newer, sizeof newer);
+    ASSERT_TRUE(Click(window, IdConnectDeviceButton));
+    PumpFor(100);
+    EXPECT_FALSE(IsChecked(window, IdConnectDeviceButton));
+    EXPECT_EQ(StatusPartText(window, StatusPartError),
+              "ERROR: Attached device is incompatible with version of this program!");
+    EXPECT_EQ(StatusPartText(window, StatusPartConnection), "DISCONNECTED");
+    EXPECT_EQ(EmulatorState().open, 0u);
+    EXPECT_TRUE(IsEnabled(window, IdStart));
+}
+
+TEST_F(SessionTest, DeviceFailingMidMeasurementDisconnectsAndKeepsTheLog)
+{
+    ChooseLogFile(folder.path + "fail.txt");
+    Connect();
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    StartAndWait(5);
+    Emulator(KALVIX_EMU_DEVICE_FAILURE, 1);
+    ASSERT_TRUE(PumpUntil([&] { return !IsChecked(window, IdConnectDeviceButton); }, 5000));
+    EXPECT_NE(StatusPartText(window, StatusPartError).find("[00031]"), std::string::npos)
+        << StatusPartText(window, StatusPartError);
+    EXPECT_EQ(StatusPartText(window, StatusPartConnection), "DISCONNECTED");
+    EXPECT_FALSE(IsChecked(window, IdStart));
+    EXPECT_FALSE(IsChecked(window, IdLogDataButton));
+    for (int id : {IdStart, IdExtTrigger, IdLoadShunt, IdDividerTrackbar, IdRadioP, IdLoadPhase})
+        EXPECT_TRUE(IsEnabled(window, id)) << id;
+    EXPECT_EQ(GlobalCtrlPtr->PollThread, 0u);
+
+    // Every spectrum that reached the panel is in the log, in order.
+    const std::vector<std::string> logs = folder.Files();
+    ASSERT_EQ(logs.size(), 1u);
+    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadWholeFile(folder.path + logs[0]));
+    ASSERT_FALSE(counts.empty());
+    EXPECT_TRUE(Consecutive(counts));
+    EXPECT_EQ(counts.front(), 0u);
+    EXPECT_EQ(static_cast<int32_t>(counts.size()), GlobalCtrlPtr->LogEntryCount);
+
+    Emulator(KALVIX_EMU_DEVICE_FAILURE, 0);
+    SetStatusPartText(window, StatusPartError, "");
+    Connect();
+    EXPECT_EQ(StatusPartText(window, StatusPartConnection).rfind("CONNECTED @ [0] - ", 0), 0u);
+    StartAndWait(2);
+}
+
+TEST_F(SessionTest, LostSpectraAreNoticed)
+{
+    Connect();
+    StartAndWait(2);
+    // The window thread stalls for longer than the 500-spectrum ring lasts at divider 1.
+    Sleep(1500);
+    bool noticed = false;
+    PumpUntil([&] {
+        noticed = noticed || StatusPartText(window, StatusPartNotice).find(" Spectra Lost") != std::string::npos;
+        return noticed;
+    }, 5000);
+    EXPECT_TRUE(noticed);
+    ASSERT_TRUE(Click(window, IdStart));
+}
+
+TEST_F(SessionTest, RightClickCopiesTheNumbersOnlyInsideTheirArea)
+{
+    Connect();
+    StartAndWait(2);
+    ASSERT_TRUE(Click(window, IdStart));
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    CloseClipboard();
+    for (POINT outside : {POINT{20, 500}, POINT{320, 500}, POINT{100, 402}, POINT{100, 650}, POINT{-5, 500}})
+        RightClick(window, outside.x, outside.y);
+    EXPECT_EQ(ClipboardText(), "");
+    EXPECT_TRUE(TakeBoxes().empty());
+
+    RightClick(window, 21, 403);
+    const std::vector<CaughtBox> shown = TakeBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Text, "Impedance data copied to clipboard!");
+    EXPECT_EQ(shown[0].Caption, "INFO");
+    EXPECT_EQ(shown[0].Owner, nullptr);
+    const std::string text = ClipboardText();
+    char first[64];
+    std::snprintf(first, sizeof first, "%12.2f\t%12.2f\t%7.2f\r\n", GlobalCtrlPtr->Frequencies[0], DataBuffPtr[0].Module[0],
+                  DataBuffPtr[0].Phase[0]);
+    EXPECT_EQ(text.substr(0, std::strlen(first)), first);
+    EXPECT_EQ(text.size(), 15u * 35u);
+    EXPECT_GT(DataBuffPtr[0].Module[0], 0.0f);
+}
+
+TEST_F(SessionTest, TableLoadsAndTheirRefusals)
+{
+    // Without a file, each LD button warns.
+    for (int id : {IdLoadShunt, IdLoadComp, IdLoadDac, IdLoadPhase}) {
+        ASSERT_TRUE(Click(window, id));
+        const std::vector<CaughtBox> shown = TakeBoxes();
+        ASSERT_EQ(shown.size(), 1u) << id;
+        EXPECT_EQ(shown[0].Text, "No configuration file selected!");
+        EXPECT_EQ(shown[0].Caption, "WARNING");
+        EXPECT_TRUE(shown[0].WarningIcon);
+    }
+
+    std::string file = "SHUNT\r\n";
+    for (int i = 0; i < 30; ++i)
+        file += std::to_string(100 + i) + ".5 ";
+    file += "\r\nCOMP\r\n";
+    for (int i = 0; i < 30; ++i)
+        file += std::to_string(i) + ".25 ";
+    file += "\r\nPHASES\r\n";
+    for (int i = 0; i < 15; ++i)
+        file += std::to_string(1000 + i) + " ";
+    file += "\r\nDAC\r\n1 2 3\r\n"; // too few values
+    const std::string path = folder.path + "tables.txt";
+    WriteWholeFile(path, file);
+    ChooseConfigFile(path);
+    EXPECT_EQ(ControlText(window, IdConfigPathEdit), path);
+
+    Connect();
+    ASSERT_TRUE(Click(window, IdLoadShunt));
+    ASSERT_TRUE(Click(window, IdLoadComp));
+    ASSERT_TRUE(Click(window, IdLoadPhase));
+    std::vector<uint8_t> shunt = EmulatorTable(3, 120);
+    std::vector<uint8_t> comp = EmulatorTable(4, 120);
+    std::vector<uint8_t> phases = EmulatorTable(18, 1024);
+    ASSERT_EQ(shunt.size(), 120u);
+    ASSERT_EQ(comp.size(), 120u);
+    ASSERT_GE(phases.size(), 30u);
+    for (int i = 0; i < 30; ++i) {
+        float s = 0, c = 0;
+        std::memcpy(&s, &shunt[4 * i], 4);
+        std::memcpy(&c, &comp[4 * i], 4);
+        EXPECT_EQ(s, 100.5f + i);
+        EXPECT_EQ(c, i + 0.25f);
+    }
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(phases[2 * i] | phases[2 * i + 1] << 8, 1000 + i);
+    // The configuration read back shows what was loaded.
+    EXPECT_EQ(GlobalCtrlPtr->Configuration.Shunt[29], 129.5f);
+    EXPECT_EQ(GlobalCtrlPtr->Configuration.Comp[1], 1.25f);
+
+    const int32_t dacBefore = OpcodeCount(17);
+    ASSERT_TRUE(Click(window, IdLoadDac));
+    const std::vector<CaughtBox> shown = TakeBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Text, "Unable to read configuration file!\nVerify the file format.");
+    EXPECT_EQ(shown[0].Caption, "ERROR");
+    EXPECT_TRUE(shown[0].ErrorIcon);
+    EXPECT_EQ(OpcodeCount(17), dacBefore);
+}
+
+TEST_F(SessionTest, LogDataNeedsAFileNameAndAConnection)
+{
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    EXPECT_FALSE(IsChecked(window, IdLogDataButton));
+    std::vector<CaughtBox> shown = TakeBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Text, "No Logging directory selected!");
+    EXPECT_EQ(shown[0].Owner, window);
+
+    ChooseLogFile(folder.path + "run.txt");
+    EXPECT_EQ(boxes->FileDialogTitles().back(), "Select directory and insert file name suffix ...");
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    EXPECT_FALSE(IsChecked(window, IdLogDataButton));
+    shown = TakeBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Text, "Device is not connected!\nPress CONNECT DEVICE control");
+    EXPECT_EQ(shown[0].Caption, "WARNING");
+    EXPECT_TRUE(folder.Files().empty());
+
+    // A cancelled dialog keeps the name chosen before.
+    ASSERT_TRUE(Click(window, IdLogFileButton));
+    EXPECT_EQ(std::string(LogPath), folder.path + "run.txt");
+
+    // Closing the window while logging writes what waits in the buffer.
+    Connect();
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    StartAndWait(3);
+    ClosePanel(window);
+    window = nullptr;
+    const std::vector<std::string> logs = folder.Files();
+    ASSERT_EQ(logs.size(), 1u);
+    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadWholeFile(folder.path + logs[0]));
+    EXPECT_GE(counts.size(), 3u);
+    EXPECT_TRUE(Consecutive(counts));
+}
+
+TEST_F(SessionTest, TriggeredSpectraShortOfABatchAreHandedOverAtTheTimeOut)
+{
+    ChooseLogFile(folder.path + "trigger.txt");
+    Connect();
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    ASSERT_TRUE(Click(window, IdExtTrigger));
+    // Divider 1: a poll asks for 50 spectra; three pulses bring 12 and no more come.
+    const uint32_t before = HandledSpectrumBatches();
+    Emulator(KALVIX_EMU_TRIGGER_PULSES, 3);
+    ASSERT_TRUE(WaitForBatches(before, 1, 20000));
+    EXPECT_EQ(StatusPartText(window, StatusPartError), "WARNING: Data polling timeout.");
+    ASSERT_TRUE(Click(window, IdExtTrigger));
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    const std::vector<std::string> logs = folder.Files();
+    ASSERT_EQ(logs.size(), 1u);
+    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadWholeFile(folder.path + logs[0]));
+    EXPECT_EQ(counts.size(), 12u);
+    EXPECT_TRUE(Consecutive(counts));
 }
