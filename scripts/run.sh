@@ -1,17 +1,64 @@
 #!/usr/bin/env bash
-# The project's run command: installs what is missing, builds, and runs the program under Wine.
-# There is no Kalvix device on a Linux machine, so the program runs beside the emulated
-# KalvixCtrl.dll (build/emulated), which holds a software device. Arguments go to the program.
+# The project's run command: installs what is missing, builds, and runs the control panel under
+# Wine beside the emulated KalvixCtrl.dll (build/emulated), which holds a software device, since
+# there is no Kalvix device on a Linux machine.
+#
+#   scripts/run.sh                  with a display: the control panel's window for the operator;
+#                                   without one: the demonstration below
+#   scripts/run.sh demo [seconds]   a short session driven from outside the program with window
+#                                   messages (connect, measure at divider 1 with logging, stop,
+#                                   open the configuration view and the I2C window) on a virtual
+#                                   screen; saves PNG pictures and the log in build/demo/
+#   scripts/run.sh measure [seconds] [divider]
+#                                   the headless C example (kalvix_measure) instead
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 build_dir=${KALVIX_BUILD_DIR:-build}
 
-program=kalvix_measure.exe
+mode=${1:-}
+if [ -z "$mode" ]; then
+  if [ -n "${DISPLAY:-}" ]; then mode=panel; else mode=demo; fi
+else
+  shift
+fi
 
 . scripts/wine-env.sh
-KALVIX_OWN_DISPLAY=0 kalvix_wine_setup "$build_dir"
-trap kalvix_wine_teardown EXIT
-cd "$build_dir/emulated"
-wine "./$program" "$@"
+case "$mode" in
+  panel)
+    KALVIX_OWN_DISPLAY=0 kalvix_wine_setup "$build_dir"
+    trap kalvix_wine_teardown EXIT
+    cd "$build_dir/emulated"
+    wine ./OstrelControlPanel.exe
+    ;;
+  demo)
+    # Always on a screen of its own, so nothing on the operator's screen covers the pictures.
+    KALVIX_OWN_DISPLAY=1 kalvix_wine_setup "$build_dir"
+    trap kalvix_wine_teardown EXIT
+    out="$(cd "$build_dir" && pwd)/demo"
+    rm -rf "$out" && mkdir -p "$out"
+    (cd "$build_dir/emulated" && wine ./panel_demo.exe "$(winepath -w "$out")" "${1:-4}") | tr -d '\r' >"$out/steps.txt"
+    status=${PIPESTATUS[0]}
+    for bmp in "$out"/*.bmp; do
+      [ -e "$bmp" ] || continue
+      convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+    done
+    echo "The control panel ran a short session against the software device:"
+    ls "$out"/*.png 2>/dev/null | sed 's/^/  picture: /'
+    for log in "$out"/*_demo.txt; do
+      [ -e "$log" ] && echo "  log:     $log ($(($(grep -c $'^\t' "$log") - 1)) spectra)"
+    done
+    exit "$status"
+    ;;
+  measure)
+    KALVIX_OWN_DISPLAY=0 kalvix_wine_setup "$build_dir"
+    trap kalvix_wine_teardown EXIT
+    cd "$build_dir/emulated"
+    wine ./kalvix_measure.exe "$@"
+    ;;
+  *)
+    echo "usage: scripts/run.sh [demo [seconds] | measure [seconds] [divider]]" >&2
+    exit 2
+    ;;
+esac
