@@ -124,7 +124,8 @@ bool SaveWindowPicture(HWND window, const std::string& name)
 bool ChooseLogFile(HWND panel, const std::string& path)
 {
     ClickLater(panel, IdLogFileButton);
-    HWND dialog = WaitForWindow("#32770", "Select directory and insert file name suffix ...", 15000);
+    HWND dialog = WaitForWindow("#32770", "Select directory and insert file name suffix ...", 30000);
+    // The first file dialog of a fresh Wine prefix takes a while to appear.
     if (!dialog)
         return Fail("the log file dialog did not open");
     HWND field = GetDlgItem(dialog, FileNameComboId);

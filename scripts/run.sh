@@ -38,8 +38,8 @@ case "$mode" in
     trap kalvix_wine_teardown EXIT
     out="$(cd "$build_dir" && pwd)/demo"
     rm -rf "$out" && mkdir -p "$out"
-    (cd "$build_dir/emulated" && wine ./panel_demo.exe "$(winepath -w "$out")" "${1:-4}") | tr -d '\r' >"$out/steps.txt"
-    status=${PIPESTATUS[0]}
+    status=0
+    (cd "$build_dir/emulated" && wine ./panel_demo.exe "$(winepath -w "$out")" "${1:-4}") >"$out/steps.txt" || status=$?
     for bmp in "$out"/*.bmp; do
       [ -e "$bmp" ] || continue
       convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
@@ -47,7 +47,7 @@ case "$mode" in
     echo "The control panel ran a short session against the software device:"
     ls "$out"/*.png 2>/dev/null | sed 's/^/  picture: /'
     for log in "$out"/*_demo.txt; do
-      [ -e "$log" ] && echo "  log:     $log ($(($(grep -c $'^\t' "$log") - 1)) spectra)"
+      [ -e "$log" ] && echo "  log:     $log ($(grep -cP '^\t *\d' "$log") spectra)"
     done
     exit "$status"
     ;;

@@ -40,7 +40,8 @@ kalvix_wine_setup() {
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Tahoma" /t REG_SZ /d "Liberation Sans Narrow" /f >/dev/null 2>&1
     wineserver -w
   fi
-  wineserver -p </dev/null >/dev/null 2>&1
+  # A server already running for this prefix (another run of ours) serves us as well.
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   # Start Wine's services now, detached from the caller's pipes: services started by the first
   # test program would inherit ctest's output pipe, and ctest would wait for them forever.
   wine wineboot </dev/null >/dev/null 2>&1 || true

@@ -1,0 +1,262 @@
+// The control panel at the device's fastest rate, as an operator runs it: the panel in this
+// process beside the emulated KalvixCtrl.dll, connected, measuring at divider 1 with the display
+// and logging on.
+//   - steady run (default 120 s): spectra lost (gaps in MeasCount over every record handed to the
+//     window), CPU of the process and of the window thread as % of one core, working-set and
+//     private-memory growth from 10 s in to the end;
+//   - latency run (default 20 s): for each batch, the time from the moment its last spectrum
+//     left the device (the software device's sent counter, sampled every millisecond) to the end
+//     of the window's handling of the batch (numbers, graphs, bars and log rows done); and the
+//     same for the batch's first spectrum, which also waits for the batch to fill.
+// Run from the emulated library's folder:  panel_bench [steady seconds] [latency seconds]
+#include "ControlIds.h"
+#include "GlobalCtrl.h"
+#include "KalvixEmulator.h"
+#include "ProgramStart.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+KalvixEmulatorControlProc Emulator;
+WNDPROC PanelProc;
+double StartMs = 0;
+
+double NowMs()
+{
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// What the window handled.
+struct Handled {
+    uint64_t batches = 0;
+    uint64_t spectra = 0;
+    uint64_t gaps = 0;
+    uint64_t lostSpectra = 0;
+    uint32_t lastCount = 0;
+    bool haveLast = false;
+    bool timing = false;
+    std::vector<std::pair<uint32_t, double>> firstDone; // MeasCount of the first record, done time
+    std::vector<std::pair<uint32_t, double>> lastDone;
+} Seen;
+
+// (time, spectra sent so far) samples of the software device.
+std::mutex SamplesLock;
+std::vector<std::pair<double, uint32_t>> Samples;
+std::atomic<bool> Sampling{false};
+
+DWORD WINAPI SampleSentCounter(void*)
+{
+    timeBeginPeriod(1);
+    while (Sampling.load()) {
+        KalvixEmulatorState state{};
+        Emulator(0, KALVIX_EMU_GET_STATE, 0, &state, sizeof state);
+        const double now = NowMs();
+        {
+            std::lock_guard<std::mutex> hold(SamplesLock);
+            Samples.emplace_back(now, state.spectraSent);
+        }
+        Sleep(1);
+    }
+    timeEndPeriod(1);
+    return 0;
+}
+
+LRESULT CALLBACK WatchBatches(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_USER)
+        return CallWindowProcA(PanelProc, window, message, wParam, lParam);
+    const uint32_t count = static_cast<uint32_t>(lParam);
+    const LRESULT result = CallWindowProcA(PanelProc, window, message, wParam, lParam);
+    const double done = NowMs();
+    if (count == 0 || count > DataBuffRecords)
+        return result;
+    ++Seen.batches;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t m = DataBuffPtr[i].MeasCount;
+        if (Seen.haveLast && m != Seen.lastCount + 1) {
+            ++Seen.gaps;
+            Seen.lostSpectra += m - 1 - Seen.lastCount;
+        }
+        Seen.lastCount = m;
+        Seen.haveLast = true;
+    }
+    Seen.spectra += count;
+    if (Seen.timing) {
+        Seen.firstDone.emplace_back(DataBuffPtr[0].MeasCount, done);
+        Seen.lastDone.emplace_back(DataBuffPtr[count - 1].MeasCount, done);
+    }
+    return result;
+}
+
+void Pump(double milliseconds)
+{
+    const double until = NowMs() + milliseconds;
+    while (NowMs() < until) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+double CpuMs(HANDLE process, HANDLE thread)
+{
+    FILETIME created, exited, kernel, user;
+    const BOOL ok = thread ? GetThreadTimes(thread, &created, &exited, &kernel, &user)
+                           : GetProcessTimes(process, &created, &exited, &kernel, &user);
+    if (!ok)
+        return 0;
+    const auto ms = [](FILETIME t) { return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0; };
+    return ms(kernel) + ms(user);
+}
+
+PROCESS_MEMORY_COUNTERS_EX Memory()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    return counters;
+}
+
+double Percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(p * (values.size() - 1))];
+}
+
+// When spectrum m (counted from 0 since START) had left the device: the first sample at which
+// more than m spectra had been sent.
+double SentTime(uint32_t m)
+{
+    const auto at = std::lower_bound(Samples.begin(), Samples.end(), m + 1,
+                                     [](const std::pair<double, uint32_t>& s, uint32_t n) { return s.second < n; });
+    return at == Samples.end() ? -1 : at->first;
+}
+
+void Click(HWND window, int id)
+{
+    SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const double steadySeconds = argc > 1 ? std::atof(argv[1]) : 120.0;
+    const double latencySeconds = argc > 2 ? std::atof(argv[2]) : 20.0;
+
+    HWND window = StartControlPanel(GetModuleHandleA(nullptr), SW_SHOW);
+    if (!window) {
+        std::fprintf(stderr, "the panel did not start\n");
+        return 1;
+    }
+    Emulator = reinterpret_cast<KalvixEmulatorControlProc>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KalvixCtrl.dll"), "KalvixEmulatorControl")));
+    if (!Emulator) {
+        std::fprintf(stderr, "run from the emulated library's folder\n");
+        return 1;
+    }
+    PanelProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchBatches)));
+
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string logName = std::string(temp) + "panel_bench.txt";
+    lstrcpynA(LogPath, logName.c_str(), ProgramPathSize);
+
+    Click(window, IdConnectDeviceButton);
+    Pump(1500);
+    Click(window, IdLogDataButton);
+    StartMs = NowMs();
+    Click(window, IdStart);
+    if (!IsDlgButtonChecked(window, IdStart)) {
+        std::fprintf(stderr, "the measurement did not start\n");
+        return 1;
+    }
+    HANDLE mainThread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
+
+    Pump(10000);
+    const PROCESS_MEMORY_COUNTERS_EX memoryAt10s = Memory();
+    const double cpuStart = CpuMs(GetCurrentProcess(), nullptr);
+    const double mainStart = CpuMs(nullptr, mainThread);
+    const double wallStart = NowMs();
+    const uint64_t spectraStart = Seen.spectra;
+    Pump(steadySeconds * 1000.0 - 10000.0);
+    const double wall = NowMs() - wallStart;
+    const double cpu = CpuMs(GetCurrentProcess(), nullptr) - cpuStart;
+    const double mainCpu = CpuMs(nullptr, mainThread) - mainStart;
+    const PROCESS_MEMORY_COUNTERS_EX memoryAtEnd = Memory();
+
+    std::printf("steady run: %.0f s at divider 1, display and logging on\n", steadySeconds);
+    std::printf("  spectra handled        %llu (%.0f/s over the measured part)\n",
+                static_cast<unsigned long long>(Seen.spectra), (Seen.spectra - spectraStart) * 1000.0 / wall);
+    std::printf("  gaps / spectra lost    %llu / %llu\n", static_cast<unsigned long long>(Seen.gaps),
+                static_cast<unsigned long long>(Seen.lostSpectra));
+    std::printf("  CPU, whole process     %.1f %% of one core (includes the software device)\n", 100.0 * cpu / wall);
+    std::printf("  CPU, window thread     %.1f %% of one core\n", 100.0 * mainCpu / wall);
+    std::printf("  working set            %.1f MiB at 10 s, growth %+.1f KiB\n", memoryAt10s.WorkingSetSize / 1048576.0,
+                (static_cast<double>(memoryAtEnd.WorkingSetSize) - memoryAt10s.WorkingSetSize) / 1024.0);
+    std::printf("  committed memory       %.1f MiB at 10 s, growth %+.1f KiB\n", memoryAt10s.PagefileUsage / 1048576.0,
+                (static_cast<double>(memoryAtEnd.PagefileUsage) - memoryAt10s.PagefileUsage) / 1024.0);
+
+    // Latency: a fresh run so MeasCount and the device's sent counter count from the same START.
+    Click(window, IdStart);
+    Pump(500);
+    Sampling.store(true);
+    HANDLE sampler = CreateThread(nullptr, 0, SampleSentCounter, nullptr, 0, nullptr);
+    Pump(200);
+    Seen.timing = true;
+    Seen.haveLast = false;
+    Click(window, IdStart);
+    Pump(latencySeconds * 1000.0);
+    Seen.timing = false;
+    Sampling.store(false);
+    WaitForSingleObject(sampler, 5000);
+    std::vector<double> lastLatency, firstLatency;
+    for (const auto& [m, done] : Seen.lastDone)
+        if (const double sent = SentTime(m); sent > 0)
+            lastLatency.push_back(done - sent);
+    for (const auto& [m, done] : Seen.firstDone)
+        if (const double sent = SentTime(m); sent > 0)
+            firstLatency.push_back(done - sent);
+    std::printf("latency run: %.0f s, %zu batches\n", latencySeconds, lastLatency.size());
+    std::printf("  last spectrum of a batch, device to screen   median %.1f ms, p99 %.1f ms, max %.1f ms\n",
+                Percentile(lastLatency, 0.5), Percentile(lastLatency, 0.99), Percentile(lastLatency, 1.0));
+    std::printf("  first spectrum of a batch, device to screen  median %.1f ms, p99 %.1f ms, max %.1f ms\n",
+                Percentile(firstLatency, 0.5), Percentile(firstLatency, 0.99), Percentile(firstLatency, 1.0));
+
+    Click(window, IdStart);
+    Click(window, IdLogDataButton);
+    DestroyWindow(window);
+    for (const char* stamped : {"*_panel_bench.txt"}) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((std::string(temp) + stamped).c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do
+                DeleteFileA((std::string(temp) + found.cFileName).c_str());
+            while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+    }
+    return Seen.gaps == 0 ? 0 : 3;
+}
