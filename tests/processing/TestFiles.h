@@ -1,30 +1,14 @@
-// Helpers shared by the processing tests: scratch folders and files, and a recorder bound to the
-// panel hooks that keeps every call the processing routines make to the window.
+// A recorder bound to the panel hooks that keeps every call the processing routines make to the
+// window; and the scratch files every test program shares.
 #pragma once
 
 #include "PanelHooks.h"
+#include "ScratchFiles.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-// A fresh folder under the temporary folder, removed with its files at destruction.
-struct ScratchFolder {
-    std::string path; // ends with a backslash
-    ScratchFolder();
-    ~ScratchFolder();
-    std::string File(const std::string& name) const { return path + name; }
-};
-
-void WriteBytes(const std::string& fileName, const std::string& bytes);
-std::string ReadBytes(const std::string& fileName); // whole file, opened shared for reading and writing
-bool FileExists(const std::string& fileName);
-std::vector<std::string> FolderEntries(const std::string& folder);
-
-// printf-style formatting in the C locale, as an independent reference for the locale-free
-// formatter under test.
-std::string Printf(const char* format, ...);
 
 struct HookCall {
     std::string kind; // "status", "box", "text", "check", "command"

@@ -5,8 +5,6 @@
 #include <commctrl.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <sstream>
 
 namespace {
 
@@ -107,66 +105,6 @@ std::string ClipboardText()
 bool WaitForBatches(uint32_t since, uint32_t count, DWORD timeoutMs)
 {
     return PumpUntil([&] { return HandledSpectrumBatches() - since >= count; }, timeoutMs);
-}
-
-TempFolder::TempFolder()
-{
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    static unsigned serial = 0;
-    for (;;) {
-        std::ostringstream name;
-        name << base << "kalvix_session_" << GetCurrentProcessId() << '_' << ++serial << '\\';
-        if (CreateDirectoryA(name.str().c_str(), nullptr)) {
-            path = name.str();
-            return;
-        }
-    }
-}
-
-TempFolder::~TempFolder()
-{
-    for (const std::string& file : Files())
-        DeleteFileA((path + file).c_str());
-    RemoveDirectoryA(path.c_str());
-}
-
-std::vector<std::string> TempFolder::Files() const
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string bytes;
-    char chunk[65536];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-void WriteWholeFile(const std::string& path, const std::string& text)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 std::vector<uint32_t> LoggedMeasCounts(const std::string& logText)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "PanelHarness.h"
+#include "ScratchFiles.h"
 
 #include "KalvixEmulator.h"
 
@@ -31,16 +32,6 @@ std::string ClipboardText();
 
 // Pumps until the main window has handled `count` more spectrum batches than `since`.
 bool WaitForBatches(uint32_t since, uint32_t count, DWORD timeoutMs);
-
-// A fresh folder under the temporary folder, removed with its files at destruction.
-struct TempFolder {
-    std::string path; // ends with a backslash
-    TempFolder();
-    ~TempFolder();
-    std::vector<std::string> Files() const;
-};
-std::string ReadWholeFile(const std::string& path);
-void WriteWholeFile(const std::string& path, const std::string& text);
 
 // The rows of a measurement log: the MeasCount of each row after the header, in file order.
 std::vector<uint32_t> LoggedMeasCounts(const std::string& logText);

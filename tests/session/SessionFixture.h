@@ -28,6 +28,6 @@ protected:
 
     HWND window = nullptr;
     BoxCatcher* boxes = nullptr;
-    TempFolder folder;
+    ScratchFolder folder;
     size_t boxesTaken = 0;
 };

@@ -96,10 +96,10 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
     EXPECT_EQ(StatusPartText(window, StatusPartNotice), "");
 
     // One log per run, each with its header and one row per delivered spectrum, no gap.
-    const std::vector<std::string> logs = folder.Files();
+    const std::vector<std::string> logs = FolderEntries(folder.path);
     ASSERT_EQ(logs.size(), 2u);
     for (const std::string& name : logs) {
-        const std::string text = ReadWholeFile(folder.path + name);
+        const std::string text = ReadBytes(folder.path + name);
         EXPECT_EQ(text.rfind("LogName=                run.txt\r\n", 0), 0u) << name;
         EXPECT_NE(text.find("DeviceSerial=           KX-SESSION-0042\r\n"), std::string::npos);
         const std::vector<uint32_t> counts = LoggedMeasCounts(text);
@@ -396,9 +396,9 @@ TEST_F(SessionTest, DeviceFailingMidMeasurementDisconnectsAndKeepsTheLog)
     EXPECT_EQ(GlobalCtrlPtr->PollThread, 0u);
 
     // Every spectrum that reached the panel is in the log, in order.
-    const std::vector<std::string> logs = folder.Files();
+    const std::vector<std::string> logs = FolderEntries(folder.path);
     ASSERT_EQ(logs.size(), 1u);
-    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadWholeFile(folder.path + logs[0]));
+    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadBytes(folder.path + logs[0]));
     ASSERT_FALSE(counts.empty());
     EXPECT_TRUE(Consecutive(counts));
     EXPECT_EQ(counts.front(), 0u);
@@ -477,7 +477,7 @@ TEST_F(SessionTest, TableLoadsAndTheirRefusals)
         file += std::to_string(1000 + i) + " ";
     file += "\r\nDAC\r\n1 2 3\r\n"; // too few values
     const std::string path = folder.path + "tables.txt";
-    WriteWholeFile(path, file);
+    WriteBytes(path, file);
     ChooseConfigFile(path);
     EXPECT_EQ(ControlText(window, IdConfigPathEdit), path);
 
@@ -531,7 +531,7 @@ TEST_F(SessionTest, LogDataNeedsAFileNameAndAConnection)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].Text, "Device is not connected!\nPress CONNECT DEVICE control");
     EXPECT_EQ(shown[0].Caption, "WARNING");
-    EXPECT_TRUE(folder.Files().empty());
+    EXPECT_TRUE(FolderEntries(folder.path).empty());
 
     // A cancelled dialog keeps the name chosen before.
     ASSERT_TRUE(Click(window, IdLogFileButton));
@@ -543,9 +543,9 @@ TEST_F(SessionTest, LogDataNeedsAFileNameAndAConnection)
     StartAndWait(3);
     ClosePanel(window);
     window = nullptr;
-    const std::vector<std::string> logs = folder.Files();
+    const std::vector<std::string> logs = FolderEntries(folder.path);
     ASSERT_EQ(logs.size(), 1u);
-    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadWholeFile(folder.path + logs[0]));
+    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadBytes(folder.path + logs[0]));
     EXPECT_GE(counts.size(), 3u);
     EXPECT_TRUE(Consecutive(counts));
 }
@@ -563,9 +563,9 @@ TEST_F(SessionTest, TriggeredSpectraShortOfABatchAreHandedOverAtTheTimeOut)
     EXPECT_EQ(StatusPartText(window, StatusPartError), "WARNING: Data polling timeout.");
     ASSERT_TRUE(Click(window, IdExtTrigger));
     ASSERT_TRUE(Click(window, IdLogDataButton));
-    const std::vector<std::string> logs = folder.Files();
+    const std::vector<std::string> logs = FolderEntries(folder.path);
     ASSERT_EQ(logs.size(), 1u);
-    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadWholeFile(folder.path + logs[0]));
+    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadBytes(folder.path + logs[0]));
     EXPECT_EQ(counts.size(), 12u);
     EXPECT_TRUE(Consecutive(counts));
 }
