@@ -177,9 +177,11 @@ void Read(HWND window)
         return;
     TextSink sink = MakeTextSink(I2cCtrl->Text, ScratchTextSize);
     FormatHexBytes(sink, I2cData, count);
-    // The editor's change notifications make the pair count n again.
     SetDlgItemTextA(window, IdI2cData, "");
     SetDlgItemTextA(window, IdI2cData, I2cCtrl->Text);
+    // A multi-line edit sends no change notification for a text set this way, so the pair
+    // count (n again) is taken here.
+    UpdatePairCount(window);
 }
 
 void OnCommand(HWND window, int id, int notification)
