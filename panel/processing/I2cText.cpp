@@ -2,6 +2,7 @@
 
 #include "NumberParse.h"
 
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -17,39 +18,39 @@ int HexDigitValue(char c)
     return -1;
 }
 
+I2cInputError CheckByteCount(uint32_t count, I2cInputError whenZero)
+{
+    if (count == 0)
+        return whenZero;
+    return count > I2cMaxTransferBytes ? I2cInputError::TooManyBytes : I2cInputError::None;
+}
+
 } // namespace
 
 const char* I2cInputErrorText(I2cInputError error)
 {
-    switch (error) {
-    case I2cInputError::None:
-        return "";
-    case I2cInputError::NoBytesToSend:
-        return "No bytes to send!";
-    case I2cInputError::TooManyBytes:
-        return "Maximum of 90 bytes allowed!";
-    case I2cInputError::NoByteCount:
-        return "No byte count specified!";
-    case I2cInputError::NoSlaveAddress:
-        return "No slave address provided!";
-    case I2cInputError::NotHexData:
-        return "Not HEX format data!";
-    }
-    return "";
+    // In the order of I2cInputError.
+    static constexpr const char* Texts[] = {
+        "",
+        "No bytes to send!",
+        "Maximum of 90 bytes allowed!",
+        "No byte count specified!",
+        "No slave address provided!",
+        "Not HEX format data!",
+    };
+    static_assert(std::size(Texts) == static_cast<size_t>(I2cInputError::NotHexData) + 1);
+    const auto index = static_cast<size_t>(error);
+    return index < std::size(Texts) ? Texts[index] : "";
 }
 
 I2cInputError CheckWriteByteCount(uint32_t count)
 {
-    if (count == 0)
-        return I2cInputError::NoBytesToSend;
-    return count > I2cMaxTransferBytes ? I2cInputError::TooManyBytes : I2cInputError::None;
+    return CheckByteCount(count, I2cInputError::NoBytesToSend);
 }
 
 I2cInputError CheckReadByteCount(uint32_t count)
 {
-    if (count == 0)
-        return I2cInputError::NoByteCount;
-    return count > I2cMaxTransferBytes ? I2cInputError::TooManyBytes : I2cInputError::None;
+    return CheckByteCount(count, I2cInputError::NoByteCount);
 }
 
 uint32_t HexPairCount(size_t length)

@@ -4,6 +4,7 @@
 #include "PanelHarness.h"
 
 #include "AfeRecord.h"
+#include "ConfigurationText.h"
 #include "ConfigurationView.h"
 #include "GlobalCtrl.h"
 #include "I2cWindow.h"
@@ -32,13 +33,14 @@ std::string Format(const char* format, double value)
     return text;
 }
 
-// "%.2f" of each value, separated by ", ".
-std::string ValueRow(const float* values)
+// The view text the formatter makes of the AFE area and a configuration (the formatter itself
+// is tested with the processing code).
+std::string ExpectedViewText(const uint8_t* afeArea, const DeviceConfiguration& configuration)
 {
-    std::string row;
-    for (int i = 0; i < 30; ++i)
-        row += (i ? ", " : "") + Format("%.2f", values[i]);
-    return row;
+    char text[1024];
+    TextSink sink = MakeTextSink(text, sizeof text);
+    FormatConfigurationView(sink, afeArea, configuration);
+    return text;
 }
 
 std::string Repeat(const char* pair, int times)
@@ -178,22 +180,16 @@ protected:
     }
 
     // The window open, or opened now (fresh: any open one closed first).
-    HWND View(bool fresh = false)
+    HWND Ensure(HWND GlobalCtrl::*field, void (*open)(GlobalCtrl*), bool fresh)
     {
-        if (fresh && ctrl->ConfViewWindow)
-            SendMessageA(ctrl->ConfViewWindow, WM_CLOSE, 0, 0);
-        if (!ctrl->ConfViewWindow)
-            OpenConfigurationView(ctrl);
-        return ctrl->ConfViewWindow;
+        if (fresh && ctrl->*field)
+            SendMessageA(ctrl->*field, WM_CLOSE, 0, 0);
+        if (!(ctrl->*field))
+            open(ctrl);
+        return ctrl->*field;
     }
-    HWND I2c(bool fresh = false)
-    {
-        if (fresh && ctrl->I2cWindow)
-            SendMessageA(ctrl->I2cWindow, WM_CLOSE, 0, 0);
-        if (!ctrl->I2cWindow)
-            OpenI2cWindow(ctrl);
-        return ctrl->I2cWindow;
-    }
+    HWND View(bool fresh = false) { return Ensure(&GlobalCtrl::ConfViewWindow, OpenConfigurationView, fresh); }
+    HWND I2c(bool fresh = false) { return Ensure(&GlobalCtrl::I2cWindow, OpenI2cWindow, fresh); }
 
     // The editor as the operator's typing leaves it: its text, then the change notification the
     // edit sends for typing. (A multi-line edit sends none for WM_SETTEXT, and with this Wine's
@@ -304,8 +300,8 @@ TEST_F(ExtraWindows, ConfigurationViewOpensBesideTheMainWindowWithItsTextBox)
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 1105)));
     ExpectChild(view, {1141, "Edit", nullptr, 0x00100B04, true, 7, 7, 580, 301, nullptr, 0});
     // Disconnected: the view shows the program's copy, and the frequency list is left alone.
-    const std::string zeros = ValueRow(ctrl->Configuration.Shunt);
-    EXPECT_EQ(ViewText(), DisconnectedHead + zeros + "\r\nComp(re...im...)=\t" + zeros + "\r\n");
+    EXPECT_EQ(ViewText().rfind(DisconnectedHead, 0), 0u);
+    EXPECT_EQ(ViewText(), ExpectedViewText(ctrl->AfeArea, DeviceConfiguration{}));
     EXPECT_EQ(FrequencyList(), "");
 }
 
@@ -335,10 +331,8 @@ TEST_F(ExtraWindows, ClosingTheViewEnablesViewConfAndReopeningMakesANewWindow)
 
 TEST_F(ExtraWindows, I2cWindowHasEveryControlInItsPlaceWithItsFont)
 {
-    if (ctrl->I2cWindow)
-        SendMessageA(ctrl->I2cWindow, WM_CLOSE, 0, 0);
     I2cTransferRecord[I2cByteCountWord] = 33;
-    HWND i2c = I2c();
+    HWND i2c = I2c(true);
     ExpectOwnedWindow(i2c, "I2CControlWindowClass", "I2C Bus Control", 285, 182);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 1122)));
     EXPECT_EQ(I2cTransferRecord[I2cByteCountWord], 0u);
@@ -567,7 +561,12 @@ TEST_F(ExtraWindows, RefreshWhileConnectedFillsTheFrequencyListAndTheOpenView)
         list += Format("%11.2fHz\n", code * 1000 / 4.0);
     }
     EXPECT_EQ(FrequencyList(), list);
-    EXPECT_EQ(ViewText(), DisconnectedHead + ValueRow(shunt) + "\r\nComp(re...im...)=\t" + ValueRow(comp) + "\r\n");
+    // The tables as the device holds them now.
+    DeviceConfiguration loaded{};
+    std::memcpy(loaded.Shunt, shunt, sizeof shunt);
+    std::memcpy(loaded.Comp, comp, sizeof comp);
+    EXPECT_EQ(ViewText().rfind(DisconnectedHead, 0), 0u);
+    EXPECT_EQ(ViewText(), ExpectedViewText(ctrl->AfeArea, loaded));
     EXPECT_EQ(StatusPartText(window, 5), "");
 }
 
