@@ -10,6 +10,9 @@
 
 struct GlobalCtrl;
 
+// The view's read-only text box.
+constexpr int IdConfViewText = 1141;
+
 // While connected and idle, reads the configuration block back from the device, recomputes the
 // 15 measurement frequencies and shows them in the frequency list; then, if the view is open,
 // refreshes its text. 0, or -1 when the library refused the read (its text shown, nothing changed).

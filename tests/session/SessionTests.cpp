@@ -81,8 +81,9 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
             EXPECT_FALSE(IsEnabled(window, id)) << id;
         PumpFor(100);
         EXPECT_NE(PixelsOf(window, NumbersArea), numbersBefore);
-        if (dividerIndex == 0)
+        if (dividerIndex == 0) {
             EXPECT_NE(PixelsOf(window, LevelBarsArea), barsBefore);
+        }
         EXPECT_NE(PixelsOf(window, ModuleGraphArea), moduleBefore);
         EXPECT_NE(PixelsOf(window, PhaseGraphArea), phaseBefore);
 
