@@ -16,11 +16,6 @@ GlobalCtrl* ConfViewCtrl = nullptr;
 
 constexpr DWORD ViewTextStyle = 0x50100B04; // child, visible, horizontal scroll bar, multi-line, no-hide-selection, read-only
 
-bool IsDown(HWND mainWindow, int id)
-{
-    return IsDlgButtonChecked(mainWindow, id) == BST_CHECKED;
-}
-
 // Connected, and neither a measurement nor an external-trigger run going.
 bool ConnectedAndIdle(HWND mainWindow)
 {
