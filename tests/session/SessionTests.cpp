@@ -2,6 +2,7 @@
 #include "SessionFixture.h"
 
 #include "AfeRecord.h"
+#include "ConfigurationView.h"
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "SpectrumBatch.h"
@@ -59,6 +60,20 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
     EXPECT_EQ(std::memcmp(shunt.data(), GlobalCtrlPtr->Configuration.Shunt, 120), 0);
     EXPECT_GT(GlobalCtrlPtr->Frequencies[0], 0.0f);
     EXPECT_NE(ControlText(window, IdFrequencyList).find("Hz"), std::string::npos);
+    // The configuration view shows the AFE record and the shunt table the device holds.
+    ASSERT_TRUE(Click(window, IdViewConf));
+    HWND view = GlobalCtrlPtr->ConfViewWindow;
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(IsEnabled(window, IdViewConf));
+    const std::string viewText = WindowText(GetDlgItem(view, IdConfViewText));
+    EXPECT_NE(viewText.find("Description=" + std::string(AfeDescription(GlobalCtrlPtr->AfeArea)) + "\r\n"), std::string::npos);
+    char firstShunt[32];
+    std::snprintf(firstShunt, sizeof firstShunt, "Shunt(re...im...)=\t%.2f, ", GlobalCtrlPtr->Configuration.Shunt[0]);
+    EXPECT_NE(viewText.find(firstShunt), std::string::npos) << viewText;
+    SaveBmp(CaptureWindow(view), TestFolder() + "session_configuration_view.bmp");
+    SendMessageA(view, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsEnabled(window, IdViewConf));
+    EXPECT_EQ(GlobalCtrlPtr->ConfViewWindow, nullptr);
 
     for (int dividerIndex : {0, 2}) { // dividers 1 and 4
         ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, dividerIndex);
@@ -80,6 +95,8 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
                        IdLoadDac, IdLoadPhase})
             EXPECT_FALSE(IsEnabled(window, id)) << id;
         PumpFor(100);
+        SaveBmp(CaptureWindow(window), TestFolder() + "session_measuring_divider_" +
+                                           std::to_string(GlobalCtrlPtr->DividerTable[dividerIndex]) + ".bmp");
         EXPECT_NE(PixelsOf(window, NumbersArea), numbersBefore);
         if (dividerIndex == 0) {
             EXPECT_NE(PixelsOf(window, LevelBarsArea), barsBefore);
