@@ -124,7 +124,9 @@ bool SaveWindowPicture(HWND window, const std::string& name)
 bool ChooseLogFile(HWND panel, const std::string& path)
 {
     ClickLater(panel, IdLogFileButton);
-    HWND dialog = WaitForWindow("#32770", "Select directory and insert file name suffix ...", 30000);
+    const DWORD asked = GetTickCount();
+    HWND dialog = WaitForWindow("#32770", "Select directory and insert file name suffix ...", 120000);
+    std::fprintf(stderr, "panel_demo: the log file dialog opened after %lu ms\n", GetTickCount() - asked);
     // The first file dialog of a fresh Wine prefix takes a while to appear.
     if (!dialog)
         return Fail("the log file dialog did not open");

@@ -40,6 +40,14 @@ kalvix_wine_setup() {
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Tahoma" /t REG_SZ /d "Liberation Sans Narrow" /f >/dev/null 2>&1
     wineserver -w
   fi
+  # On a screen of our own there is no window manager: Wine then draws the windows' frames itself
+  # and hides and destroys windows at once, instead of waiting for a manager that never answers.
+  # On the operator's screen the window manager frames them as usual.
+  if [ -n "$KALVIX_XVFB_PID" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+  else
+    wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+  fi
   # A server already running for this prefix (another run of ours) serves us as well.
   wineserver -p </dev/null >/dev/null 2>&1 || true
   # Start Wine's services now, detached from the caller's pipes: services started by the first
