@@ -10,6 +10,7 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -586,4 +587,32 @@ TEST_F(SessionTest, TriggeredSpectraShortOfABatchAreHandedOverAtTheTimeOut)
     const std::vector<uint32_t> counts = LoggedMeasCounts(ReadBytes(folder.path + logs[0]));
     EXPECT_EQ(counts.size(), 12u);
     EXPECT_TRUE(Consecutive(counts));
+}
+
+TEST_F(SessionTest, DeviceWatchFollowsTheRateAndTheLogSize)
+{
+    ChooseLogFile(folder.path + "size.txt");
+    Connect();
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    StartAndWait(2);
+    // 1000 spectra of 192 bytes a second: about 1500 Kb/sec once the meter has had 500 ms.
+    EXPECT_TRUE(PumpUntil([&] { return StatusPartText(window, StatusPartRate) != "   0 Kb/sec"; }, 3000));
+    const int rate = std::atoi(StatusPartText(window, StatusPartRate).c_str());
+    EXPECT_GT(rate, 1000);
+    EXPECT_LT(rate, 2000);
+
+    // The size warning comes from the watch, once, and logging goes on.
+    GlobalCtrlPtr->LogSize = 21474836480ull + 1;
+    ASSERT_TRUE(PumpUntil([&] { return boxes->Boxes().size() > boxesTaken; }, 3000));
+    const std::vector<CaughtBox> shown = TakeBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Text, "Log size is more than 20GB.\nPress LOG DATA control to stop data logging");
+    EXPECT_EQ(shown[0].Caption, "WARNING");
+    EXPECT_LT(GlobalCtrlPtr->LogSize, 21474836480ull);
+    EXPECT_TRUE(IsChecked(window, IdLogDataButton));
+
+    ASSERT_TRUE(Click(window, IdStart));
+    EXPECT_TRUE(PumpUntil([&] { return StatusPartText(window, StatusPartRate) == "   0 Kb/sec"; }, 3000))
+        << "the rate falls to zero once nothing arrives";
+    ASSERT_TRUE(Click(window, IdLogDataButton));
 }
