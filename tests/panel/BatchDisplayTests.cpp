@@ -5,38 +5,17 @@
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "SpectrumBatch.h"
+#include "Widgets.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
-
-bool IsBluePixel(uint32_t rgb)
-{
-    return (rgb & 0xFF) > 200 && ((rgb >> 8) & 0xFF) < 60 && ((rgb >> 16) & 0xFF) < 60;
-}
-
-bool IsGreenPixel(uint32_t rgb)
-{
-    return ((rgb >> 8) & 0xFF) > 200 && (rgb & 0xFF) < 60 && ((rgb >> 16) & 0xFF) < 60;
-}
 
 bool IsPhaseBluePixel(uint32_t rgb)
 {
-    return (rgb & 0xFF) > 200 && ((rgb >> 8) & 0xFF) < 100 && ((rgb >> 8) & 0xFF) > 30;
-}
-
-bool IsDarkPixel(uint32_t rgb)
-{
-    return ((rgb >> 16) & 0xFF) < 80 && ((rgb >> 8) & 0xFF) < 80 && (rgb & 0xFF) < 80;
-}
-
-int CountPixels(const Capture& capture, RECT area, bool (*kind)(uint32_t))
-{
-    int n = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x)
-            n += kind(capture.AtClient(x, y)) ? 1 : 0;
-    return n;
+    return BlueOf(rgb) > 200 && GreenOf(rgb) < 100 && GreenOf(rgb) > 30;
 }
 
 class BatchDisplay : public ::testing::Test {
@@ -65,7 +44,7 @@ protected:
             r.Phase[i] = -3.0f * static_cast<float>(i);
         }
         SendMessageA(window, WM_USER, 0, 1);
-        PumpFor(100);
+        PumpUntil(NothingToPaint, 5000);
     }
     HWND window = nullptr;
 };
@@ -79,20 +58,20 @@ constexpr RECT StatusPanel{350, 382, 480, 522};
 
 TEST_F(BatchDisplay, EveryWidgetOfTheWindowShowsTheBatchsFirstSpectrum)
 {
-    const Capture before = CaptureWindow(window);
+    const Picture before = CaptureClient(window);
     ShowSpectrum(3000, 1000, 4095, 1000);
-    const Capture after = CaptureWindow(window);
+    const Picture after = CaptureClient(window);
 
     // Level bar 0 (3000 .. 1000 of 4095): blue from y 29 to 81 of the bar, at its centre x 20.
     const int barX = 350 + 20;
-    EXPECT_TRUE(IsBluePixel(after.AtClient(barX, 542 + 30)));
-    EXPECT_TRUE(IsBluePixel(after.AtClient(barX, 542 + 80)));
-    EXPECT_FALSE(IsBluePixel(after.AtClient(barX, 542 + 26)));
-    EXPECT_FALSE(IsBluePixel(after.AtClient(barX, 542 + 84)));
+    EXPECT_TRUE(IsBluePixel(after.At(barX, 542 + 30)));
+    EXPECT_TRUE(IsBluePixel(after.At(barX, 542 + 80)));
+    EXPECT_FALSE(IsBluePixel(after.At(barX, 542 + 26)));
+    EXPECT_FALSE(IsBluePixel(after.At(barX, 542 + 84)));
     // Level bar 1 reaches the full scale: red, its top at y 2.
-    EXPECT_TRUE(IsRedPixel(after.AtClient(400 + 20, 542 + 3)));
-    EXPECT_TRUE(IsRedPixel(after.AtClient(400 + 20, 542 + 80)));
-    EXPECT_FALSE(IsRedPixel(before.AtClient(400 + 20, 542 + 50)));
+    EXPECT_TRUE(IsRedPixel(after.At(400 + 20, 542 + 3)));
+    EXPECT_TRUE(IsRedPixel(after.At(400 + 20, 542 + 80)));
+    EXPECT_FALSE(IsRedPixel(before.At(400 + 20, 542 + 50)));
 
     // The curves: green in the module plot, blue in the phase plot.
     EXPECT_EQ(CountPixels(before, ModulePlot, IsGreenPixel), 0);
@@ -109,20 +88,63 @@ TEST_F(BatchDisplay, EveryWidgetOfTheWindowShowsTheBatchsFirstSpectrum)
 TEST_F(BatchDisplay, NothingIsDrawnWithDisplayDataOffOrForAnOversizedBatch)
 {
     CheckDlgButton(window, IdDisplayData, BST_UNCHECKED);
-    const Capture before = CaptureWindow(window);
+    const Picture before = CaptureClient(window);
     ShowSpectrum(3000, 1000, 3000, 1000);
-    EXPECT_EQ(CountPixels(CaptureWindow(window), ModulePlot, IsGreenPixel), 0);
+    EXPECT_EQ(CountPixels(CaptureClient(window), ModulePlot, IsGreenPixel), 0);
 
     CheckDlgButton(window, IdDisplayData, BST_CHECKED);
     const uint32_t handled = HandledSpectrumBatches();
     SendMessageA(window, WM_USER, 0, 51);
-    PumpFor(100);
+    PumpUntil(NothingToPaint, 5000);
     EXPECT_EQ(HandledSpectrumBatches(), handled + 1);
-    EXPECT_EQ(CountPixels(CaptureWindow(window), ModulePlot, IsGreenPixel), 0) << "a batch above 50 is dropped";
-    EXPECT_EQ(CountPixels(CaptureWindow(window), NumbersPanel, IsDarkPixel), CountPixels(before, NumbersPanel, IsDarkPixel));
+    EXPECT_EQ(CountPixels(CaptureClient(window), ModulePlot, IsGreenPixel), 0) << "a batch above 50 is dropped";
+    EXPECT_EQ(CountPixels(CaptureClient(window), NumbersPanel, IsDarkPixel), CountPixels(before, NumbersPanel, IsDarkPixel));
 
     // A batch of 0 redraws from the buffer's first record as it stands.
     SendMessageA(window, WM_USER, 0, 0);
-    PumpFor(100);
-    EXPECT_GT(CountPixels(CaptureWindow(window), ModulePlot, IsGreenPixel), 200);
+    PumpUntil(NothingToPaint, 5000);
+    EXPECT_GT(CountPixels(CaptureClient(window), ModulePlot, IsGreenPixel), 200);
+}
+
+// Each widget is made at its place in the main window, and the window shows the widget's whole
+// picture there, pixel for pixel, after a batch gave every widget something to show.
+TEST_F(BatchDisplay, EveryWidgetIsAtItsPlaceAndTheWindowShowsItsWholePicture)
+{
+    ShowSpectrum(3000, 1000, 4095, 1000);
+    struct Place {
+        const char* what;
+        int32_t x, y, width, height;
+        int32_t recordX, recordY, recordWidth, recordHeight; // as the registry holds them
+        const Surface* picture;
+    };
+    const GraphPanel* graphs = GraphPanels;
+    const TextPanel* texts = TextPanels;
+    const LevelBar* bars = LevelBars;
+    const Place places[] = {
+        {"module graph", 500, 10, 585, 300, graphs[0].X, graphs[0].Y, graphs[0].Width, graphs[0].Height, &graphs[0].FrameSurface},
+        {"phase graph", 500, 340, 585, 300, graphs[1].X, graphs[1].Y, graphs[1].Width, graphs[1].Height, &graphs[1].FrameSurface},
+        {"status values", 350, 382, 130, 140, texts[0].X, texts[0].Y, texts[0].Width, texts[0].Height, &texts[0].DrawSurface},
+        {"numbers table", 120, 402, 200, 248, texts[1].X, texts[1].Y, texts[1].Width, texts[1].Height, &texts[1].DrawSurface},
+        {"CH-A level bar", 350, 542, 40, 108, bars[0].X, bars[0].Y, static_cast<int32_t>(bars[0].Width),
+         static_cast<int32_t>(bars[0].Height), &bars[0].DrawSurface},
+        {"CH-B level bar", 400, 542, 40, 108, bars[1].X, bars[1].Y, static_cast<int32_t>(bars[1].Width),
+         static_cast<int32_t>(bars[1].Height), &bars[1].DrawSurface},
+    };
+    EXPECT_EQ(LevelBars[0].FullScale, 4095u);
+    EXPECT_EQ(LevelBars[1].FullScale, 4095u);
+    const Picture shown = CaptureClient(window);
+    for (const Place& p : places) {
+        SCOPED_TRACE(p.what);
+        EXPECT_EQ(p.recordX, p.x);
+        EXPECT_EQ(p.recordY, p.y);
+        EXPECT_EQ(p.recordWidth, p.width);
+        EXPECT_EQ(p.recordHeight, p.height);
+        ASSERT_NE(p.picture->Dc, nullptr);
+        const Picture own = CopyPicture(p.picture->Dc, 0, 0, p.width, p.height);
+        int differing = 0;
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x)
+                differing += shown.At(p.x + x, p.y + y) != own.At(x, y) ? 1 : 0;
+        EXPECT_EQ(differing, 0) << "pixels of the window that are not the widget's own";
+    }
 }

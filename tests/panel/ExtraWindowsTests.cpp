@@ -6,9 +6,9 @@
 #include "AfeRecord.h"
 #include "ConfigurationText.h"
 #include "ConfigurationView.h"
+#include "EmulatedDevice.h"
 #include "GlobalCtrl.h"
 #include "I2cWindow.h"
-#include "KalvixEmulator.h"
 #include "LibraryBinding.h"
 
 #include <gtest/gtest.h>
@@ -25,13 +25,6 @@ namespace {
 constexpr DWORD OwnedWindowStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
 constexpr int I2cOpcode = 8;
 constexpr int ConfigurationOpcode = 11;
-
-std::string Format(const char* format, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 // The view text the formatter makes of the AFE area and a configuration (the formatter itself
 // is tested with the processing code).
@@ -127,10 +120,7 @@ protected:
         window = Panel;
         ASSERT_NE(window, nullptr);
         ctrl = GlobalCtrlPtr;
-        emulator = reinterpret_cast<KalvixEmulatorControlProc>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KalvixCtrl.dll"), "KalvixEmulatorControl")));
-        ASSERT_NE(emulator, nullptr);
-        ASSERT_EQ(emulator(0, KALVIX_EMU_RESET, 0, nullptr, 0), 0);
+        ASSERT_EQ(Emulator(KALVIX_EMU_RESET, 0), 0) << "the emulated library is loaded";
         for (int id : {1102, 1164, 1120})
             SendDlgItemMessageA(window, id, BM_SETCHECK, BST_UNCHECKED, 0);
         ctrl->Configuration = DeviceConfiguration{};
@@ -159,12 +149,10 @@ protected:
         SendDlgItemMessageA(window, 1102, BM_SETCHECK, BST_CHECKED, 0);
     }
 
-    int Requests(int opcode) { return emulator(0, KALVIX_EMU_GET_OPCODE_COUNT, opcode, nullptr, 0); }
-
     std::vector<uint8_t> AfeMemory(int address, int count)
     {
         std::vector<uint8_t> bytes(count);
-        emulator(0, KALVIX_EMU_AFE_READ, address, bytes.data(), count);
+        Emulator(KALVIX_EMU_AFE_READ, address, bytes.data(), count);
         return bytes;
     }
 
@@ -172,7 +160,7 @@ protected:
     std::vector<uint16_t> LastI2cRequest()
     {
         uint8_t frame[512] = {};
-        int length = emulator(0, KALVIX_EMU_GET_LAST_FRAME, I2cOpcode, frame, sizeof frame);
+        int length = Emulator(KALVIX_EMU_GET_LAST_FRAME, I2cOpcode, frame, sizeof frame);
         std::vector<uint16_t> words;
         for (int offset = 4; offset + 1 < length; offset += 2)
             words.push_back(static_cast<uint16_t>(frame[offset] | frame[offset + 1] << 8));
@@ -230,7 +218,6 @@ protected:
     static HWND Panel;
     HWND window = nullptr;
     GlobalCtrl* ctrl = nullptr;
-    KalvixEmulatorControlProc emulator = nullptr;
     bool connected = false;
     void** boxSlot = nullptr;
     void* realBox = nullptr;
@@ -390,7 +377,7 @@ TEST_F(ExtraWindows, InputErrorsShowTheirBoxOwnedByTheWindowAndCallNothing)
         {1144, "", "3", "", "No slave address provided!"},
         {1144, "", "3", " Z", "No slave address provided!"},
     };
-    const int requestsBefore = Requests(I2cOpcode);
+    const int requestsBefore = OpcodeCount(I2cOpcode);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.box) + " editor \"" + c.editor + "\" address \"" + c.address + "\"");
         SetEditor(c.editor);
@@ -404,7 +391,7 @@ TEST_F(ExtraWindows, InputErrorsShowTheirBoxOwnedByTheWindowAndCallNothing)
         EXPECT_EQ(RecordedBoxes[0].Caption, "Error");
         EXPECT_EQ(RecordedBoxes[0].Type, UINT{MB_ICONERROR});
         EXPECT_EQ(RecordedBoxes[0].Owner, i2c);
-        EXPECT_EQ(Requests(I2cOpcode), requestsBefore) << "the library was called";
+        EXPECT_EQ(OpcodeCount(I2cOpcode), requestsBefore) << "the library was called";
     }
     EXPECT_EQ(StatusPartText(window, 5), "");
 }
@@ -432,9 +419,9 @@ TEST_F(ExtraWindows, WriteSendsTheConvertedPairsToTheSlave)
         SCOPED_TRACE(c.editor);
         SetEditor(c.editor);
         SetI2cText(1145, c.address);
-        const int requestsBefore = Requests(I2cOpcode);
+        const int requestsBefore = OpcodeCount(I2cOpcode);
         Click(1143);
-        ASSERT_EQ(Requests(I2cOpcode), requestsBefore + 1);
+        ASSERT_EQ(OpcodeCount(I2cOpcode), requestsBefore + 1);
         std::vector<uint16_t> expected = {1, c.slave, static_cast<uint16_t>(c.bytes.size())};
         expected.insert(expected.end(), c.bytes.begin(), c.bytes.end());
         EXPECT_EQ(LastI2cRequest(), expected);
@@ -549,16 +536,16 @@ TEST_F(ExtraWindows, RefreshWhileConnectedFillsTheFrequencyListAndTheOpenView)
     ASSERT_EQ(CallKalvix(CMD_LOAD_COMP, 0, nullptr, comp), nullptr);
     ctrl->DividerIndex = 2; // divider 4
     View();
-    const int readsBefore = Requests(ConfigurationOpcode);
+    const int readsBefore = OpcodeCount(ConfigurationOpcode);
 
     EXPECT_EQ(RefreshConfiguration(ctrl), 0);
-    EXPECT_EQ(Requests(ConfigurationOpcode), readsBefore + 1);
+    EXPECT_EQ(OpcodeCount(ConfigurationOpcode), readsBefore + 1);
     std::string list;
     for (int i = 0; i < 15; ++i) {
         const uint16_t code = ctrl->Configuration.FrequencyCodes[i];
         EXPECT_GT(code, i > 0 ? ctrl->Configuration.FrequencyCodes[i - 1] : 0) << i;
         EXPECT_EQ(ctrl->Frequencies[i], code * 1000 / 4.0f) << i;
-        list += Format("%11.2fHz\n", code * 1000 / 4.0);
+        list += Printf("%11.2fHz\n", code * 1000 / 4.0);
     }
     EXPECT_EQ(FrequencyList(), list);
     // The tables as the device holds them now.
@@ -591,10 +578,10 @@ TEST_F(ExtraWindows, RefreshReadsTheDeviceOnlyWhenConnectedAndIdle)
         SetDlgItemTextA(window, 1169, "before");
         ctrl->Frequencies[0] = -1.0f;
         std::snprintf(reinterpret_cast<char*>(ctrl->AfeArea), 32, "Head %d", ++row);
-        const int readsBefore = Requests(ConfigurationOpcode);
+        const int readsBefore = OpcodeCount(ConfigurationOpcode);
 
         EXPECT_EQ(RefreshConfiguration(ctrl), 0);
-        EXPECT_EQ(Requests(ConfigurationOpcode), readsBefore + (c.reads ? 1 : 0));
+        EXPECT_EQ(OpcodeCount(ConfigurationOpcode), readsBefore + (c.reads ? 1 : 0));
         EXPECT_EQ(FrequencyList() == "before", !c.reads);
         EXPECT_EQ(ctrl->Frequencies[0] == -1.0f, !c.reads);
         // The open view always shows the program's copy.
@@ -614,7 +601,7 @@ TEST_F(ExtraWindows, RefusedReadChangesNothingAndReportsInTheStatusBar)
     std::memcpy(frequencies, ctrl->Frequencies, sizeof frequencies);
     ASSERT_NE(list, "");
 
-    ASSERT_EQ(emulator(0, KALVIX_EMU_REPLY_DELAY_MS, -1, nullptr, 0), 0);
+    ASSERT_EQ(Emulator(KALVIX_EMU_REPLY_DELAY_MS, -1), 0);
     std::strcpy(reinterpret_cast<char*>(ctrl->AfeArea), "Changed head");
     ctrl->DividerIndex = 36;
     EXPECT_EQ(RefreshConfiguration(ctrl), -1);

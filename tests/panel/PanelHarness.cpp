@@ -4,8 +4,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
-#include <mutex>
 
 namespace {
 
@@ -117,32 +115,6 @@ std::vector<CaughtBox> BoxCatcher::Boxes() const
     return *CatcherBoxes;
 }
 
-void PumpFor(DWORD milliseconds)
-{
-    DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT)
-                continue;
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
-}
-
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs)
-            return condition();
-        PumpFor(10);
-    }
-    return true;
-}
-
 void DrainQuit()
 {
     MSG message;
@@ -156,7 +128,7 @@ HWND OpenPanel()
     DrainQuit();
     if (window) {
         SetForegroundWindow(window);
-        PumpFor(100);
+        PumpUntil(NothingToPaint, 5000);
     }
     return window;
 }
@@ -206,85 +178,27 @@ HICON StatusPartIcon(HWND mainWindow, int part)
     return reinterpret_cast<HICON>(SendDlgItemMessageA(mainWindow, 1100, SB_GETICON, part, 0));
 }
 
-std::string TestFolder()
+bool NothingToPaint()
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
+    return (HIWORD(GetQueueStatus(QS_PAINT)) & QS_PAINT) == 0;
 }
 
-uint32_t Capture::AtClient(int x, int y) const
+Picture CaptureWindow(HWND window)
 {
-    int cx = ClientOrigin.x + x;
-    int cy = ClientOrigin.y + y;
-    if (cx < 0 || cy < 0 || cx >= Width || cy >= Height)
-        return 0xFFFFFFFF;
-    return Pixels[static_cast<size_t>(cy) * Width + cx];
-}
-
-Capture CaptureWindow(HWND window)
-{
-    Capture capture;
-    RECT rect;
+    RECT rect{};
     GetWindowRect(window, &rect);
-    capture.Width = rect.right - rect.left;
-    capture.Height = rect.bottom - rect.top;
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
-    capture.ClientOrigin = POINT{origin.x - rect.left, origin.y - rect.top};
-
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = capture.Width;
-    info.bmiHeader.biHeight = -capture.Height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ former = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, capture.Width, capture.Height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    const uint32_t* source = static_cast<const uint32_t*>(bits);
-    capture.Pixels.assign(source, source + static_cast<size_t>(capture.Width) * capture.Height);
-    for (uint32_t& pixel : capture.Pixels)
-        pixel &= 0x00FFFFFF;
-    SelectObject(memory, former);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return capture;
+    HDC dc = GetWindowDC(window);
+    Picture picture = CopyPicture(dc, 0, 0, rect.right - rect.left, rect.bottom - rect.top);
+    ReleaseDC(window, dc);
+    return picture;
 }
 
-bool SaveBmp(const Capture& capture, const std::string& path)
+Picture CaptureClient(HWND window)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    BITMAPFILEHEADER fileHeader{};
-    BITMAPINFOHEADER header{};
-    uint32_t imageSize = static_cast<uint32_t>(capture.Pixels.size() * 4);
-    fileHeader.bfType = 0x4D42;
-    fileHeader.bfOffBits = sizeof fileHeader + sizeof header;
-    fileHeader.bfSize = fileHeader.bfOffBits + imageSize;
-    header.biSize = sizeof header;
-    header.biWidth = capture.Width;
-    header.biHeight = -capture.Height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = imageSize;
-    bool written = std::fwrite(&fileHeader, sizeof fileHeader, 1, file) == 1 &&
-                   std::fwrite(&header, sizeof header, 1, file) == 1 &&
-                   std::fwrite(capture.Pixels.data(), 4, capture.Pixels.size(), file) == capture.Pixels.size();
-    return std::fclose(file) == 0 && written;
-}
-
-bool IsRedPixel(uint32_t rgb)
-{
-    uint32_t red = (rgb >> 16) & 0xFF, green = (rgb >> 8) & 0xFF, blue = rgb & 0xFF;
-    return red > 200 && green < 60 && blue < 60;
+    RECT client{};
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    Picture picture = CopyPicture(dc, 0, 0, client.right, client.bottom);
+    ReleaseDC(window, dc);
+    return picture;
 }

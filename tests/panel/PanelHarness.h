@@ -1,12 +1,15 @@
-// Drives the control panel inside the test process: opens and closes its main window, pumps
-// messages, reads controls and status bar parts, catches and dismisses message boxes, and
-// captures the window's pixels.
+// Drives the control panel inside the test process: opens and closes its main window, reads
+// controls and status bar parts, catches and dismisses message boxes, and takes the pixels a
+// window has drawn. Waits, pictures and files come from tests/support.
 #pragma once
+
+#include "BmpFile.h"
+#include "Picture.h"
+#include "ScratchFiles.h"
+#include "Waits.h"
 
 #include <windows.h>
 
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,9 +35,6 @@ struct BoxCatcher {
     void AnswerYes(bool yes);
 };
 
-void PumpFor(DWORD milliseconds);
-// Pumps until the condition holds or the time is up; returns the condition's last value.
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 // Takes a quit message that a destroyed main window left in the queue.
 void DrainQuit();
 
@@ -48,17 +48,11 @@ std::string ClassNameOf(HWND window);
 std::string StatusPartText(HWND mainWindow, int part);
 HICON StatusPartIcon(HWND mainWindow, int part);
 
-// The folder of the test program, with a trailing backslash.
-std::string TestFolder();
+// True once no window of the calling thread waits to be painted.
+bool NothingToPaint();
 
-// The window's pixels as seen on the screen (0x00RRGGBB, top row first).
-struct Capture {
-    int Width = 0;
-    int Height = 0;
-    POINT ClientOrigin{}; // client (0, 0) in the capture
-    std::vector<uint32_t> Pixels;
-    uint32_t AtClient(int x, int y) const;
-};
-Capture CaptureWindow(HWND window);
-bool SaveBmp(const Capture& capture, const std::string& path);
-bool IsRedPixel(uint32_t rgb);
+// What a window has drawn, read from the window's own device context (so nothing waits for the
+// screen to catch up): the whole window with its frame, or its client area with client (0, 0) at
+// the picture's (0, 0). Child windows are included.
+Picture CaptureWindow(HWND window);
+Picture CaptureClient(HWND window);

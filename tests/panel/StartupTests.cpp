@@ -154,7 +154,7 @@ TEST(Startup, ClosingWhileMeasuringStopsTheRunBeforeDisconnecting)
     GlobalCtrlPtr->PollThread = HandleToULong(kept);
     CheckDlgButton(window, 1102, BST_CHECKED);
     CheckDlgButton(window, 1164, BST_CHECKED);
-    PumpUntil([&] { return state.sends.load() > 2; }, 5000);
+    ASSERT_TRUE(PumpUntil([&] { return state.sends.load() > 2; }, 5000));
 
     DWORD start = GetTickCount();
     ClosePanel(window);
@@ -323,13 +323,12 @@ TEST(ProgramProcess, WithoutTheLibraryItExplainsAndEndsUnshown)
     ASSERT_TRUE(run.started);
     HWND box = nullptr;
     bool mainShown = false;
-    DWORD start = GetTickCount();
-    while (!box && GetTickCount() - start < 30000) {
+    WaitUntil([&] {
         box = FindProcessWindow(run.process.dwProcessId, "#32770");
         HWND main = FindProcessWindow(run.process.dwProcessId, "MainWindowClass");
         mainShown = mainShown || (main && IsWindowVisible(main));
-        Sleep(20);
-    }
+        return box && IsWindowVisible(box); // shown once its text is in
+    }, 30000);
     ASSERT_NE(box, nullptr) << "no message box within 30 s";
     char text[512] = {};
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
@@ -349,11 +348,10 @@ TEST(ProgramProcess, BesideTheLibraryItRunsAndEndsWhenClosed)
     ChildRun run = StartProgram(TestFolder() + "withdll\\");
     ASSERT_TRUE(run.started);
     HWND main = nullptr;
-    DWORD start = GetTickCount();
-    while (!(main && IsWindowVisible(main)) && GetTickCount() - start < 30000) {
+    WaitUntil([&] {
         main = FindProcessWindow(run.process.dwProcessId, "MainWindowClass");
-        Sleep(20);
-    }
+        return main && IsWindowVisible(main);
+    }, 30000);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(WindowText(main), "Ostrel Control Panel v1.6");
     EXPECT_EQ(FindProcessWindow(run.process.dwProcessId, "#32770"), nullptr);

@@ -101,8 +101,7 @@ TEST_F(GraphPicture, LinearPhaseGraphPixels)
     EXPECT_EQ(GetCurrentObject(plot, OBJ_PEN), GetStockObject(BLACK_PEN));
     EXPECT_EQ(GetCurrentObject(plot, OBJ_FONT), GetStockObject(SYSTEM_FONT));
     EXPECT_EQ(GetCurrentObject(plot, OBJ_BRUSH), GetStockObject(WHITE_BRUSH));
-    std::string path = SaveBitmap(frame, 585, 300, "graph_phase_linear.bmp");
-    EXPECT_FALSE(path.empty());
+    SaveBitmap(frame, 585, 300, "graph_phase_linear.bmp");
 }
 
 TEST_F(GraphPicture, LogarithmicModuleGraphPixels)
@@ -168,9 +167,15 @@ TEST_F(GraphPicture, CreateOnceAndDrawOnlyWhenCreated)
     EXPECT_EQ(GraphPanels[1].Width, 585);
     EXPECT_EQ(GraphPanels[1].HeldUpper, held);
 
-    CreateGraphPanel(nullptr, 2, "NONE", 0, 0, 300, 200);   // no such panel
+    // No such panel, no room for a plot: nothing anywhere in the registry changes.
+    const std::string registry = RegistryBytes();
+    const std::vector<uint32_t> picture = PixelsOf(GraphPanels[1].FrameSurface, 585, 300);
+    CreateGraphPanel(nullptr, 2, "NONE", 0, 0, 300, 200);
     CreateGraphPanel(nullptr, -1, "NONE", 0, 0, 300, 200);
-    CreateGraphPanel(nullptr, 0, "TINY", 0, 0, 20, 300);    // no room for a plot
+    CreateGraphPanel(nullptr, 0, "TINY", 0, 0, 20, 300);
+    DrawGraph(nullptr, 5, x.data(), "Hz", std::vector<float>(15, -40.0f).data(), "Degr", 10, 15, 0, 0, PhaseColour, 0, 0);
+    DrawGraph(nullptr, -1, x.data(), "Hz", std::vector<float>(15, -40.0f).data(), "Degr", 10, 15, 0, 0, PhaseColour, 0, 0);
     EXPECT_EQ(GraphPanels[0].FrameSurface.Dc, nullptr);
-    DrawGraph(nullptr, 5, x.data(), "Hz", y.data(), "Degr", 10, 15, 0, 0, PhaseColour, 0, 0);
+    EXPECT_TRUE(RegistryBytes() == registry);
+    EXPECT_EQ(PixelsOf(GraphPanels[1].FrameSurface, 585, 300), picture);
 }

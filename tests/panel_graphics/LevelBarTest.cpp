@@ -110,10 +110,14 @@ TEST_F(LevelBarPicture, CreateOnceSetOnlyWhenCreated)
     CreateLevelBar(nullptr, 1, 0, 0, 80, 80, 100);
     EXPECT_EQ(LevelBars[1].DrawSurface.Dc, first);
     EXPECT_EQ(LevelBars[1].FullScale, 4095u);
+    // No such bar, no width: nothing anywhere in the registry changes.
+    const std::string registry = RegistryBytes();
     CreateLevelBar(nullptr, 2, 0, 0, 40, 108, 4095);
-    CreateLevelBar(nullptr, 0, 0, 0, 0, 108, 4095); // no width: stays uncreated
+    CreateLevelBar(nullptr, -1, 0, 0, 40, 108, 4095);
+    CreateLevelBar(nullptr, 0, 0, 0, 0, 108, 4095);
+    SetLevelBar(nullptr, 2, 3000, 1000);
     EXPECT_EQ(LevelBars[0].DrawSurface.Dc, nullptr);
-    SetLevelBar(nullptr, 0, 3000, 1000);
+    EXPECT_TRUE(RegistryBytes() == registry);
     // A bar made with a zero full scale shows its frame only.
     CreateLevelBar(nullptr, 0, 0, 0, 40, 108, 0);
     SetLevelBar(nullptr, 0, 3000, 1000);

@@ -80,7 +80,14 @@ TEST_F(TextPanelPicture, CreateOnceSetOnlyWhenCreated)
     CreateTextPanel(nullptr, 0, 0, 0, 50, 50, "second", 13, "Tahoma");
     EXPECT_EQ(TextPanels[0].DrawSurface.Dc, first);
     EXPECT_EQ(TextPanels[0].Width, 130);
+    // No such panel, or no room: nothing anywhere in the registry changes.
+    const std::string registry = RegistryBytes();
+    CreateTextPanel(nullptr, 2, 0, 0, 50, 50, "none", 13, "Tahoma");
     CreateTextPanel(nullptr, 3, 0, 0, 50, 50, "none", 13, "Tahoma");
+    CreateTextPanel(nullptr, -1, 0, 0, 50, 50, "none", 13, "Tahoma");
     CreateTextPanel(nullptr, 1, 0, 0, 0, 0, "none", 13, "Tahoma");
+    SetTextPanelText(nullptr, 2, "none");
+    SetTextPanelText(nullptr, -1, "none");
     EXPECT_EQ(TextPanels[1].DrawSurface.Dc, nullptr);
+    EXPECT_TRUE(RegistryBytes() == registry);
 }

@@ -1,3 +1,4 @@
+#include "Clipboard.h"
 #include "ClipboardExport.h"
 #include "ClipboardText.h"
 #include "GlobalCtrl.h"
@@ -11,23 +12,6 @@
 #include <string>
 
 namespace {
-
-std::string ClipboardText()
-{
-    std::string text = "<no clipboard>";
-    if (!OpenClipboard(nullptr))
-        return text;
-    HANDLE data = GetClipboardData(CF_TEXT);
-    text = "<no text>";
-    if (data) {
-        const char* p = static_cast<const char*>(GlobalLock(data));
-        if (p)
-            text = p;
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
 
 struct ClipboardFixture : ::testing::Test {
     std::unique_ptr<GlobalCtrl, void (*)(GlobalCtrl*)> ctrl{CreateGlobalCtrl(nullptr), FreeGlobalCtrl};

@@ -6,44 +6,6 @@
 
 #include <cstdlib>
 
-namespace {
-
-KalvixEmulatorControlProc BoundEmulator()
-{
-    HMODULE library = GetModuleHandleA("KalvixCtrl.dll");
-    return library ? reinterpret_cast<KalvixEmulatorControlProc>(
-                         reinterpret_cast<void*>(GetProcAddress(library, "KalvixEmulatorControl")))
-                   : nullptr;
-}
-
-} // namespace
-
-int32_t Emulator(uint32_t what, int32_t value, void* data, uint32_t size)
-{
-    KalvixEmulatorControlProc control = BoundEmulator();
-    return control ? control(0, what, value, data, size) : KALVIX_EMU_ERR_UNKNOWN;
-}
-
-KalvixEmulatorState EmulatorState()
-{
-    KalvixEmulatorState state{};
-    Emulator(KALVIX_EMU_GET_STATE, 0, &state, sizeof state);
-    return state;
-}
-
-std::vector<uint8_t> EmulatorTable(int32_t opcode, size_t bytes)
-{
-    std::vector<uint8_t> table(bytes);
-    const int32_t got = Emulator(KALVIX_EMU_GET_TABLE, opcode, table.data(), static_cast<uint32_t>(bytes));
-    table.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return table;
-}
-
-int32_t OpcodeCount(int32_t opcode)
-{
-    return Emulator(KALVIX_EMU_GET_OPCODE_COUNT, opcode);
-}
-
 bool Click(HWND mainWindow, int id)
 {
     HWND control = GetDlgItem(mainWindow, id);
@@ -85,21 +47,6 @@ bool IsEnabled(HWND mainWindow, int id)
 std::string ControlText(HWND mainWindow, int id)
 {
     return WindowText(GetDlgItem(mainWindow, id));
-}
-
-std::string ClipboardText()
-{
-    std::string text;
-    if (!OpenClipboard(nullptr))
-        return text;
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
-            text = bytes;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
 }
 
 bool WaitForBatches(uint32_t since, uint32_t count, DWORD timeoutMs)

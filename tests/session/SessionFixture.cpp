@@ -40,9 +40,11 @@ void SessionTest::Connect()
 {
     ASSERT_TRUE(Click(window, IdConnectDeviceButton));
     ASSERT_TRUE(IsChecked(window, IdConnectDeviceButton)) << StatusPartText(window, StatusPartError);
-    // The first watch tick sees the GPIO status and reads the AFE record when one is plugged.
-    ASSERT_TRUE(PumpUntil([] { return EmulatorState().i2cReads > 0 || GlobalCtrlPtr->AfePresent == 0; }, 5000));
-    PumpFor(200);
+    // The first watch tick sees the GPIO status: with the presence line low it marks the AFE
+    // present and reads its record before it returns; with the line high it mirrors the line.
+    ASSERT_TRUE(PumpUntil([&] {
+        return GlobalCtrlPtr->AfePresent == 1 || IsChecked(window, IdGpioLevel3) || !IsChecked(window, IdAfeDetection);
+    }, 5000));
 }
 
 void SessionTest::ChooseLogFile(const std::string& name)

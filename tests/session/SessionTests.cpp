@@ -19,12 +19,7 @@ namespace {
 // Pixels of a client rectangle, to see that a widget's picture changed.
 std::vector<uint32_t> PixelsOf(HWND window, RECT area)
 {
-    const Capture capture = CaptureWindow(window);
-    std::vector<uint32_t> pixels;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x)
-            pixels.push_back(capture.AtClient(x, y));
-    return pixels;
+    return PixelsIn(CaptureClient(window), area);
 }
 
 constexpr RECT NumbersArea{120, 402, 320, 650};
@@ -95,7 +90,7 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
         for (int id : {IdExtTrigger, IdLoadShunt, IdLoadComp, IdGetStatus, IdDividerTrackbar, IdRadioP, IdRadioD,
                        IdLoadDac, IdLoadPhase})
             EXPECT_FALSE(IsEnabled(window, id)) << id;
-        PumpFor(100);
+        PumpUntil(NothingToPaint, 5000);
         SaveBmp(CaptureWindow(window), TestFolder() + "session_measuring_divider_" +
                                            std::to_string(GlobalCtrlPtr->DividerTable[dividerIndex]) + ".bmp");
         EXPECT_NE(PixelsOf(window, NumbersArea), numbersBefore);
@@ -314,7 +309,7 @@ TEST_F(SessionTest, TwoPressDisconnectAndCloseWhileTriggeredEndAtOnce)
     // Closing the window while the poll thread waits for a trigger that never comes ends at once.
     Connect();
     ASSERT_TRUE(Click(window, IdExtTrigger));
-    PumpFor(100);
+    ASSERT_TRUE(PumpUntil([] { return EmulatorState().mode == 2 && GlobalCtrlPtr->PollThread != 0; }, 5000));
     const DWORD start = GetTickCount();
     ClosePanel(window);
     window = nullptr;
@@ -334,8 +329,8 @@ TEST_F(SessionTest, AfePulledAndPluggedWhileConnected)
 
     const uint32_t readsBefore = EmulatorState().i2cReads;
     Emulator(KALVIX_EMU_AFE_PLUGGED, 1);
+    // The watch tick that sees the line go low reads the record before it returns.
     ASSERT_TRUE(PumpUntil([] { return GlobalCtrlPtr->AfePresent == 1; }, 3000));
-    PumpFor(300);
     EXPECT_FALSE(IsChecked(window, IdGpioLevel3));
     EXPECT_GT(EmulatorState().i2cReads, readsBefore);
     EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), description);
@@ -388,8 +383,7 @@ TEST_F(SessionTest, IncompatibleDeviceIsDisconnectedAgain)
     char newer[] = "Kalvix Z-Meter HW:v1.03 SW:v1.30 SN:1";
     Emulator(KALVIX_EMU_IDENT_TEXT, 0, newer, sizeof newer);
     ASSERT_TRUE(Click(window, IdConnectDeviceButton));
-    PumpFor(100);
-    EXPECT_FALSE(IsChecked(window, IdConnectDeviceButton));
+    EXPECT_FALSE(IsChecked(window, IdConnectDeviceButton)) << "disconnected again inside the click";
     EXPECT_EQ(StatusPartText(window, StatusPartError),
               "ERROR: Attached device is incompatible with version of this program!");
     EXPECT_EQ(StatusPartText(window, StatusPartConnection), "DISCONNECTED");
@@ -434,8 +428,10 @@ TEST_F(SessionTest, LostSpectraAreNoticed)
 {
     Connect();
     StartAndWait(2);
-    // The window thread stalls for longer than the 500-spectrum ring lasts at divider 1.
-    Sleep(1500);
+    // The window thread stalls (handles no message) while the device sends more spectra than the
+    // 500-spectrum ring and a poll's batch hold.
+    const uint32_t sentBefore = EmulatorState().spectraSent;
+    ASSERT_TRUE(WaitUntil([&] { return EmulatorState().spectraSent - sentBefore > 600; }, 10000));
     bool noticed = false;
     PumpUntil([&] {
         noticed = noticed || StatusPartText(window, StatusPartNotice).find(" Spectra Lost") != std::string::npos;

@@ -68,6 +68,14 @@ std::vector<std::string> FolderEntries(const std::string& folder)
     return names;
 }
 
+std::string TestFolder()
+{
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string program(path, length < MAX_PATH ? length : 0);
+    return program.substr(0, program.find_last_of("\\/") + 1);
+}
+
 std::string Printf(const char* format, ...)
 {
     char buffer[8192];

@@ -16,6 +16,8 @@ void WriteBytes(const std::string& fileName, const std::string& bytes);
 std::string ReadBytes(const std::string& fileName); // whole file, opened shared for reading and writing
 bool FileExists(const std::string& fileName);
 std::vector<std::string> FolderEntries(const std::string& folder);
+// The folder of the running test program, with a trailing backslash.
+std::string TestFolder();
 
 // printf-style formatting in the C locale, as an independent reference for the locale-free
 // formatter under test.
