@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 // Fields in the record's order.
 static_assert(offsetof(GlobalCtrl, MainWindow) < offsetof(GlobalCtrl, I2cWindow));
@@ -76,13 +78,60 @@ TEST(GlobalCtrl, DataBuffIsZeroWithTheFirstRecordMarked)
     EXPECT_EQ(records.get()[0].reserved4, 192);
 }
 
-TEST(GlobalCtrl, LibraryWordsAreTakenWhole)
+// The library adds to the activity counters from its own threads while the device watch takes
+// them: nothing added is lost or counted twice, and each counter is taken alone. Both sides run
+// at once for a million takes.
+TEST(GlobalCtrl, ActivityCountersLoseNothingTakenWhileTheLibraryAdds)
 {
-    ProgramActivityCounters = {1500, 30};
-    EXPECT_EQ(TakeActivityCounter(ProgramActivityCounters.bytesReceived), 1500u);
+    ProgramActivityCounters = {0, 30};
+    std::atomic<bool> started{false}, stop{false};
+    uint64_t added = 0;
+    std::thread library([&] {
+        started = true;
+        while (!stop.load()) {
+            InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(&ProgramActivityCounters.bytesReceived), 3);
+            added += 3;
+        }
+    });
+    while (!started.load())
+        std::this_thread::yield();
+    uint64_t taken = 0;
+    for (int i = 0; i < 1000000; ++i)
+        taken += TakeActivityCounter(ProgramActivityCounters.bytesReceived);
+    stop = true;
+    library.join();
+    taken += TakeActivityCounter(ProgramActivityCounters.bytesReceived);
+    EXPECT_EQ(taken, added);
     EXPECT_EQ(ProgramActivityCounters.bytesReceived, 0u);
-    EXPECT_EQ(ProgramActivityCounters.bytesSent, 30u);
+    EXPECT_EQ(TakeActivityCounter(ProgramActivityCounters.bytesSent), 30u);
+    EXPECT_EQ(ProgramActivityCounters.bytesSent, 0u);
+}
+
+// The GPIO and error words are stored whole by the library's reader thread and read, not taken:
+// every read gives one of the stored values, and the word stays as stored. Both sides run at
+// once for a million reads.
+TEST(GlobalCtrl, LibraryWordsReadWhileStoredAreWholeAndStay)
+{
     std::unique_ptr<GlobalCtrl, void (*)(GlobalCtrl*)> ctrl{CreateGlobalCtrl(nullptr), FreeGlobalCtrl};
-    ctrl->GpioStatusWord = 0x9;
-    EXPECT_EQ(ReadLibraryWord(ctrl->GpioStatusWord), 0x9u);
+    constexpr uint32_t First = 0x0000FFFF, Second = 0xFFFF0000;
+    ctrl->GpioStatusWord = First;
+    std::atomic<bool> started{false}, stop{false};
+    std::thread library([&] {
+        started = true;
+        for (uint32_t i = 0; !stop.load(); ++i)
+            InterlockedExchange(reinterpret_cast<volatile LONG*>(&ctrl->GpioStatusWord), static_cast<LONG>(i % 2 ? First : Second));
+        InterlockedExchange(reinterpret_cast<volatile LONG*>(&ctrl->GpioStatusWord), static_cast<LONG>(Second));
+    });
+    while (!started.load())
+        std::this_thread::yield();
+    int mixed = 0;
+    for (int i = 0; i < 1000000; ++i) {
+        const uint32_t word = ReadLibraryWord(ctrl->GpioStatusWord);
+        mixed += word != First && word != Second;
+    }
+    stop = true;
+    library.join();
+    EXPECT_EQ(mixed, 0);
+    EXPECT_EQ(ReadLibraryWord(ctrl->GpioStatusWord), Second) << "the last value stored";
+    EXPECT_EQ(ctrl->GpioStatusWord, Second) << "reading leaves the word as it was";
 }
