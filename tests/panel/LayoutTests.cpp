@@ -196,6 +196,8 @@ TEST_F(MainLayout, ButtonsClickTheWayTheirKindSays)
     EXPECT_EQ(IsDlgButtonChecked(window, 1155), BST_CHECKED);
     SendDlgItemMessageA(window, 1155, BM_CLICK, 0, 0);
     EXPECT_EQ(IsDlgButtonChecked(window, 1155), BST_UNCHECKED);
+    SendDlgItemMessageA(window, 1113, BM_CLICK, 0, 0);
+    EXPECT_EQ(IsDlgButtonChecked(window, 1113), BST_UNCHECKED) << "GET STATUS";
     // The two mode radios exclude each other.
     SendDlgItemMessageA(window, 1157, BM_CLICK, 0, 0);
     EXPECT_EQ(IsDlgButtonChecked(window, 1157), BST_CHECKED);

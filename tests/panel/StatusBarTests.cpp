@@ -188,6 +188,7 @@ TEST_F(StatusBar, TransferActivityLightsFor200MsPerDirection)
 TEST_F(StatusBar, RateIsShownInItsFormAndFallsToZero)
 {
     ASSERT_NE(GlobalCtrlPtr, nullptr);
+    UpdateThroughput(GlobalCtrlPtr, 0); // nothing received lately: the meter starts afresh
     const DWORD beforeFirst = GetTickCount();
     UpdateThroughput(GlobalCtrlPtr, 1000);
     const DWORD afterFirst = GetTickCount();

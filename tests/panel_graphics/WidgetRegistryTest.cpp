@@ -21,6 +21,31 @@ void CreateSixWidgets(HWND owner)
     CreateTextPanel(owner, 0, 200, 250, 130, 140, "First:\nSecond:\nThird:", 13, "Tahoma");
 }
 
+// An off-screen picture of one colour standing in for the window the widgets are painted on.
+struct PaintTarget {
+    Surface surface{};
+    PaintTarget(int32_t width, int32_t height, COLORREF ground)
+    {
+        HDC screen = GetDC(nullptr);
+        surface.Dc = CreateCompatibleDC(screen);
+        surface.Bitmap = CreateCompatibleBitmap(screen, width, height);
+        ReleaseDC(nullptr, screen);
+        surface.FormerBitmap = SelectObject(surface.Dc, surface.Bitmap);
+        RECT all{0, 0, width, height};
+        HBRUSH fill = CreateSolidBrush(ground);
+        FillRect(surface.Dc, &all, fill);
+        DeleteObject(fill);
+    }
+    ~PaintTarget()
+    {
+        SelectObject(surface.Dc, surface.FormerBitmap);
+        DeleteDC(surface.Dc);
+        DeleteObject(surface.Bitmap);
+    }
+    PaintTarget(const PaintTarget&) = delete;
+    PaintTarget& operator=(const PaintTarget&) = delete;
+};
+
 bool AllZero(const void* record, size_t size)
 {
     const unsigned char* b = static_cast<const unsigned char*>(record);
@@ -38,16 +63,8 @@ TEST_F(WidgetRegistry, PaintCopiesEveryWidgetToItsPlace)
 {
     CreateSixWidgets(nullptr);
     SetLevelBar(nullptr, 1, 3000, 1000);
-    Surface window{};
-    HDC screen = GetDC(nullptr);
-    window.Dc = CreateCompatibleDC(screen);
-    window.Bitmap = CreateCompatibleBitmap(screen, 1100, 700);
-    ReleaseDC(nullptr, screen);
-    SelectObject(window.Dc, window.Bitmap);
-    RECT all{0, 0, 1100, 700};
-    HBRUSH fill = CreateSolidBrush(RGB(1, 2, 3));
-    FillRect(window.Dc, &all, fill);
-    DeleteObject(fill);
+    PaintTarget target(1100, 700, RGB(1, 2, 3));
+    const Surface& window = target.surface;
 
     PaintWidgets(window.Dc);
     EXPECT_EQ(PixelAt(window, 260 + 20, 400 + 50), Blue);            // level bar 1
@@ -60,8 +77,6 @@ TEST_F(WidgetRegistry, PaintCopiesEveryWidgetToItsPlace)
     EXPECT_EQ(PixelAt(window, 590, 100), RGB(1, 2, 3));
     EXPECT_EQ(PixelAt(window, 250, 400 + 50), RGB(1, 2, 3));          // between the bars
     SaveBitmap(window, 1100, 700, "widgets_painted.bmp");
-    DeleteDC(window.Dc);
-    DeleteObject(window.Bitmap);
 }
 
 TEST_F(WidgetRegistry, TextPanelsArePaintedOverLevelBars)
@@ -69,17 +84,10 @@ TEST_F(WidgetRegistry, TextPanelsArePaintedOverLevelBars)
     CreateLevelBar(nullptr, 0, 0, 0, 40, 108, 4095);
     SetLevelBar(nullptr, 0, 4000, 100);
     CreateTextPanel(nullptr, 0, 0, 0, 40, 50, nullptr, 13, "Tahoma");
-    Surface window{};
-    HDC screen = GetDC(nullptr);
-    window.Dc = CreateCompatibleDC(screen);
-    window.Bitmap = CreateCompatibleBitmap(screen, 60, 120);
-    ReleaseDC(nullptr, screen);
-    SelectObject(window.Dc, window.Bitmap);
-    PaintWidgets(window.Dc);
-    EXPECT_EQ(PixelAt(window, 20, 20), MenuColour()); // the text panel covers the bar's top
-    EXPECT_EQ(PixelAt(window, 20, 80), Blue);
-    DeleteDC(window.Dc);
-    DeleteObject(window.Bitmap);
+    PaintTarget target(60, 120, RGB(1, 2, 3));
+    PaintWidgets(target.surface.Dc);
+    EXPECT_EQ(PixelAt(target.surface, 20, 20), MenuColour()); // the text panel covers the bar's top
+    EXPECT_EQ(PixelAt(target.surface, 20, 80), Blue);
 }
 
 TEST_F(WidgetRegistry, ReleaseFreesEverySurfaceAndFont)

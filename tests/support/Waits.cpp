@@ -40,9 +40,3 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 {
     return PollUntil(condition, timeoutMs, true);
 }
-
-void PumpFor(DWORD milliseconds)
-{
-    const ULONGLONG start = GetTickCount64();
-    PumpUntil([&] { return GetTickCount64() - start >= milliseconds; }, milliseconds + StepMs);
-}

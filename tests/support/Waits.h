@@ -11,8 +11,5 @@
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // The same, handling the waiting thread's messages meanwhile (sent and posted messages, timers,
-// painting).
+// painting; a WM_QUIT is taken and dropped).
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
-
-// Handles the waiting thread's messages for the given time. A WM_QUIT is taken and dropped.
-void PumpFor(DWORD milliseconds);
