@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 bool IsPhaseBluePixel(uint32_t rgb)

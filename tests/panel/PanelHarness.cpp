@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-
 namespace {
 
 HHOOK CatcherHook = nullptr;
