@@ -1,0 +1,115 @@
+// The library under faults of timing and of the device: the ring handed between the reader and a
+// poll thread that falls behind, a poll racing a disconnect, replies that land as their command
+// gives up, aborts that do not finish, errors of a pulled device, short whole-frame blocks.
+#include "LibraryFixture.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A spectrum frame whose every word behind MeasCount follows from MeasCount, so a record put
+// together from two frames is seen at once.
+uint32_t StampWord(uint32_t measCount, size_t offset)
+{
+    return measCount * 2654435761u + static_cast<uint32_t>(offset);
+}
+
+Bytes StampedSpectrum(uint32_t measCount)
+{
+    Bytes frame = SpectrumFrame(measCount);
+    for (size_t offset = 12; offset < 192; offset += 4) {
+        const uint32_t word = StampWord(measCount, offset);
+        memcpy(&frame[offset], &word, 4);
+    }
+    return frame;
+}
+
+bool WholeSpectrum(const uint8_t* record)
+{
+    if (record[0] != 0x03 || record[1] != 0xFF || record[2] != 0xDD || record[3] != 0x01)
+        return false;
+    const uint32_t count = MeasCountOf(record);
+    for (size_t offset = 12; offset < 192; offset += 4) {
+        uint32_t word;
+        memcpy(&word, record + offset, 4);
+        if (word != StampWord(count, offset))
+            return false;
+    }
+    return true;
+}
+
+class Faults : public LibraryTest {
+protected:
+    void SetUp() override
+    {
+        LibraryTest::SetUp();
+        Connect();
+        ASSERT_EQ(Call(CMD_GET_STATUS, 0, &statusWord), "");
+    }
+};
+
+// The reader floods the ring far faster than a caller that takes one record per call, so the
+// ring overflows again and again and the writer keeps storing into the slot the caller takes
+// next. Every record delivered must be one whole frame, newer than the one before.
+TEST_F(Faults, OnePerCallPollingOfAnOverflowingRingGetsWholeRecordsInOrder)
+{
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    ExpectPendingRead(768);
+    std::atomic<bool> stop{false};
+    std::thread feeder([&] {
+        for (uint32_t next = 0; !stop;) {
+            if (FakePlatform::QueuedInItems() >= 32) {
+                Sleep(0);
+                continue;
+            }
+            FakePlatform::QueueInBlock(Concat({StampedSpectrum(next), StampedSpectrum(next + 1),
+                                               StampedSpectrum(next + 2), StampedSpectrum(next + 3)}));
+            next += 4;
+        }
+    });
+
+    uint8_t record[192];
+    uint32_t last = 0, delivered = 0, gaps = 0, overruns = 0, torn = 0, backwards = 0;
+    bool any = false;
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < end) {
+        // Now and then let the writer run the ring over once more before polling on.
+        if (delivered % 200 == 199) {
+            for (int i = 0; i < 2000 && statusWord != STATUS_RING_OVERRUN; ++i)
+                Sleep(1);
+            overruns += statusWord == STATUS_RING_OVERRUN;
+            statusWord = 0;
+        }
+        uint32_t got = 0;
+        const std::string text = Call(CMD_GET_SPECTRA, 1, &got, record);
+        ASSERT_TRUE(text.empty() || text == "WARNING: Data polling timeout.") << text;
+        if (got != 1)
+            continue;
+        ++delivered;
+        if (!WholeSpectrum(record)) {
+            ++torn;
+            continue;
+        }
+        const uint32_t count = MeasCountOf(record);
+        if (any && count <= last)
+            ++backwards;
+        else if (any && count > last + 1)
+            ++gaps;
+        last = count;
+        any = true;
+    }
+    stop = true;
+    feeder.join();
+    EXPECT_EQ(torn, 0u) << "records put together from two frames, of " << delivered;
+    EXPECT_EQ(backwards, 0u) << "records older than the one before, of " << delivered;
+    EXPECT_GT(overruns, 2u) << "the ring overflowed again and again";
+    EXPECT_GT(gaps, 2u) << "dropped records show as gaps";
+    EXPECT_GT(delivered, 1000u);
+}
+
+} // namespace
