@@ -112,4 +112,43 @@ TEST_F(Faults, OnePerCallPollingOfAnOverflowingRingGetsWholeRecordsInOrder)
     EXPECT_GT(delivered, 1000u);
 }
 
+// A poll thread calls CMD_GET_SPECTRA over and over while the window thread connects, starts a
+// trigger run (a poll would wait almost 12 s per record) and disconnects again. Whatever the
+// interleaving, a poll ends as not connected, not measuring or released by the disconnect; never
+// by waiting on a handle the disconnect has closed (which ends at once with a time-out).
+TEST_F(Faults, PollsRacingDisconnectsNeverWaitOnClosedHandles)
+{
+    ASSERT_EQ(Call(CMD_DISCONNECT), "");
+    const std::string notConnected = "ERROR: The application is not connected with the device.";
+    const std::string notMeasuring = "ERROR: Device not in measurement mode.";
+    std::atomic<bool> stop{false};
+    std::atomic<int> polls{0}, released{0};
+    std::string unexpected;
+    std::thread poll([&] {
+        uint8_t record[192];
+        while (!stop) {
+            const std::string text = Call(CMD_GET_SPECTRA, 1, nullptr, record);
+            ++polls;
+            if (text.empty())
+                ++released;
+            else if (text != notConnected && text != notMeasuring && unexpected.empty())
+                unexpected = text;
+        }
+    });
+    for (int cycle = 0; cycle < 200 && unexpected.empty(); ++cycle) {
+        uint32_t index = 0;
+        ASSERT_EQ(Call(CMD_CONNECT, 0, &index, serial), "") << cycle;
+        ASSERT_EQ(Call(CMD_SET_DIVIDER, 1792), "") << cycle;
+        ASSERT_EQ(Call(CMD_EXT_TRIGGER, 1), "") << cycle;
+        Sleep(cycle % 3);
+        ASSERT_EQ(Call(CMD_DISCONNECT), "") << cycle;
+    }
+    stop = true;
+    poll.join();
+    EXPECT_EQ(unexpected, "") << "after " << polls << " polls";
+    EXPECT_GT(released.load(), 0) << "some polls were waiting when the disconnect came";
+    EXPECT_EQ(FakePlatform::CurrentlyOpen().total(), 0);
+    EXPECT_TRUE(FakePlatform::Misuse().empty());
+}
+
 } // namespace
