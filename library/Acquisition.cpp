@@ -28,6 +28,7 @@ unsigned __stdcall AcquisitionThread(void* argument)
     LibraryState& state = *static_cast<LibraryState*>(argument);
 
     const bool ownsReplyLock = WaitForSingleObject(state.ReplyLock, ReplyLockStartWaitMs) == WAIT_OBJECT_0;
+    state.ReaderHoldsReplyLock = ownsReplyLock;
     state.readerStarted.store(1);
     if (!ownsReplyLock) {
         PostStatus(state, STATUS_READER_START_FAILED);

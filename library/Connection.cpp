@@ -81,6 +81,8 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
     }
 
     state.ReadLength.store(IdleReadLength);
+    state.ReplyTicket.store(0);
+    state.ReplyFor.store(0);
     state.readerStarted.store(0);
     state.running.store(1);
     state.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, AcquisitionThread, &state, 0, nullptr));

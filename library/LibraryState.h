@@ -1,6 +1,7 @@
 // The library's one state record, allocated when the library is attached to a process.
 #pragma once
 
+#include "FrameFormat.h"
 #include "KalvixCtrl.h"
 #include "RingIndexes.h"
 
@@ -41,8 +42,14 @@ struct LibraryState {
     std::atomic<uint16_t> ReadLength;
     HANDLE ReadLock;             // held by the reader around each pipe read
     HANDLE ReplyLock;            // held by the reader, handed to a command waiting for a reply
-    const uint8_t* ReplyData;    // payload of the reply being handed over, inside ReceiveBuffer
-    std::atomic<uint16_t> ExpectedReply; // tag of the reply a command has asked for; 0 = none
+    bool ReaderHoldsReplyLock;   // reader thread only: it owns ReplyLock now
+    // The reply a command waits for: its tag, a sequence number of the request (bits 16..30) and,
+    // once the reader has taken the reply for it, ReplyClaimed. 0 = nobody waits.
+    std::atomic<uint32_t> ReplyTicket;
+    std::atomic<uint32_t> ReplyFor; // ticket of the reply in ReplyData
+    uint32_t AwaitedTicket;      // command thread only: the ticket of its own request
+    uint16_t ReplySequence;      // command thread only
+    uint8_t ReplyData[ConfigPayloadSize]; // payload of the reply handed over, copied out of ReceiveBuffer
     HANDLE ReplyTaken;           // auto-reset; the command has copied the handed-over reply
     uint8_t ReceiveBuffer[ReceiveBufferSize];
     uint16_t RequestFrame[RequestFrameWords];

@@ -151,4 +151,63 @@ TEST_F(Faults, PollsRacingDisconnectsNeverWaitOnClosedHandles)
     EXPECT_TRUE(FakePlatform::Misuse().empty());
 }
 
+// A platform slow to cancel: the read the reader gives up on for a length change stays pending.
+// The reader must not wait for it without end (holding ReadLock, so every command would fail with
+// 14003); the command goes on, and once the old read has finished everything works again.
+TEST_F(Faults, AnAbortThatDoesNotFinishDelaysTheReaderOnlyBoundedly)
+{
+    AnswerLikeTheDevice();
+    FakePlatform::SetAbortLeavesReadPending(true);
+    char text[64] = {};
+    // The reply lands in the old 6-byte read, so this request goes unanswered.
+    EXPECT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, text), "ERROR: Device did not respond to command.");
+    FakePlatform::SetAbortLeavesReadPending(false);
+    ASSERT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, text), "");
+    EXPECT_STREQ(text, identification.c_str());
+    ExpectPendingRead(6);
+    EXPECT_EQ(statusWord, 0u);
+    EXPECT_TRUE(FakePlatform::Misuse().empty());
+}
+
+// Identification requests answered about when their command gives up (100 ms), each followed at
+// once by a configuration request answered at once. A late reply is either taken by the command
+// that asked for it or dropped; it never leaves the reader handing it to nobody while the next
+// request waits in vain, and never answers another request.
+TEST_F(Faults, AReplyLandingAsItsCommandGivesUpNeverHoldsUpTheNextRequest)
+{
+    std::atomic<int> requests{0};
+    std::thread late;
+    FakePlatform::SetResponder([&](const Bytes& request) {
+        const int k = requests++;
+        if (request == Request(11)) {
+            FakePlatform::QueueInBlock(ConfigReplyFrame(Bytes(272, static_cast<uint8_t>(k))));
+        } else if (request == Request(2)) {
+            const Bytes reply = TextReplyFrame("REPLY " + std::to_string(k));
+            late = std::thread([reply, k] {
+                Sleep(static_cast<DWORD>(92 + (k / 2) % 16));
+                FakePlatform::QueueInBlock(reply);
+            });
+        }
+    });
+    int lateTaken = 0;
+    for (int k = 0; k < 48; k += 2) {
+        char text[64] = {};
+        const std::string result = Call(CMD_GET_DEVICE_INFO, 0, nullptr, text);
+        ASSERT_TRUE(result.empty() ? std::string(text) == "REPLY " + std::to_string(k)
+                                   : result == "ERROR: Device did not respond to command.")
+            << "request " << k << ": " << result << " / " << text;
+        lateTaken += result.empty();
+        late.join(); // the late reply has reached the host
+        for (int i = 0; i < 1000 && FakePlatform::QueuedInItems() > 0; ++i)
+            Sleep(1);
+
+        uint8_t configuration[276] = {};
+        ASSERT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, configuration), "") << "request " << k + 1;
+        EXPECT_EQ(configuration[0], k + 1);
+        EXPECT_EQ(configuration[271], k + 1);
+    }
+    FakePlatform::SetResponder(nullptr);
+    RecordProperty("lateRepliesTaken", lateTaken);
+}
+
 } // namespace
