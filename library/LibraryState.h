@@ -29,6 +29,7 @@ struct LibraryState {
     uint16_t deviceIndex;
     UsbDevice* device;           // null = no device open
     HANDLE thread;               // the acquisition thread
+    std::atomic<HANDLE> ReaderParks; // set by an unload: the reader parks on its end (see AcquisitionThread)
     std::atomic<uint32_t*> StatusWord;
     std::atomic<uint32_t*> GpioWord;
     std::atomic<uint32_t> GpioStatus;
@@ -60,10 +61,18 @@ struct LibraryState {
 // The state of this loaded library; null before attach and after detach.
 extern LibraryState* State;
 
+// How the connection is torn down.
+enum class Teardown {
+    Disconnect, // CMD_DISCONNECT, a failed connect, an in-process test: every thread runs on
+    Unload,     // FreeLibrary: under the loader lock, where no thread can finish ending normally
+    ProcessEnd, // the process is ending: the system has already ended every other thread
+};
+
 // Attach/detach work of the library's entry point, callable directly by in-process tests.
-// `module` is where the result texts' string table lives.
+// `module` is where the result texts' string table lives. A reader that could not be stopped
+// keeps the state (it is not freed under it).
 bool AttachLibrary(HMODULE module);
-void DetachLibrary();
+void DetachLibrary(Teardown how = Teardown::Disconnect);
 
 // Stores a code into the registered status word (if any), as one interlocked 32-bit store.
 void PostStatus(LibraryState& state, uint32_t code);
