@@ -87,16 +87,27 @@ EmulatedInstance* FindUsb(Emulator& emulator, WINUSB_INTERFACE_HANDLE usb)
 
 // --- The pump: completes pending reads as the devices get data ready. ---
 
-DWORD WINAPI PumpThread(void* module)
+// A pump needs only to be scheduled to end; on a heavily loaded machine that can take a while.
+constexpr DWORD PumpEndWaitMs = 5000;
+
+// The pump holds no reference on its module, so the emulated library can be unloaded while a
+// device is open. It ends with the last open device, and the closing waits for it. During an
+// unload that closing runs under the loader lock, which a thread ending normally needs, and the
+// code is unmapped once it returns: so then the pump's last act is to set its parks event and
+// park in one system call, never to return into this module, and the closer ends the thread with
+// ExitThread run as an APC, which finishes as soon as the loader lock is free.
+DWORD WINAPI PumpThread(void* argument)
 {
+    const auto id = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(argument));
     Emulator& emulator = TheEmulator();
+    HANDLE parks = nullptr;
     timeBeginPeriod(1);
     for (;;) {
         DWORD waitMs = INFINITE;
         {
-            std::lock_guard<std::mutex> hold(emulator.lock);
-            if (emulator.openCount == 0) {
-                emulator.pumpRunning = false;
+            EmulatorGuard hold(emulator.lock);
+            if (emulator.pumpId != id) {
+                parks = emulator.pumpParks;
                 break;
             }
             const Micros now = EmulatorNow();
@@ -110,33 +121,38 @@ DWORD WINAPI PumpThread(void* module)
             }
             if (next != NoEvent)
                 waitMs = next <= now ? 0 : static_cast<DWORD>((next - now + 999) / 1000);
+            if (emulator.pumpHoldMs > 0)
+                Sleep(emulator.pumpHoldMs);
         }
         WaitForSingleObject(emulator.pumpWake, waitMs);
     }
     timeEndPeriod(1);
-    // The pump held a reference on its module so that the code stays mapped while it runs.
-    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+    if (parks)
+        SignalObjectAndWait(parks, GetCurrentProcess(), INFINITE, TRUE);
     return 0;
 }
 
 // Caller holds the lock.
 void EnsurePump(Emulator& emulator)
 {
-    if (emulator.pumpRunning)
+    if (emulator.pump)
         return;
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&PumpThread), &module))
+    const uint32_t id = ++emulator.pumpsStarted;
+    HANDLE thread = CreateThread(nullptr, 0, PumpThread, reinterpret_cast<void*>(static_cast<uintptr_t>(id)), 0, nullptr);
+    if (!thread)
         return;
-    HANDLE thread = CreateThread(nullptr, 0, PumpThread, module, 0, nullptr);
-    if (!thread) {
-        FreeLibrary(module);
-        return;
-    }
-    CloseHandle(thread);
-    emulator.pumpRunning = true;
+    emulator.pump = thread;
+    emulator.pumpId = id;
 }
 
-void CloseInstance(Emulator& emulator, EmulatedInstance& instance)
+struct EndingPump {
+    HANDLE thread = nullptr;
+    HANDLE parks = nullptr; // during an unload
+};
+
+// Closes the instance; the last one to close takes the pump, to end it after letting go of the
+// lock. Caller holds the lock.
+EndingPump CloseInstance(Emulator& emulator, EmulatedInstance& instance)
 {
     CancelReads(instance);
     if (instance.usb) {
@@ -147,8 +163,32 @@ void CloseInstance(Emulator& emulator, EmulatedInstance& instance)
     }
     CloseHandle(instance.file);
     instance.file = nullptr;
-    --emulator.openCount;
+    EndingPump ending;
+    if (--emulator.openCount == 0 && emulator.pump) {
+        // The event stays open for good: a signal-and-wait that is interrupted may be repeated.
+        ending = EndingPump{emulator.pump, emulator.unloading ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr};
+        emulator.pumpParks = ending.parks;
+        emulator.pumpId = 0;
+        emulator.pump = nullptr;
+    }
     PokePump(emulator);
+    return ending;
+}
+
+// Waits (bounded) until the pump has ended, or parked during an unload: nothing of it runs once
+// its closing has returned. A pump ended by the system (the process is ending) has simply ended.
+void EndPump(Emulator& emulator, const EndingPump& pump)
+{
+    const HANDLE ends[2] = {pump.thread, pump.parks};
+    const DWORD start = GetTickCount();
+    DWORD wait;
+    // A pump started since may have taken the wake; wake again until this one has gone.
+    while ((wait = WaitForMultipleObjects(pump.parks ? 2 : 1, ends, FALSE, 10)) == WAIT_TIMEOUT &&
+           GetTickCount() - start < PumpEndWaitMs)
+        PokePump(emulator);
+    if (wait == WAIT_OBJECT_0 + 1)
+        QueueUserAPC(reinterpret_cast<PAPCFUNC>(reinterpret_cast<void*>(&ExitThread)), pump.thread, 0);
+    CloseHandle(pump.thread);
 }
 
 // --- SetupAPI ---
@@ -156,7 +196,7 @@ void CloseInstance(Emulator& emulator, EmulatedInstance& instance)
 HDEVINFO WINAPI EmuGetClassDevs(const GUID* classGuid, PCSTR, HWND, DWORD flags)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     if (!(flags & DIGCF_DEVICEINTERFACE)) {
         SetLastError(ERROR_INVALID_FLAGS);
         return INVALID_HANDLE_VALUE;
@@ -185,7 +225,7 @@ BOOL WINAPI EmuEnumDeviceInterfaces(HDEVINFO handle, PSP_DEVINFO_DATA, const GUI
                                     PSP_DEVICE_INTERFACE_DATA data)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     DeviceInfoSet* set = FindSet(handle);
     if (!set)
         return Fail(ERROR_INVALID_HANDLE);
@@ -207,7 +247,7 @@ BOOL WINAPI EmuGetDeviceInterfaceDetail(HDEVINFO handle, PSP_DEVICE_INTERFACE_DA
                                         PDWORD requiredSize, PSP_DEVINFO_DATA info)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     DeviceInfoSet* set = FindSet(handle);
     if (!set)
         return Fail(ERROR_INVALID_HANDLE);
@@ -238,7 +278,7 @@ BOOL WINAPI EmuGetDeviceInterfaceDetail(HDEVINFO handle, PSP_DEVICE_INTERFACE_DA
 BOOL WINAPI EmuDestroyDeviceInfoList(HDEVINFO handle)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     DeviceInfoSet* set = FindSet(handle);
     if (!set)
         return Fail(ERROR_INVALID_HANDLE);
@@ -253,7 +293,7 @@ HANDLE WINAPI EmuCreateFile(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBU
                             HANDLE)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     if (!path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -307,14 +347,17 @@ HANDLE WINAPI EmuCreateFile(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBU
 BOOL WINAPI EmuCloseHandle(HANDLE handle)
 {
     Emulator& emulator = TheEmulator();
+    EndingPump ending;
     {
-        std::lock_guard<std::mutex> hold(emulator.lock);
-        if (EmulatedInstance* instance = FindFile(emulator, handle)) {
-            CloseInstance(emulator, *instance);
-            return TRUE;
-        }
+        EmulatorGuard hold(emulator.lock);
+        EmulatedInstance* instance = FindFile(emulator, handle);
+        if (!instance)
+            return CloseHandle(handle);
+        ending = CloseInstance(emulator, *instance);
     }
-    return CloseHandle(handle);
+    if (ending.thread)
+        EndPump(emulator, ending);
+    return TRUE;
 }
 
 HANDLE WINAPI EmuCreateEvent(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name)
@@ -327,7 +370,7 @@ HANDLE WINAPI EmuCreateEvent(LPSECURITY_ATTRIBUTES security, BOOL manualReset, B
 BOOL WINAPI EmuUsbInitialize(HANDLE file, PWINUSB_INTERFACE_HANDLE usb)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     uint32_t index = 0;
     EmulatedInstance* instance = FindFile(emulator, file, &index);
     if (!instance)
@@ -347,7 +390,7 @@ BOOL WINAPI EmuUsbInitialize(HANDLE file, PWINUSB_INTERFACE_HANDLE usb)
 BOOL WINAPI EmuUsbFree(WINUSB_INTERFACE_HANDLE usb)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     EmulatedInstance* instance = FindUsb(emulator, usb);
     if (!instance)
         return Fail(ERROR_INVALID_HANDLE);
@@ -361,7 +404,7 @@ BOOL WINAPI EmuUsbFree(WINUSB_INTERFACE_HANDLE usb)
 BOOL WINAPI EmuUsbQueryDeviceInformation(WINUSB_INTERFACE_HANDLE usb, ULONG type, PULONG length, PVOID buffer)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     if (!FindUsb(emulator, usb))
         return Fail(ERROR_INVALID_HANDLE);
     if (type != DEVICE_SPEED || !length || !buffer)
@@ -376,7 +419,7 @@ BOOL WINAPI EmuUsbQueryDeviceInformation(WINUSB_INTERFACE_HANDLE usb, ULONG type
 BOOL WINAPI EmuUsbQueryInterfaceSettings(WINUSB_INTERFACE_HANDLE usb, UCHAR alternate, PUSB_INTERFACE_DESCRIPTOR descriptor)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     if (!FindUsb(emulator, usb))
         return Fail(ERROR_INVALID_HANDLE);
     if (!descriptor)
@@ -394,7 +437,7 @@ BOOL WINAPI EmuUsbQueryInterfaceSettings(WINUSB_INTERFACE_HANDLE usb, UCHAR alte
 BOOL WINAPI EmuUsbQueryPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR alternate, UCHAR pipeIndex, PWINUSB_PIPE_INFORMATION pipe)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     EmulatedInstance* instance = FindUsb(emulator, usb);
     if (!instance)
         return Fail(ERROR_INVALID_HANDLE);
@@ -430,7 +473,7 @@ BOOL WINAPI EmuUsbGetDescriptor(WINUSB_INTERFACE_HANDLE usb, UCHAR type, UCHAR i
                                 ULONG length, PULONG transferred)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     EmulatedInstance* instance = FindUsb(emulator, usb);
     if (!instance)
         return Fail(ERROR_INVALID_HANDLE);
@@ -472,7 +515,7 @@ BOOL WINAPI EmuUsbWritePipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buff
                             LPOVERLAPPED overlapped)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     EmulatedInstance* instance = FindUsb(emulator, usb);
     if (!instance)
         return Fail(ERROR_INVALID_HANDLE);
@@ -503,7 +546,7 @@ BOOL WINAPI EmuUsbReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffe
     OVERLAPPED own{};
     std::unique_ptr<void, decltype(&CloseHandle)> ownEvent(nullptr, &CloseHandle);
     {
-        std::lock_guard<std::mutex> hold(emulator.lock);
+        EmulatorGuard hold(emulator.lock);
         EmulatedInstance* instance = FindUsb(emulator, usb);
         if (!instance)
             return Fail(ERROR_INVALID_HANDLE);
@@ -554,7 +597,7 @@ BOOL WINAPI EmuUsbReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffe
 BOOL WINAPI EmuUsbAbortPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     EmulatedInstance* instance = FindUsb(emulator, usb);
     if (!instance)
         return Fail(ERROR_INVALID_HANDLE);
@@ -579,7 +622,7 @@ BOOL WINAPI EmuGetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD tran
     // The pump writes the status and count under the emulator's lock; read them the same way.
     Emulator& emulator = TheEmulator();
     const auto status = [&] {
-        std::lock_guard<std::mutex> hold(emulator.lock);
+        EmulatorGuard hold(emulator.lock);
         return overlapped->Internal;
     };
     if (status() == StatusPending) {
@@ -596,7 +639,7 @@ BOOL WINAPI EmuGetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD tran
     }
     ULONG_PTR internal;
     {
-        std::lock_guard<std::mutex> hold(emulator.lock);
+        EmulatorGuard hold(emulator.lock);
         internal = overlapped->Internal;
         *transferred = static_cast<DWORD>(overlapped->InternalHigh);
     }
@@ -612,6 +655,14 @@ int WINAPI EmuWideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int w
 }
 
 } // namespace
+
+// From now on a pump that ends parks rather than return (see PumpThread).
+void PlatformUnloading()
+{
+    Emulator& emulator = TheEmulator();
+    EmulatorGuard hold(emulator.lock);
+    emulator.unloading = true;
+}
 
 const PlatformOps DefaultPlatformOps = {
     EmuGetClassDevs,

@@ -52,6 +52,11 @@ int32_t ProcessWide(Emulator& emulator, uint32_t what, int32_t value)
             return KALVIX_EMU_ERR_VALUE;
         emulator.pathPadding = static_cast<uint32_t>(value);
         return 0;
+    case KALVIX_EMU_PUMP_HOLD_MS:
+        if (value < 0 || value > 60000)
+            return KALVIX_EMU_ERR_VALUE;
+        emulator.pumpHoldMs = static_cast<uint32_t>(value);
+        return 0;
     default:
         return KALVIX_EMU_ERR_UNKNOWN;
     }
@@ -216,7 +221,7 @@ int32_t PerInstance(EmulatedInstance& instance, uint32_t what, int32_t value, vo
 extern "C" int32_t KalvixEmulatorControl(uint32_t instance, uint32_t what, int32_t value, void* data, uint32_t size)
 {
     Emulator& emulator = TheEmulator();
-    std::lock_guard<std::mutex> hold(emulator.lock);
+    EmulatorGuard hold(emulator.lock);
     int32_t result;
     if (what < 10) {
         result = ProcessWide(emulator, what, value);

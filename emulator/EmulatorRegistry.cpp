@@ -49,6 +49,7 @@ void ResetEmulator(Emulator& emulator)
     emulator.instanceCount = DefaultInstanceCount;
     emulator.classInstalled = true;
     emulator.pathPadding = 0;
+    emulator.pumpHoldMs = 0;
     const Micros now = EmulatorNow();
     for (uint32_t i = 0; i < MaxInstances; ++i) {
         EmulatedInstance& instance = emulator.instances[i];

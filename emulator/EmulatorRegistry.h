@@ -38,14 +38,36 @@ struct EmulatedInstance {
     std::deque<PendingRead> reads;
 };
 
+// The emulator's one lock, a kernel mutex: a thread ended while holding it (at the end of the
+// process the system ends every other thread wherever it is) leaves it abandoned, and the next
+// thread to wait owns it, where a std::mutex would stay locked and hang the library's teardown.
+class EmulatorLock {
+public:
+    EmulatorLock() : mutex_(CreateMutexA(nullptr, FALSE, nullptr)) {}
+    EmulatorLock(const EmulatorLock&) = delete;
+    EmulatorLock& operator=(const EmulatorLock&) = delete;
+    void lock() { WaitForSingleObject(mutex_, INFINITE); }
+    void unlock() { ReleaseMutex(mutex_); }
+
+private:
+    HANDLE mutex_;
+};
+
+using EmulatorGuard = std::lock_guard<EmulatorLock>;
+
 struct Emulator {
-    std::mutex lock;
+    EmulatorLock lock;
     uint32_t instanceCount = DefaultInstanceCount;
     bool classInstalled = true;
     uint32_t pathPadding = 0;
     EmulatedInstance instances[MaxInstances];
     uint32_t openCount = 0;
-    bool pumpRunning = false;
+    HANDLE pump = nullptr;       // the pump thread while one is wanted
+    bool unloading = false;      // the emulated library is being unloaded (PlatformUnloading)
+    HANDLE pumpParks = nullptr;  // given to a pump ending during the unload (see PumpThread)
+    uint32_t pumpId = 0;         // the wanted pump; a pump that finds another id ends
+    uint32_t pumpsStarted = 0;
+    uint32_t pumpHoldMs = 0;   // KALVIX_EMU_PUMP_HOLD_MS
     HANDLE pumpWake = nullptr; // auto-reset; wakes the pump after any change
 };
 

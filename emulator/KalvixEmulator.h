@@ -20,9 +20,10 @@
  * exclusive open is shared between processes (an instance opened by one process is refused with
  * ERROR_ACCESS_DENIED to every other).
  *
- * While an instance is open, a helper thread completes its pending reads; that thread keeps the
- * emulated DLL loaded. A program that frees the DLL while still connected therefore leaves it
- * loaded (and the instance open) until CMD_DISCONNECT or the end of the process.
+ * While an instance is open, a helper thread (the pump) completes its pending reads; it ends with
+ * the last open instance. A program that frees the DLL while still connected unloads it: the
+ * library leaves the device idle and closes it, and a program that loads the DLL again finds the
+ * instance free.
  */
 #ifndef KALVIX_EMULATOR_H
 #define KALVIX_EMULATOR_H
@@ -39,6 +40,7 @@ enum KalvixEmulatorWhat {
     KALVIX_EMU_INSTANCE_COUNT = 2,     /* value 0..17 instances exist (default 2) */
     KALVIX_EMU_CLASS_INSTALLED = 3,    /* value 0: the device interface class is not installed (55) */
     KALVIX_EMU_PATH_PADDING = 4,       /* value extra characters in every device path (0..400) */
+    KALVIX_EMU_PUMP_HOLD_MS = 6,       /* value: the pump keeps the emulator's lock this long each time it runs (0..60000; a host slow to service the device) */
 
     /* Per instance: presence and identity. */
     KALVIX_EMU_PRESENT = 10,           /* value 0/1; removing an open instance fails its reads with 31 */

@@ -21,18 +21,15 @@ void EndOnDeviceFailure(LibraryState& state)
     state.running.store(0);
 }
 
-} // namespace
-
-unsigned __stdcall AcquisitionThread(void* argument)
+void RunReader(LibraryState& state)
 {
-    LibraryState& state = *static_cast<LibraryState*>(argument);
-
     const bool ownsReplyLock = WaitForSingleObject(state.ReplyLock, ReplyLockStartWaitMs) == WAIT_OBJECT_0;
+    state.ReaderHoldsReplyLock = ownsReplyLock;
     state.readerStarted.store(1);
     if (!ownsReplyLock) {
         PostStatus(state, STATUS_READER_START_FAILED);
         state.running.store(0);
-        return 0;
+        return;
     }
 
     while (state.running.load()) {
@@ -47,7 +44,7 @@ unsigned __stdcall AcquisitionThread(void* argument)
 
         if (result == ERROR_GEN_FAILURE) {
             EndOnDeviceFailure(state);
-            return 0;
+            return;
         }
         if (ulRead == length && result == 0) {
             ParseBlock(state, ulRead);
@@ -57,5 +54,23 @@ unsigned __stdcall AcquisitionThread(void* argument)
             Sleep(FailedReadPauseMs);
         }
     }
+}
+
+} // namespace
+
+unsigned __stdcall AcquisitionThread(void* argument)
+{
+    LibraryState& state = *static_cast<LibraryState*>(argument);
+    RunReader(state);
+    // An unload holds the loader lock, which a thread ending normally needs; and once it has seen
+    // this thread finished it unmaps the code. So the reader tells it and parks in one call. The
+    // wait on this process never ends by itself; EndParkedThread's APC ends the thread.
+    if (HANDLE parks = state.ReaderParks.load())
+        SignalObjectAndWait(parks, GetCurrentProcess(), INFINITE, TRUE);
     return 0;
+}
+
+void EndParkedThread(HANDLE thread)
+{
+    QueueUserAPC(reinterpret_cast<PAPCFUNC>(reinterpret_cast<void*>(&ExitThread)), thread, 0);
 }

@@ -211,16 +211,24 @@ char* StartMeasurement(LibraryState& s, uint32_t param)
     return nullptr;
 }
 
-char* GetSpectra(LibraryState& s, uint32_t param, uint32_t* record, uint8_t* data)
+int CheckAndReadSpectra(LibraryState& s, uint32_t param, uint32_t* record, uint8_t* data)
 {
     if (!param || !data)
-        return Fail(RESULT_MISSING_INPUT);
+        return RESULT_MISSING_INPUT;
     if (!Connected(s))
-        return Fail(RESULT_NOT_CONNECTED);
+        return RESULT_NOT_CONNECTED;
     if (Idle(s))
-        return Fail(RESULT_NOT_MEASURING);
+        return RESULT_NOT_MEASURING;
+    return ReadSpectra(s, param, data, record);
+}
+
+char* GetSpectra(LibraryState& s, uint32_t param, uint32_t* record, uint8_t* data)
+{
+    // Counted before the checks: a teardown clears `running` and `mode` before it looks at the
+    // count, so a caller counted too late always finds them cleared, and one the teardown sees
+    // is released before the ring's handles are closed.
     s.spectraReaders.fetch_add(1);
-    const int id = ReadSpectra(s, param, data, record);
+    const int id = CheckAndReadSpectra(s, param, record, data);
     s.spectraReaders.fetch_sub(1);
     return id ? Fail(id) : nullptr;
 }

@@ -8,10 +8,10 @@
 
 namespace {
 
-constexpr DWORD ReaderEndWaitMs = 100;
-// Freeing the state under a reader that has not ended would crash it; under heavy load the
-// 100 ms can pass before it is scheduled, so the teardown gives it this much longer at most.
-constexpr DWORD ReaderEndGraceMs = 5000;
+// A woken reader ends within a few hundred milliseconds at most (every wait of its own is
+// bounded); under heavy load it may not be scheduled for a while, so a disconnect gives it this
+// long before it gives up rather than free what the reader still uses.
+constexpr DWORD ReaderEndWaitMs = 5000;
 constexpr DWORD SpectraReaderLeaveMs = 1000;
 constexpr DWORD ReaderStartWaitMs = 1000;
 
@@ -30,22 +30,41 @@ void SendQuietly(LibraryState& state, uint16_t opcode, size_t words, uint16_t va
     SendRequest(state, words);
 }
 
-void StopReader(LibraryState& state)
+// Ends the reader and waits (bounded) until it has finished; false if it has not, and then
+// `thread` stays set.
+bool StopReader(LibraryState& state, Teardown how)
 {
     if (!state.thread)
-        return;
-    if (state.running.exchange(0)) {
-        SetEvent(state.WakeEvent);
-        if (WaitForSingleObject(state.thread, ReaderEndWaitMs) == WAIT_TIMEOUT)
-            WaitForSingleObject(state.thread, ReaderEndGraceMs);
+        return true;
+    if (how == Teardown::ProcessEnd) { // it has been ended already, wherever it was
+        state.running.store(0);
+        CloseIfOpen(state.thread);
+        return true;
     }
+    // Under the loader lock the reader cannot finish ending: it parks instead and says so. The
+    // event stays open for good, since a signal-and-wait that is interrupted may be repeated.
+    HANDLE parks = how == Teardown::Unload ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
+    state.ReaderParks.store(parks);
+    state.running.store(0);
+    SetEvent(state.WakeEvent);
+    const HANDLE ends[2] = {state.thread, parks};
+    const DWORD wait = WaitForMultipleObjects(parks ? 2 : 1, ends, FALSE, ReaderEndWaitMs);
+    if (wait == WAIT_OBJECT_0 + 1)
+        EndParkedThread(state.thread);
+    else if (wait != WAIT_OBJECT_0)
+        return false;
     CloseIfOpen(state.thread);
+    return true;
 }
 
 // A CMD_GET_SPECTRA in another thread has been released by the ring event; let it leave before
 // the event it waits on is closed.
-void WaitForSpectraReaders(LibraryState& state)
+void WaitForSpectraReaders(LibraryState& state, Teardown how)
 {
+    // At the end of the process a poll thread may have been ended inside CMD_GET_SPECTRA; it will
+    // never leave.
+    if (how == Teardown::ProcessEnd)
+        return;
     const DWORD start = GetTickCount();
     while (state.spectraReaders.load() > 0 && GetTickCount() - start < SpectraReaderLeaveMs) {
         SetEvent(state.ring.event);
@@ -81,7 +100,10 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
     }
 
     state.ReadLength.store(IdleReadLength);
+    state.ReplyTicket.store(0);
+    state.ReplyFor.store(0);
     state.readerStarted.store(0);
+    state.ReaderParks.store(nullptr);
     state.running.store(1);
     state.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, AcquisitionThread, &state, 0, nullptr));
     if (!state.thread) {
@@ -98,7 +120,7 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
     return 0;
 }
 
-DWORD ShutdownDevice(LibraryState& state)
+DWORD ShutdownDevice(LibraryState& state, Teardown how)
 {
     if (state.device) {
         // Leave the device idle at divider 1; failures here change nothing.
@@ -114,8 +136,9 @@ DWORD ShutdownDevice(LibraryState& state)
     if (state.ring.event)
         SetEvent(state.ring.event); // a CMD_GET_SPECTRA waiting elsewhere returns at once
 
-    StopReader(state);
-    WaitForSpectraReaders(state);
+    if (!StopReader(state, how))
+        return WAIT_TIMEOUT;
+    WaitForSpectraReaders(state, how);
 
     CloseIfOpen(state.ReadLock);
     CloseIfOpen(state.ReplyLock);

@@ -34,12 +34,13 @@ bool AttachLibrary(HMODULE module)
     return true;
 }
 
-void DetachLibrary()
+void DetachLibrary(Teardown how)
 {
     if (!State)
         return;
-    ShutdownDevice(*State);
-    delete State;
+    ShutdownDevice(*State, how);
+    if (!State->thread)
+        delete State;
     State = nullptr;
 }
 

@@ -1,6 +1,7 @@
 // The library's one state record, allocated when the library is attached to a process.
 #pragma once
 
+#include "FrameFormat.h"
 #include "KalvixCtrl.h"
 #include "RingIndexes.h"
 
@@ -28,6 +29,7 @@ struct LibraryState {
     uint16_t deviceIndex;
     UsbDevice* device;           // null = no device open
     HANDLE thread;               // the acquisition thread
+    std::atomic<HANDLE> ReaderParks; // set by an unload: the reader parks on its end (see AcquisitionThread)
     std::atomic<uint32_t*> StatusWord;
     std::atomic<uint32_t*> GpioWord;
     std::atomic<uint32_t> GpioStatus;
@@ -41,8 +43,14 @@ struct LibraryState {
     std::atomic<uint16_t> ReadLength;
     HANDLE ReadLock;             // held by the reader around each pipe read
     HANDLE ReplyLock;            // held by the reader, handed to a command waiting for a reply
-    const uint8_t* ReplyData;    // payload of the reply being handed over, inside ReceiveBuffer
-    std::atomic<uint16_t> ExpectedReply; // tag of the reply a command has asked for; 0 = none
+    bool ReaderHoldsReplyLock;   // reader thread only: it owns ReplyLock now
+    // The reply a command waits for: its tag, a sequence number of the request (bits 16..30) and,
+    // once the reader has taken the reply for it, ReplyClaimed. 0 = nobody waits.
+    std::atomic<uint32_t> ReplyTicket;
+    std::atomic<uint32_t> ReplyFor; // ticket of the reply in ReplyData
+    uint32_t AwaitedTicket;      // command thread only: the ticket of its own request
+    uint16_t ReplySequence;      // command thread only
+    uint8_t ReplyData[ConfigPayloadSize]; // payload of the reply handed over, copied out of ReceiveBuffer
     HANDLE ReplyTaken;           // auto-reset; the command has copied the handed-over reply
     uint8_t ReceiveBuffer[ReceiveBufferSize];
     uint16_t RequestFrame[RequestFrameWords];
@@ -53,10 +61,18 @@ struct LibraryState {
 // The state of this loaded library; null before attach and after detach.
 extern LibraryState* State;
 
+// How the connection is torn down.
+enum class Teardown {
+    Disconnect, // CMD_DISCONNECT, a failed connect, an in-process test: every thread runs on
+    Unload,     // FreeLibrary: under the loader lock, where no thread can finish ending normally
+    ProcessEnd, // the process is ending: the system has already ended every other thread
+};
+
 // Attach/detach work of the library's entry point, callable directly by in-process tests.
-// `module` is where the result texts' string table lives.
+// `module` is where the result texts' string table lives. A reader that could not be stopped
+// keeps the state (it is not freed under it).
 bool AttachLibrary(HMODULE module);
-void DetachLibrary();
+void DetachLibrary(Teardown how = Teardown::Disconnect);
 
 // Stores a code into the registered status word (if any), as one interlocked 32-bit store.
 void PostStatus(LibraryState& state, uint32_t code);

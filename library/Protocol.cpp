@@ -15,35 +15,81 @@ void AddTo(uint32_t* counter, uint32_t amount)
     InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(counter), static_cast<LONG>(amount));
 }
 
-// Gives ReplyLock to the command expecting this reply and takes it back once the command has
-// copied it (or after 100 ms). Replies nobody asked for are dropped.
-void HandOverReply(LibraryState& state, uint16_t tag, const uint8_t* payload)
+bool Owned(DWORD wait)
 {
-    if (state.ExpectedReply.load() != tag)
-        return;
-    state.ReplyData = payload;
-    ReleaseMutex(state.ReplyLock);
-    WaitForSingleObject(state.ReplyTaken, ReplyWaitMs);
-    WaitForSingleObject(state.ReplyLock, ReplyWaitMs);
+    return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
 }
 
-// Waits for the reader's hand-over; true with ReplyLock held and ReplyData valid.
+// The reader takes ReplyLock back (after a command kept it past the bounded wait) before it can
+// hand over again.
+bool ReaderTakesReplyLock(LibraryState& state)
+{
+    if (!state.ReaderHoldsReplyLock)
+        state.ReaderHoldsReplyLock = Owned(WaitForSingleObject(state.ReplyLock, ReplyWaitMs));
+    return state.ReaderHoldsReplyLock;
+}
+
+// Gives the reply to the request whose ticket waits for this tag: claims the ticket, copies the
+// payload out of ReceiveBuffer (the next read may overwrite that), hands ReplyLock over and takes
+// it back once the command has copied the reply (or after 100 ms). Replies nobody asked for, and
+// replies whose command has just given up, are dropped.
+void HandOverReply(LibraryState& state, uint16_t tag, const uint8_t* payload, size_t length)
+{
+    uint32_t ticket = state.ReplyTicket.load();
+    if (ticket == 0 || (ticket & 0xFFFF) != tag || (ticket & ReplyClaimed) != 0)
+        return;
+    if (!ReaderTakesReplyLock(state))
+        return;
+    if (!state.ReplyTicket.compare_exchange_strong(ticket, ticket | ReplyClaimed))
+        return;
+    memcpy(state.ReplyData, payload, length);
+    state.ReplyFor.store(ticket);
+    ReleaseMutex(state.ReplyLock);
+    state.ReaderHoldsReplyLock = false;
+    WaitForSingleObject(state.ReplyTaken, ReplyWaitMs);
+    ReaderTakesReplyLock(state);
+}
+
+// ReplyLock within `budgetMs`, holding the reply for `ticket`; a lock that comes free without
+// that hand-over (the reader is taking it back, or has ended) is let go again.
+bool TakeHandedOver(LibraryState& state, uint32_t ticket, DWORD budgetMs)
+{
+    const DWORD start = GetTickCount();
+    for (DWORD waited = 0; waited <= budgetMs; waited = GetTickCount() - start) {
+        if (Owned(WaitForSingleObject(state.ReplyLock, budgetMs - waited))) {
+            if (state.ReplyFor.load() == ticket)
+                return true;
+            ReleaseMutex(state.ReplyLock);
+            Sleep(1);
+        } else if (GetTickCount() - start >= budgetMs) {
+            break;
+        }
+    }
+    return false;
+}
+
+// Waits up to 100 ms for this request's reply; true with ReplyLock held and ReplyData holding it.
 bool TakeReply(LibraryState& state)
 {
-    if (WaitForSingleObject(state.ReplyLock, ReplyWaitMs) == WAIT_OBJECT_0 && state.ReplyData)
+    const uint32_t ticket = state.AwaitedTicket;
+    if (TakeHandedOver(state, ticket, ReplyWaitMs))
         return true;
-    // A timed-out wait owns nothing and the release does nothing; an abandoned lock (the reader
-    // ended while holding it) carries no reply. A reply arriving from now on is dropped.
-    state.ExpectedReply.store(0);
-    ReleaseMutex(state.ReplyLock);
+    // Giving up withdraws the ticket, unless the reader has claimed the reply for this request
+    // already: then it is on its way, and it is ours.
+    uint32_t waiting = ticket;
+    if (state.ReplyTicket.compare_exchange_strong(waiting, 0))
+        return false;
+    if (TakeHandedOver(state, ticket, ReplyWaitMs))
+        return true;
+    state.ReplyTicket.store(0);
     return false;
 }
 
 // Gives the lock back to the reader after the reply was copied.
 void ReleaseReply(LibraryState& state)
 {
-    state.ReplyData = nullptr;
-    state.ExpectedReply.store(0);
+    state.ReplyFor.store(0);
+    state.ReplyTicket.store(0);
     SetEvent(state.ReplyTaken);
     ReleaseMutex(state.ReplyLock);
 }
@@ -83,9 +129,14 @@ DWORD SendRequest(LibraryState& state, size_t words)
 
 void ExpectReply(LibraryState& state, uint16_t tag)
 {
-    state.ReplyData = nullptr;
+    if (tag == 0) {
+        state.ReplyTicket.store(0);
+        return;
+    }
+    state.ReplySequence = static_cast<uint16_t>(state.ReplySequence % 0x7FFF + 1);
+    state.AwaitedTicket = tag | (static_cast<uint32_t>(state.ReplySequence) << 16);
     ResetEvent(state.ReplyTaken);
-    state.ExpectedReply.store(tag);
+    state.ReplyTicket.store(state.AwaitedTicket);
 }
 
 DWORD SyncReader(LibraryState& state)
@@ -157,7 +208,8 @@ void ParseBlock(LibraryState& state, size_t received)
             StoreGpioStatus(state, bytes + frame.offset + 4);
             break;
         default:
-            HandOverReply(state, frame.tag, bytes + frame.payloadOffset);
+            HandOverReply(state, frame.tag, bytes + frame.payloadOffset,
+                          frame.offset + frame.length - frame.payloadOffset);
             break;
         }
     }

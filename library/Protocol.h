@@ -28,10 +28,13 @@ DWORD SyncReader(LibraryState& state);
 // Waits 1 ms, stores the new read length, then SyncReader.
 DWORD ChangeReadLength(LibraryState& state, uint16_t length);
 
-// Announces the reply frame (by tag) the next request will be answered with. Only that reply is
-// handed over; the reader then waits for the command to take it, so a reply that arrives before
-// the command waits for it is not lost.
+// Announces the reply frame (by tag) the next request will be answered with, under a ticket of
+// its own; tag 0 withdraws it. Only that reply is handed over, and only to this request: the
+// reader waits for the command to take it, so a reply that arrives before the command waits for
+// it is not lost, and one the command has given up on is never taken by the next request.
 void ExpectReply(LibraryState& state, uint16_t tag);
+
+constexpr uint32_t ReplyClaimed = 0x80000000u;
 
 // Take the reply handed over by the reader within 100 ms: 0, or 115 (119 for the I2C form).
 int FetchReplyText(LibraryState& state, uint8_t* destination);  // 54 bytes and a zero at [54]

@@ -5,17 +5,15 @@
 
 #include <cstdint>
 
-constexpr DWORD RingLockWaitMs = 10;
+constexpr DWORD StoreLockWaitMs = 1000;
 constexpr DWORD MeasuringPollSlackMs = 50;
 constexpr DWORD TriggerPollSlackMs = 10000;
 
 // Empties the ring before a run starts: event reset, indexes and lap 0, slots zeroed.
 void ResetRing(LibraryState& state);
 
-// Moves the indexes and signals, resets or posts overrun (14004) as the arithmetic says.
-void AdvanceRing(LibraryState& state, uint16_t writeStep, uint16_t readStep);
-
-// Copies one 192-byte spectrum frame into the slot at the write index and advances the writer.
+// Copies one 192-byte spectrum frame into the slot at the write index and advances the writer;
+// a full ring drops its oldest record and posts the overrun status (14004).
 void StoreSpectrum(LibraryState& state, const uint8_t* frame);
 
 // Delivers up to `count` records into `destination`, waiting for each with the time-out of the

@@ -2,47 +2,54 @@
 
 namespace {
 
-// Moves an index past the last slot back to 0; true when it wrapped.
-bool Wrap(uint16_t& index, uint16_t capacity)
+// One slot on; past the last slot it goes back to 0 and the lap flag turns.
+void StepIndex(unsigned& index, uint8_t& lap, unsigned capacity)
 {
-    if (index <= capacity - 1)
-        return false;
-    index = 0;
-    return true;
+    if (++index >= capacity) {
+        index = 0;
+        lap ^= 0xFF;
+    }
 }
 
 } // namespace
 
+uint16_t RingUnread(const RingIndexes& ring, uint16_t capacity)
+{
+    if (ring.lap == 0x00)
+        return ring.write >= ring.read ? static_cast<uint16_t>(ring.write - ring.read) : 0;
+    return ring.read >= ring.write ? static_cast<uint16_t>(capacity - ring.read + ring.write) : capacity;
+}
+
 RingAdvance AdvanceRingIndexes(RingIndexes& ring, uint16_t writeStep, uint16_t readStep, uint16_t capacity)
 {
     RingAdvance result{};
-    ring.write = static_cast<uint16_t>(ring.write + writeStep);
-    ring.read = static_cast<uint16_t>(ring.read + readStep);
+    unsigned write = ring.write;
+    unsigned read = ring.read;
+    uint8_t lap = ring.lap;
+    unsigned unread = RingUnread(ring, capacity);
 
-    const bool sameLap = ring.lap == 0x00;
-    const bool writerAhead = sameLap ? ring.write > ring.read : ring.write < ring.read;
-    const bool writerPassed = sameLap ? ring.write < ring.read : ring.write > ring.read;
-    const bool full = !sameLap && ring.write == ring.read;
-    result.overrun = writerPassed;
-    result.signal = writerAhead || full;
-
-    // A writer that passes the reader has overwritten the oldest unread record: it is dropped, so
-    // the ring stays full and the reader goes on with the oldest record still held, in order.
-    const bool dropOldest = writerPassed && writeStep != 0;
-    if (dropOldest) {
-        ring.read = ring.write;
-        result.signal = true;
+    if (writeStep != 0) {
+        // A full ring has just had its oldest record overwritten: it is dropped, so the reader
+        // goes on with the oldest record still held, in order.
+        if (unread == capacity) {
+            StepIndex(read, lap, capacity);
+            --unread;
+            result.overrun = true;
+        }
+        StepIndex(write, lap, capacity);
+        ++unread;
+    }
+    bool readWrapped = false;
+    if (readStep != 0 && unread > 0) {
+        StepIndex(read, lap, capacity);
+        readWrapped = read == 0;
+        --unread;
     }
 
-    if (Wrap(ring.write, capacity))
-        ring.lap ^= 0xFF;
-    if (Wrap(ring.read, capacity)) {
-        ring.lap ^= 0xFF;
-        // Records the writer stored after its own wrap are still waiting: keep the event up for
-        // them rather than holding them back until the next record arrives.
-        const bool empty = ring.lap == 0x00 && ring.write == ring.read;
-        result.resetEvent = empty;
-        result.signal = !empty;
-    }
+    result.signal = unread > 0;
+    // The event stays up for records the writer stored after its own wrap; a read index that
+    // wraps onto an empty ring takes a stale signal down.
+    result.resetEvent = readWrapped && unread == 0;
+    ring = RingIndexes{lap, static_cast<uint16_t>(write), static_cast<uint16_t>(read)};
     return result;
 }

@@ -71,20 +71,33 @@ DWORD FindPipes(UsbDevice& device)
     return ERROR_SUCCESS;
 }
 
-// Ends a read that is still pending: aborts the IN pipe and waits until the platform has
-// finished with the buffer and the OVERLAPPED record. A read that completed in the meantime keeps
-// its bytes; otherwise nothing was transferred. Returns whether the read had completed.
-bool FinishAbortedRead(UsbDevice& device, OVERLAPPED& overlapped, ULONG* transferred)
+// Waits, at most AbortFinishWaitMs, for a read that was aborted to finish; true once it has, with
+// the bytes it brought (0 when it was cancelled).
+bool CollectAbortedRead(UsbDevice& device, ULONG* transferred)
 {
     const PlatformOps& ops = Platform();
-    ops.usbAbortPipe(device.usbHandle, device.pipeIn);
-    DWORD count = 0;
-    if (ops.getOverlappedResult(device.fileHandle, &overlapped, &count, TRUE) && count > 0) {
-        *transferred = count;
-        return true;
-    }
     *transferred = 0;
-    return false;
+    if (ops.waitForMultipleObjects(1, &device.readEvent, FALSE, AbortFinishWaitMs) != WAIT_OBJECT_0) {
+        device.readOutstanding = true;
+        return false;
+    }
+    device.readOutstanding = false;
+    DWORD count = 0;
+    if (ops.getOverlappedResult(device.fileHandle, &device.readOverlapped, &count, FALSE))
+        *transferred = count;
+    return true;
+}
+
+// Ends a read that is still pending: aborts the IN pipe and waits, at most AbortFinishWaitMs,
+// until the platform has finished with the buffer and the OVERLAPPED record. A read that
+// completed in the meantime keeps its bytes; otherwise nothing was transferred. Returns whether
+// the read has finished; one that has not stays outstanding.
+bool FinishAbortedRead(UsbDevice& device, ULONG* transferred)
+{
+    const PlatformOps& ops = Platform();
+    *transferred = 0;
+    ops.usbAbortPipe(device.usbHandle, device.pipeIn);
+    return CollectAbortedRead(device, transferred);
 }
 
 } // namespace
@@ -194,14 +207,22 @@ DWORD CloseUsbDevice(UsbDevice* device)
     if (!device)
         return ERROR_INVALID_PARAMETER;
     const PlatformOps& ops = Platform();
+    ULONG ignored = 0;
+    if (device->readOutstanding)
+        FinishAbortedRead(*device, &ignored);
     if (device->usbHandle)
         ops.usbFree(device->usbHandle);
-    if (device->readEvent)
+    // Freeing the interface ends whatever an abort did not.
+    if (device->readOutstanding)
+        CollectAbortedRead(*device, &ignored);
+    const bool leftToPlatform = device->readOutstanding;
+    if (device->readEvent && !leftToPlatform)
         ops.closeHandle(device->readEvent);
     DWORD result = ERROR_SUCCESS;
     if (!ops.closeHandle(device->fileHandle))
         result = LastErrorOr(ERROR_INVALID_HANDLE);
-    delete device;
+    if (!leftToPlatform)
+        delete device;
     return result;
 }
 
@@ -262,7 +283,20 @@ DWORD ReadPipe(UsbDevice* device, void* buffer, ULONG length, ULONG* transferred
     *transferred = 0;
     const PlatformOps& ops = Platform();
 
-    OVERLAPPED sOverlapped{};
+    // A read given up on earlier may still own the record and its buffer: nothing is read until it
+    // has finished. What it brought is kept when it fits what this call asks for.
+    if (device->readOutstanding) {
+        ULONG late = 0;
+        if (!CollectAbortedRead(*device, &late))
+            return ERROR_IO_INCOMPLETE;
+        if (late > 0 && late <= length && device->outstandingBuffer == buffer) {
+            *transferred = late;
+            return ERROR_SUCCESS;
+        }
+    }
+
+    OVERLAPPED& sOverlapped = device->readOverlapped;
+    sOverlapped = OVERLAPPED{};
     sOverlapped.hEvent = device->readEvent;
     ULONG count = 0;
     if (ops.usbReadPipe(device->usbHandle, device->pipeIn, static_cast<PUCHAR>(buffer), length, &count,
@@ -284,11 +318,18 @@ DWORD ReadPipe(UsbDevice* device, void* buffer, ULONG length, ULONG* transferred
         return ERROR_SUCCESS;
     }
 
-    // Woken, timed out or failed: the read is abandoned, and finished before this frame (which
-    // holds sOverlapped) is left. A read that completed just before the abort keeps its bytes.
+    // Woken, timed out or failed: the read is abandoned. A read that completed just before the
+    // abort keeps its bytes.
     const DWORD waitError = waited == WAIT_FAILED ? LastErrorOr(ERROR_GEN_FAILURE) : waited;
-    if (FinishAbortedRead(*device, sOverlapped, transferred))
+    ULONG finished = 0;
+    if (!FinishAbortedRead(*device, &finished)) {
+        device->outstandingBuffer = buffer;
+        return ERROR_IO_INCOMPLETE;
+    }
+    if (finished > 0) {
+        *transferred = finished;
         return ERROR_SUCCESS;
+    }
     if (wakeEvent && waited == WAIT_OBJECT_0 + 1)
         return ERROR_SUCCESS;
     return waitError;

@@ -15,7 +15,15 @@ struct UsbDevice {
     UCHAR pipeIn;     // endpoint address with bit 7 set
     UCHAR pipeOut;    // bit 7 clear
     HANDLE readEvent; // manual-reset, completes every overlapped read
+    // The record of the read in progress. It lives with the device, not on the reader's stack: an
+    // aborted read that does not finish within its bound keeps it (and its buffer) until it does.
+    OVERLAPPED readOverlapped;
+    bool readOutstanding; // an aborted read has not finished yet
+    void* outstandingBuffer; // where that read puts its bytes
 };
+
+// How long an aborted read is given to finish before it is left outstanding.
+constexpr DWORD AbortFinishWaitMs = 100;
 
 // The device interface class {D7024F71-28DE-4E81-8A6B-113CA2BFB60D}.
 extern const GUID DevGUID;
@@ -34,6 +42,8 @@ HANDLE OpenDevicePath(DWORD index, const GUID& guid);
 UsbDevice* OpenUsbDevice(const GUID& guid, DWORD index);
 
 // Releases everything of the device: 0, or the error of closing its file handle; 87 for nullptr.
+// A read still outstanding after the handles are gone leaves the record to the platform (not
+// freed), since the platform may still complete into it.
 DWORD CloseUsbDevice(UsbDevice* device);
 
 // Opens the lowest instance 0..16 no other program holds into state.device and state.deviceIndex,
@@ -42,7 +52,11 @@ DWORD CloseUsbDevice(UsbDevice* device);
 DWORD OpenFirstFreeDevice(LibraryState& state, char* serial);
 
 // One read of `length` bytes from the IN pipe. A set wake event ends a pending read with 0 bytes
-// transferred and result 0 (the pipe is aborted). 0 or an error code.
+// transferred and result 0 (the pipe is aborted). 0 or an error code. An aborted read that does
+// not finish within AbortFinishWaitMs gives ERROR_IO_INCOMPLETE and stays outstanding; every later
+// call first waits (bounded) for it to finish and gives ERROR_IO_INCOMPLETE again until it has,
+// without reading. When it finishes with bytes into the same buffer, and no more than `length`,
+// they are this call's result; otherwise they are dropped and a new read is made.
 DWORD ReadPipe(UsbDevice* device, void* buffer, ULONG length, ULONG* transferred, DWORD timeoutMs,
                HANDLE wakeEvent);
 

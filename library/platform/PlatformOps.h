@@ -47,6 +47,11 @@ struct PlatformOps {
 // The table the binary was linked with: exactly one filling defines it.
 extern const PlatformOps DefaultPlatformOps;
 
+// Called by the library's entry point when the library is being unloaded (FreeLibrary, under the
+// loader lock), before it closes its device: a filling that runs threads of its own makes them
+// end from then on without needing the loader lock. Each filling defines it.
+void PlatformUnloading();
+
 // The table the transport uses; DefaultPlatformOps unless a test swapped it.
 const PlatformOps& Platform();
 

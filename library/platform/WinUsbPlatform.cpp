@@ -26,3 +26,6 @@ const PlatformOps DefaultPlatformOps = {
     .getOverlappedResult = GetOverlappedResult,
     .wideCharToMultiByte = WideCharToMultiByte,
 };
+
+// SetupAPI and WinUSB run no threads of this library.
+void PlatformUnloading() {}

@@ -1,5 +1,5 @@
 // Lifetimes: many connect/disconnect cycles leave no threads or handles behind, and the
-// emulated DLL unloads once nothing is open (and stays loaded, safely, while something is).
+// emulated DLL unloads after a disconnect and, promptly, when freed while still measuring.
 #include "LibraryOverEmulator.h"
 
 #include <tlhelp32.h>
@@ -104,10 +104,19 @@ struct EmulatedDll : ::testing::Test {
     {
         return reinterpret_cast<Control>(reinterpret_cast<void*>(GetProcAddress(module, "KalvixControl")));
     }
+    // Spectra delivered by polling for up to a few seconds (the first ones wait for the pump).
+    static uint32_t SomeSpectra(Control control)
+    {
+        std::vector<uint8_t> spectra(8 * 192);
+        uint32_t delivered = 0;
+        for (int i = 0; i < 50 && delivered == 0; ++i)
+            control(CMD_GET_SPECTRA, 8, &delivered, spectra.data());
+        return delivered;
+    }
     void SetUp() override { ASSERT_FALSE(Loaded()) << "nothing else has the library loaded"; }
 };
 
-TEST_F(EmulatedDll, UnloadsAfterEachDisconnectAndStaysLoadedWhileADeviceIsOpen)
+TEST_F(EmulatedDll, UnloadsAfterEachDisconnectAndAtOnceWhenFreedWhileMeasuring)
 {
     for (int cycle = 0; cycle < 5; ++cycle) {
         SCOPED_TRACE(cycle);
@@ -119,29 +128,66 @@ TEST_F(EmulatedDll, UnloadsAfterEachDisconnectAndStaysLoadedWhileADeviceIsOpen)
         char serial[16] = {};
         ASSERT_EQ(control(CMD_CONNECT, 0, &index, reinterpret_cast<uint8_t*>(serial)), nullptr);
         ASSERT_EQ(control(CMD_START_MEASUREMENT, 0, nullptr, nullptr), nullptr);
-        std::vector<uint8_t> spectra(8 * 192);
-        uint32_t delivered = 0;
-        control(CMD_GET_SPECTRA, 8, &delivered, spectra.data());
-        EXPECT_GT(delivered, 0u);
+        EXPECT_GT(SomeSpectra(control), 0u);
         ASSERT_EQ(control(CMD_DISCONNECT, 0, nullptr, nullptr), nullptr);
         ASSERT_TRUE(FreeLibrary(module));
         EXPECT_TRUE(Eventually([] { return !Loaded(); })) << "the device's pump let the library go";
     }
 
-    // Freed while connected: the open device keeps the code mapped, so its threads never run
-    // in freed memory; disconnecting later lets it go.
-    HMODULE module = LoadLibraryA(Path().c_str());
-    ASSERT_NE(module, nullptr);
-    uint32_t index = 0;
-    char serial[16] = {};
-    ASSERT_EQ(ControlOf(module)(CMD_CONNECT, 0, &index, reinterpret_cast<uint8_t*>(serial)), nullptr);
-    ASSERT_EQ(ControlOf(module)(CMD_START_MEASUREMENT, 0, nullptr, nullptr), nullptr);
-    ASSERT_TRUE(FreeLibrary(module));
-    Sleep(100);
-    ASSERT_TRUE(Loaded());
-    const HMODULE still = GetModuleHandleA("KalvixCtrl.dll");
-    ASSERT_EQ(ControlOf(still)(CMD_DISCONNECT, 0, nullptr, nullptr), nullptr);
-    EXPECT_TRUE(Eventually([] { return !Loaded(); }));
+    // Freed while measuring: the library leaves the device idle, ends its reader and closes the
+    // device, the pump ends with it, and the module goes at once. Loaded again, it finds the
+    // device free (and its first instance, not the next one).
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        SCOPED_TRACE(cycle);
+        HMODULE module = LoadLibraryA(Path().c_str());
+        ASSERT_NE(module, nullptr);
+        uint32_t index = 99;
+        char serial[16] = {};
+        ASSERT_EQ(ControlOf(module)(CMD_CONNECT, 0, &index, reinterpret_cast<uint8_t*>(serial)), nullptr);
+        EXPECT_EQ(index, 0u);
+        ASSERT_EQ(ControlOf(module)(CMD_START_MEASUREMENT, 0, nullptr, nullptr), nullptr);
+        EXPECT_GT(SomeSpectra(ControlOf(module)), 0u);
+        const DWORD start = GetTickCount();
+        ASSERT_TRUE(FreeLibrary(module));
+        EXPECT_LT(GetTickCount() - start, 1000u) << "the unload waited for its threads in vain";
+        EXPECT_FALSE(Loaded()) << "nothing keeps the library loaded";
+    }
+}
+// A program ending while connected: the library's teardown at the end of the process runs after
+// the system has ended every other thread, wherever it was. It must not wait for a poll thread
+// ended inside CMD_GET_SPECTRA, nor hang on the lock the device's pump held when it was ended.
+TEST_F(EmulatedDll, AProcessEndingWhileConnectedEndsPromptly)
+{
+    char module[MAX_PATH];
+    std::string folder(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
+    folder.erase(folder.find_last_of("\\/") + 1);
+    for (const char* scenario : {"measuring", "poll", "pump"}) {
+        SCOPED_TRACE(scenario);
+        const std::string name = "KalvixProbeExiting-" + std::to_string(GetCurrentProcessId()) + "-" + scenario;
+        const HANDLE exiting = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+        ASSERT_NE(exiting, nullptr);
+        std::string command = "\"" + folder + "emulator_exit_probe.exe\" \"" + Path() + "\" " + scenario + " " + name;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION probe{};
+        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &probe));
+        CloseHandle(probe.hThread);
+        const HANDLE waits[] = {exiting, probe.hProcess};
+        const DWORD ready = WaitForMultipleObjects(2, waits, FALSE, 30000);
+        const DWORD start = GetTickCount();
+        const DWORD ended = WaitForSingleObject(probe.hProcess, 15000);
+        const DWORD elapsed = GetTickCount() - start;
+        if (ended != WAIT_OBJECT_0)
+            TerminateProcess(probe.hProcess, 99);
+        DWORD code = 0;
+        GetExitCodeProcess(probe.hProcess, &code);
+        CloseHandle(probe.hProcess);
+        CloseHandle(exiting);
+        ASSERT_EQ(ready, static_cast<DWORD>(WAIT_OBJECT_0)) << "the probe did not get to its end; exit code " << code;
+        EXPECT_EQ(ended, static_cast<DWORD>(WAIT_OBJECT_0)) << "the process hangs at its end";
+        EXPECT_LT(elapsed, 500u) << "a waiting poll thread ended inside the library makes the end of the process wait a second";
+        EXPECT_EQ(code, 0u);
+    }
 }
 
 } // namespace

@@ -87,6 +87,7 @@ protected:
         state->ring.lock = CreateMutexA(nullptr, FALSE, nullptr);
         state->ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         state->ReplyLock = CreateMutexA(nullptr, TRUE, nullptr);
+        state->ReaderHoldsReplyLock = true;
         state->ReplyTaken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         state->StatusWord = &status;
         state->GpioWord = &gpio;

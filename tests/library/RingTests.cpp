@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <random>
+
 namespace {
 
 constexpr uint16_t Capacity = 500;
@@ -113,6 +116,49 @@ TEST(Ring, WriterKeepsOverwritingAfterAnOverrun)
     EXPECT_EQ(ring.write, 1200 % 500);
     EXPECT_EQ(ring.read, ring.write);
     EXPECT_EQ(ring.lap, 0xFF);
+}
+
+// Random runs of stores and reads against a plain queue that drops its oldest entry when full:
+// the indexes always name real slots, the unread count and the order of delivery agree, and a
+// read of an empty ring moves nothing.
+TEST(Ring, AgreesWithADropOldestQueueOverRandomRuns)
+{
+    for (const uint16_t capacity : {uint16_t{1}, uint16_t{2}, uint16_t{7}, Capacity}) {
+        std::mt19937 random(capacity);
+        RingIndexes ring{};
+        std::deque<uint32_t> model;
+        std::vector<uint32_t> slots(capacity);
+        uint32_t next = 0;
+        for (int step = 0; step < 20000; ++step) {
+            // Phases where the writer or the reader is the faster one.
+            const bool store = random() % 100 < ((step / 1000) % 2 ? 70u : 30u);
+            if (store) {
+                slots[ring.write] = next;
+                const RingAdvance a = AdvanceRingIndexes(ring, 1, 0, capacity);
+                EXPECT_EQ(a.overrun, model.size() == capacity);
+                if (model.size() == capacity)
+                    model.pop_front();
+                model.push_back(next++);
+                EXPECT_TRUE(a.signal);
+            } else {
+                const uint16_t before = ring.read;
+                const RingAdvance a = AdvanceRingIndexes(ring, 0, 1, capacity);
+                if (model.empty()) {
+                    EXPECT_EQ(ring.read, before);
+                    EXPECT_FALSE(a.signal || a.overrun || a.resetEvent);
+                } else {
+                    ASSERT_EQ(slots[before], model.front()) << "step " << step;
+                    model.pop_front();
+                    EXPECT_EQ(a.signal, !model.empty());
+                    EXPECT_FALSE(a.overrun);
+                }
+            }
+            ASSERT_LT(ring.write, capacity);
+            ASSERT_LT(ring.read, capacity);
+            ASSERT_TRUE(ring.lap == 0x00 || ring.lap == 0xFF);
+            ASSERT_EQ(RingUnread(ring, capacity), model.size()) << "capacity " << capacity << ", step " << step;
+        }
+    }
 }
 
 } // namespace

@@ -57,6 +57,7 @@ struct World {
     std::deque<InItem> inQueue;
     std::optional<PendingRead> pending;
     std::optional<Bytes> blockOnAbort;
+    bool abortLeavesPending = false;
 
     std::vector<Bytes> out;
     std::deque<DWORD> writeErrors;
@@ -349,6 +350,9 @@ BOOL WINAPI UsbFree(WINUSB_INTERFACE_HANDLE usb)
         return Fail(ERROR_INVALID_HANDLE);
     }
     delete token;
+    // Freeing the interface cancels a read still pending on it.
+    if (w.pending)
+        CompletePending(w, nullptr, ERROR_OPERATION_ABORTED);
     return TRUE;
 }
 
@@ -538,7 +542,7 @@ BOOL WINAPI UsbAbortPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe)
                 Bytes block = std::move(*w.blockOnAbort);
                 w.blockOnAbort.reset();
                 CompletePending(w, &block, 0);
-            } else if (w.pending) {
+            } else if (w.pending && !w.abortLeavesPending) {
                 CompletePending(w, nullptr, ERROR_OPERATION_ABORTED);
             }
         }
@@ -624,6 +628,7 @@ void Reset()
     w.eventCreationFails = false;
     w.inQueue.clear();
     w.blockOnAbort.reset();
+    w.abortLeavesPending = false;
     w.out.clear();
     w.writeErrors.clear();
     w.responder = nullptr;
@@ -709,6 +714,13 @@ size_t QueuedInItems()
     World& w = W();
     Guard guard(w.lock);
     return w.inQueue.size();
+}
+
+void SetAbortLeavesReadPending(bool leaves)
+{
+    World& w = W();
+    Guard guard(w.lock);
+    w.abortLeavesPending = leaves;
 }
 
 void SetBlockCompletingOnAbort(Bytes block)

@@ -82,6 +82,9 @@ void QueueReadError(DWORD code); // the next read (or the pending one) fails wit
 bool WaitForPendingRead(ULONG length, DWORD timeoutMs); // until a read of `length` bytes is pending
 ULONG PendingReadLength();       // 0 when no read is pending
 size_t QueuedInItems();
+// An abort that leaves the pending read pending (a platform slow to cancel it): only a queued
+// block or error, or freeing the interface, finishes it then.
+void SetAbortLeavesReadPending(bool leaves);
 // A block that completes the pending read at the moment it is aborted (a read finishing while
 // the reader gives up on it); at most one.
 void SetBlockCompletingOnAbort(Bytes block);

@@ -129,6 +129,41 @@ TEST_F(PipeTest, ReadFinishingAsItIsAbortedKeepsItsBytes)
     EXPECT_TRUE(BufferHolds(block));
 }
 
+// A platform slow to cancel: the woken read is given AbortFinishWaitMs to finish, then left
+// outstanding with its record; nothing is read until it has finished, and closing the device
+// still ends it.
+TEST_F(PipeTest, AbortThatDoesNotFinishIsLeftOutstandingUntilItDoes)
+{
+    FakePlatform::SetAbortLeavesReadPending(true);
+    auto pending = ReadInBackground(768);
+    const auto start = std::chrono::steady_clock::now();
+    SetEvent(wake);
+    ASSERT_EQ(pending.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "the abort is waited for without end";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    const ReadOutcome woken = pending.get();
+    EXPECT_EQ(woken.result, static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+    EXPECT_EQ(woken.count, 0u);
+    EXPECT_EQ(FakePlatform::PendingReadLength(), 768u) << "still the old read";
+
+    // Until it finishes, reads come back at once without reading (a second read would be misuse).
+    EXPECT_EQ(Read(6).result, static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+    EXPECT_EQ(Read(6, 20, false).result, static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+
+    // The old read finally ends with a block: it is dropped, and the next block is read.
+    FakePlatform::QueueInBlock(Pattern(768, 5));
+    const Bytes next = Pattern(6, 40);
+    FakePlatform::QueueInBlock(next);
+    const ReadOutcome after = Read(6);
+    EXPECT_EQ(after.result, 0u);
+    EXPECT_EQ(after.count, 6u);
+    EXPECT_TRUE(BufferHolds(next));
+
+    // Left outstanding once more: closing the device (in TearDown) ends it and releases all.
+    auto again = ReadInBackground(192);
+    SetEvent(wake);
+    EXPECT_EQ(again.get().result, static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+}
+
 TEST_F(PipeTest, TimeOutAbortsTheReadAndGives258)
 {
     const auto start = std::chrono::steady_clock::now();
