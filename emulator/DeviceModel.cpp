@@ -251,11 +251,35 @@ void AdvanceReplies(DeviceModel& device, Micros now)
     }
 }
 
+// A stop does not take back what the device has queued: its spectra (and a reply among them)
+// still go out, in transfers of the measurement's size, ahead of anything that follows the stop.
+void SendQueuedAfterStop(DeviceModel& device, Micros now)
+{
+    const size_t group = SpectraPerTransfer(device.divider);
+    std::vector<TimedFrame> transfers;
+    while (!device.fifo.empty()) {
+        TimedFrame transfer{now, {}, true};
+        for (size_t k = 0; k < group && !device.fifo.empty(); ++k) {
+            std::vector<uint8_t>& frame = device.fifo.front();
+            if (IsSpectrumFrame(frame)) {
+                ++device.counters.spectraSent;
+                ++device.counters.spectraAfterStop;
+            }
+            transfer.bytes.insert(transfer.bytes.end(), frame.begin(), frame.end());
+            device.fifo.pop_front();
+        }
+        transfer.bytes.resize(group * SpectrumFrameLength, 0);
+        transfers.push_back(std::move(transfer));
+    }
+    device.outbox.insert(device.outbox.begin(), std::make_move_iterator(transfers.begin()),
+                         std::make_move_iterator(transfers.end()));
+}
+
 void StopMeasuring(DeviceModel& device, Micros now)
 {
     const bool wasMeasuring = IsMeasuring(device);
+    SendQueuedAfterStop(device, now);
     device.mode = 0;
-    device.fifo.clear();
     device.nextSpectrumAt = NoEvent;
     device.burstLeft = 0;
     device.pulsesWaiting = 0;
@@ -269,6 +293,8 @@ void StartMeasuring(DeviceModel& device, int32_t mode, Micros now)
     device.mode = mode;
     device.measCount = 0;
     device.fifo.clear();
+    // A new measurement starts with an empty queue: spectra of the last one not yet sent are gone.
+    std::erase_if(device.outbox, [](const TimedFrame& frame) { return frame.leftover; });
     device.overflowed = false;
     device.counters.spectraProduced = 0;
     device.counters.spectraDropped = 0;
@@ -469,6 +495,23 @@ void RestartDevice(DeviceModel& device, Micros now)
     device = std::move(restarted);
 }
 
+void LoseTransferInFlight(DeviceModel& device, size_t readLength, Micros now)
+{
+    if (!device.partial.empty()) {
+        device.partial.clear();
+        device.partialOffset = 0;
+        ++device.counters.transfersLost;
+        return;
+    }
+    std::vector<uint8_t> lost(readLength);
+    if (readLength > 0 && TakeTransfer(device, lost.data(), readLength, now) >= 0) {
+        // A transfer longer than the read is lost whole.
+        device.partial.clear();
+        device.partialOffset = 0;
+        ++device.counters.transfersLost;
+    }
+}
+
 void FlushDeviceOutput(DeviceModel& device)
 {
     device.outbox.clear();
@@ -556,11 +599,10 @@ void ReceiveRequest(DeviceModel& device, const uint8_t* bytes, size_t length, Mi
         break;
     }
     case OpGpio:
+        // Answered at once, even when nothing changed, and while measuring too: then the short
+        // status transfer arrives where the host reads whole spectrum groups.
         device.gpioMask = static_cast<uint8_t>(value & 0x3F);
-        if (IsMeasuring(device))
-            NoteGpioChange(device, now);
-        else
-            QueueGpioReport(device, now); // answered while idle even when nothing changed
+        QueueGpioReport(device, now);
         break;
     case OpI2c:
         HandleI2c(device, request, now);
@@ -616,6 +658,12 @@ int TakeTransfer(DeviceModel& device, uint8_t* out, size_t capacity, Micros now)
     }
 
     const size_t group = SpectraPerTransfer(device.divider);
+    // Under external trigger a reply with no spectra around it goes out on its own, unpadded.
+    if (device.mode == 2 && device.fifo.size() < group && !IsSpectrumFrame(device.fifo.front())) {
+        std::vector<uint8_t> reply = std::move(device.fifo.front());
+        device.fifo.pop_front();
+        return Deliver(device, std::move(reply), out, capacity);
+    }
     const size_t length = group * SpectrumFrameLength;
     std::vector<uint8_t> transfer;
     transfer.reserve(length);

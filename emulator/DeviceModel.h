@@ -42,6 +42,7 @@ struct DeviceFaults {
 struct TimedFrame {
     Micros readyAt;
     std::vector<uint8_t> bytes;
+    bool leftover = false; // spectra of a measurement that was stopped
 };
 
 struct DeviceModel {
@@ -116,6 +117,10 @@ void RestartDevice(DeviceModel& device, Micros now);
 
 // Drops whatever was queued for a host that has gone (a new open starts clean).
 void FlushDeviceOutput(DeviceModel& device);
+
+// The host aborted its read while the device had its next transfer on the way: that transfer, or
+// the rest of one being delivered over several reads, is lost.
+void LoseTransferInFlight(DeviceModel& device, size_t readLength, Micros now);
 
 // One OUT transfer from the host.
 void ReceiveRequest(DeviceModel& device, const uint8_t* bytes, size_t length, Micros now);

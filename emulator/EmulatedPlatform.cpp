@@ -17,7 +17,6 @@
 namespace {
 
 constexpr ULONG_PTR StatusPending = 0x103;
-constexpr ULONG StatusCancelled = 0xC0000120;
 constexpr UCHAR PipeIn = 0x81;
 constexpr UCHAR PipeOut = 0x01;
 constexpr USHORT LanguageUs = 0x0409;
@@ -523,8 +522,8 @@ BOOL WINAPI EmuUsbWritePipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buff
         return Fail(ERROR_INVALID_PARAMETER);
     if (!(instance->access & GENERIC_WRITE))
         return Fail(ERROR_ACCESS_DENIED);
-    if (instance->device.faults.failure || !instance->present)
-        return Fail(ERROR_GEN_FAILURE);
+    if (const DWORD error = InstanceError(*instance))
+        return Fail(error);
     ReceiveRequest(instance->device, buffer, length, EmulatorNow());
     if (transferred)
         *transferred = length;
@@ -554,8 +553,8 @@ BOOL WINAPI EmuUsbReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffe
             return Fail(ERROR_INVALID_PARAMETER);
         if (!(instance->access & GENERIC_READ))
             return Fail(ERROR_ACCESS_DENIED);
-        if (instance->device.faults.failure || !instance->present)
-            return Fail(ERROR_GEN_FAILURE);
+        if (const DWORD error = InstanceError(*instance))
+            return Fail(error);
         if (!overlapped) {
             ownEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
             if (!ownEvent)
@@ -577,7 +576,7 @@ BOOL WINAPI EmuUsbReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffe
                 return Fail(ERROR_IO_PENDING);
             }
             if (target->Internal != 0)
-                return Fail(ERROR_GEN_FAILURE);
+                return Fail(ErrorOfStatus(target->Internal));
             if (transferred)
                 *transferred = static_cast<ULONG>(target->InternalHigh);
             SetLastError(ERROR_SUCCESS);
@@ -590,7 +589,7 @@ BOOL WINAPI EmuUsbReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffe
     if (transferred)
         *transferred = static_cast<ULONG>(own.InternalHigh);
     if (own.Internal != 0)
-        return Fail(own.Internal == StatusCancelled ? ERROR_OPERATION_ABORTED : ERROR_GEN_FAILURE);
+        return Fail(ErrorOfStatus(own.Internal));
     return TRUE;
 }
 
@@ -601,8 +600,11 @@ BOOL WINAPI EmuUsbAbortPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe)
     EmulatedInstance* instance = FindUsb(emulator, usb);
     if (!instance)
         return Fail(ERROR_INVALID_HANDLE);
-    if (pipe == PipeIn)
+    if (pipe == PipeIn) {
+        if (!instance->reads.empty())
+            LoseTransferInFlight(instance->device, instance->reads.front().length, EmulatorNow());
         CancelReads(*instance);
+    }
     else if (pipe != PipeOut)
         return Fail(ERROR_INVALID_PARAMETER);
     return TRUE;
@@ -645,7 +647,7 @@ BOOL WINAPI EmuGetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD tran
     }
     if (internal == 0)
         return TRUE;
-    return Fail(internal == StatusCancelled ? ERROR_OPERATION_ABORTED : ERROR_GEN_FAILURE);
+    return Fail(ErrorOfStatus(internal));
 }
 
 int WINAPI EmuWideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideLength, LPSTR text, int textLength,

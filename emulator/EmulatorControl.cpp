@@ -143,6 +143,11 @@ int32_t PerInstance(EmulatedInstance& instance, uint32_t what, int32_t value, vo
             return KALVIX_EMU_ERR_VALUE;
         device.faults.noiseTransfers = static_cast<uint32_t>(value);
         return 0;
+    case KALVIX_EMU_PULLED_ERROR:
+        if (value != ERROR_GEN_FAILURE && value != ERROR_DEVICE_NOT_CONNECTED && value != ERROR_BAD_COMMAND)
+            return KALVIX_EMU_ERR_VALUE;
+        instance.pulledError = static_cast<DWORD>(value);
+        return 0;
     case KALVIX_EMU_SHORT_TRANSFERS:
         if (value < 0)
             return KALVIX_EMU_ERR_VALUE;

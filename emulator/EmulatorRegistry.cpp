@@ -9,7 +9,18 @@ const GUID EmulatedInterfaceClass = {0xD7024F71, 0x28DE, 0x4E81, {0x8A, 0x6B, 0x
 namespace {
 constexpr LONG StatusSuccess = 0;
 constexpr LONG StatusCancelled = static_cast<LONG>(0xC0000120);
-constexpr LONG StatusUnsuccessful = static_cast<LONG>(0xC0000001);
+
+// The system's status codes behind the errors a read can end with.
+struct StatusError {
+    LONG status;
+    DWORD error;
+};
+constexpr StatusError StatusErrors[] = {
+    {StatusCancelled, ERROR_OPERATION_ABORTED},
+    {static_cast<LONG>(0xC0000001), ERROR_GEN_FAILURE},          // STATUS_UNSUCCESSFUL
+    {static_cast<LONG>(0xC000009D), ERROR_DEVICE_NOT_CONNECTED}, // STATUS_DEVICE_NOT_CONNECTED
+    {static_cast<LONG>(0xC0000184), ERROR_BAD_COMMAND},          // STATUS_INVALID_DEVICE_STATE
+};
 
 void Complete(PendingRead& read, LONG status, ULONG transferred)
 {
@@ -57,6 +68,7 @@ void ResetEmulator(Emulator& emulator)
         instance.present = true;
         instance.heldElsewhere = false;
         instance.nonBulkPipe = false;
+        instance.pulledError = ERROR_GEN_FAILURE;
         snprintf(instance.serial, sizeof instance.serial, "KX1024%04u", static_cast<unsigned>(i + 1));
     }
 }
@@ -71,8 +83,8 @@ void ServiceReads(EmulatedInstance& instance, Micros now)
 {
     while (!instance.reads.empty()) {
         PendingRead& read = instance.reads.front();
-        if (instance.device.faults.failure || !instance.present) {
-            Complete(read, StatusUnsuccessful, 0);
+        if (const DWORD error = InstanceError(instance)) {
+            Complete(read, StatusOfError(error), 0);
         } else {
             const int n = TakeTransfer(instance.device, read.buffer, read.length, now);
             if (n < 0)
@@ -81,6 +93,29 @@ void ServiceReads(EmulatedInstance& instance, Micros now)
         }
         instance.reads.pop_front();
     }
+}
+
+DWORD InstanceError(const EmulatedInstance& instance)
+{
+    if (instance.device.faults.failure)
+        return ERROR_GEN_FAILURE;
+    return instance.present ? 0 : instance.pulledError;
+}
+
+LONG StatusOfError(DWORD error)
+{
+    for (const StatusError& known : StatusErrors)
+        if (known.error == error)
+            return known.status;
+    return StatusErrors[1].status;
+}
+
+DWORD ErrorOfStatus(ULONG_PTR status)
+{
+    for (const StatusError& known : StatusErrors)
+        if (static_cast<ULONG>(known.status) == static_cast<ULONG>(status))
+            return known.error;
+    return ERROR_GEN_FAILURE;
 }
 
 void CancelReads(EmulatedInstance& instance)

@@ -28,6 +28,7 @@ struct EmulatedInstance {
     bool present = true;
     bool heldElsewhere = false;
     bool nonBulkPipe = false;
+    DWORD pulledError = ERROR_GEN_FAILURE; // what reads and writes end with while not present
     char serial[17] = {};
 
     // Host side, while this process has the instance open.
@@ -89,6 +90,14 @@ void ServiceReads(EmulatedInstance& instance, Micros now);
 
 // Completes every pending read of the instance as cancelled. Caller holds the lock.
 void CancelReads(EmulatedInstance& instance);
+
+// The error a read or write of the instance ends with now: 0 while it works, 31 while the device
+// fails, the chosen error while it is pulled out.
+DWORD InstanceError(const EmulatedInstance& instance);
+
+// The OVERLAPPED status a read is completed with for `error`, and back.
+LONG StatusOfError(DWORD error);
+DWORD ErrorOfStatus(ULONG_PTR status);
 
 // Path of the instance as enumerated.
 void DevicePathOf(const Emulator& emulator, uint32_t index, char* out, size_t capacity);

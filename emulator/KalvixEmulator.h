@@ -43,7 +43,7 @@ enum KalvixEmulatorWhat {
     KALVIX_EMU_PUMP_HOLD_MS = 6,       /* value: the pump keeps the emulator's lock this long each time it runs (0..60000; a host slow to service the device) */
 
     /* Per instance: presence and identity. */
-    KALVIX_EMU_PRESENT = 10,           /* value 0/1; removing an open instance fails its reads with 31 */
+    KALVIX_EMU_PRESENT = 10,           /* value 0/1; removing an open instance fails its reads (see KALVIX_EMU_PULLED_ERROR) */
     KALVIX_EMU_HELD_ELSEWHERE = 11,    /* value 1: opening gives ERROR_ACCESS_DENIED as if another program held it */
     KALVIX_EMU_SERIAL = 12,            /* data: serial text, at most 16 characters (string descriptor 3) */
     KALVIX_EMU_IDENT_TEXT = 13,        /* data: identification text of opcodes 2/48, at most 54 bytes */
@@ -65,6 +65,7 @@ enum KalvixEmulatorWhat {
     KALVIX_EMU_I2C_NACK = 32,          /* value 1: no I2C slave answers */
     KALVIX_EMU_NOISE_TRANSFERS = 33,   /* value n: the next n transfers carry noise bytes before their frames */
     KALVIX_EMU_SHORT_TRANSFERS = 34,   /* value n: a short fragment transfer goes before each of the next n */
+    KALVIX_EMU_PULLED_ERROR = 35,      /* value 31 (default), 1167 or 22: the error reads and writes of a pulled (not present) open instance end with */
 
     /* Per instance: timing. */
     KALVIX_EMU_TRIGGER_PULSES = 40,    /* value n: n external trigger pulses now */
@@ -139,6 +140,8 @@ typedef struct KalvixEmulatorState {
     uint32_t pendingReads;
     uint32_t abortedReads;
     uint32_t triggerPulses;
+    uint32_t transfersLost;    /* transfers on their way when the host aborted its read */
+    uint32_t spectraAfterStop; /* queued spectra sent after a stop */
 } KalvixEmulatorState;
 
 typedef int32_t (*KalvixEmulatorControlProc)(uint32_t instance, uint32_t what, int32_t value, void* data,
@@ -148,7 +151,7 @@ int32_t KalvixEmulatorControl(uint32_t instance, uint32_t what, int32_t value, v
 
 #ifdef __cplusplus
 }
-static_assert(sizeof(KalvixEmulatorState) == 32 * 4, "state record is 32 words");
+static_assert(sizeof(KalvixEmulatorState) == 34 * 4, "state record is 34 words");
 static_assert(sizeof(KalvixEmulatorObject) == 24, "object record is three doubles");
 #endif
 

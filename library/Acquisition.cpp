@@ -42,11 +42,17 @@ void RunReader(LibraryState& state)
         if (lockWait == WAIT_OBJECT_0 || lockWait == WAIT_ABANDONED)
             ReleaseMutex(state.ReadLock);
 
-        if (result == ERROR_GEN_FAILURE) {
+        // A device that is pulled out may fail its reads with any of these; each ends the reader
+        // (and is reported as 31), where retrying would spin every millisecond for nothing.
+        if (result == ERROR_GEN_FAILURE || result == ERROR_DEVICE_NOT_CONNECTED || result == ERROR_BAD_COMMAND) {
             EndOnDeviceFailure(state);
             return;
         }
-        if (ulRead == length && result == 0) {
+        // While measuring, a block of whole 192-byte frames shorter than a full transfer is kept
+        // too: under external trigger a lone I2C reply comes that way.
+        const bool whole = ulRead == length ||
+                           (ulRead < length && state.mode.load() != ModeIdle && IsWholeFrameBlock(state.ReceiveBuffer, ulRead));
+        if (whole && result == 0) {
             ParseBlock(state, ulRead);
             AddReceived(state, ulRead);
         } else if (result != 0) {

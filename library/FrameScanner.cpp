@@ -57,3 +57,13 @@ bool NextFrame(const uint8_t* bytes, size_t n, size_t& pos, FoundFrame& frame)
     pos = n;
     return false;
 }
+
+bool IsWholeFrameBlock(const uint8_t* bytes, size_t n)
+{
+    if (n == 0 || n % SpectrumFrameLength != 0 || n > LargestParsedBlock)
+        return false;
+    for (size_t pos = 0; pos < n; pos += SpectrumFrameLength)
+        if (WordAt(bytes, pos) != FrameMarker || FrameLength(WordAt(bytes, pos + 2)) != SpectrumFrameLength)
+            return false;
+    return true;
+}

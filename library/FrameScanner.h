@@ -24,3 +24,7 @@ size_t FrameLength(uint16_t tag);
 // wholly inside the n bytes is dropped and ends the scan. Blocks longer than 768 bytes are not
 // scanned at all.
 bool NextFrame(const uint8_t* bytes, size_t n, size_t& pos, FoundFrame& frame);
+
+// True for one or more whole 192-byte frames (spectra or I2C replies) back to back and nothing
+// else: what a device sends when fewer frames than a full transfer are ready.
+bool IsWholeFrameBlock(const uint8_t* bytes, size_t n);

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when something is missing.
+#   scripts/install-deps.sh        the cross build, Wine and the test run
+#   scripts/install-deps.sh fuzz   also clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh)
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,9 @@ packages=(
   xvfb xauth x11-utils imagemagick
   fonts-liberation fonts-wine
 )
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

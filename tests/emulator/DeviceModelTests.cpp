@@ -141,7 +141,11 @@ TEST_F(DeviceModelTest, StopEndsTheSpectraAndOwesAGpioFrameForChangesMadeMeanwhi
     const auto during = Take(device, 768, T0 + 8 * Ms);
     EXPECT_EQ(SpectrumAt(during, 0).GPIOStatus & 1, 1) << "spectra carry the presence line";
     Send(device, Req(OpStop), T0 + 9 * Ms);
-    EXPECT_TRUE(Take(device, 768, T0 + 20 * Ms).empty()) << "no spectra after stop, no status before it settles";
+    // The spectrum the device had queued still goes out, in the measurement's transfer size.
+    const auto leftover = Take(device, 768, T0 + 9 * Ms);
+    EXPECT_EQ(leftover.size(), 768u);
+    EXPECT_EQ(MeasCountsIn(leftover), std::vector<uint32_t>({8}));
+    EXPECT_TRUE(Take(device, 768, T0 + 20 * Ms).empty()) << "no more spectra after stop, no status before it settles";
     const auto status = Take(device, GpioStatusFrameLength, T0 + 40 * Ms);
     ASSERT_EQ(status.size(), GpioStatusFrameLength);
     EXPECT_EQ(GetU16(status.data() + 2), TagGpioStatus);
@@ -319,7 +323,68 @@ TEST_F(DeviceModelTest, ExternalTriggerSendsOneGroupPerPulse)
         spectra += MeasCountsIn(Take(device, 384, t)).size();
     EXPECT_EQ(spectra, 10u) << "five automatic pulses in 550 ms";
     Send(device, Req(OpTrigger, {0}), T0 + 6000 * Ms);
+    // The groups of the pulses since the last read still go out after leaving trigger mode.
+    std::vector<uint32_t> after;
+    for (auto block = Take(device, 384, T0 + 6000 * Ms); !block.empty(); block = Take(device, 384, T0 + 6000 * Ms))
+        for (uint32_t count : MeasCountsIn(block))
+            after.push_back(count);
+    // The 14 spectra before it, then those of the pulses since the last read, in order.
+    EXPECT_EQ(after, std::vector<uint32_t>({14, 15, 16, 17, 18, 19, 20, 21, 22, 23}));
     EXPECT_TRUE(Take(device, 384, T0 + 9000 * Ms).empty());
+}
+
+// Under external trigger an I2C reply with no spectra around it is a transfer of its own, one
+// frame long, at every group size.
+TEST_F(DeviceModelTest, LoneI2cReplyUnderExternalTriggerIsOneFrameLong)
+{
+    for (const auto& [code, group] : {std::pair{uint16_t{0}, size_t{4}}, {uint16_t{1}, size_t{3}}, {uint16_t{3}, size_t{2}}, {uint16_t{6}, size_t{1}}}) {
+        SCOPED_TRACE(group);
+        ResetDevice(device, 0, T0);
+        device.faults.replyDelayMs = 0;
+        Send(device, Req(OpDivider, {code}), T0);
+        Send(device, Req(OpTrigger, {1}), T0);
+        Send(device, Req(OpI2c, {0, AfeI2cAddress, 4}), T0 + 1 * Ms);
+        const auto lone = Take(device, group * SpectrumFrameLength, T0 + 2 * Ms);
+        ASSERT_EQ(lone.size(), I2cReplyFrameLength);
+        EXPECT_EQ(GetU16(lone.data() + 2), TagI2cReply);
+
+        // Once a pulse's spectra come, transfers are whole groups again.
+        FireTriggerPulses(device, 1, T0 + 10 * Ms);
+        const auto spectra = Take(device, group * SpectrumFrameLength, T0 + 100 * Ms);
+        EXPECT_EQ(spectra.size(), group * SpectrumFrameLength);
+        EXPECT_EQ(MeasCountsIn(spectra).size(), group);
+    }
+}
+
+// An abort loses the transfer the device had ready for the read, or the rest of one delivered
+// over several reads; with nothing on its way it loses nothing.
+TEST_F(DeviceModelTest, AbortLosesTheTransferOnItsWay)
+{
+    Send(device, Req(OpStart, {0}), T0);
+    LoseTransferInFlight(device, 768, T0 + 2 * Ms); // half a group: nothing ready
+    EXPECT_EQ(device.counters.transfersLost, 0u);
+    LoseTransferInFlight(device, 768, T0 + 4 * Ms);
+    EXPECT_EQ(device.counters.transfersLost, 1u);
+    EXPECT_EQ(MeasCountsIn(Take(device, 768, T0 + 8 * Ms)), std::vector<uint32_t>({4, 5, 6, 7}));
+
+    EXPECT_EQ(Take(device, 300, T0 + 12 * Ms).size(), 300u); // the first part of 8..11
+    LoseTransferInFlight(device, 768, T0 + 12 * Ms);
+    EXPECT_EQ(device.counters.transfersLost, 2u);
+    EXPECT_EQ(MeasCountsIn(Take(device, 768, T0 + 16 * Ms)), std::vector<uint32_t>({12, 13, 14, 15}));
+}
+
+// The GPIO mask request is answered at once with a status frame, also while measuring, where it
+// comes as a short transfer of its own between spectrum groups.
+TEST_F(DeviceModelTest, GpioMaskIsAnsweredWhileMeasuringToo)
+{
+    Send(device, Req(OpStart, {0}), T0);
+    EXPECT_EQ(MeasCountsIn(Take(device, 768, T0 + 4 * Ms)), std::vector<uint32_t>({0, 1, 2, 3}));
+    Send(device, Req(OpGpio, {0x09}), T0 + 5 * Ms); // line 3 an output driven high
+    const auto status = Take(device, 768, T0 + 6 * Ms);
+    ASSERT_EQ(status.size(), GpioStatusFrameLength);
+    EXPECT_EQ(GetU16(status.data() + 2), TagGpioStatus);
+    EXPECT_EQ(GetU16(status.data() + 4), 1);
+    EXPECT_EQ(MeasCountsIn(Take(device, 768, T0 + 8 * Ms)), std::vector<uint32_t>({4, 5, 6, 7}));
 }
 
 TEST_F(DeviceModelTest, NoiseAndShortTransfersLoseNoWholeFrame)

@@ -308,6 +308,35 @@ TEST_F(OpenedDevice, DeviceFailureEndsReadsAndWritesWithError31)
     EXPECT_EQ(Finish(), -static_cast<long>(ERROR_GEN_FAILURE));
 }
 
+// A device pulled out while open fails its reads, pending or new, and its writes with the error
+// chosen for it: 31 by default, or 1167 or 22 as some drivers report; nothing else is accepted.
+TEST_F(OpenedDevice, PulledDeviceFailsWithTheChosenError)
+{
+    for (const DWORD error : {DWORD{ERROR_GEN_FAILURE}, DWORD{ERROR_DEVICE_NOT_CONNECTED}, DWORD{ERROR_BAD_COMMAND}}) {
+        SCOPED_TRACE(error);
+        ASSERT_EQ(Emu(0, KALVIX_EMU_PULLED_ERROR, static_cast<int32_t>(error)), 0);
+        ASSERT_FALSE(StartRead(6));
+        ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+        Emu(0, KALVIX_EMU_PRESENT, 0);
+        EXPECT_EQ(Finish(), -static_cast<long>(error));
+        EXPECT_FALSE(StartRead(6));
+        EXPECT_EQ(GetLastError(), error) << "fails at once, not pending";
+        EXPECT_FALSE(Write(Req(OpGpio, {0})));
+        EXPECT_EQ(GetLastError(), error);
+        Emu(0, KALVIX_EMU_PRESENT, 1);
+        EXPECT_TRUE(Write(Req(OpGpio, {0})));
+        ASSERT_TRUE(StartRead(6) || GetLastError() == ERROR_IO_PENDING);
+        EXPECT_EQ(Finish(), 6);
+    }
+    // A failing device gives 31 whatever is chosen for a pulled one.
+    ASSERT_FALSE(StartRead(6));
+    Emu(0, KALVIX_EMU_DEVICE_FAILURE, 1);
+    EXPECT_EQ(Finish(), -static_cast<long>(ERROR_GEN_FAILURE));
+    Emu(0, KALVIX_EMU_DEVICE_FAILURE, 0);
+    for (const int32_t refused : {0, 5, 21, 23, 1166, -31})
+        EXPECT_EQ(Emu(0, KALVIX_EMU_PULLED_ERROR, refused), KALVIX_EMU_ERR_VALUE) << refused;
+}
+
 TEST_F(OpenedDevice, SpectraArriveAtTheDividerPaceThroughThePump)
 {
     ASSERT_EQ(Emu(0, KALVIX_EMU_FIFO_CAPACITY, 4096), 0); // a slow test thread loses nothing

@@ -4,6 +4,7 @@
 #include "LibraryOverEmulator.h"
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -202,6 +203,107 @@ TEST_F(LibraryOverEmulator, PacingAtDividerOneAndSix)
     state = EmuState();
     EXPECT_EQ(state.spectraPerTransfer, 1u);
     EXPECT_GE(state.transfersSent - transfersBefore, state.spectraSent) << "one spectrum per transfer";
+}
+
+// A device pulled out while measuring fails its reads with 31, 1167 or 22, as its driver has it:
+// each time the reader ends and reports 31, a waiting poll returns, and once the device is back
+// a new connection measures again.
+TEST_F(LibraryOverEmulator, PulledDeviceIsReportedWhicheverErrorItsReadsGive)
+{
+    for (const int32_t error : {ERROR_GEN_FAILURE, ERROR_DEVICE_NOT_CONNECTED, ERROR_BAD_COMMAND}) {
+        SCOPED_TRACE(error);
+        ASSERT_EQ(Emu(0, KALVIX_EMU_PULLED_ERROR, error), 0);
+        ASSERT_EQ(Connect(), "");
+        ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+        ASSERT_GE(Collect(8, 8).size(), 8u);
+        std::atomic<bool> returned{false};
+        std::thread poller([&] {
+            std::vector<SpectrumRecord> buffer(50);
+            KalvixControl(CMD_GET_SPECTRA, 50, nullptr, reinterpret_cast<uint8_t*>(buffer.data()));
+            returned = true;
+        });
+        Emu(0, KALVIX_EMU_PRESENT, 0);
+        EXPECT_TRUE(Eventually([&] { return statusWord == 31; })) << statusWord;
+        EXPECT_TRUE(Eventually([&] { return returned.load(); }, 10000));
+        poller.join();
+        EXPECT_EQ(Call(CMD_GET_STATUS, 0, &statusWord).rfind("ERROR: [00031] ", 0), 0u);
+        EXPECT_EQ(Call(CMD_DISCONNECT), "");
+        Emu(0, KALVIX_EMU_PRESENT, 1);
+        ASSERT_EQ(Connect(), "");
+        ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+        ExpectConsecutive(Collect(8, 8));
+        ASSERT_EQ(Call(CMD_DISCONNECT), "");
+    }
+}
+
+// Under external trigger with no pulses, the device sends an I2C reply as one 192-byte block
+// while the reader reads whole groups: the read works at every group size.
+TEST_F(LibraryOverEmulator, I2cReadUnderExternalTriggerWithoutSpectraAtEveryGroupSize)
+{
+    ASSERT_EQ(Connect(), "");
+    uint8_t zero[2] = {0, 0};
+    uint32_t write[3] = {2, AfeI2cAddress, 1};
+    for (const uint32_t divider : {1u, 2u, 4u, 6u}) {
+        SCOPED_TRACE(divider);
+        ASSERT_EQ(Call(CMD_SET_DIVIDER, divider), "");
+        ASSERT_EQ(Call(CMD_I2C_TRANSFER, 0, write, zero), "");
+        ASSERT_EQ(Call(CMD_EXT_TRIGGER, 1), "");
+        uint8_t bytes[8] = {};
+        uint32_t read[3] = {8, AfeI2cAddress, 0};
+        EXPECT_EQ(Call(CMD_I2C_TRANSFER, 0, read, bytes), "");
+        EXPECT_EQ(memcmp(bytes, "Kalvix A", 8), 0);
+        ASSERT_EQ(Call(CMD_EXT_TRIGGER, 0), "");
+    }
+}
+
+// Spectra the device had queued still arrive after STOP, in the measurement's transfers, while the
+// reader already reads for replies: a reply command right after STOP gets its reply all the same.
+TEST_F(LibraryOverEmulator, RepliesRightAfterStopWhileQueuedSpectraStillArrive)
+{
+    ASSERT_EQ(Connect(), "");
+    uint8_t zero[2] = {0, 0};
+    uint32_t write[3] = {2, AfeI2cAddress, 1};
+    for (const uint32_t divider : {1u, 2u}) {
+        SCOPED_TRACE(divider);
+        ASSERT_EQ(Call(CMD_SET_DIVIDER, divider), "");
+        ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+        ASSERT_GE(Collect(20, 20).size(), 20u);
+        const uint32_t before = EmuState().spectraAfterStop;
+        Emu(0, KALVIX_EMU_PUMP_HOLD_MS, 15); // the host services the device slowly: spectra queue up
+        Sleep(60);
+        ASSERT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+        Emu(0, KALVIX_EMU_PUMP_HOLD_MS, 0);
+        char info[64] = {};
+        EXPECT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, info), "");
+        EXPECT_NE(std::string(info).find("SW:v1.30"), std::string::npos);
+        uint8_t configuration[276];
+        EXPECT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, configuration), "");
+        ASSERT_EQ(Call(CMD_I2C_TRANSFER, 0, write, zero), "");
+        uint8_t bytes[8] = {};
+        uint32_t read[3] = {8, AfeI2cAddress, 0};
+        EXPECT_EQ(Call(CMD_I2C_TRANSFER, 0, read, bytes), "");
+        EXPECT_EQ(memcmp(bytes, "Kalvix A", 8), 0);
+        EXPECT_GT(EmuState().spectraAfterStop, before) << "queued spectra went out after the stop";
+    }
+    EXPECT_EQ(statusWord, 0u);
+}
+
+// The GPIO mask set while measuring is answered at once with a short status transfer among the
+// spectrum groups: the command succeeds and no spectrum is lost or out of order.
+TEST_F(LibraryOverEmulator, GpioMaskWhileMeasuringLosesNoSpectrum)
+{
+    ASSERT_EQ(Connect(), "");
+    ASSERT_EQ(Call(CMD_SET_GPIO, 0, &gpioWord), "");
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    auto spectra = Collect(40, 50);
+    for (uint32_t mask : {0x08u, 0x09u, 0x3Fu, 0x00u}) {
+        ASSERT_EQ(Call(CMD_SET_GPIO, mask, &gpioWord), "") << mask;
+        const auto more = Collect(40, 50);
+        spectra.insert(spectra.end(), more.begin(), more.end());
+    }
+    ExpectConsecutive(spectra);
+    EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+    EXPECT_EQ(statusWord, 0u);
 }
 
 } // namespace

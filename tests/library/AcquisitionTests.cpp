@@ -86,7 +86,7 @@ TEST_F(Acquisition, ShortAndWrongLengthBlocksAreDropped)
 {
     ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
     ExpectPendingRead(768);
-    FakePlatform::QueueInBlock(Concat({SpectrumFrame(0), SpectrumFrame(1)})); // short transfer
+    FakePlatform::QueueInBlock(Concat({SpectrumFrame(0), SpectrumFrame(1), Bytes(5, 0)})); // short, not whole frames
     QueueSpectra(2, 4, 4);
     std::vector<uint8_t> buffer(4 * 192);
     uint32_t delivered = 0;

@@ -210,4 +210,91 @@ TEST_F(Faults, AReplyLandingAsItsCommandGivesUpNeverHoldsUpTheNextRequest)
     RecordProperty("lateRepliesTaken", lateTaken);
 }
 
+// A pulled device may fail its reads with 1167 or 22 instead of 31; each ends the reader and is
+// reported as 31, whether the read fails at once or while pending. Other errors are retried.
+TEST_F(Faults, PulledDeviceErrorsEndTheReaderAndReport31)
+{
+    for (const DWORD error : {DWORD{ERROR_GEN_FAILURE}, DWORD{ERROR_DEVICE_NOT_CONNECTED}, DWORD{ERROR_BAD_COMMAND}}) {
+        for (const bool pending : {true, false}) {
+            SCOPED_TRACE(std::to_string(error) + (pending ? " while pending" : " at once"));
+            ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+            ExpectPendingRead(768);
+            if (!pending) // a block completes the pending read; the next read fails as it is made
+                FakePlatform::QueueInBlock(Concat({SpectrumFrame(0), SpectrumFrame(1), SpectrumFrame(2), SpectrumFrame(3)}));
+            FakePlatform::QueueReadError(error);
+            for (int i = 0; i < 2500 && State->running.load(); ++i)
+                Sleep(2);
+            EXPECT_EQ(State->running.load(), 0) << "the reader goes on reading a device that is gone";
+            EXPECT_EQ(Call(CMD_GET_STATUS, 0, &statusWord), "ERROR: [00031] " + SystemText(31));
+            EXPECT_EQ(Call(CMD_SET_GAINS, 1), "ERROR: The application is not connected with the device.");
+            ASSERT_EQ(Call(CMD_DISCONNECT), "");
+            Connect();
+        }
+    }
+    for (const DWORD error : {DWORD{ERROR_SEM_TIMEOUT}, DWORD{ERROR_OPERATION_ABORTED}, DWORD{ERROR_CRC}}) {
+        FakePlatform::QueueReadError(error);
+        ExpectPendingRead(6);
+        EXPECT_EQ(State->running.load(), 1) << error;
+    }
+    EXPECT_EQ(statusWord, 0u);
+}
+
+// While measuring, a block of whole 192-byte frames shorter than the read length is parsed too;
+// any other short block is dropped whole. A full transfer behind each shows where delivery stands.
+TEST_F(Faults, ShortBlocksOfWholeFramesAreParsedWhileMeasuring)
+{
+    const Bytes s10 = SpectrumFrame(10), s11 = SpectrumFrame(11), s12 = SpectrumFrame(12);
+    const struct {
+        const char* what;
+        Bytes block;
+        std::vector<uint32_t> kept;
+    } cases[] = {
+        {"one spectrum", s10, {10}},
+        {"two spectra", Concat({s10, s11}), {10, 11}},
+        {"three spectra", Concat({s10, s11, s12}), {10, 11, 12}},
+        {"a spectrum and a byte", Concat({s10, {0}}), {}},
+        {"a spectrum and zeros", Concat({s10, Bytes(192, 0)}), {}},
+        {"a spectrum cut short", Bytes(s10.begin(), s10.end() - 1), {}},
+        {"a padded GPIO frame", Padded(GpioFrame(7), 192), {}},
+    };
+    uint32_t next = 100;
+    ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+    ExpectPendingRead(768);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatform::QueueInBlock(c.block);
+        FakePlatform::QueueInBlock(Concat({SpectrumFrame(next), SpectrumFrame(next + 1), SpectrumFrame(next + 2),
+                                           SpectrumFrame(next + 3)}));
+        std::vector<uint32_t> expected = c.kept;
+        for (uint32_t k = 0; k < 4; ++k)
+            expected.push_back(next + k);
+        next += 4;
+        std::vector<uint8_t> buffer(8 * 192);
+        uint32_t delivered = 0;
+        ASSERT_EQ(Call(CMD_GET_SPECTRA, static_cast<uint32_t>(expected.size()), &delivered, buffer.data()), "");
+        std::vector<uint32_t> got;
+        for (uint32_t i = 0; i < delivered; ++i)
+            got.push_back(MeasCountOf(&buffer[192 * i]));
+        EXPECT_EQ(got, expected);
+    }
+    EXPECT_EQ(statusWord, 0u);
+}
+
+// A lone I2C reply of 192 bytes where the reader reads whole groups of four (external trigger,
+// no spectra): the I2C read gets it.
+TEST_F(Faults, LoneI2cReplyUnderExternalTriggerAnswersTheRead)
+{
+    ASSERT_EQ(Call(CMD_EXT_TRIGGER, 1), "");
+    ExpectPendingRead(768);
+    FakePlatform::SetResponder([](const Bytes& request) {
+        if (request == Request(8, {0, 0x50, 3}))
+            FakePlatform::QueueInBlock(I2cReplyFrame({0x4B, 0x61, 0x6C}));
+    });
+    uint8_t bytes[3] = {};
+    uint32_t record[3] = {3, 0x50, 0};
+    EXPECT_EQ(Call(CMD_I2C_TRANSFER, 0, record, bytes), "");
+    EXPECT_EQ(Bytes(bytes, bytes + 3), Bytes({0x4B, 0x61, 0x6C}));
+    ExpectPendingRead(768);
+}
+
 } // namespace

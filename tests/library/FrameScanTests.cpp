@@ -71,6 +71,33 @@ TEST(FrameScan, FrameCutOffByTheEndOfTheBlockIsDropped)
     EXPECT_EQ(Scan(Bytes{0x03, 0xFF, 0xDD}).size(), 0u);
 }
 
+TEST(FrameScan, WholeFrameBlocksAreOnlyBackToBack192ByteFrames)
+{
+    const Bytes s1 = SpectrumFrame(1), s2 = SpectrumFrame(2), i2c = I2cReplyFrame({7});
+    Bytes wrongTag = SpectrumFrame(3);
+    wrongTag[2] = 0xCC; // a text reply's tag: 58 bytes long
+    const struct {
+        const char* what;
+        Bytes block;
+        bool whole;
+    } cases[] = {
+        {"one spectrum", s1, true},
+        {"a lone I2C reply", i2c, true},
+        {"spectrum and reply", Concat({s1, i2c}), true},
+        {"four spectra", Concat({s1, s2, s1, s2}), true},
+        {"five frames: longer than any transfer", Concat({s1, s2, s1, s2, s1}), false},
+        {"empty", {}, false},
+        {"a byte short", Bytes(s1.begin(), s1.end() - 1), false},
+        {"a byte over", Concat({s1, {0}}), false},
+        {"noise before", Concat({{0}, Bytes(s1.begin(), s1.end() - 1)}), false},
+        {"second slot zeros", Concat({s1, Bytes(192, 0)}), false},
+        {"a frame of another length", Concat({s1, wrongTag}), false},
+        {"a GPIO frame padded", Padded(GpioFrame(1), 192), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsWholeFrameBlock(c.block.data(), c.block.size()), c.whole) << c.what;
+}
+
 TEST(FrameScan, BlocksLongerThanTheReceiveBufferAreNotParsed)
 {
     Bytes block = Concat({SpectrumFrame(1), SpectrumFrame(2), SpectrumFrame(3), SpectrumFrame(4)});
