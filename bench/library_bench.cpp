@@ -7,6 +7,8 @@
 #include "KalvixCtrl.h"
 #include "KalvixEmulator.h"
 
+#include "BenchClock.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -19,18 +21,6 @@ namespace {
 
 KalvixControlProc Control;
 KalvixEmulatorControlProc Emulator;
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 bool Ok(const char* text, const char* what)
 {

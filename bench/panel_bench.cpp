@@ -14,6 +14,8 @@
 #include "KalvixEmulator.h"
 #include "ProgramStart.h"
 
+#include "BenchClock.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -30,18 +32,6 @@ namespace {
 KalvixEmulatorControlProc Emulator;
 WNDPROC PanelProc;
 double StartMs = 0;
-
-double NowMs()
-{
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // What the window handled.
 struct Handled {

@@ -105,3 +105,11 @@ size_t BoundedLength(const char* text, size_t size)
     const void* zero = std::memchr(text, 0, size);
     return zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : size;
 }
+
+void PutIntLeft(TextSink& sink, int64_t value, int width)
+{
+    const size_t start = sink.length;
+    PutInt(sink, value);
+    for (size_t written = sink.length - start; written < static_cast<size_t>(width); ++written)
+        PutText(sink, " ");
+}

@@ -22,6 +22,8 @@ void PutText(TextSink& sink, std::string_view text);
 void PutTextPadded(TextSink& sink, std::string_view text, int width);
 // "%*d" / "%0*d" / "%-d": right-aligned in width, padded with blanks or (zeroPad) zeros.
 void PutInt(TextSink& sink, int64_t value, int width = 0, bool zeroPad = false);
+// "%-*d": left-aligned in width, padded with blanks on the right.
+void PutIntLeft(TextSink& sink, int64_t value, int width);
 // "%0*X": upper-case hexadecimal, zero-padded to width.
 void PutHex(TextSink& sink, uint64_t value, int width);
 // "%*.*f": fixed notation with `precision` decimals, right-aligned in width.

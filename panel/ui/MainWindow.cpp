@@ -10,7 +10,7 @@
 #include "MainLayout.h"
 #include "PanelBindingHookup.h"
 #include "ProgramIcons.h"
-#include "SpectrumBatch.h"
+#include "BatchHandling.h"
 #include "SpectrumPoll.h"
 #include "StatusBar.h"
 #include "WidgetHookup.h"

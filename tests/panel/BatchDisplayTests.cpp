@@ -4,7 +4,7 @@
 
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
-#include "SpectrumBatch.h"
+#include "BatchHandling.h"
 #include "Widgets.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ class BatchDisplay : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetSpectrumSequence();
+        ResetCounterTracking();
         window = OpenPanel();
         ASSERT_NE(window, nullptr);
         for (int i = 0; i < 15; ++i)

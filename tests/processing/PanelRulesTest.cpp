@@ -1,8 +1,8 @@
 // Window-free rules of the main window: batch texts, fixed scales, the spectrum counter, gain
 // codes, batch sizes, GPIO masks and how library texts are told apart.
 #include "PanelRules.h"
-#include "SpectrumSequence.h"
-#include "SpectrumText.h"
+#include "CounterTracking.h"
+#include "DisplayTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ std::string Text(void (*format)(TextSink&, const SpectrumRecord&), const Spectru
 
 } // namespace
 
-TEST(SpectrumText, NumbersAreFifteenLinesOfTwoFieldsOfThirteen)
+TEST(DisplayTexts, NumbersAreFifteenLinesOfTwoFieldsOfThirteen)
 {
     const SpectrumRecord record = RecordWith(1234.5f, -45.25f);
     const std::string text = Text(FormatImpedanceNumbers, record);
@@ -48,7 +48,7 @@ TEST(SpectrumText, NumbersAreFifteenLinesOfTwoFieldsOfThirteen)
     EXPECT_NE(text.substr(text.size() - 2), "\r\n") << "the last line has no line end";
 }
 
-TEST(SpectrumText, StatusValuesWidenSixteenBitFieldsWithoutSign)
+TEST(DisplayTexts, StatusValuesWidenSixteenBitFieldsWithoutSign)
 {
     SpectrumRecord record{};
     record.MeasCount = 4000000000u; // shown as a signed decimal, as the device's counter wraps
@@ -71,7 +71,7 @@ TEST(SpectrumText, StatusValuesWidenSixteenBitFieldsWithoutSign)
     EXPECT_EQ(Text(FormatStatusValues, record), expected);
 }
 
-TEST(SpectrumText, FixedScaleNeedsTwoIntegersInTheFirstNineteenCharacters)
+TEST(DisplayTexts, FixedScaleNeedsTwoIntegersInTheFirstNineteenCharacters)
 {
     struct Case {
         const char* text;
@@ -90,7 +90,7 @@ TEST(SpectrumText, FixedScaleNeedsTwoIntegersInTheFirstNineteenCharacters)
     }
 }
 
-TEST(SpectrumSequence, GapsAreCountedPerRecordWithTheUnsignedWrap)
+TEST(CounterTracking, GapsAreCountedPerRecordWithTheUnsignedWrap)
 {
     struct Case {
         uint32_t last;
@@ -108,7 +108,7 @@ TEST(SpectrumSequence, GapsAreCountedPerRecordWithTheUnsignedWrap)
         {3, {3}, {UINT32_MAX}, 3},              // the same spectrum twice
     };
     for (const Case& c : cases) {
-        SpectrumSequence sequence{c.last, 0};
+        CounterTracking sequence{c.last, 0};
         std::vector<uint32_t> lost;
         for (uint32_t m : c.counts) {
             uint32_t n = 0;
@@ -120,9 +120,9 @@ TEST(SpectrumSequence, GapsAreCountedPerRecordWithTheUnsignedWrap)
     }
 }
 
-TEST(SpectrumSequence, CountZeroMakesTheNextGpioStatusAChange)
+TEST(CounterTracking, CountZeroMakesTheNextGpioStatusAChange)
 {
-    SpectrumSequence sequence{};
+    CounterTracking sequence{};
     EXPECT_TRUE(GpioStatusChanged(sequence, 0x06)) << "0 at program start";
     EXPECT_FALSE(GpioStatusChanged(sequence, 0x06));
     FollowMeasCount(sequence, 0, nullptr);

@@ -1,6 +1,6 @@
 #include "SessionDriver.h"
 
-#include "SpectrumBatch.h"
+#include "BatchHandling.h"
 
 #include <commctrl.h>
 

@@ -2,11 +2,11 @@
 
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
-#include "SpectrumBatch.h"
+#include "BatchHandling.h"
 
 void SessionTest::SetUp()
 {
-    ResetSpectrumSequence();
+    ResetCounterTracking();
     ConfigPath[0] = '\0';
     LogPath[0] = '\0';
     boxes = new BoxCatcher();

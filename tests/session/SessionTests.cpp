@@ -5,7 +5,7 @@
 #include "ConfigurationView.h"
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
-#include "SpectrumBatch.h"
+#include "BatchHandling.h"
 #include "StatusBar.h"
 
 #include <commctrl.h>

@@ -15,4 +15,4 @@ void HandleSpectrumBatch(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32
 uint32_t HandledSpectrumBatches();
 
 // The counter and GPIO status followed across batches start again as at program start.
-void ResetSpectrumSequence();
+void ResetCounterTracking();

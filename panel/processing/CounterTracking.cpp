@@ -1,6 +1,6 @@
-#include "SpectrumSequence.h"
+#include "CounterTracking.h"
 
-bool FollowMeasCount(SpectrumSequence& sequence, uint32_t measCount, uint32_t* lost)
+bool FollowMeasCount(CounterTracking& sequence, uint32_t measCount, uint32_t* lost)
 {
     if (measCount == 0) {
         sequence.LastMeasCount = 0;
@@ -14,7 +14,7 @@ bool FollowMeasCount(SpectrumSequence& sequence, uint32_t measCount, uint32_t* l
     return gap;
 }
 
-bool GpioStatusChanged(SpectrumSequence& sequence, uint16_t status)
+bool GpioStatusChanged(CounterTracking& sequence, uint16_t status)
 {
     if (status == sequence.LastGpioStatus)
         return false;

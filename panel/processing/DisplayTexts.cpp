@@ -1,4 +1,4 @@
-#include "SpectrumText.h"
+#include "DisplayTexts.h"
 
 #include "NumberParse.h"
 #include "RecordLayouts.h"
@@ -7,16 +7,7 @@
 
 namespace {
 
-// "%-*d": left-aligned in width.
-void PutIntLeft(TextSink& sink, int64_t value, int width)
-{
-    const size_t start = sink.length;
-    PutInt(sink, value);
-    for (size_t written = sink.length - start; written < static_cast<size_t>(width); ++written)
-        PutText(sink, " ");
-}
-
-// "%d" at p, blanks skipped first as scanf does; the value keeps the low 32 bits of what was written.
+// One integer at p after any blanks; a number wider than 32 bits keeps its low 32 bits.
 const char* ReadScaleInteger(const char* p, const char* end, int32_t& value)
 {
     p = SkipBlanks(p, end);

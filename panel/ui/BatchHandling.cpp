@@ -1,12 +1,12 @@
-#include "SpectrumBatch.h"
+#include "BatchHandling.h"
 
 #include "AfeDetection.h"
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "LogWriter.h"
 #include "MainControls.h"
-#include "SpectrumSequence.h"
-#include "SpectrumText.h"
+#include "CounterTracking.h"
+#include "DisplayTexts.h"
 #include "StatusBar.h"
 #include "Widgets.h"
 
@@ -14,9 +14,10 @@
 
 namespace {
 
-SpectrumSequence Sequence{};
+CounterTracking Sequence{};
 std::atomic<uint32_t> HandledBatches{0};
 
+// The pinned range of one graph, or 0 and 0 while its box is not ticked.
 FixedScale ReadGraphScale(HWND mainWindow, int fixedBoxId, int scaleEditId)
 {
     if (!IsDown(mainWindow, fixedBoxId))
@@ -26,6 +27,7 @@ FixedScale ReadGraphScale(HWND mainWindow, int fixedBoxId, int scaleEditId)
     return ReadFixedScale(text, static_cast<size_t>(length));
 }
 
+// A notice for every gap in the counters of the batch.
 void ReportLostSpectra(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t count)
 {
     for (uint32_t r = 0; r < count; ++r) {
@@ -39,6 +41,7 @@ void ReportLostSpectra(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t
     }
 }
 
+// The batch's first record on the text panels, the level bars and both graphs.
 void DisplaySpectrum(GlobalCtrl* ctrl, const SpectrumRecord& record)
 {
     HWND window = ctrl->MainWindow;
@@ -84,7 +87,7 @@ uint32_t HandledSpectrumBatches()
     return HandledBatches.load();
 }
 
-void ResetSpectrumSequence()
+void ResetCounterTracking()
 {
-    Sequence = SpectrumSequence{};
+    Sequence = CounterTracking{};
 }
