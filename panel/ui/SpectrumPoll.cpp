@@ -56,4 +56,7 @@ void EndPollThread(GlobalCtrl* ctrl)
     WaitPumpingSends(thread);
     CloseHandle(thread);
     ctrl->PollThread = 0;
+    // A warning the thread posted just before it was told to end would otherwise be shown after
+    // the stop or disconnect that ended it, over that command's own report.
+    DiscardQueuedStatusTexts(ctrl->MainWindow);
 }

@@ -36,7 +36,8 @@ void UpdateThroughput(GlobalCtrl* ctrl, uint32_t bytes);
 bool HandleStatusTimer(HWND mainWindow, UINT_PTR timerId);
 // WmStatusText on the main window.
 void HandleStatusTextMessage(HWND mainWindow, WPARAM wParam, LPARAM lParam);
-// Frees the texts of status messages still queued for a window that is going away.
+// Frees the texts of status messages still queued: for a window that is going away, or from a
+// poll thread that has ended.
 void DiscardQueuedStatusTexts(HWND mainWindow);
 
 // The activity flags (bit 0 sent lit, bit 1 received lit) and the rate meter start afresh with

@@ -402,7 +402,16 @@ TEST_F(SessionTest, DeviceFailingMidMeasurementDisconnectsAndKeepsTheLog)
     ASSERT_TRUE(Click(window, IdLogDataButton));
     StartAndWait(5);
     Emulator(KALVIX_EMU_DEVICE_FAILURE, 1);
+    // The worst order: the poll thread's time-out warning is already queued when the device
+    // watch reports the loss and disconnects. The warning must not cover the loss report.
+    MSG queued;
+    for (DWORD waited = 0; !PeekMessageA(&queued, window, WmStatusText, WmStatusText, PM_NOREMOVE); waited += 5) {
+        ASSERT_LT(waited, 5000u) << "the poll thread times out";
+        Sleep(5);
+    }
+    SendMessageA(window, WM_TIMER, TimerDeviceWatch, 0);
     ASSERT_TRUE(PumpUntil([&] { return !IsChecked(window, IdConnectDeviceButton); }, 5000));
+    PumpUntil([] { return false; }, 100);
     EXPECT_NE(StatusPartText(window, StatusPartError).find("[00031]"), std::string::npos)
         << StatusPartText(window, StatusPartError);
     EXPECT_EQ(StatusPartText(window, StatusPartConnection), "DISCONNECTED");
