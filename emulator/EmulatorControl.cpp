@@ -67,6 +67,9 @@ int32_t PerInstance(EmulatedInstance& instance, uint32_t what, int32_t value, vo
     DeviceModel& device = instance.device;
     switch (what) {
     case KALVIX_EMU_PRESENT:
+        // A device plugged back in was without power: it starts afresh, idle, nothing queued.
+        if (value != 0 && !instance.present)
+            RestartDevice(device, now);
         instance.present = value != 0;
         return 0;
     case KALVIX_EMU_HELD_ELSEWHERE:

@@ -43,7 +43,7 @@ enum KalvixEmulatorWhat {
     KALVIX_EMU_PUMP_HOLD_MS = 6,       /* value: the pump keeps the emulator's lock this long each time it runs (0..60000; a host slow to service the device) */
 
     /* Per instance: presence and identity. */
-    KALVIX_EMU_PRESENT = 10,           /* value 0/1; removing an open instance fails its reads (see KALVIX_EMU_PULLED_ERROR) */
+    KALVIX_EMU_PRESENT = 10,           /* value 0/1; removing an open instance fails its reads (see KALVIX_EMU_PULLED_ERROR); plugging it back restarts it (power-on settings) */
     KALVIX_EMU_HELD_ELSEWHERE = 11,    /* value 1: opening gives ERROR_ACCESS_DENIED as if another program held it */
     KALVIX_EMU_SERIAL = 12,            /* data: serial text, at most 16 characters (string descriptor 3) */
     KALVIX_EMU_IDENT_TEXT = 13,        /* data: identification text of opcodes 2/48, at most 54 bytes */

@@ -21,6 +21,19 @@ void EndOnDeviceFailure(LibraryState& state)
     state.running.store(0);
 }
 
+// A block shorter than the read asked for is dropped unless it holds nothing but whole frames
+// and the device is known to send such blocks: while measuring, a lone I2C reply under external
+// trigger (192-byte frames); while a stop waits for the spectra the device had queued, the status
+// and replies that come after them, at the measurement's read length.
+bool KeepsShortBlock(const LibraryState& state, ULONG received, uint16_t length)
+{
+    if (received >= length)
+        return false;
+    if (state.mode.load() != ModeIdle)
+        return IsWholeFrameBlock(state.ReceiveBuffer, received);
+    return state.draining.load() && HoldsWholeFramesOnly(state.ReceiveBuffer, received);
+}
+
 void RunReader(LibraryState& state)
 {
     const bool ownsReplyLock = WaitForSingleObject(state.ReplyLock, ReplyLockStartWaitMs) == WAIT_OBJECT_0;
@@ -48,11 +61,9 @@ void RunReader(LibraryState& state)
             EndOnDeviceFailure(state);
             return;
         }
-        // While measuring, a block of whole 192-byte frames shorter than a full transfer is kept
-        // too: under external trigger a lone I2C reply comes that way.
-        const bool whole = ulRead == length ||
-                           (ulRead < length && state.mode.load() != ModeIdle && IsWholeFrameBlock(state.ReceiveBuffer, ulRead));
-        if (whole && result == 0) {
+        if (result == 0 && ulRead > 0)
+            state.blocksReceived.fetch_add(1);
+        if (result == 0 && (ulRead == length || KeepsShortBlock(state, ulRead, length))) {
             ParseBlock(state, ulRead);
             AddReceived(state, ulRead);
         } else if (result != 0) {

@@ -243,6 +243,7 @@ char* StopMeasurement(LibraryState& s)
         return error;
     s.mode.store(ModeIdle);
     SetEvent(s.ring.event);
+    AwaitQueuedSpectra(s);
     return Resync(s, IdleReadLength);
 }
 
@@ -342,6 +343,7 @@ char* ExternalTrigger(LibraryState& s, uint32_t param)
     SetEvent(s.ring.event);
     if (char* error = SendValue(s, 9, 0))
         return error;
+    AwaitQueuedSpectra(s);
     return Resync(s, IdleReadLength);
 }
 

@@ -58,12 +58,32 @@ bool NextFrame(const uint8_t* bytes, size_t n, size_t& pos, FoundFrame& frame)
     return false;
 }
 
+namespace {
+
+// Frames back to back from the first byte to the last, each accepted by `fits` (given its length).
+template <typename Fits>
+bool FramesBackToBack(const uint8_t* bytes, size_t n, Fits fits)
+{
+    if (n == 0 || n > LargestParsedBlock)
+        return false;
+    size_t pos = 0;
+    while (pos + 4 <= n) {
+        const size_t length = WordAt(bytes, pos) == FrameMarker ? FrameLength(WordAt(bytes, pos + 2)) : 0;
+        if (length == 0 || !fits(length) || pos + length > n)
+            return false;
+        pos += length;
+    }
+    return pos == n;
+}
+
+} // namespace
+
 bool IsWholeFrameBlock(const uint8_t* bytes, size_t n)
 {
-    if (n == 0 || n % SpectrumFrameLength != 0 || n > LargestParsedBlock)
-        return false;
-    for (size_t pos = 0; pos < n; pos += SpectrumFrameLength)
-        if (WordAt(bytes, pos) != FrameMarker || FrameLength(WordAt(bytes, pos + 2)) != SpectrumFrameLength)
-            return false;
-    return true;
+    return FramesBackToBack(bytes, n, [](size_t length) { return length == SpectrumFrameLength; });
+}
+
+bool HoldsWholeFramesOnly(const uint8_t* bytes, size_t n)
+{
+    return FramesBackToBack(bytes, n, [](size_t) { return true; });
 }

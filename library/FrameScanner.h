@@ -28,3 +28,6 @@ bool NextFrame(const uint8_t* bytes, size_t n, size_t& pos, FoundFrame& frame);
 // True for one or more whole 192-byte frames (spectra or I2C replies) back to back and nothing
 // else: what a device sends when fewer frames than a full transfer are ready.
 bool IsWholeFrameBlock(const uint8_t* bytes, size_t n);
+
+// True for one or more whole frames of any known kind back to back and nothing else.
+bool HoldsWholeFramesOnly(const uint8_t* bytes, size_t n);

@@ -56,6 +56,8 @@ struct LibraryState {
     uint16_t RequestFrame[RequestFrameWords];
     SpectrumRing ring;
     std::atomic<int> spectraReaders; // callers inside CMD_GET_SPECTRA; teardown waits for them
+    std::atomic<uint32_t> blocksReceived; // reads that brought bytes; tells when the device went quiet
+    std::atomic<uint8_t> draining;   // a stop waits for the spectra the device still had queued
 };
 
 // The state of this loaded library; null before attach and after detach.

@@ -157,6 +157,23 @@ DWORD SyncReader(LibraryState& state)
     return 0;
 }
 
+void AwaitQueuedSpectra(LibraryState& state)
+{
+    constexpr DWORD QuietMs = 20;
+    constexpr DWORD LimitMs = 3000;
+    state.draining.store(1);
+    const DWORD start = GetTickCount();
+    uint32_t seen = state.blocksReceived.load();
+    while (state.running.load() && GetTickCount() - start < LimitMs) {
+        Sleep(QuietMs);
+        const uint32_t now = state.blocksReceived.load();
+        if (now == seen)
+            break;
+        seen = now;
+    }
+    state.draining.store(0);
+}
+
 DWORD ChangeReadLength(LibraryState& state, uint16_t length)
 {
     Sleep(1);

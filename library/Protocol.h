@@ -28,6 +28,12 @@ DWORD SyncReader(LibraryState& state);
 // Waits 1 ms, stores the new read length, then SyncReader.
 DWORD ChangeReadLength(LibraryState& state, uint16_t length);
 
+// After a stop the device still sends the spectra it had queued, in transfers of the
+// measurement's size. Returns once the device has sent nothing for a moment (at most about 3 s),
+// with the reader still at the measurement's read length, so that the next reply does not sit
+// behind them and no transfer is in flight when the read length changes.
+void AwaitQueuedSpectra(LibraryState& state);
+
 // Announces the reply frame (by tag) the next request will be answered with, under a ticket of
 // its own; tag 0 withdraws it. Only that reply is handed over, and only to this request: the
 // reader waits for the command to take it, so a reply that arrives before the command waits for

@@ -315,6 +315,7 @@ TEST_F(OpenedDevice, PulledDeviceFailsWithTheChosenError)
     for (const DWORD error : {DWORD{ERROR_GEN_FAILURE}, DWORD{ERROR_DEVICE_NOT_CONNECTED}, DWORD{ERROR_BAD_COMMAND}}) {
         SCOPED_TRACE(error);
         ASSERT_EQ(Emu(0, KALVIX_EMU_PULLED_ERROR, static_cast<int32_t>(error)), 0);
+        ASSERT_TRUE(Write(Req(OpGains, {5})));
         ASSERT_FALSE(StartRead(6));
         ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
         Emu(0, KALVIX_EMU_PRESENT, 0);
@@ -324,6 +325,7 @@ TEST_F(OpenedDevice, PulledDeviceFailsWithTheChosenError)
         EXPECT_FALSE(Write(Req(OpGpio, {0})));
         EXPECT_EQ(GetLastError(), error);
         Emu(0, KALVIX_EMU_PRESENT, 1);
+        EXPECT_EQ(State().gains, 0u) << "plugged back in, it starts with power-on settings";
         EXPECT_TRUE(Write(Req(OpGpio, {0})));
         ASSERT_TRUE(StartRead(6) || GetLastError() == ERROR_IO_PENDING);
         EXPECT_EQ(Finish(), 6);

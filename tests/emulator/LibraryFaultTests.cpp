@@ -256,26 +256,57 @@ TEST_F(LibraryOverEmulator, I2cReadUnderExternalTriggerWithoutSpectraAtEveryGrou
     }
 }
 
-// Spectra the device had queued still arrive after STOP, in the measurement's transfers, while the
-// reader already reads for replies: a reply command right after STOP gets its reply all the same.
+// Spectra the device had queued still arrive after the measurement ends, in the measurement's
+// transfers, while the library goes back to reading replies: a reply command right after STOP or
+// after leaving trigger mode gets its reply all the same, also behind a full FIFO.
 TEST_F(LibraryOverEmulator, RepliesRightAfterStopWhileQueuedSpectraStillArrive)
 {
+    struct Case {
+        uint32_t divider;
+        bool trigger;       // left with CMD_EXT_TRIGGER 0 instead of STOP
+        int32_t floodRate;  // spectra per second while the host is held off (0: the divider's)
+        int32_t holdMs;     // how long the host does not service the device
+    } const cases[] = {
+        {1, false, 0, 60},      {2, false, 0, 60},     {6, false, 0, 60},
+        {1, false, 40000, 300}, {2, false, 40000, 300}, // FIFO full: 4096 spectra queued
+        {1, true, 0, 60},       {4, true, 40000, 300},
+    };
     ASSERT_EQ(Connect(), "");
+    ASSERT_EQ(Call(CMD_SET_GPIO, 0, &gpioWord), "");
     uint8_t zero[2] = {0, 0};
     uint32_t write[3] = {2, AfeI2cAddress, 1};
-    for (const uint32_t divider : {1u, 2u}) {
-        SCOPED_TRACE(divider);
-        ASSERT_EQ(Call(CMD_SET_DIVIDER, divider), "");
-        ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
-        ASSERT_GE(Collect(20, 20).size(), 20u);
+    int32_t inputs = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "divider " << c.divider << " trigger " << c.trigger << " flood "
+                                        << c.floodRate);
+        ASSERT_EQ(Call(CMD_SET_DIVIDER, c.divider), "");
+        if (c.trigger) {
+            ASSERT_EQ(Call(CMD_EXT_TRIGGER, 1), "");
+            Emu(0, KALVIX_EMU_TRIGGER_PERIOD_MS, 1);
+        } else {
+            ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+        }
+        ASSERT_GE(Collect(8, 8).size(), 8u);
         const uint32_t before = EmuState().spectraAfterStop;
-        Emu(0, KALVIX_EMU_PUMP_HOLD_MS, 15); // the host services the device slowly: spectra queue up
-        Sleep(60);
-        ASSERT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+        // The host services the device slowly: spectra queue up in the device.
+        Emu(0, KALVIX_EMU_FLOOD_RATE, c.floodRate);
+        Emu(0, KALVIX_EMU_PUMP_HOLD_MS, c.holdMs);
+        Sleep(static_cast<DWORD>(c.holdMs) * 2);
         Emu(0, KALVIX_EMU_PUMP_HOLD_MS, 0);
+        const uint32_t queued = EmuState().fifoLevel;
+        inputs ^= 0x6; // a GPIO change while measuring: the device reports it once stopped
+        Emu(0, KALVIX_EMU_GPIO_INPUTS, inputs);
+        gpioWord = 0xFFFFFFFF;
+        ASSERT_EQ(Call(c.trigger ? CMD_EXT_TRIGGER : CMD_STOP_MEASUREMENT, 0), "");
+        Emu(0, KALVIX_EMU_FLOOD_RATE, 0);
+        Emu(0, KALVIX_EMU_TRIGGER_PERIOD_MS, 0);
+        // The status the device sends once it has stopped, behind the queued spectra, arrives.
+        EXPECT_TRUE(Eventually([&] { return gpioWord != 0xFFFFFFFF && (gpioWord & 0x6) == static_cast<uint32_t>(inputs); }))
+            << gpioWord;
+
         char info[64] = {};
         EXPECT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, info), "");
-        EXPECT_NE(std::string(info).find("SW:v1.30"), std::string::npos);
+        EXPECT_NE(std::string(info).find("SW:v1.30"), std::string::npos) << info;
         uint8_t configuration[276];
         EXPECT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, configuration), "");
         ASSERT_EQ(Call(CMD_I2C_TRANSFER, 0, write, zero), "");
@@ -284,8 +315,14 @@ TEST_F(LibraryOverEmulator, RepliesRightAfterStopWhileQueuedSpectraStillArrive)
         EXPECT_EQ(Call(CMD_I2C_TRANSFER, 0, read, bytes), "");
         EXPECT_EQ(memcmp(bytes, "Kalvix A", 8), 0);
         EXPECT_GT(EmuState().spectraAfterStop, before) << "queued spectra went out after the stop";
+        if (c.floodRate) {
+            EXPECT_GT(queued, 1000u) << "the FIFO was near full at the stop";
+        }
+        // Idle again: GPIO status frames are read as before.
+        gpioWord = 0xFFFFFFFF;
+        EXPECT_EQ(Call(CMD_SET_GPIO, 0x08, &gpioWord), "");
+        EXPECT_TRUE(Eventually([&] { return gpioWord != 0xFFFFFFFF; }));
     }
-    EXPECT_EQ(statusWord, 0u);
 }
 
 // The GPIO mask set while measuring is answered at once with a short status transfer among the

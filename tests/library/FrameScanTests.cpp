@@ -71,31 +71,41 @@ TEST(FrameScan, FrameCutOffByTheEndOfTheBlockIsDropped)
     EXPECT_EQ(Scan(Bytes{0x03, 0xFF, 0xDD}).size(), 0u);
 }
 
-TEST(FrameScan, WholeFrameBlocksAreOnlyBackToBack192ByteFrames)
+// Two rules for short blocks: whole 192-byte frames only (what measuring accepts) and whole frames
+// of any kind (what the wait for queued spectra after a stop accepts).
+TEST(FrameScan, WholeFrameBlocksAreOnlyBackToBackFrames)
 {
-    const Bytes s1 = SpectrumFrame(1), s2 = SpectrumFrame(2), i2c = I2cReplyFrame({7});
+    const Bytes s1 = SpectrumFrame(1), s2 = SpectrumFrame(2), i2c = I2cReplyFrame({7}), gpio = GpioFrame(1);
     Bytes wrongTag = SpectrumFrame(3);
     wrongTag[2] = 0xCC; // a text reply's tag: 58 bytes long
     const struct {
         const char* what;
         Bytes block;
-        bool whole;
+        bool whole192;
+        bool wholeAny;
     } cases[] = {
-        {"one spectrum", s1, true},
-        {"a lone I2C reply", i2c, true},
-        {"spectrum and reply", Concat({s1, i2c}), true},
-        {"four spectra", Concat({s1, s2, s1, s2}), true},
-        {"five frames: longer than any transfer", Concat({s1, s2, s1, s2, s1}), false},
-        {"empty", {}, false},
-        {"a byte short", Bytes(s1.begin(), s1.end() - 1), false},
-        {"a byte over", Concat({s1, {0}}), false},
-        {"noise before", Concat({{0}, Bytes(s1.begin(), s1.end() - 1)}), false},
-        {"second slot zeros", Concat({s1, Bytes(192, 0)}), false},
-        {"a frame of another length", Concat({s1, wrongTag}), false},
-        {"a GPIO frame padded", Padded(GpioFrame(1), 192), false},
+        {"one spectrum", s1, true, true},
+        {"a lone I2C reply", i2c, true, true},
+        {"spectrum and reply", Concat({s1, i2c}), true, true},
+        {"four spectra", Concat({s1, s2, s1, s2}), true, true},
+        {"five frames: longer than any transfer", Concat({s1, s2, s1, s2, s1}), false, false},
+        {"empty", {}, false, false},
+        {"a byte short", Bytes(s1.begin(), s1.end() - 1), false, false},
+        {"a byte over", Concat({s1, {0}}), false, false},
+        {"noise before", Concat({{0}, Bytes(s1.begin(), s1.end() - 1)}), false, false},
+        {"second slot zeros", Concat({s1, Bytes(192, 0)}), false, false},
+        {"a frame of another length cut short", Concat({s1, wrongTag}), false, false},
+        {"a GPIO frame padded", Padded(GpioFrame(1), 192), false, false},
+        {"a GPIO frame", gpio, false, true},
+        {"a GPIO frame after a spectrum", Concat({s1, gpio}), false, true},
+        {"two GPIO frames", Concat({gpio, gpio}), false, true},
+        {"a GPIO frame and a byte", Concat({gpio, {0x03}}), false, false},
+        {"a GPIO frame's first half", Bytes(gpio.begin(), gpio.begin() + 3), false, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsWholeFrameBlock(c.block.data(), c.block.size()), c.whole) << c.what;
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsWholeFrameBlock(c.block.data(), c.block.size()), c.whole192) << c.what;
+        EXPECT_EQ(HoldsWholeFramesOnly(c.block.data(), c.block.size()), c.wholeAny) << c.what;
+    }
 }
 
 TEST(FrameScan, BlocksLongerThanTheReceiveBufferAreNotParsed)
