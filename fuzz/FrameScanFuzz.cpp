@@ -1,6 +1,7 @@
 // The frame scanner on any received block: every frame it finds lies wholly inside the block,
 // starts with the marker, has its tag's length and comes after the one before; the scan always
-// ends at the block's end; a block it calls whole frames is read as exactly those frames.
+// ends at the block's end; a block it calls whole frames (of 192 bytes, or of any kind) is read as
+// exactly those frames.
 #include "FrameScanner.h"
 #include "FuzzInput.h"
 
@@ -34,5 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (size_t i = 0; i < frames.size(); ++i)
             FUZZ_CHECK(frames[i].offset == i * SpectrumFrameLength && frames[i].length == SpectrumFrameLength);
     }
+    if (HoldsWholeFramesOnly(bytes, size)) {
+        FUZZ_CHECK(!frames.empty() && frames.front().offset == 0);
+        for (size_t i = 1; i < frames.size(); ++i)
+            FUZZ_CHECK(frames[i].offset == frames[i - 1].offset + frames[i - 1].length);
+        FUZZ_CHECK(frames.back().offset + frames.back().length == size);
+    }
+    if (IsWholeFrameBlock(bytes, size))
+        FUZZ_CHECK(HoldsWholeFramesOnly(bytes, size));
     return 0;
 }
