@@ -292,7 +292,6 @@ TEST_F(LibraryOverEmulator, RepliesRightAfterStopWhileQueuedSpectraStillArrive)
         Emu(0, KALVIX_EMU_FLOOD_RATE, c.floodRate);
         Emu(0, KALVIX_EMU_PUMP_HOLD_MS, c.holdMs);
         Sleep(static_cast<DWORD>(c.holdMs) * 2);
-        const uint32_t queued = EmuState().fifoLevel;
         Emu(0, KALVIX_EMU_PUMP_HOLD_MS, 0);
         inputs ^= 0x6; // a GPIO change while measuring: the device reports it once stopped
         Emu(0, KALVIX_EMU_GPIO_INPUTS, inputs);
@@ -314,10 +313,8 @@ TEST_F(LibraryOverEmulator, RepliesRightAfterStopWhileQueuedSpectraStillArrive)
         uint32_t read[3] = {8, AfeI2cAddress, 0};
         EXPECT_EQ(Call(CMD_I2C_TRANSFER, 0, read, bytes), "");
         EXPECT_EQ(memcmp(bytes, "Kalvix A", 8), 0);
-        EXPECT_GT(EmuState().spectraAfterStop, before) << "queued spectra went out after the stop";
-        if (c.floodRate) {
-            EXPECT_EQ(queued, 4096u) << "the FIFO was full just before the stop";
-        }
+        const uint32_t afterStop = EmuState().spectraAfterStop - before;
+        EXPECT_GT(afterStop, c.floodRate ? 256u : 0u) << "queued spectra went out after the stop";
         // Idle again: GPIO status frames are read as before.
         gpioWord = 0xFFFFFFFF;
         EXPECT_EQ(Call(CMD_SET_GPIO, 0x08, &gpioWord), "");
