@@ -1,9 +1,13 @@
 // The reader thread, the ring and delivery to the caller: order, time-outs, overrun, stopping,
 // device failure, and repeated connections.
 #include "LibraryFixture.h"
+#include "Waits.h"
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -36,13 +40,47 @@ protected:
     }
     bool WaitUntilDrained()
     {
-        for (int i = 0; i < 2500; ++i) {
-            if (FakePlatform::QueuedInItems() == 0 && FakePlatform::PendingReadLength() != 0)
-                return true;
-            Sleep(2);
+        return WaitUntil([] { return FakePlatform::QueuedInItems() == 0 && FakePlatform::PendingReadLength() != 0; },
+                         WaitMs);
+    }
+    // Until a CMD_GET_SPECTRA in another thread has taken `taken` records of this run: it is past
+    // its checks then, waiting for the next one.
+    bool WaitUntilPollHasTaken(uint16_t taken)
+    {
+        return WaitUntil([&] { return State->spectraReaders.load() == 1 && State->ring.indexes.read == taken; }, WaitMs);
+    }
+};
+
+// Lets two threads through together, round after round. A side that waits longer than WaitMs for
+// the other gives up, and so does every later round, so a stuck partner fails the test instead
+// of hanging it.
+class Gate {
+public:
+    bool Pass()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (broken_)
+            return false;
+        const uint64_t round = round_;
+        if (++arrived_ == 2) {
+            arrived_ = 0;
+            ++round_;
+            passed_.notify_all();
+            return true;
         }
+        if (passed_.wait_for(lock, std::chrono::milliseconds(WaitMs), [&] { return round_ != round; }))
+            return true;
+        broken_ = true;
+        passed_.notify_all();
         return false;
     }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable passed_;
+    uint64_t round_ = 0;
+    int arrived_ = 0;
+    bool broken_ = false;
 };
 
 TEST_F(Acquisition, EverySpectrumIsDeliveredInOrderAtEachDivider)
@@ -135,8 +173,8 @@ TEST_F(Acquisition, StopReleasesAWaitingReaderAtOnce)
         result = Call(CMD_GET_SPECTRA, 10, &delivered, buffer.data());
         elapsed = MsSince(start);
     });
-    Sleep(300);
-    ASSERT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+    EXPECT_TRUE(WaitUntilPollHasTaken(2));
+    EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "");
     poll.join();
     EXPECT_EQ(result, "");
     EXPECT_EQ(delivered, 2u);
@@ -147,18 +185,22 @@ TEST_F(Acquisition, DisconnectReleasesAWaitingReader)
 {
     ASSERT_EQ(Call(CMD_SET_DIVIDER, 1792), "");
     ASSERT_EQ(Call(CMD_EXT_TRIGGER, 1), "");
+    ExpectPendingRead(192);
+    QueueSpectra(0, 1, 1);
     std::string result = "unset";
+    uint32_t delivered = 99;
     long long elapsed = 0;
     std::thread poll([&] {
-        std::vector<uint8_t> buffer(192);
+        std::vector<uint8_t> buffer(2 * 192);
         const auto start = Clock::now();
-        result = Call(CMD_GET_SPECTRA, 1, nullptr, buffer.data());
+        result = Call(CMD_GET_SPECTRA, 2, &delivered, buffer.data());
         elapsed = MsSince(start);
     });
-    Sleep(300);
-    ASSERT_EQ(Call(CMD_DISCONNECT), "");
+    EXPECT_TRUE(WaitUntilPollHasTaken(1));
+    EXPECT_EQ(Call(CMD_DISCONNECT), "");
     poll.join();
     EXPECT_EQ(result, "");
+    EXPECT_EQ(delivered, 1u);
     EXPECT_LT(elapsed, 6000);
     EXPECT_EQ(FakePlatform::CurrentlyOpen().total(), 0);
 }
@@ -167,19 +209,19 @@ TEST_F(Acquisition, ADeviceFailureEndsTheReaderUntilDisconnect)
 {
     ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
     ExpectPendingRead(768);
+    QueueSpectra(0, 1, 4);
     std::string pollResult = "unset";
+    uint32_t delivered = 99;
     std::thread poll([&] {
-        std::vector<uint8_t> buffer(192);
-        pollResult = Call(CMD_GET_SPECTRA, 1, nullptr, buffer.data());
+        std::vector<uint8_t> buffer(2 * 192);
+        pollResult = Call(CMD_GET_SPECTRA, 2, &delivered, buffer.data());
     });
-    for (int i = 0; i < 2500 && State->spectraReaders.load() == 0; ++i)
-        Sleep(1);
+    EXPECT_TRUE(WaitUntilPollHasTaken(1));
     FakePlatform::QueueReadError(ERROR_GEN_FAILURE);
     poll.join(); // the poll ends with its time-out at the latest
     EXPECT_EQ(pollResult, "WARNING: Data polling timeout.");
-    for (int i = 0; i < 2500 && State->running.load(); ++i)
-        Sleep(2);
-    EXPECT_EQ(State->running.load(), 0);
+    EXPECT_EQ(delivered, 1u);
+    EXPECT_TRUE(WaitUntil([] { return State->running.load() == 0; }, WaitMs));
     EXPECT_EQ(statusWord, 31u);
     EXPECT_EQ(Call(CMD_GET_STATUS, 0, &statusWord), "ERROR: [00031] " + SystemText(31));
 
@@ -198,11 +240,8 @@ TEST_F(Acquisition, OtherReadErrorsAreIgnored)
     FakePlatform::QueueReadError(ERROR_SEM_TIMEOUT);
     FakePlatform::QueueInBlock(GpioFrame(0x0004));
     uint32_t status = 0;
-    for (int i = 0; i < 2500 && status != 4; ++i) {
-        Sleep(2);
-        Call(CMD_GET_GPIO_STATUS, 0, &status);
-    }
-    EXPECT_EQ(status, 4u);
+    EXPECT_TRUE(WaitUntil([&] { return Call(CMD_GET_GPIO_STATUS, 0, &status).empty() && status == 4; }, WaitMs))
+        << status;
     EXPECT_EQ(State->running.load(), 1);
     EXPECT_EQ(statusWord, 0u);
 }
@@ -245,32 +284,113 @@ TEST_F(Acquisition, RepeatedConnectionsLeakNoHandles)
     EXPECT_LE(after, before + 4);
 }
 
-TEST_F(Acquisition, TwoCallerThreadsKeepTheirTexts)
+// The window thread and the poll thread call at the same moment, round after round: the poll
+// waits out its time-out or is refused at once, while the window thread's commands are refused
+// with texts of their own (again and again while the poll waits). Each thread reads its text
+// after both calls have returned, so a buffer the two shared would show the other's text.
+TEST_F(Acquisition, TwoCallerThreadsCallingAtOnceKeepTheirTexts)
 {
     ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
-    std::atomic<bool> done{false};
-    std::atomic<int> tornPoll{0}, tornCommand{0};
+    ExpectPendingRead(768);
+    struct Refused {
+        uint32_t command, param;
+        uint32_t* record;
+        uint8_t* data;
+        const char* text;
+    };
+    uint32_t i2cRecord[3] = {91, 0x50, 0};
+    uint8_t bytes[192] = {};
+    const Refused windowCalls[] = {
+        {CMD_SET_GAINS, 16, nullptr, nullptr, "ERROR: Input value out of range."},
+        {21, 0, nullptr, nullptr, "ERROR: Unknown command."},
+        {CMD_SET_DIVIDER, 2, nullptr, nullptr, "ERROR: Device is not in idle mode."},
+        {CMD_START_MEASUREMENT, 0, nullptr, nullptr, "ERROR: Device is already in measuring mode."},
+        {CMD_I2C_TRANSFER, 0, i2cRecord, bytes, "ERROR: Byte count value out of range."},
+    };
+    uint8_t spectrum[192] = {};
+    const Refused pollCalls[] = {
+        {CMD_GET_SPECTRA, 1, nullptr, spectrum, "WARNING: Data polling timeout."}, // waits 54 ms
+        {CMD_GET_SPECTRA, 0, nullptr, spectrum, "ERROR: Expected input variables not initialized."},
+        {CMD_GET_SPECTRA, 1, nullptr, nullptr, "ERROR: Expected input variables not initialized."},
+    };
+    constexpr int Rounds = 300;
+    const auto pollCallOf = [&](int round) -> const Refused& { return pollCalls[round % 10 == 0 ? 0 : 1 + round % 2]; };
+
+    Gate gate;
+    std::atomic<bool> pollReturned{false};
+    std::atomic<int> tornPoll{0};
+    std::string pollSaw;
     std::thread poll([&] {
-        std::vector<uint8_t> buffer(192);
-        while (!done) {
-            const char* text = KalvixControl(CMD_GET_SPECTRA, 1, nullptr, buffer.data());
-            Sleep(1);
-            if (text && strcmp(text, "WARNING: Data polling timeout.") != 0)
-                ++tornPoll;
+        for (int round = 0; round < Rounds; ++round) {
+            const Refused& c = pollCallOf(round);
+            if (!gate.Pass())
+                return;
+            const char* text = KalvixControl(c.command, c.param, c.record, c.data);
+            pollReturned = true;
+            if (!gate.Pass())
+                return;
+            if (!text || strcmp(text, c.text) != 0) {
+                if (tornPoll++ == 0)
+                    pollSaw = text ? text : "null";
+            }
         }
     });
-    for (int i = 0; i < 300; ++i) {
-        const char* text = KalvixControl(CMD_SET_GAINS, 16, nullptr, nullptr);
-        Sleep(1);
-        if (!text || strcmp(text, "ERROR: Input value out of range.") != 0)
-            ++tornCommand;
-        if (i % 10 == 0)
-            QueueSpectra(static_cast<uint32_t>(i), 4, 4);
+
+    int tornWindow = 0, windowCallsMade = 0;
+    std::string windowSaw;
+    const auto check = [&](const char* text, const Refused& c) {
+        if (!text || strcmp(text, c.text) != 0) {
+            if (tornWindow++ == 0)
+                windowSaw = std::string(text ? text : "null") + " for " + c.text;
+        }
+    };
+    bool together = true;
+    for (int round = 0; round < Rounds && together; ++round) {
+        const Refused& c = windowCalls[round % 5];
+        pollReturned = false;
+        together = gate.Pass();
+        const char* text = KalvixControl(c.command, c.param, c.record, c.data);
+        ++windowCallsMade;
+        for (int again = 0; again < 200 && !pollReturned; ++again) {
+            check(text, c);
+            text = KalvixControl(c.command, c.param, c.record, c.data);
+            ++windowCallsMade;
+        }
+        together = together && gate.Pass();
+        check(text, c);
     }
-    done = true;
     poll.join();
-    EXPECT_EQ(tornPoll.load(), 0);
-    EXPECT_EQ(tornCommand.load(), 0);
+    EXPECT_TRUE(together) << "a thread did not reach the gate in time";
+    EXPECT_EQ(tornPoll.load(), 0) << "the poll thread read: " << pollSaw;
+    EXPECT_EQ(tornWindow, 0) << "of " << windowCallsMade << " window calls; first: " << windowSaw;
+}
+
+// With nothing arriving, a poll gives up on a record after SpectraPerRead x divider + 50 ms:
+// not before, and not much later.
+TEST_F(Acquisition, APollWithNothingArrivingWarnsAfterItsTimeOut)
+{
+    const struct {
+        uint32_t divider;
+        long long timeoutMs;
+    } cases[] = {{1, 4 + 50}, {4, 2 * 4 + 50}, {6, 6 + 50}, {196, 196 + 50}};
+    constexpr long long Tick = 16; // a coarse system clock may round the library's wait down by a tick
+    constexpr long long Slack = 1400;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("divider " + std::to_string(c.divider));
+        ASSERT_EQ(Call(CMD_SET_DIVIDER, c.divider), "");
+        ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+        ExpectPendingRead(static_cast<ULONG>(192 * State->SpectraPerRead));
+        uint8_t buffer[192];
+        uint32_t delivered = 99;
+        const auto start = Clock::now();
+        EXPECT_EQ(Call(CMD_GET_SPECTRA, 1, &delivered, buffer), "WARNING: Data polling timeout.");
+        const long long elapsed = MsSince(start);
+        EXPECT_EQ(delivered, 0u);
+        EXPECT_GE(elapsed, c.timeoutMs - Tick) << "gave up before its time-out";
+        EXPECT_LT(elapsed, c.timeoutMs + Slack) << "waited far past its time-out";
+        ASSERT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+    }
+    EXPECT_EQ(statusWord, 0u);
 }
 
 TEST_F(Acquisition, ReceivedBytesAreCounted)

@@ -23,6 +23,8 @@ TEST_F(CommandChecks, UnknownCodesAndTheLowByteSelection)
     EXPECT_EQ(Call(0x101, 0, &index, serial), "ERROR: Device already connected.");
 }
 
+// The bounds of the value commands, connected and not, are checked edge by edge in
+// RequestBytes.BoundedValuesAtTheEdgesOfTheirRanges.
 TEST_F(CommandChecks, ArgumentAndRangeChecksComeBeforeTheConnection)
 {
     uint8_t data[2100] = {};
@@ -37,28 +39,9 @@ TEST_F(CommandChecks, ArgumentAndRangeChecksComeBeforeTheConnection)
     EXPECT_EQ(Call(CMD_GET_SPECTRA, 1, nullptr, nullptr), MissingInput);
     EXPECT_EQ(Call(CMD_GET_SPECTRA, 1, nullptr, data), NotConnected);
     EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), NotConnected);
-    EXPECT_EQ(Call(CMD_SET_DIVIDER, 0), MissingInput);
     EXPECT_EQ(Call(CMD_SET_DIVIDER, 3), NotConnected); // the divider is looked up only when connected
-    EXPECT_EQ(Call(CMD_SET_EXCITATION, 256), OutOfRange);
-    EXPECT_EQ(Call(CMD_SET_EXCITATION, 255), NotConnected);
-    EXPECT_EQ(Call(CMD_SET_GAINS, 16), OutOfRange);
-    EXPECT_EQ(Call(CMD_SET_BATTERY, 2), OutOfRange);
     EXPECT_EQ(Call(CMD_READ_CONFIGURATION), MissingInput);
-    EXPECT_EQ(Call(CMD_EXT_TRIGGER, 2), OutOfRange);
     EXPECT_EQ(Call(CMD_EXT_TRIGGER, 0), NotConnected);
-    EXPECT_EQ(Call(CMD_SET_COMPENSATION, 3), NotConnected); // connection first, then the range
-    EXPECT_EQ(Call(CMD_SET_10X, 2), OutOfRange);
-    EXPECT_EQ(Call(CMD_SET_VALUE_22, 132), NotConnected);   // connection first
-    EXPECT_EQ(Call(CMD_SET_VALUE_16, 80), OutOfRange);
-    EXPECT_EQ(Call(CMD_SET_VALUE_50, 0xFFFFFFFF), NotConnected);
-    for (uint32_t code : {51u, 53u, 67u, 73u})
-        EXPECT_EQ(Call(code, 2), MissingInput) << code;
-    EXPECT_EQ(Call(CMD_SET_VALUE_52, 256), MissingInput);
-    EXPECT_EQ(Call(CMD_SET_VALUE_54, 0), MissingInput);
-    EXPECT_EQ(Call(CMD_SET_VALUE_54, 65536), MissingInput);
-    EXPECT_EQ(Call(CMD_SET_VALUE_54, 65535), NotConnected);
-    EXPECT_EQ(Call(CMD_SET_VALUE_65, 0), MissingInput);
-    EXPECT_EQ(Call(CMD_SET_VALUE_68, 0), MissingInput);
     for (uint32_t code : {16u, 17u, 22u, 23u, 24u, 25u, 26u, 49u, 55u, 69u}) {
         EXPECT_EQ(Call(code), MissingInput) << code;
         EXPECT_EQ(Call(code, 0, nullptr, data), NotConnected) << code;
@@ -107,8 +90,6 @@ TEST_F(CommandChecks, StateChecksWhileConnected)
     EXPECT_EQ(Call(CMD_GET_SPECTRA, 1, nullptr, data), "ERROR: Device not in measurement mode.");
     EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "ERROR: Device is already in idle mode.");
     EXPECT_EQ(Call(CMD_EXT_TRIGGER, 0), "ERROR: Device is already in idle mode.");
-    EXPECT_EQ(Call(CMD_SET_COMPENSATION, 3), OutOfRange);
-    EXPECT_EQ(Call(CMD_SET_VALUE_22, 132), OutOfRange);
 
     EXPECT_EQ(Call(CMD_SET_DIVIDER, 3), "ERROR: Incorrect divider value.");
     EXPECT_EQ(State->divider, 1);

@@ -2,6 +2,7 @@
 // poll thread that falls behind, a poll racing a disconnect, replies that land as their command
 // gives up, aborts that do not finish, errors of a pulled device, short whole-frame blocks.
 #include "LibraryFixture.h"
+#include "Waits.h"
 
 #include <atomic>
 #include <chrono>
@@ -80,9 +81,7 @@ TEST_F(Faults, OnePerCallPollingOfAnOverflowingRingGetsWholeRecordsInOrder)
     while (Clock::now() < end) {
         // Now and then let the writer run the ring over once more before polling on.
         if (delivered % 200 == 199) {
-            for (int i = 0; i < 2000 && statusWord != STATUS_RING_OVERRUN; ++i)
-                Sleep(1);
-            overruns += statusWord == STATUS_RING_OVERRUN;
+            overruns += WaitUntil([&] { return statusWord == STATUS_RING_OVERRUN; }, 2000);
             statusWord = 0;
         }
         uint32_t got = 0;
@@ -198,8 +197,7 @@ TEST_F(Faults, AReplyLandingAsItsCommandGivesUpNeverHoldsUpTheNextRequest)
             << "request " << k << ": " << result << " / " << text;
         lateTaken += result.empty();
         late.join(); // the late reply has reached the host
-        for (int i = 0; i < 1000 && FakePlatform::QueuedInItems() > 0; ++i)
-            Sleep(1);
+        EXPECT_TRUE(WaitUntil([] { return FakePlatform::QueuedInItems() == 0; }, WaitMs));
 
         uint8_t configuration[276] = {};
         ASSERT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, configuration), "") << "request " << k + 1;
@@ -222,9 +220,8 @@ TEST_F(Faults, PulledDeviceErrorsEndTheReaderAndReport31)
             if (!pending) // a block completes the pending read; the next read fails as it is made
                 FakePlatform::QueueInBlock(Concat({SpectrumFrame(0), SpectrumFrame(1), SpectrumFrame(2), SpectrumFrame(3)}));
             FakePlatform::QueueReadError(error);
-            for (int i = 0; i < 2500 && State->running.load(); ++i)
-                Sleep(2);
-            EXPECT_EQ(State->running.load(), 0) << "the reader goes on reading a device that is gone";
+            EXPECT_TRUE(WaitUntil([] { return State->running.load() == 0; }, WaitMs))
+                << "the reader goes on reading a device that is gone";
             EXPECT_EQ(Call(CMD_GET_STATUS, 0, &statusWord), "ERROR: [00031] " + SystemText(31));
             EXPECT_EQ(Call(CMD_SET_GAINS, 1), "ERROR: The application is not connected with the device.");
             ASSERT_EQ(Call(CMD_DISCONNECT), "");

@@ -172,43 +172,93 @@ TEST_F(ParseBlockTest, GpioStatusKeepsTheUpperHalfAndReachesTheRegisteredWord)
     EXPECT_EQ(gpio, 0xABCD1234u);
 }
 
-TEST_F(ParseBlockTest, ReplyIsHandedOverToTheWaitingCommandOnly)
+// Identification replies arriving before a command announces what it expects, after that but
+// before it waits, while it waits, and after it has given up, each with a text of its own. The
+// reader here holds ReplyLock only while it parses, so a reply it wrongly kept or handed over
+// stays there for the command that comes next to find.
+TEST_F(ParseBlockTest, EachReplyReachesOnlyTheRequestWaitingForIt)
 {
-    uint8_t text[64] = {};
-    int fetched = -1;
-    ExpectReply(*state, TagTextReply);
-    std::thread waiter([&] { fetched = FetchReplyText(*state, text); });
-    Sleep(20); // the command is waiting for ReplyLock
-    Parse(TextReplyFrame("HW:v1.02 SW:v1.30 "));
-    waiter.join();
-    EXPECT_EQ(fetched, 0);
-    EXPECT_STREQ(reinterpret_cast<char*>(text), "HW:v1.02 SW:v1.30 ");
+    enum class Op {
+        Announce,         // the command tells the reader which reply it expects
+        Arrive,           // the reader parses a reply with this text
+        Fetch,            // the command takes its reply: this text, or none (nullptr)
+        FetchWhileArriving, // the command waits, and the reply with this text arrives meanwhile
+    };
+    struct Step {
+        Op op;
+        const char* text;
+    };
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"reply before the command waits",
+         {{Op::Announce, nullptr}, {Op::Arrive, "RIGHT A"}, {Op::Fetch, "RIGHT A"}, {Op::Fetch, nullptr}}},
+        {"reply while the command waits",
+         {{Op::Announce, nullptr}, {Op::FetchWhileArriving, "RIGHT B"}, {Op::Fetch, nullptr}}},
+        {"reply before anything is expected, nothing after",
+         {{Op::Arrive, "STALE C"}, {Op::Announce, nullptr}, {Op::Fetch, nullptr}}},
+        {"reply before anything is expected, the right one after",
+         {{Op::Arrive, "STALE D"}, {Op::Announce, nullptr}, {Op::FetchWhileArriving, "RIGHT D"}}},
+        {"late reply, the next request unanswered",
+         {{Op::Announce, nullptr}, {Op::Fetch, nullptr}, {Op::Arrive, "LATE E"}, {Op::Announce, nullptr},
+          {Op::Fetch, nullptr}}},
+        {"late reply, the next request answered",
+         {{Op::Announce, nullptr}, {Op::Fetch, nullptr}, {Op::Arrive, "LATE F"}, {Op::Announce, nullptr},
+          {Op::Arrive, "RIGHT F"}, {Op::Fetch, "RIGHT F"}}},
+    };
 
-    // The reader took the lock back: a command that comes after the reply gets nothing.
-    int late = -1;
-    std::thread lateWaiter([&] { late = FetchReplyText(*state, text); });
-    lateWaiter.join();
-    EXPECT_EQ(late, RESULT_NO_RESPONSE);
-}
-
-TEST_F(ParseBlockTest, ReplyArrivingBeforeTheCommandWaitsIsKeptForIt)
-{
-    uint8_t block[276] = {};
-    int fetched = -1;
-    ExpectReply(*state, TagConfigReply);
-    ReleaseMutex(state->ReplyLock); // a thread of its own plays the reader here
-    std::thread reader([&] {
-        WaitForSingleObject(state->ReplyLock, INFINITE);
-        Parse(ConfigReplyFrame(Bytes(272, 0x42)));
-        ReleaseMutex(state->ReplyLock);
-    });
-    Sleep(30); // the reply is parsed before the command starts waiting
-    std::thread command([&] { fetched = FetchReplyBlock(*state, block); });
-    command.join();
-    reader.join();
-    EXPECT_EQ(fetched, 0);
-    EXPECT_EQ(block[0], 0x42);
-    EXPECT_EQ(block[271], 0x42);
+    const auto arrive = [&](const char* text) {
+        ASSERT_EQ(WaitForSingleObject(state->ReplyLock, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        state->ReaderHoldsReplyLock = true;
+        Parse(TextReplyFrame(text));
+        if (state->ReaderHoldsReplyLock) // it may have failed to take the lock back after a hand-over
+            ReleaseMutex(state->ReplyLock);
+        state->ReaderHoldsReplyLock = false;
+    };
+    const auto fetch = [&] {
+        char text[64] = {};
+        const int result = FetchReplyText(*state, reinterpret_cast<uint8_t*>(text));
+        return result == 0 ? std::string(text) : result == RESULT_NO_RESPONSE ? "none" : "error " + std::to_string(result);
+    };
+    ReleaseMutex(state->ReplyLock);
+    state->ReaderHoldsReplyLock = false;
+    const HANDLE fetching = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            const std::string expected = step.text ? step.text : "none";
+            switch (step.op) {
+            case Op::Announce:
+                ExpectReply(*state, TagTextReply);
+                break;
+            case Op::Arrive:
+                arrive(step.text);
+                break;
+            case Op::Fetch:
+                EXPECT_EQ(fetch(), expected) << "step " << i;
+                break;
+            case Op::FetchWhileArriving: {
+                std::string got;
+                std::thread command([&] {
+                    SetEvent(fetching);
+                    got = fetch();
+                });
+                WaitForSingleObject(fetching, 5000);
+                arrive(step.text);
+                command.join();
+                EXPECT_EQ(got, expected) << "step " << i;
+                break;
+            }
+            }
+        }
+        ExpectReply(*state, 0);
+    }
+    CloseHandle(fetching);
+    // The fixture's reader holds the lock.
+    WaitForSingleObject(state->ReplyLock, 5000);
+    EXPECT_EQ(status, 0u);
 }
 
 TEST_F(ParseBlockTest, RepliesNobodyAskedForAreNotHandedOver)

@@ -1,6 +1,7 @@
 // Commands that wait for the device's answer: the hand-over from the reader, late or missing
 // replies, and the reader's read length around them.
 #include "LibraryFixture.h"
+#include "Waits.h"
 
 #include <atomic>
 #include <cstring>
@@ -52,11 +53,8 @@ TEST_F(Replies, IdentificationTextIsDeliveredAndTheReaderReturnsToIdleLength)
     ExpectPendingRead(6);
     FakePlatform::QueueInBlock(GpioFrame(0x0101));
     uint32_t status = 0;
-    for (int i = 0; i < 500 && status != 0x0101; ++i) {
-        Sleep(2);
-        Call(CMD_GET_GPIO_STATUS, 0, &status);
-    }
-    EXPECT_EQ(status, 0x0101u);
+    EXPECT_TRUE(WaitUntil([&] { return Call(CMD_GET_GPIO_STATUS, 0, &status).empty() && status == 0x0101; }, WaitMs))
+        << status;
 }
 
 TEST_F(Replies, ReadLengthChangesBeforeTheRequestGoesOut)
@@ -119,10 +117,13 @@ TEST_F(Replies, MissingRepliesGiveTheirErrorsAndLeaveTheReplyLength)
 TEST_F(Replies, ALateReplyIsDroppedAndDoesNotAnswerTheNextRequest)
 {
     AnswerLate(TextReplyFrame("LATE HW:v9.99"), 400);
+    const uint32_t received = counters.bytesReceived;
     char text[64] = {};
     EXPECT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, text), "ERROR: Device did not respond to command.");
-    Sleep(600); // the late reply arrives while nobody waits
+    // The late reply arrives while nobody waits; the reader has parsed it once it counts its bytes.
+    EXPECT_TRUE(WaitUntil([&] { return counters.bytesReceived - received == 58; }, WaitMs));
     EXPECT_EQ(FakePlatform::QueuedInItems(), 0u);
+    EXPECT_STREQ(text, "");
 
     identification = "PROMPT HW:v1.02 SW:v1.30";
     AnswerLikeTheDevice();
@@ -164,14 +165,10 @@ TEST_F(Replies, GpioRegistrationReceivesEveryStatusFrame)
 {
     AnswerLikeTheDevice();
     ASSERT_EQ(Call(CMD_SET_GPIO, 0, &gpioWord), "");
-    for (int i = 0; i < 500 && gpioWord != 0x0009; ++i)
-        Sleep(2);
-    EXPECT_EQ(gpioWord, 0x0009u);
+    EXPECT_TRUE(WaitUntil([&] { return gpioWord == 0x0009; }, WaitMs)) << gpioWord;
     ExpectPendingRead(6);
     FakePlatform::QueueInBlock({0x03, 0xFF, 0xDD, 0x04, 0x34, 0x12});
-    for (int i = 0; i < 500 && gpioWord != 0x1234; ++i)
-        Sleep(2);
-    EXPECT_EQ(gpioWord, 0x1234u);
+    EXPECT_TRUE(WaitUntil([&] { return gpioWord == 0x1234; }, WaitMs)) << gpioWord;
     EXPECT_GE(counters.bytesReceived, 12u);
 }
 
