@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+// True once the process has begun to end (its other threads are gone by then).
+extern "C" __declspec(dllimport) BOOLEAN NTAPI RtlDllShutdownInProgress(void);
+
 // {D7024F71-28DE-4E81-8A6B-113CA2BFB60D}
 const GUID EmulatedInterfaceClass = {0xD7024F71, 0x28DE, 0x4E81, {0x8A, 0x6B, 0x11, 0x3C, 0xA2, 0xBF, 0xB6, 0x0D}};
 
@@ -30,6 +33,14 @@ void Complete(PendingRead& read, LONG status, ULONG transferred)
     if (event)
         SetEvent(event);
 }
+}
+
+bool EmulatorLock::lock()
+{
+    if (RtlDllShutdownInProgress())
+        return false;
+    EnterCriticalSection(&section_);
+    return true;
 }
 
 Emulator& TheEmulator()

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <deque>
-#include <mutex>
 
 constexpr uint32_t MaxInstances = 17;
 constexpr uint32_t DefaultInstanceCount = 2;
@@ -39,22 +38,42 @@ struct EmulatedInstance {
     std::deque<PendingRead> reads;
 };
 
-// The emulator's one lock, a kernel mutex: a thread ended while holding it (at the end of the
-// process the system ends every other thread wherever it is) leaves it abandoned, and the next
-// thread to wait owns it, where a std::mutex would stay locked and hang the library's teardown.
+// The emulator's one lock, a critical section: the pump, the reader's every read and its
+// completion take it, and a critical section costs no system call unless another thread holds it
+// (a kernel mutex costs one each way, under Wine a round trip to its server).
+// Unlike a kernel mutex it is never given up for a thread that ended holding it, and at the end
+// of the process the system ends every other thread wherever it is, the pump perhaps inside the
+// lock. From then on only the exiting thread runs (the library's teardown still closes its device
+// through the platform operations), so the lock is not taken at all.
 class EmulatorLock {
 public:
-    EmulatorLock() : mutex_(CreateMutexA(nullptr, FALSE, nullptr)) {}
+    EmulatorLock() { InitializeCriticalSection(&section_); }
     EmulatorLock(const EmulatorLock&) = delete;
     EmulatorLock& operator=(const EmulatorLock&) = delete;
-    void lock() { WaitForSingleObject(mutex_, INFINITE); }
-    void unlock() { ReleaseMutex(mutex_); }
+    // False when the process is ending and the lock was not taken.
+    bool lock();
+    void unlock() { LeaveCriticalSection(&section_); }
 
 private:
-    HANDLE mutex_;
+    CRITICAL_SECTION section_;
 };
 
-using EmulatorGuard = std::lock_guard<EmulatorLock>;
+// Holds the emulator's lock for a scope (see EmulatorLock::lock).
+class EmulatorGuard {
+public:
+    explicit EmulatorGuard(EmulatorLock& lock) : lock_(lock), held_(lock.lock()) {}
+    ~EmulatorGuard()
+    {
+        if (held_)
+            lock_.unlock();
+    }
+    EmulatorGuard(const EmulatorGuard&) = delete;
+    EmulatorGuard& operator=(const EmulatorGuard&) = delete;
+
+private:
+    EmulatorLock& lock_;
+    bool held_;
+};
 
 struct Emulator {
     EmulatorLock lock;
