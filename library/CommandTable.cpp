@@ -205,9 +205,13 @@ char* StartMeasurement(LibraryState& s, uint32_t param)
     ResetRing(s);
     if (char* error = Resync(s, MeasuringReadLength(s)))
         return error;
-    if (char* error = SendValue(s, 1, param))
-        return error;
+    // The mode is set before the request goes out: the reader stores spectra only while
+    // measuring, and the first ones may arrive before this thread runs again after the send.
     s.mode.store(ModeMeasuring);
+    if (char* error = SendValue(s, 1, param)) {
+        s.mode.store(ModeIdle);
+        return error;
+    }
     return nullptr;
 }
 
@@ -332,9 +336,11 @@ char* ExternalTrigger(LibraryState& s, uint32_t param)
         ResetRing(s);
         if (char* error = Resync(s, MeasuringReadLength(s)))
             return error;
-        if (char* error = SendValue(s, 9, 1))
+        s.mode.store(ModeExternalTrigger); // before the send, as for START
+        if (char* error = SendValue(s, 9, 1)) {
+            s.mode.store(ModeIdle);
             return error;
-        s.mode.store(ModeExternalTrigger);
+        }
         return nullptr;
     }
     if (Idle(s))

@@ -83,6 +83,30 @@ private:
     bool broken_ = false;
 };
 
+// The device may answer a start at once: spectra that arrive while the start request's write
+// has not yet returned belong to the measurement and are kept.
+TEST_F(Acquisition, SpectraArrivingBeforeTheStartRequestReturnsAreKept)
+{
+    for (const bool trigger : {false, true}) {
+        SCOPED_TRACE(trigger ? "external trigger" : "start");
+        FakePlatform::SetResponder([&](const Bytes& request) {
+            if (request == Request(1, {0}) || request == Request(9, {1})) {
+                QueueSpectra(0, 4, 4);
+                EXPECT_TRUE(WaitUntilDrained()) << "the reader has parsed them";
+            }
+        });
+        ASSERT_EQ(trigger ? Call(CMD_EXT_TRIGGER, 1) : Call(CMD_START_MEASUREMENT, 0), "");
+        FakePlatform::SetResponder(nullptr);
+        std::vector<uint8_t> buffer(4 * 192);
+        uint32_t delivered = 0;
+        EXPECT_EQ(Call(CMD_GET_SPECTRA, 4, &delivered, buffer.data()), "");
+        ASSERT_EQ(delivered, 4u);
+        for (uint32_t i = 0; i < 4; ++i)
+            EXPECT_EQ(MeasCountOf(&buffer[192 * i]), i);
+        ASSERT_EQ(trigger ? Call(CMD_EXT_TRIGGER, 0) : Call(CMD_STOP_MEASUREMENT), "");
+    }
+}
+
 TEST_F(Acquisition, EverySpectrumIsDeliveredInOrderAtEachDivider)
 {
     for (const auto& [divider, perRead] : {std::pair{1u, 4u}, {2u, 3u}, {4u, 2u}, {10u, 1u}}) {
