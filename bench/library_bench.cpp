@@ -4,10 +4,8 @@
 //   - reply latency: one CMD_GET_DEVICE_INFO request/reply round trip;
 //   - connect + disconnect.
 // Run from the emulated library's folder:  library_bench [seconds per rate]
-#include "KalvixCtrl.h"
-#include "KalvixEmulator.h"
-
 #include "BenchClock.h"
+#include "BenchLibrary.h"
 
 #include <windows.h>
 
@@ -22,14 +20,6 @@ namespace {
 KalvixControlProc Control;
 KalvixEmulatorControlProc Emulator;
 
-bool Ok(const char* text, const char* what)
-{
-    if (text && strncmp(text, "ERRO", 4) == 0) {
-        fprintf(stderr, "%s: %s\n", what, text);
-        return false;
-    }
-    return true;
-}
 
 double Percentile(std::vector<double> values, double p)
 {
@@ -110,16 +100,11 @@ void ConnectCycles(int cycles)
 int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? atof(argv[1]) : 3.0;
-    HMODULE library = LoadLibraryA("KalvixCtrl.dll");
-    if (!library)
+    BenchLibrary library;
+    if (!LoadEmulatedLibrary(library))
         return 1;
-    Control = reinterpret_cast<KalvixControlProc>(reinterpret_cast<void*>(GetProcAddress(library, "KalvixControl")));
-    Emulator = reinterpret_cast<KalvixEmulatorControlProc>(
-        reinterpret_cast<void*>(GetProcAddress(library, "KalvixEmulatorControl")));
-    if (!Control || !Emulator) {
-        fprintf(stderr, "run beside the emulated KalvixCtrl.dll\n");
-        return 1;
-    }
+    Control = library.control;
+    Emulator = library.emulator;
     char serial[16];
     uint32_t index;
     if (!Ok(Control(CMD_CONNECT, 0, &index, reinterpret_cast<uint8_t*>(serial)), "connect"))
@@ -133,6 +118,6 @@ int main(int argc, char** argv)
     ReplyLatency(200);
     Control(CMD_DISCONNECT, 0, nullptr, nullptr);
     ConnectCycles(50);
-    FreeLibrary(library);
+    FreeLibrary(library.module);
     return 0;
 }

@@ -14,11 +14,10 @@
 //   pipeline_bench [seconds per run] [stage|all] [rate ...]
 #include "EmulatorRegistry.h"
 #include "FrameFormat.h"
-#include "KalvixCtrl.h"
-#include "KalvixEmulator.h"
 #include "PlatformOps.h"
 
 #include "BenchClock.h"
+#include "BenchLibrary.h"
 
 #include <windows.h>
 
@@ -254,33 +253,17 @@ KalvixEmulatorControlProc Emulator;
 ActivityCounters Activity;
 uint32_t StatusWord;
 
-bool Ok(const char* text, const char* what)
-{
-    if (text && strncmp(text, "ERRO", 4) == 0) {
-        fprintf(stderr, "%s: %s\n", what, text);
-        return false;
-    }
-    return true;
-}
 
 bool LoadLibraryStages()
 {
     if (Control)
         return true;
-    HMODULE library = LoadLibraryA("KalvixCtrl.dll");
-    if (!library) {
-        fprintf(stderr, "run beside the emulated KalvixCtrl.dll\n");
+    BenchLibrary library;
+    if (!LoadEmulatedLibrary(library))
         return false;
-    }
-    Control = reinterpret_cast<KalvixControlProc>(reinterpret_cast<void*>(GetProcAddress(library, "KalvixControl")));
-    Emulator = reinterpret_cast<KalvixEmulatorControlProc>(
-        reinterpret_cast<void*>(GetProcAddress(library, "KalvixEmulatorControl")));
-    auto version = reinterpret_cast<GetDLLVersionProc>(reinterpret_cast<void*>(GetProcAddress(library, "GetDLLVersion")));
-    if (!Control || !Emulator || !version) {
-        fprintf(stderr, "run beside the emulated KalvixCtrl.dll\n");
-        return false;
-    }
-    version(&Activity); // the reader adds what it parses to Activity.bytesReceived
+    Control = library.control;
+    Emulator = library.emulator;
+    library.version(&Activity); // the reader adds what it parses to Activity.bytesReceived
     return true;
 }
 
