@@ -19,6 +19,9 @@ void EndOnDeviceFailure(LibraryState& state)
 {
     PostStatus(state, STATUS_DEVICE_NOT_FUNCTIONING);
     state.running.store(0);
+    // A CMD_GET_SPECTRA waiting for spectra would otherwise wait out its whole time-out (over
+    // 10 s under external trigger) for a device that sends nothing more.
+    SetEvent(state.ring.event);
 }
 
 // A block shorter than the read asked for is dropped unless it holds nothing but whole frames

@@ -81,9 +81,13 @@ int ReadSpectra(LibraryState& state, uint32_t count, uint8_t* destination, uint3
         const DWORD start = GetTickCount();
         bool taken = false;
         // A wake with nothing to take (a signal left over from a stop) waits again for the rest
-        // of this record's time.
+        // of this record's time. Once the reader has ended on a failed device nothing more will
+        // come, so what is left in the ring is taken without waiting.
         for (DWORD waited = 0; !taken; waited = GetTickCount() - start) {
-            if (waited >= timeout || WaitForSingleObject(state.ring.event, timeout - waited) != WAIT_OBJECT_0) {
+            const bool readerRuns = state.running.load() != 0;
+            if (waited >= timeout || WaitForSingleObject(state.ring.event, readerRuns ? timeout - waited : 0) != WAIT_OBJECT_0) {
+                if (!readerRuns)
+                    SetEvent(state.ring.event); // another caller waiting gives up too
                 result = RESULT_POLLING_TIMEOUT;
                 break;
             }
