@@ -6,6 +6,7 @@
 #include "MainCommands.h"
 #include "MainControls.h"
 #include "SpectrumPoll.h"
+#include "StatusBar.h"
 
 #include <cstring>
 
@@ -19,6 +20,9 @@ constexpr int ControlsIdleOnlyWhileMeasuring[] = {IdExtTrigger, IdLoadShunt, IdL
                                                   IdRadioP,     IdRadioD,    IdLoadDac,  IdLoadPhase};
 constexpr int ControlsIdleOnlyWhileTriggered[] = {IdStart, IdLoadShunt, IdLoadComp, IdGetStatus, IdDividerTrackbar};
 
+// Without its poll thread a run would go on with nothing taking its spectra; it is ended again.
+constexpr char PollThreadFailedText[] = "ERROR: Spectrum polling could not be started.";
+
 // Whether the run now going was started in excitation mode "D"; only then is the D-mode level
 // reset after STOP.
 bool RunStartedInModeD = false;
@@ -28,6 +32,22 @@ void EnableAll(HWND window, const int (&ids)[N], bool enable)
 {
     for (int id : ids)
         EnableControl(window, id, enable);
+}
+
+void StopMeasurement(HWND window, GlobalCtrl* ctrl)
+{
+    ctrl->RunFlag.store(0);
+    Report(window, CallKalvix(CMD_STOP_MEASUREMENT, 0, nullptr, nullptr));
+    // The stop wakes a poll thread waiting for spectra; a batch it is handing over still belongs
+    // to this run (and its log), so it is handled before the run is over.
+    EndPollThread(ctrl);
+    SetCaption(window, IdStart, "START");
+    EnableAll(window, ControlsIdleOnlyWhileMeasuring, true);
+    PauseMs(5);
+    RefreshConfiguration(ctrl);
+    if (RunStartedInModeD)
+        Report(window, CallKalvix(CommandExcitationD, 0, nullptr, nullptr));
+    RunStartedInModeD = false;
 }
 
 void StartMeasurement(HWND window, GlobalCtrl* ctrl)
@@ -52,25 +72,25 @@ void StartMeasurement(HWND window, GlobalCtrl* ctrl)
         RunStartedInModeD = false;
         return;
     }
-    StartPollThread(ctrl);
+    if (!StartPollThread(ctrl)) {
+        SetDown(window, IdStart, false);
+        StopMeasurement(window, ctrl);
+        ShowStatusMessage(window, PollThreadFailedText, 0);
+        return;
+    }
     SetCaption(window, IdStart, "STOP");
     EnableAll(window, ControlsIdleOnlyWhileMeasuring, false);
 }
 
-void StopMeasurement(HWND window, GlobalCtrl* ctrl)
+void EndTriggerRun(HWND window, GlobalCtrl* ctrl)
 {
     ctrl->RunFlag.store(0);
-    Report(window, CallKalvix(CMD_STOP_MEASUREMENT, 0, nullptr, nullptr));
-    // The stop wakes a poll thread waiting for spectra; a batch it is handing over still belongs
-    // to this run (and its log), so it is handled before the run is over.
+    Report(window, CallKalvix(CMD_EXT_TRIGGER, 0, nullptr, nullptr));
     EndPollThread(ctrl);
-    SetCaption(window, IdStart, "START");
-    EnableAll(window, ControlsIdleOnlyWhileMeasuring, true);
+    SetCaption(window, IdExtTrigger, "EXT TRIGGER");
+    EnableAll(window, ControlsIdleOnlyWhileTriggered, true);
     PauseMs(5);
     RefreshConfiguration(ctrl);
-    if (RunStartedInModeD)
-        Report(window, CallKalvix(CommandExcitationD, 0, nullptr, nullptr));
-    RunStartedInModeD = false;
 }
 
 } // namespace
@@ -93,14 +113,12 @@ void OnExtTrigger(HWND window, GlobalCtrl* ctrl)
         }
         SetCaption(window, IdExtTrigger, "SW TRIGGER");
         EnableAll(window, ControlsIdleOnlyWhileTriggered, false);
-        StartPollThread(ctrl);
+        if (!StartPollThread(ctrl)) {
+            SetDown(window, IdExtTrigger, false);
+            EndTriggerRun(window, ctrl);
+            ShowStatusMessage(window, PollThreadFailedText, 0);
+        }
         return;
     }
-    ctrl->RunFlag.store(0);
-    Report(window, CallKalvix(CMD_EXT_TRIGGER, 0, nullptr, nullptr));
-    EndPollThread(ctrl);
-    SetCaption(window, IdExtTrigger, "EXT TRIGGER");
-    EnableAll(window, ControlsIdleOnlyWhileTriggered, true);
-    PauseMs(5);
-    RefreshConfiguration(ctrl);
+    EndTriggerRun(window, ctrl);
 }

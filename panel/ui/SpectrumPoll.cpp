@@ -9,6 +9,17 @@
 
 #include <process.h>
 
+namespace {
+
+uintptr_t BeginThread(unsigned(__stdcall* body)(void*), void* argument)
+{
+    return _beginthreadex(nullptr, 0, body, argument, 0, nullptr);
+}
+
+} // namespace
+
+PollThreadStarter StartThread = BeginThread;
+
 unsigned __stdcall SpectrumPollThread(void* argument)
 {
     GlobalCtrl* ctrl = static_cast<GlobalCtrl*>(argument);
@@ -38,7 +49,7 @@ bool StartPollThread(GlobalCtrl* ctrl)
     ctrl->SpectrumBuffer = DataBuffPtr;
     ctrl->SpectraPerPoll = SpectraPerPollFor(CurrentDivider(ctrl));
     ctrl->RunFlag.store(1);
-    const uintptr_t thread = _beginthreadex(nullptr, 0, SpectrumPollThread, ctrl, 0, nullptr);
+    const uintptr_t thread = StartThread(SpectrumPollThread, ctrl);
     if (thread == 0) {
         ctrl->RunFlag.store(0);
         return false;

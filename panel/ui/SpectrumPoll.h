@@ -16,6 +16,11 @@ unsigned __stdcall SpectrumPollThread(void* ctrl);
 // then clear again).
 bool StartPollThread(GlobalCtrl* ctrl);
 
+// How StartPollThread starts a thread (the C runtime's _beginthreadex by default; 0 when it
+// could not). Tests put a starter in its place that fails.
+using PollThreadStarter = uintptr_t (*)(unsigned(__stdcall* body)(void*), void* argument);
+extern PollThreadStarter StartThread;
+
 // Clears RunFlag and waits until the poll thread has ended, handling its synchronous sends to
 // this thread's windows meanwhile. Does nothing when no thread was started.
 void EndPollThread(GlobalCtrl* ctrl);

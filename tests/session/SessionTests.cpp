@@ -6,9 +6,11 @@
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "BatchHandling.h"
+#include "SpectrumPoll.h"
 #include "StatusBar.h"
 
 #include <commctrl.h>
+#include <process.h>
 
 #include <cstdlib>
 #include <cstdio>
@@ -166,6 +168,40 @@ TEST_F(SessionTest, RefusedTogglesFallBackUpAndReportTheLibraryText)
     SendMessageA(window, WM_COMMAND, IdConnectDeviceButton, 0);
     EXPECT_EQ(StatusPartText(window, StatusPartError), "ERROR: Device already disconnected.");
     EXPECT_EQ(StatusPartText(window, StatusPartConnection), "DISCONNECTED");
+}
+
+// A run whose poll thread cannot be started is ended again at once and says so; the next run
+// starts as usual.
+TEST_F(SessionTest, RunWithoutItsPollThreadIsEndedAndReported)
+{
+    struct Run {
+        int button;
+        const char* idleCaption;
+    } const runs[] = {{IdStart, "START"}, {IdExtTrigger, "EXT TRIGGER"}};
+    Connect();
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.idleCaption);
+        StartThread = [](unsigned(__stdcall*)(void*), void*) -> uintptr_t { return 0; };
+        SetStatusPartText(window, StatusPartError, "");
+        const bool clicked = Click(window, run.button);
+        StartThread = [](unsigned(__stdcall * body)(void*), void* argument) {
+            return _beginthreadex(nullptr, 0, body, argument, 0, nullptr);
+        };
+        ASSERT_TRUE(clicked);
+        EXPECT_FALSE(IsChecked(window, run.button));
+        EXPECT_EQ(ControlText(window, run.button), run.idleCaption);
+        EXPECT_EQ(StatusPartText(window, StatusPartError), "ERROR: Spectrum polling could not be started.");
+        EXPECT_EQ(EmulatorState().mode, 0u) << "the device was left measuring";
+        EXPECT_EQ(GlobalCtrlPtr->RunFlag.load(), 0u);
+        for (int id : {IdStart, IdExtTrigger, IdLoadShunt, IdGetStatus, IdDividerTrackbar})
+            EXPECT_TRUE(IsEnabled(window, id)) << id;
+
+        ASSERT_TRUE(Click(window, run.button));
+        EXPECT_TRUE(IsChecked(window, run.button));
+        EXPECT_NE(GlobalCtrlPtr->PollThread, 0u);
+        EXPECT_NE(EmulatorState().mode, 0u);
+        ASSERT_TRUE(Click(window, run.button));
+    }
 }
 
 TEST_F(SessionTest, DeviceSettingsReachTheDevice)
@@ -435,6 +471,31 @@ TEST_F(SessionTest, DeviceFailingMidMeasurementDisconnectsAndKeepsTheLog)
     Connect();
     EXPECT_EQ(StatusPartText(window, StatusPartConnection).rfind("CONNECTED @ [0] - ", 0), 0u);
     StartAndWait(2);
+}
+
+// Under external trigger a poll waits over 10 s for its next spectrum; a device lost meanwhile
+// is still disconnected at once, not after that wait.
+TEST_F(SessionTest, DeviceFailingUnderExternalTriggerDisconnectsAtOnce)
+{
+    Connect();
+    // At the slowest divider a pulse is a whole batch; after it the poll thread waits again.
+    ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, 36);
+    ASSERT_TRUE(Click(window, IdExtTrigger));
+    const uint32_t before = HandledSpectrumBatches();
+    Emulator(KALVIX_EMU_TRIGGER_PULSES, 1);
+    ASSERT_TRUE(WaitForBatches(before, 1, 5000));
+    PumpUntil([] { return false; }, 100); // the thread is back in its wait
+    Emulator(KALVIX_EMU_DEVICE_FAILURE, 1);
+    // No messages pumped: the device watch runs only when the test sends its tick.
+    ASSERT_TRUE(WaitUntil([] { return ReadLibraryWord(GlobalCtrlPtr->LibraryErrorWord) != 0; }, 5000));
+    const DWORD start = GetTickCount();
+    SendMessageA(window, WM_TIMER, TimerDeviceWatch, 0);
+    EXPECT_LT(GetTickCount() - start, 3000u) << "the disconnect waited for the poll's trigger time-out";
+    EXPECT_FALSE(IsChecked(window, IdConnectDeviceButton));
+    EXPECT_FALSE(IsChecked(window, IdExtTrigger));
+    EXPECT_EQ(ControlText(window, IdExtTrigger), "EXT TRIGGER");
+    EXPECT_EQ(GlobalCtrlPtr->PollThread, 0u);
+    EXPECT_EQ(EmulatorState().open, 0u);
 }
 
 TEST_F(SessionTest, LostSpectraAreNoticed)
