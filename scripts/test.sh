@@ -11,3 +11,10 @@ build_dir=${KALVIX_BUILD_DIR:-build}
 kalvix_wine_setup "$build_dir"
 trap kalvix_wine_teardown EXIT
 ctest --test-dir "$build_dir" --output-on-failure --timeout 900 "$@"
+
+# A short run of every fuzz target (native, with sanitizers), after the tests have passed.
+# KALVIX_FUZZ_SECONDS sets the seconds per target; 0 leaves the fuzz run out.
+fuzz_seconds=${KALVIX_FUZZ_SECONDS:-20}
+if [ "$fuzz_seconds" != 0 ]; then
+  scripts/fuzz.sh "$fuzz_seconds"
+fi
