@@ -34,17 +34,24 @@ void EnableAll(HWND window, const int (&ids)[N], bool enable)
         EnableControl(window, id, enable);
 }
 
-void StopMeasurement(HWND window, GlobalCtrl* ctrl)
+// Ends a run with its command (STOP, or EXT TRIGGER 0): the command wakes a poll thread waiting
+// for spectra, and a batch it is handing over still belongs to this run (and its log), so it is
+// handled before the run is over. Then the button and the controls the run disabled come back.
+template <size_t N>
+void EndRun(HWND window, GlobalCtrl* ctrl, uint32_t command, int button, const char* caption, const int (&disabled)[N])
 {
     ctrl->RunFlag.store(0);
-    Report(window, CallKalvix(CMD_STOP_MEASUREMENT, 0, nullptr, nullptr));
-    // The stop wakes a poll thread waiting for spectra; a batch it is handing over still belongs
-    // to this run (and its log), so it is handled before the run is over.
+    Report(window, CallKalvix(command, 0, nullptr, nullptr));
     EndPollThread(ctrl);
-    SetCaption(window, IdStart, "START");
-    EnableAll(window, ControlsIdleOnlyWhileMeasuring, true);
+    SetCaption(window, button, caption);
+    EnableAll(window, disabled, true);
     PauseMs(5);
     RefreshConfiguration(ctrl);
+}
+
+void StopMeasurement(HWND window, GlobalCtrl* ctrl)
+{
+    EndRun(window, ctrl, CMD_STOP_MEASUREMENT, IdStart, "START", ControlsIdleOnlyWhileMeasuring);
     if (RunStartedInModeD)
         Report(window, CallKalvix(CommandExcitationD, 0, nullptr, nullptr));
     RunStartedInModeD = false;
@@ -84,13 +91,7 @@ void StartMeasurement(HWND window, GlobalCtrl* ctrl)
 
 void EndTriggerRun(HWND window, GlobalCtrl* ctrl)
 {
-    ctrl->RunFlag.store(0);
-    Report(window, CallKalvix(CMD_EXT_TRIGGER, 0, nullptr, nullptr));
-    EndPollThread(ctrl);
-    SetCaption(window, IdExtTrigger, "EXT TRIGGER");
-    EnableAll(window, ControlsIdleOnlyWhileTriggered, true);
-    PauseMs(5);
-    RefreshConfiguration(ctrl);
+    EndRun(window, ctrl, CMD_EXT_TRIGGER, IdExtTrigger, "EXT TRIGGER", ControlsIdleOnlyWhileTriggered);
 }
 
 } // namespace
