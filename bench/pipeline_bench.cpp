@@ -59,6 +59,38 @@ double ProcessCpuSeconds()
     return seconds(kernel) + seconds(user);
 }
 
+// The clock of one run: a warm-up, then the measured window, whose time and CPU go into the figures.
+class MeasuredRun {
+public:
+    explicit MeasuredRun(double seconds) : start_(NowMs()), seconds_(seconds) {}
+
+    // False once the run is over; `opens` is true on the one call at which the window opens.
+    bool Going(bool& opens)
+    {
+        const double now = NowMs();
+        opens = !open_ && now - start_ >= WarmUpMs;
+        if (opens) {
+            open_ = true;
+            windowStart_ = now;
+            cpuStart_ = ProcessCpuSeconds();
+        }
+        return now - start_ < WarmUpMs + seconds_ * 1000.0;
+    }
+
+    void Finish(Figures& f) const
+    {
+        f.seconds = (NowMs() - windowStart_) / 1000.0;
+        f.cpuSeconds = ProcessCpuSeconds() - cpuStart_;
+    }
+
+private:
+    double start_;
+    double seconds_;
+    bool open_ = false;
+    double windowStart_ = 0;
+    double cpuStart_ = 0;
+};
+
 // Counts spectra in MeasCount order: a jump past the next number is that many lost.
 struct CountOrder {
     uint32_t last = 0;
@@ -213,16 +245,11 @@ bool DeviceStage(int rate, double seconds, Figures& f)
     uint8_t buffer[TransferBytes];
     CountOrder order;
     unsigned long spectra = 0;
-    const double start = NowMs();
-    double windowStart = 0, cpuStart = 0;
     KalvixEmulatorState before{};
-    bool measuring = false;
-    for (double now = start; now - start < WarmUpMs + seconds * 1000.0; now = NowMs()) {
-        if (!measuring && now - start >= WarmUpMs) {
-            measuring = true;
+    MeasuredRun run(seconds);
+    for (bool opens; run.Going(opens);) {
+        if (opens) {
             before = OwnDeviceState();
-            windowStart = now;
-            cpuStart = ProcessCpuSeconds();
             spectra = 0;
             order = CountOrder{};
         }
@@ -233,8 +260,7 @@ bool DeviceStage(int rate, double seconds, Figures& f)
         }
         CountSpectra(buffer, n, order, spectra);
     }
-    f.seconds = (NowMs() - windowStart) / 1000.0;
-    f.cpuSeconds = ProcessCpuSeconds() - cpuStart;
+    run.Finish(f);
     const KalvixEmulatorState after = OwnDeviceState();
     device.Write(OpcodeStop, nullptr, 0);
     device.Close();
@@ -298,18 +324,13 @@ bool LibraryStage(int rate, double seconds, uint32_t batch, Figures& f)
     }
     std::vector<SpectrumRecord> records(batch ? batch : 1);
     CountOrder order;
-    const double start = NowMs();
-    double windowStart = 0, cpuStart = 0;
     uint32_t bytesBefore = 0;
     KalvixEmulatorState before{};
-    bool measuring = false;
-    for (double now = start; now - start < WarmUpMs + seconds * 1000.0; now = NowMs()) {
-        if (!measuring && now - start >= WarmUpMs) {
-            measuring = true;
+    MeasuredRun run(seconds);
+    for (bool opens; run.Going(opens);) {
+        if (opens) {
             before = LibraryDeviceState();
             bytesBefore = BytesReceived();
-            windowStart = now;
-            cpuStart = ProcessCpuSeconds();
             f.delivered = 0;
             order = CountOrder{};
             InterlockedExchange(reinterpret_cast<volatile LONG*>(&StatusWord), 0);
@@ -328,8 +349,7 @@ bool LibraryStage(int rate, double seconds, uint32_t batch, Figures& f)
         if (InterlockedExchange(reinterpret_cast<volatile LONG*>(&StatusWord), 0) == STATUS_RING_OVERRUN)
             ++f.overruns;
     }
-    f.seconds = (NowMs() - windowStart) / 1000.0;
-    f.cpuSeconds = ProcessCpuSeconds() - cpuStart;
+    run.Finish(f);
     const uint32_t bytesAfter = BytesReceived();
     const KalvixEmulatorState after = LibraryDeviceState();
     Control(CMD_STOP_MEASUREMENT, 0, nullptr, nullptr);
