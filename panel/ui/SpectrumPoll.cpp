@@ -33,8 +33,8 @@ unsigned __stdcall SpectrumPollThread(void* argument)
             if (IsErrorText(text))
                 return static_cast<unsigned>(-1);
             ShowStatusMessage(ctrl->MainWindow, text, 0);
-            // A time-out may come after some of the spectra asked for (external triggers that
-            // stop short of a whole batch): those are handed over, not dropped.
+            // After a time-out the spectra that did come (an external trigger that stopped
+            // short of a whole batch) go to the window like any batch.
             if (DataSegmentsCaptured == 0)
                 continue;
         }

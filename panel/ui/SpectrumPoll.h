@@ -16,8 +16,8 @@ unsigned __stdcall SpectrumPollThread(void* ctrl);
 // then clear again).
 bool StartPollThread(GlobalCtrl* ctrl);
 
-// How StartPollThread starts a thread (the C runtime's _beginthreadex by default; 0 when it
-// could not). Tests put a starter in its place that fails.
+// What StartPollThread starts its thread with: _beginthreadex unless another starter is put in
+// its place. It returns the thread handle, or 0 when no thread could be started.
 using PollThreadStarter = uintptr_t (*)(unsigned(__stdcall* body)(void*), void* argument);
 extern PollThreadStarter StartThread;
 
