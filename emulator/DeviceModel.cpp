@@ -445,7 +445,7 @@ uint16_t GpioStatusOf(const DeviceModel& device)
             status |= static_cast<uint16_t>(1 << b);
     }
     if (device.batteryMode)
-        status |= 0x08;
+        status |= GpioBatteryModeBit;
     return status;
 }
 

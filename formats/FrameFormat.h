@@ -31,5 +31,10 @@ constexpr size_t I2cReplyDataOffset = 10;
 constexpr size_t TextPayloadSize = TextReplyFrameLength - ReplyPayloadOffset;     // 54
 constexpr size_t ConfigPayloadSize = ConfigReplyFrameLength - ReplyPayloadOffset; // 272
 
+// The GPIO status word, as GPIO status frames and every spectrum carry it: bits 0..2 the levels of
+// GPIO lines 3, 2 and 1 (line 3 is the AFE presence line, high while no AFE is attached), bit 3
+// set while the device runs on its battery.
+constexpr uint16_t GpioBatteryModeBit = 0x08;
+
 // Request frames start with the marker, then the opcode; this one stops a measurement.
 constexpr uint16_t OpcodeStop = 0x00FF;

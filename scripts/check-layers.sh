@@ -1,47 +1,120 @@
 #!/usr/bin/env bash
-# Checks that each layer (a folder and its subfolders) includes only headers of its own and of
-# the layers below it:
-#   formats  <  library  <  emulator  <  panel/processing  <  panel/ui
-# (the emulator and the program reach the library through its public header; the emulator's
-# platform filling also through the platform operations table). Prints each include that
-# crosses a boundary the wrong way and fails if there is one.
+# Holds the lines between the layers of the tree:
+#   formats  <  library  <  emulator  <  panel/processing  <  panel/processing/win32  <  panel/ui
+# 1. Each layer (a folder and its subfolders, less the subfolders that are layers of their own)
+#    includes only headers of its own and of the layers below it; the emulator and the program
+#    reach the library through its public header, the emulator's platform filling also through
+#    the platform operations table. Every include that crosses a line the wrong way is printed.
+# 2. The native layers (formats, panel/processing without win32/) include no system header but
+#    the standard library's, and build with the host's compiler, -Wall -Wextra, warnings as
+#    errors, and no Windows header anywhere.
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 
+layers=(formats library emulator panel/processing panel/processing/win32 panel/ui)
 declare -A allowed=(
   [formats]="formats"
   [library]="library formats"
   [emulator]="emulator formats library/include library/platform"
   [panel/processing]="panel/processing formats library/include"
-  [panel/ui]="panel/ui panel/processing panel/resources formats library/include"
+  [panel/processing/win32]="panel/processing/win32 panel/processing formats library/include"
+  [panel/ui]="panel/ui panel/processing/win32 panel/processing panel/resources formats library/include"
 )
+native_layers=(formats panel/processing)
+
+# The layer a source file or header belongs to, into $layer_found: the longest layer folder it
+# lies in (no subshell: this runs for every include).
+layer_of() {
+  local path=$1 layer
+  layer_found=""
+  for layer in "${layers[@]}" panel/resources; do
+    case "$path" in "$layer"/*) [ ${#layer} -gt ${#layer_found} ] && layer_found=$layer ;; esac
+  done
+  return 0
+}
+
+# Every project header by its file name: the paths of the headers of that name.
+declare -A header_paths=()
+while IFS= read -r header; do
+  header_paths[$(basename "$header")]+="$header "
+done < <(find formats library emulator panel -name '*.h')
+
+# A header may be used from a layer when it lies in one of the layer's allowed folders and not in
+# a layer nested deeper inside that folder.
+may_use() {
+  local layer=$1 path=$2 dir
+  for dir in ${allowed[$layer]}; do
+    case "$path" in "$dir"/*)
+      layer_of "$path"
+      local holder=$layer_found
+      layer_of "$dir/x"
+      [ "$holder" = "$layer_found" ] && return 0 ;;
+    esac
+  done
+  return 1
+}
 
 violations=0
-for layer in formats library emulator panel/processing panel/ui; do
-  while IFS= read -r file; do
+sources=$(find formats library emulator panel -name '*.h' -o -name '*.cpp' -o -name '*.c')
+for file in $sources; do
+  layer_of "$file"
+  layer=$layer_found
+  [ -n "$layer" ] && [ -n "${allowed[$layer]:-}" ] || continue
+  while IFS= read -r header; do
+    paths=${header_paths[$(basename "$header")]:-}
+    [ -n "$paths" ] || continue # not the project's
+    ok=0
+    for path in $paths; do
+      may_use "$layer" "$path" && ok=1
+    done
+    if [ "$ok" -eq 0 ]; then
+      echo "$file includes \"$header\" from ${paths% }, which $layer may not use"
+      violations=$((violations + 1))
+    fi
+  done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
+done
+
+# The native layers: standard headers only (C++ names, or the C headers a plain C record needs).
+native_sources=()
+for file in $sources; do
+  layer_of "$file"
+  layer=$layer_found
+  for native in "${native_layers[@]}"; do
+    [ "$layer" = "$native" ] || continue
     while IFS= read -r header; do
-      # A header of the project's (one that exists somewhere in its source folders) must come
-      # from one of the layer's allowed folders.
-      found_anywhere=$(find formats library emulator panel -name "$(basename "$header")" -print -quit)
-      [ -n "$found_anywhere" ] || continue
-      ok=0
-      for dir in ${allowed[$layer]}; do
-        if [ -f "$dir/$header" ] || find "$dir" -name "$(basename "$header")" | grep -q .; then
-          ok=1
-          break
-        fi
-      done
-      if [ "$ok" -eq 0 ]; then
-        echo "$file includes \"$header\" from $(dirname "$found_anywhere"), which $layer may not use"
-        violations=$((violations + 1))
-      fi
-    done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
-  done < <(find "$layer" -name '*.h' -o -name '*.cpp' -o -name '*.c')
+      case "$header" in
+        *.h) case "$header" in stdint.h | stddef.h) ;; *)
+          echo "$file includes <$header>, a system header the native $layer may not use"
+          violations=$((violations + 1)) ;;
+        esac ;;
+      esac
+    done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*<\([^>]*\)>.*/\1/p' "$file")
+    case "$file" in *.cpp) native_sources+=("$file") ;; esac
+  done
 done
 
 if [ "$violations" -ne 0 ]; then
-  echo "$violations include(s) cross a layer boundary"
+  echo "$violations include(s) cross a layer line"
   exit 1
 fi
 echo "layers: every include stays within its layer or below"
+
+# The native layers built by the host's compiler: no Windows header can be reached from them.
+compiler=${CXX_NATIVE:-$(command -v g++ || command -v clang++ || true)}
+if [ -z "$compiler" ]; then
+  echo "native build: no host C++ compiler found"
+  exit 1
+fi
+failed=0
+for file in "${native_sources[@]}"; do
+  if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I formats -I library/include \
+      -I panel/processing "$file"; then
+    echo "native build: $file does not build on its own"
+    failed=$((failed + 1))
+  fi
+done
+if [ "$failed" -ne 0 ]; then
+  exit 1
+fi
+echo "native build: ${#native_sources[@]} files of ${native_layers[*]} build with -Wall -Wextra and no Windows header"

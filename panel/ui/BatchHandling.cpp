@@ -5,17 +5,13 @@
 #include "GlobalCtrl.h"
 #include "LogWriter.h"
 #include "MainControls.h"
+#include "MainWindowState.h"
 #include "CounterTracking.h"
 #include "DisplayTexts.h"
 #include "StatusBar.h"
 #include "Widgets.h"
 
-#include <atomic>
-
 namespace {
-
-CounterTracking Sequence{};
-std::atomic<uint32_t> HandledBatches{0};
 
 // The pinned range of one graph, or 0 and 0 while its box is not ticked.
 FixedScale ReadGraphScale(HWND mainWindow, int fixedBoxId, int scaleEditId)
@@ -28,35 +24,37 @@ FixedScale ReadGraphScale(HWND mainWindow, int fixedBoxId, int scaleEditId)
 }
 
 // A notice for every gap in the counters of the batch.
-void ReportLostSpectra(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t count)
+void ReportLostSpectra(GlobalCtrl* ctrl, CounterTracking& sequence, const SpectrumRecord* records, uint32_t count)
 {
     for (uint32_t r = 0; r < count; ++r) {
         uint32_t lost = 0;
-        if (!FollowMeasCount(Sequence, records[r].MeasCount, &lost))
+        if (!FollowMeasCount(sequence, records[r].MeasCount, &lost))
             continue;
-        TextSink sink = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+        char text[32];
+        TextSink sink = MakeTextSink(text, sizeof text);
         PutInt(sink, lost);
         PutText(sink, " Spectra Lost");
-        ShowStatusMessage(ctrl->MainWindow, ctrl->Text, 1);
+        ShowStatusMessage(ctrl->MainWindow, text, 1);
     }
 }
 
 // The batch's first record on the text panels, the level bars and both graphs.
-void DisplaySpectrum(GlobalCtrl* ctrl, const SpectrumRecord& record)
+void DisplaySpectrum(GlobalCtrl* ctrl, CounterTracking& sequence, const SpectrumRecord& record)
 {
     HWND window = ctrl->MainWindow;
-    TextSink numbers = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    char text[ScratchTextSize];
+    TextSink numbers = MakeTextSink(text, sizeof text);
     FormatImpedanceNumbers(numbers, record);
-    SetTextPanelText(window, 1, ctrl->Text);
+    SetTextPanelText(window, 1, text);
 
-    TextSink status = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    TextSink status = MakeTextSink(text, sizeof text);
     FormatStatusValues(status, record);
-    SetTextPanelText(window, 0, ctrl->Text);
+    SetTextPanelText(window, 0, text);
 
     SetLevelBar(window, 0, record.MaxChA, record.MinChA);
     SetLevelBar(window, 1, record.MaxChB, record.MinChB);
 
-    if (GpioStatusChanged(Sequence, record.GPIOStatus))
+    if (GpioStatusChanged(sequence, record.GPIOStatus))
         DetectAfe(ctrl, record.GPIOStatus);
 
     const FixedScale moduleScale = ReadGraphScale(window, IdModuleFixedScale, IdModuleScale);
@@ -72,22 +70,22 @@ void DisplaySpectrum(GlobalCtrl* ctrl, const SpectrumRecord& record)
 
 void HandleSpectrumBatch(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t count)
 {
-    HandledBatches.fetch_add(1);
+    MainWindowState* state = MainStateOf(ctrl->MainWindow);
+    if (!state)
+        return;
+    BatchTracking& batches = state->Batches;
+    batches.Handled.fetch_add(1);
     if (count > DataBuffRecords)
         return;
-    ReportLostSpectra(ctrl, records, count);
+    ReportLostSpectra(ctrl, batches.Sequence, records, count);
     if (IsDown(ctrl->MainWindow, IdDisplayData))
-        DisplaySpectrum(ctrl, records[0]);
+        DisplaySpectrum(ctrl, batches.Sequence, records[0]);
     if (IsDown(ctrl->MainWindow, IdLogDataButton))
         AppendLogRows(ctrl, records, count);
 }
 
-uint32_t HandledSpectrumBatches()
+uint32_t HandledSpectrumBatches(HWND mainWindow)
 {
-    return HandledBatches.load();
-}
-
-void ResetCounterTracking()
-{
-    Sequence = CounterTracking{};
+    const MainWindowState* state = MainStateOf(mainWindow);
+    return state ? state->Batches.Handled.load() : 0;
 }

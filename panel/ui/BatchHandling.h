@@ -3,16 +3,24 @@
 // change) and the log rows.
 #pragma once
 
+#include <windows.h>
+
+#include "CounterTracking.h"
 #include "KalvixCtrl.h"
 
+#include <atomic>
 #include <cstdint>
 
 struct GlobalCtrl;
 
+// What the main window's record keeps from one batch to the next.
+struct BatchTracking {
+    CounterTracking Sequence;           // MeasCount and GPIO levels followed across batches
+    std::atomic<uint32_t> Handled{0};   // batches handled since the window was made
+};
+
 void HandleSpectrumBatch(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t count);
 
-// Batches handled since the program started (for whoever waits for the display to catch up).
-uint32_t HandledSpectrumBatches();
-
-// The counter and GPIO status followed across batches start again as at program start.
-void ResetCounterTracking();
+// Batches the main window has handled (for whoever waits for the display to catch up); any
+// thread may ask.
+uint32_t HandledSpectrumBatches(HWND mainWindow);

@@ -11,10 +11,9 @@
 
 namespace {
 
-// The record the open view was created with.
-GlobalCtrl* ConfViewCtrl = nullptr;
-
-constexpr DWORD ViewTextStyle = 0x50100B04; // child, visible, horizontal scroll bar, multi-line, no-hide-selection, read-only
+constexpr DWORD ViewTextStyle =
+    WS_CHILD | WS_VISIBLE | WS_HSCROLL | ES_MULTILINE | ES_NOHIDESEL | ES_READONLY | LayoutEditBit;
+static_assert(ViewTextStyle == 0x50100B04);
 
 // Connected, and neither a measurement nor an external-trigger run going.
 bool ConnectedAndIdle(HWND mainWindow)
@@ -22,10 +21,17 @@ bool ConnectedAndIdle(HWND mainWindow)
     return IsDown(mainWindow, IdConnectDeviceButton) && !IsDown(mainWindow, IdStart) && !IsDown(mainWindow, IdExtTrigger);
 }
 
+// The record the view was created with, kept in the window's user data.
+GlobalCtrl* CtrlOf(HWND window)
+{
+    return reinterpret_cast<GlobalCtrl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
 LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
 {
-    ConfViewCtrl = static_cast<GlobalCtrl*>(create->lpCreateParams);
-    ConfViewCtrl->ConfViewWindow = window;
+    GlobalCtrl* ctrl = static_cast<GlobalCtrl*>(create->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ctrl));
+    ctrl->ConfViewWindow = window;
     CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", nullptr, ViewTextStyle, 7, 7, 580, 301, window,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdConfViewText)), create->hInstance, nullptr);
     return 0;
@@ -35,15 +41,16 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
 // takes the view down with it.
 void ForgetView(HWND window)
 {
-    if (ConfViewCtrl && ConfViewCtrl->ConfViewWindow == window)
-        ConfViewCtrl->ConfViewWindow = nullptr;
-    ConfViewCtrl = nullptr;
+    GlobalCtrl* ctrl = CtrlOf(window);
+    if (ctrl && ctrl->ConfViewWindow == window)
+        ctrl->ConfViewWindow = nullptr;
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
 }
 
 void OnClose(HWND window)
 {
-    if (ConfViewCtrl)
-        EnableOpener(ConfViewCtrl, IdViewConf);
+    if (GlobalCtrl* ctrl = CtrlOf(window))
+        EnableOpener(ctrl, IdViewConf);
     ForgetView(window);
     DestroyWindow(window);
 }
@@ -55,27 +62,30 @@ int32_t RefreshConfiguration(GlobalCtrl* ctrl)
     if (ConnectedAndIdle(ctrl->MainWindow)) {
         // Read aside, so that a refused read leaves the program's copy as it was.
         DeviceConfiguration configuration{};
-        if (char* text = CallKalvix(CMD_READ_CONFIGURATION, 0, nullptr, &configuration)) {
+        if (const char* text = CallKalvix(CMD_READ_CONFIGURATION, 0, nullptr, &configuration)) {
             ShowStatusMessage(ctrl->MainWindow, text, 0);
             return -1;
         }
         ctrl->Configuration = configuration;
         ComputeMeasurementFrequencies(ctrl->Configuration, CurrentDivider(ctrl), ctrl->Frequencies);
-        TextSink sink = MakeTextSink(ctrl->Text, ScratchTextSize);
+        char text[ScratchTextSize];
+        TextSink sink = MakeTextSink(text, sizeof text);
         FormatFrequencyList(sink, ctrl->Frequencies);
-        SetDlgItemTextA(ctrl->MainWindow, IdFrequencyList, ctrl->Text);
+        SetDlgItemTextA(ctrl->MainWindow, IdFrequencyList, text);
     }
     if (ctrl->ConfViewWindow) {
-        TextSink sink = MakeTextSink(ctrl->Text, ScratchTextSize);
+        // Cut to fit the 1024-character text the view has always been given.
+        char text[ScratchTextSize];
+        TextSink sink = MakeTextSink(text, sizeof text);
         FormatConfigurationView(sink, ctrl->AfeArea, ctrl->Configuration);
-        SetDlgItemTextA(ctrl->ConfViewWindow, IdConfViewText, ctrl->Text);
+        SetDlgItemTextA(ctrl->ConfViewWindow, IdConfViewText, text);
     }
     return 0;
 }
 
 void OpenConfigurationView(GlobalCtrl* ctrl)
 {
-    // One view at a time: the record it was created with is kept program-wide.
+    // One view at a time.
     if (ctrl->ConfViewWindow)
         return;
     OpenOwnedWindow(ctrl, OwnedWindowPlan{IDS_CONF_VIEW_WINDOW_CLASS, "Device Configuration Data", 600, 345, IdViewConf});

@@ -26,12 +26,13 @@ void Connect(HWND window, GlobalCtrl* ctrl)
     }
     SetStatusPartText(window, StatusPartError, "");
     SetCaption(window, IdConnectDeviceButton, "DISCONNECT");
-    TextSink sink = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    char text[64];
+    TextSink sink = MakeTextSink(text, sizeof text);
     PutText(sink, "CONNECTED @ [");
     PutInt(sink, deviceIndex);
     PutText(sink, "] - ");
     PutText(sink, std::string_view(ctrl->DeviceSerial, BoundedLength(ctrl->DeviceSerial, sizeof ctrl->DeviceSerial)));
-    SetStatusPartText(window, StatusPartConnection, ctrl->Text);
+    SetStatusPartText(window, StatusPartConnection, text);
 
     EnableControl(window, IdStart, false);
     Report(window, CallKalvix(CMD_SET_GPIO, 0, &ctrl->GpioStatusWord, nullptr));

@@ -1,8 +1,11 @@
-// Identifiers of the main window's child controls, timers and status bar parts. Other parts of
-// the program find the controls by these ids.
+// Identifiers of the main window's child controls, timers and status bar parts, and the few
+// control constants the window code shares. Other parts of the program find the controls by
+// these ids.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
 
 constexpr int IdStatusBar = 1100;
 constexpr int IdInterfaceGroup = 1101;
@@ -86,3 +89,10 @@ constexpr int StatusPartCount = 6;
 
 // Excitation trackbar in mode "P": the level shown and sent is this maximum minus the position.
 constexpr int ExcitationRangeP = 255;
+// In mode "D" the trackbar runs 0..4095 and the level goes out with the D-mode excitation
+// command, which the library does not know (it answers with its unknown-command text).
+constexpr int ExcitationRangeD = 4095;
+constexpr uint32_t CommandExcitationD = 21;
+
+// A style bit every edit field of the program's layouts carries; it names no edit style.
+constexpr DWORD LayoutEditBit = 0x0200;

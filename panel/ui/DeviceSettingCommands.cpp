@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr uint32_t CommandExcitationD = 21;
-
 struct GpioButtons {
     int level;
     int direction;
@@ -37,7 +35,7 @@ struct ExcitationMode {
 };
 constexpr ExcitationMode ExcitationModes[] = {
     {IdRadioP, ExcitationRangeP, 16, 165, 165, CMD_SET_EXCITATION},
-    {IdRadioD, 4095, 205, 0, 0, CommandExcitationD},
+    {IdRadioD, ExcitationRangeD, 205, 0, 0, CommandExcitationD},
 };
 
 const ExcitationMode* CheckedExcitationMode(HWND window)

@@ -1,18 +1,17 @@
 #include "DeviceWatch.h"
 
 #include "AfeDetection.h"
+#include "FrameFormat.h"
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "LibraryBinding.h"
 #include "LogWriter.h"
 #include "MainControls.h"
+#include "MainWindowState.h"
 #include "PanelRules.h"
 #include "StatusBar.h"
 
 namespace {
-
-uint32_t SavedGpioStatus = 0xFFFFFFFF;
-uint32_t IdleTicks = 0;
 
 // Every control a measurement run disabled comes back, and the panel disconnects.
 void DisconnectLostDevice(HWND window)
@@ -38,7 +37,8 @@ void DisconnectLostDevice(HWND window)
 
 void StartDeviceWatch(HWND mainWindow)
 {
-    SavedGpioStatus = 0xFFFFFFFF;
+    if (MainWindowState* state = MainStateOf(mainWindow))
+        state->Watch = DeviceWatchState{};
     SetTimer(mainWindow, TimerDeviceWatch, 50, nullptr);
 }
 
@@ -50,6 +50,10 @@ void StopDeviceWatch(HWND mainWindow)
 void OnDeviceWatchTick(GlobalCtrl* ctrl)
 {
     HWND window = ctrl->MainWindow;
+    MainWindowState* state = MainStateOf(window);
+    if (!state)
+        return;
+    DeviceWatchState& watch = state->Watch;
     if (ReadLibraryWord(ctrl->LibraryErrorWord) != 0) {
         const char* text = CallKalvix(CMD_GET_STATUS, 0, &ctrl->LibraryErrorWord, nullptr);
         if (Report(window, text) && ReportsDeviceLoss(text)) {
@@ -60,10 +64,10 @@ void OnDeviceWatchTick(GlobalCtrl* ctrl)
     }
 
     const uint32_t gpio = ReadLibraryWord(ctrl->GpioStatusWord);
-    if (gpio != SavedGpioStatus) {
-        SavedGpioStatus = gpio;
+    if (gpio != watch.SavedGpioStatus) {
+        watch.SavedGpioStatus = gpio;
         DetectAfe(ctrl, gpio);
-        if (!(gpio & 0x08) && IsDown(window, IdBattery)) {
+        if (!(gpio & GpioBatteryModeBit) && IsDown(window, IdBattery)) {
             SetDown(window, IdBattery, false);
             SetCaption(window, IdBattery, "BATTERY");
         }
@@ -75,11 +79,11 @@ void OnDeviceWatchTick(GlobalCtrl* ctrl)
     if (received != 0) {
         ShowTransferActivity(window, 2);
         UpdateThroughput(ctrl, received);
-        IdleTicks = 0;
+        watch.IdleTicks = 0;
     } else {
-        if (IdleTicks == 2)
+        if (watch.IdleTicks == 2)
             UpdateThroughput(ctrl, 0);
-        ++IdleTicks;
+        ++watch.IdleTicks;
     }
 
     CheckLogSize(ctrl);

@@ -5,7 +5,15 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 struct GlobalCtrl;
+
+// Kept in the main window's record.
+struct DeviceWatchState {
+    uint32_t SavedGpioStatus = 0xFFFFFFFF; // the GPIO word the last tick saw
+    uint32_t IdleTicks = 0;                // ticks in a row without received bytes
+};
 
 // Starts the watch for a new connection; its first tick always sees a GPIO change.
 void StartDeviceWatch(HWND mainWindow);

@@ -9,20 +9,26 @@
 #include "StatusBar.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <new>
-
-uint32_t I2cTransferRecord[3] = {0, 0, 0};
 
 namespace {
 
 constexpr size_t I2cDataSize = 100;
-constexpr DWORD UnnamedEditBit = 0x0200; // carried by every edit field of the program's layouts
 
-// What the one open window holds; everything is released when it closes or is destroyed.
-GlobalCtrl* I2cCtrl = nullptr;
-uint8_t* I2cData = nullptr;
-HFONT EditorFont = nullptr; // Fixedsys, the data editor
-HFONT LabelFont = nullptr;  // Tahoma, the buttons, fields and labels
+// What the open window holds, made in WM_CREATE and freed in WM_DESTROY.
+struct I2cWindowState {
+    GlobalCtrl* Ctrl;            // the record the window was created with
+    uint32_t TransferRecord[3];
+    uint8_t Data[I2cDataSize];   // the bytes of one transfer
+    HFONT EditorFont;            // Fixedsys, the data editor
+    HFONT LabelFont;             // Tahoma, the buttons, fields and labels
+};
+
+I2cWindowState* StateOf(HWND window)
+{
+    return reinterpret_cast<I2cWindowState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
 
 struct I2cControl {
     int Id;
@@ -35,11 +41,11 @@ struct I2cControl {
 
 // In creation order; the editor's font is set right after it, the others' after the last one.
 constexpr I2cControl Controls[] = {
-    {IdI2cData, "EDIT", "", ES_MULTILINE | ES_UPPERCASE | UnnamedEditBit, WS_EX_CLIENTEDGE, 7, 50, 265, 100},
+    {IdI2cData, "EDIT", "", ES_MULTILINE | ES_UPPERCASE | LayoutEditBit, WS_EX_CLIENTEDGE, 7, 50, 265, 100},
     {IdI2cWrite, "BUTTON", "WRITE", 0, 0, 7, 10, 50, 30},
     {IdI2cRead, "BUTTON", "READ", 0, 0, 67, 10, 50, 30},
-    {IdI2cAddress, "EDIT", "7F", ES_UPPERCASE | UnnamedEditBit, WS_EX_CLIENTEDGE, 252, 15, 20, 20},
-    {IdI2cByteCount, "EDIT", "0", ES_NUMBER | UnnamedEditBit, WS_EX_CLIENTEDGE, 167, 15, 20, 20},
+    {IdI2cAddress, "EDIT", "7F", ES_UPPERCASE | LayoutEditBit, WS_EX_CLIENTEDGE, 252, 15, 20, 20},
+    {IdI2cByteCount, "EDIT", "0", ES_NUMBER | LayoutEditBit, WS_EX_CLIENTEDGE, 167, 15, 20, 20},
     {IdI2cBytesLabel, "STATIC", "BYTES", 0, 0, 127, 17, 38, 17},
     {IdI2cAddressLabel, "STATIC", "ADDR[0x]", 0, 0, 198, 17, 53, 17},
 };
@@ -49,7 +55,7 @@ HFONT MakeFont(int height, const char* face)
     return CreateFontA(height, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, face);
 }
 
-void CreateControls(HWND window, HINSTANCE instance)
+void CreateControls(HWND window, HINSTANCE instance, I2cWindowState& state)
 {
     for (const I2cControl& control : Controls) {
         HWND child = CreateWindowExA(control.ExStyle, control.ClassName, control.Text,
@@ -57,50 +63,46 @@ void CreateControls(HWND window, HINSTANCE instance)
                                      control.Height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.Id)),
                                      instance, nullptr);
         if (control.Id == IdI2cData) {
-            EditorFont = MakeFont(0, "Fixedsys");
-            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(EditorFont), TRUE);
+            state.EditorFont = MakeFont(0, "Fixedsys");
+            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.EditorFont), TRUE);
         }
     }
-    LabelFont = MakeFont(13, "Tahoma");
+    state.LabelFont = MakeFont(13, "Tahoma");
     for (int id = IdI2cWrite; id <= IdI2cAddressLabel; ++id)
-        SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(LabelFont), TRUE);
+        SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(state.LabelFont), TRUE);
 }
 
-// Both ways out (WM_CLOSE, and WM_DESTROY when the owner takes the window down with it) come
-// here; the second call finds nothing left to release.
-void ReleaseWindowState(HWND window)
+// WM_DESTROY comes both after WM_CLOSE and when the owner takes the window down with it.
+void OnDestroy(HWND window)
 {
-    for (HFONT* font : {&EditorFont, &LabelFont}) {
-        if (*font)
-            DeleteObject(*font);
-        *font = nullptr;
-    }
-    if (I2cCtrl && I2cCtrl->I2cWindow == window)
-        I2cCtrl->I2cWindow = nullptr;
-    delete[] I2cData;
-    I2cData = nullptr;
-    I2cCtrl = nullptr;
+    I2cWindowState* state = StateOf(window);
+    if (!state)
+        return;
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    if (state->Ctrl->I2cWindow == window)
+        state->Ctrl->I2cWindow = nullptr;
+    for (HFONT font : {state->EditorFont, state->LabelFont})
+        if (font)
+            DeleteObject(font);
+    delete state;
 }
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
 {
-    I2cCtrl = static_cast<GlobalCtrl*>(create->lpCreateParams);
-    I2cCtrl->I2cWindow = window;
-    I2cTransferRecord[I2cByteCountWord] = 0;
-    I2cData = new (std::nothrow) uint8_t[I2cDataSize];
-    if (!I2cData) {
-        SendMessageA(window, WM_CLOSE, 0, 0);
-        return 0;
-    }
-    CreateControls(window, create->hInstance);
+    I2cWindowState* state = new (std::nothrow) I2cWindowState{};
+    if (!state)
+        return -1; // the window is not made
+    state->Ctrl = static_cast<GlobalCtrl*>(create->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+    state->Ctrl->I2cWindow = window;
+    CreateControls(window, create->hInstance, *state);
     return 0;
 }
 
 void OnClose(HWND window)
 {
-    if (I2cCtrl)
-        EnableOpener(I2cCtrl, IdI2c);
-    ReleaseWindowState(window);
+    if (const I2cWindowState* state = StateOf(window))
+        EnableOpener(state->Ctrl, IdI2c);
     DestroyWindow(window);
 }
 
@@ -113,95 +115,105 @@ bool ShowInputError(HWND window, I2cInputError error)
 }
 
 // The pair count of the editor, kept in the record and shown in BYTES.
-void UpdatePairCount(HWND window)
+void UpdatePairCount(HWND window, I2cWindowState& state)
 {
     const int length = GetWindowTextLengthA(GetDlgItem(window, IdI2cData));
-    I2cTransferRecord[I2cByteCountWord] = HexPairCount(length > 0 ? static_cast<size_t>(length) : 0);
-    SetDlgItemInt(window, IdI2cByteCount, I2cTransferRecord[I2cByteCountWord], FALSE);
+    state.TransferRecord[I2cByteCountWord] = HexPairCount(length > 0 ? static_cast<size_t>(length) : 0);
+    SetDlgItemInt(window, IdI2cByteCount, state.TransferRecord[I2cByteCountWord], FALSE);
 }
 
 // Two characters of the address field, "%2X" converted into the record.
-bool ReadSlaveAddress(HWND window)
+bool ReadSlaveAddress(HWND window, I2cWindowState& state)
 {
-    GetDlgItemTextA(window, IdI2cAddress, I2cCtrl->Text, 3);
+    char text[3] = {};
+    GetDlgItemTextA(window, IdI2cAddress, text, sizeof text);
     uint8_t address = 0;
-    if (!ScanHexByte(I2cCtrl->Text, address))
+    if (!ScanHexByte(text, address))
         return false;
-    I2cTransferRecord[I2cSlaveAddressWord] = address;
+    state.TransferRecord[I2cSlaveAddressWord] = address;
     return true;
 }
 
-bool Transfer(uint32_t writeFlag)
+bool Transfer(I2cWindowState& state, uint32_t writeFlag)
 {
-    I2cTransferRecord[I2cWriteFlagWord] = writeFlag;
-    if (char* text = CallKalvix(CMD_I2C_TRANSFER, 0, I2cTransferRecord, I2cData)) {
-        ShowStatusMessage(I2cCtrl->MainWindow, text, 0);
+    state.TransferRecord[I2cWriteFlagWord] = writeFlag;
+    if (const char* text = CallKalvix(CMD_I2C_TRANSFER, 0, state.TransferRecord, state.Data)) {
+        ShowStatusMessage(state.Ctrl->MainWindow, text, 0);
         return false;
     }
     return true;
 }
 
-void Write(HWND window)
+void Write(HWND window, I2cWindowState& state)
 {
-    std::memset(I2cData, 0, I2cDataSize);
-    const uint32_t count = I2cTransferRecord[I2cByteCountWord];
+    std::memset(state.Data, 0, sizeof state.Data);
+    const uint32_t count = state.TransferRecord[I2cByteCountWord];
     if (ShowInputError(window, CheckWriteByteCount(count)))
         return;
-    if (!ReadSlaveAddress(window)) {
+    if (!ReadSlaveAddress(window, state)) {
         ShowInputError(window, I2cInputError::NoSlaveAddress);
         return;
     }
     // 2n + 1 characters, so the last pair's conversion sees what follows it as well.
-    GetDlgItemTextA(window, IdI2cData, I2cCtrl->Text, static_cast<int>(2 * count + 2));
+    char text[ScratchTextSize] = {};
+    GetDlgItemTextA(window, IdI2cData, text, static_cast<int>(2 * count + 2));
     // A pair that is not hexadecimal abandons the write: nothing half-converted is sent.
-    if (ScanHexPairs(I2cCtrl->Text, count, I2cData) < count) {
+    if (ScanHexPairs(text, count, state.Data) < count) {
         ShowInputError(window, I2cInputError::NotHexData);
         return;
     }
-    Transfer(1);
+    Transfer(state, 1);
 }
 
-void Read(HWND window)
+void Read(HWND window, I2cWindowState& state)
 {
-    std::memset(I2cData, 0, I2cDataSize);
-    GetDlgItemTextA(window, IdI2cByteCount, I2cCtrl->Text, ScratchTextSize);
-    const uint32_t count = ReadByteCountText(I2cCtrl->Text);
-    I2cTransferRecord[I2cByteCountWord] = count;
+    std::memset(state.Data, 0, sizeof state.Data);
+    char text[ScratchTextSize] = {};
+    GetDlgItemTextA(window, IdI2cByteCount, text, sizeof text);
+    const uint32_t count = ReadByteCountText(text);
+    state.TransferRecord[I2cByteCountWord] = count;
     if (ShowInputError(window, CheckReadByteCount(count)))
         return;
-    if (!ReadSlaveAddress(window)) {
+    if (!ReadSlaveAddress(window, state)) {
         ShowInputError(window, I2cInputError::NoSlaveAddress);
         return;
     }
-    if (!Transfer(0))
+    if (!Transfer(state, 0))
         return;
-    TextSink sink = MakeTextSink(I2cCtrl->Text, ScratchTextSize);
-    FormatHexBytes(sink, I2cData, count);
+    TextSink sink = MakeTextSink(text, sizeof text);
+    FormatHexBytes(sink, state.Data, count);
     SetDlgItemTextA(window, IdI2cData, "");
-    SetDlgItemTextA(window, IdI2cData, I2cCtrl->Text);
+    SetDlgItemTextA(window, IdI2cData, text);
     // A multi-line edit sends no change notification for a text set this way, so the pair
     // count (n again) is taken here.
-    UpdatePairCount(window);
+    UpdatePairCount(window, state);
 }
 
 void OnCommand(HWND window, int id, int notification)
 {
-    // Nothing to act on before the controls exist or after the window has let go of its state.
-    if (!I2cCtrl || !I2cData)
+    // Nothing to act on before the window has its record or after it has let go of it.
+    I2cWindowState* state = StateOf(window);
+    if (!state)
         return;
     if (id == IdI2cData && notification == EN_UPDATE)
-        UpdatePairCount(window);
+        UpdatePairCount(window, *state);
     else if (id == IdI2cWrite)
-        Write(window);
+        Write(window, *state);
     else if (id == IdI2cRead)
-        Read(window);
+        Read(window, *state);
 }
 
 } // namespace
 
+const uint32_t* I2cTransferRecordOf(HWND i2cWindow)
+{
+    const I2cWindowState* state = StateOf(i2cWindow);
+    return state ? state->TransferRecord : nullptr;
+}
+
 void OpenI2cWindow(GlobalCtrl* ctrl)
 {
-    // One window at a time: its state is program-wide.
+    // One window at a time.
     if (ctrl->I2cWindow)
         return;
     OpenOwnedWindow(ctrl, OwnedWindowPlan{IDS_I2C_CONTROL_WINDOW_CLASS, "I2C Bus Control", 285, 182, IdI2c});
@@ -219,7 +231,7 @@ LRESULT CALLBACK I2CControlWndProc(HWND window, UINT message, WPARAM wParam, LPA
         OnClose(window);
         return 0;
     case WM_DESTROY:
-        ReleaseWindowState(window);
+        OnDestroy(window);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

@@ -22,7 +22,8 @@ constexpr int IdI2cAddressLabel = 1148;
 constexpr int I2cByteCountWord = 0;
 constexpr int I2cSlaveAddressWord = 1;
 constexpr int I2cWriteFlagWord = 2;
-extern uint32_t I2cTransferRecord[3];
+// The open window's transfer record (kept with the window); null for any other window.
+const uint32_t* I2cTransferRecordOf(HWND i2cWindow);
 
 // I2C: opens the window beside the main window and disables the I2C button while it exists.
 void OpenI2cWindow(GlobalCtrl* ctrl);

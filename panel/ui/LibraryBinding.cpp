@@ -1,10 +1,12 @@
 #include "LibraryBinding.h"
 
+// Program-wide: the one loaded library, which CallKalvix reaches from the window and the poll thread.
 KalvixLibrary BoundLibrary{};
+// Program-wide on purpose: the tests load other libraries through the program's own start-up.
 const char* KalvixLibraryFile = "KalvixCtrl.dll";
 
 namespace {
-char NotBoundText[] = "ERROR: Dll module is not initialized correctly.";
+constexpr char NotBoundText[] = "ERROR: Dll module is not initialized correctly.";
 }
 
 bool IsAcceptedLibraryVersion(const char* text)
@@ -65,7 +67,7 @@ const char* BindFailureText(LibraryBindResult result)
     return "";
 }
 
-char* CallKalvix(uint32_t command, uint32_t param, uint32_t* record, void* data)
+const char* CallKalvix(uint32_t command, uint32_t param, uint32_t* record, void* data)
 {
     if (!BoundLibrary.Control)
         return NotBoundText;

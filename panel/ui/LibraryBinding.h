@@ -41,4 +41,4 @@ const char* BindFailureText(LibraryBindResult result);
 
 // One library command through the bound entry; before binding (or after unloading) it answers
 // with the library's own not-initialised text rather than pretending success.
-char* CallKalvix(uint32_t command, uint32_t param, uint32_t* record, void* data);
+const char* CallKalvix(uint32_t command, uint32_t param, uint32_t* record, void* data);

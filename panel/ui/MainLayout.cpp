@@ -9,8 +9,6 @@
 
 #include <initializer_list>
 
-LayoutFonts MainFonts{};
-
 namespace {
 
 constexpr DWORD Group = BS_GROUPBOX;
@@ -19,8 +17,7 @@ constexpr DWORD Toggle = BS_AUTOCHECKBOX | BS_PUSHLIKE;
 constexpr DWORD Check = BS_AUTOCHECKBOX;
 constexpr DWORD Radio = BS_AUTORADIOBUTTON;
 constexpr DWORD IconButton = BS_ICON;
-constexpr DWORD UndocumentedEditBit = 0x0200; // kept as the layout has always carried it
-constexpr DWORD ReadOnlyEdit = ES_READONLY | ES_AUTOHSCROLL | UndocumentedEditBit;
+constexpr DWORD ReadOnlyEdit = ES_READONLY | ES_AUTOHSCROLL | LayoutEditBit;
 constexpr DWORD DropList = CBS_DROPDOWNLIST | WS_TABSTOP;
 constexpr DWORD VerticalTrackbar = TBS_VERT | TBS_LEFT | TBS_AUTOTICKS | TBS_FIXEDLENGTH;
 
@@ -62,13 +59,13 @@ constexpr ControlRow Rows[] = {
     {IdLogFileName, "STATIC", "Log:", SS_ENDELLIPSIS, 320, 177, 158, 15, ThenCreate::ModuleGraph},
     // module graph's scale controls
     {IdModuleScaleLabel, "STATIC", "Y Scale: MAX MIN", SS_LEFT, 500, 314, 105, 17, ThenCreate::Nothing},
-    {IdModuleScale, "EDIT", "1100 900", UndocumentedEditBit, 610, 312, 110, 18, ThenCreate::Nothing},
+    {IdModuleScale, "EDIT", "1100 900", LayoutEditBit, 610, 312, 110, 18, ThenCreate::Nothing},
     {IdModuleFixedScale, "BUTTON", "Fixed Scale", Check, 725, 311, 80, 20, ThenCreate::Nothing},
     {IdModuleXLog, "BUTTON", "X Logarithmic Scale", Check, 805, 311, 115, 20, ThenCreate::Nothing},
     {IdModuleYLog, "BUTTON", "Y Logarithmic Scale", Check, 930, 311, 115, 20, ThenCreate::PhaseGraph},
     // phase graph's scale controls
     {IdPhaseScaleLabel, "STATIC", "Y Scale: MAX MIN", SS_LEFT, 500, 644, 105, 17, ThenCreate::Nothing},
-    {IdPhaseScale, "EDIT", "2 -2", UndocumentedEditBit, 610, 642, 110, 18, ThenCreate::Nothing},
+    {IdPhaseScale, "EDIT", "2 -2", LayoutEditBit, 610, 642, 110, 18, ThenCreate::Nothing},
     {IdPhaseFixedScale, "BUTTON", "Fixed Scale", Check, 725, 641, 80, 20, ThenCreate::Nothing},
     {IdPhaseXLog, "BUTTON", "X Logarithmic Scale", Check, 805, 641, 115, 20, ThenCreate::Nothing},
     // device controls
@@ -77,7 +74,7 @@ constexpr ControlRow Rows[] = {
     {IdRadioP, "BUTTON", "P", Radio, 90, 221, 30, 16, ThenCreate::Nothing},
     {IdRadioD, "BUTTON", "D", Radio, 90, 238, 30, 16, ThenCreate::Nothing},
     {IdGetStatus, "BUTTON", "GET STATUS", Push, 20, 262, 100, 30, ThenCreate::Nothing},
-    {IdStatusText, "EDIT", nullptr, ES_MULTILINE | ES_READONLY | UndocumentedEditBit, 20, 302, 200, 53, ThenCreate::Nothing},
+    {IdStatusText, "EDIT", nullptr, ES_MULTILINE | ES_READONLY | LayoutEditBit, 20, 302, 200, 53, ThenCreate::Nothing},
     {IdGpioLevel1, "BUTTON", "1", Toggle | WS_DISABLED, 130, 222, 30, 30, ThenCreate::Nothing},
     {IdGpioLevel2, "BUTTON", "2", Toggle | WS_DISABLED, 160, 222, 30, 30, ThenCreate::Nothing},
     {IdGpioLevel3, "BUTTON", "3", Toggle | WS_DISABLED, 190, 222, 30, 30, ThenCreate::Nothing},
@@ -169,7 +166,7 @@ int CourierFontHeight()
     return -MulDiv(9, 96, 72);
 }
 
-bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* gainNames)
+bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* gainNames, LayoutFonts& fonts)
 {
     for (const ControlRow& row : Rows) {
         DWORD exStyle = lstrcmpA(row.ClassName, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
@@ -183,21 +180,21 @@ bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* 
     CreateStatusValuesPanel(mainWindow);
     SetUpControls(mainWindow, gainNames);
 
-    MainFonts.Tahoma = MakeFont(13, "Tahoma");
+    fonts.Tahoma = MakeFont(13, "Tahoma");
     for (int id = FirstTahomaId; id <= LastTahomaId; ++id)
-        SetFont(GetDlgItem(mainWindow, id), MainFonts.Tahoma);
-    MainFonts.Fixedsys = MakeFont(0, "Fixedsys");
-    SetFont(GetDlgItem(mainWindow, IdStatusText), MainFonts.Fixedsys);
-    MainFonts.CourierNew = MakeFont(CourierFontHeight(), "Courier New");
-    SetFont(GetDlgItem(mainWindow, IdFrequencyList), MainFonts.CourierNew);
-    SetFont(GetDlgItem(mainWindow, IdColumnHeader), MainFonts.CourierNew);
+        SetFont(GetDlgItem(mainWindow, id), fonts.Tahoma);
+    fonts.Fixedsys = MakeFont(0, "Fixedsys");
+    SetFont(GetDlgItem(mainWindow, IdStatusText), fonts.Fixedsys);
+    fonts.CourierNew = MakeFont(CourierFontHeight(), "Courier New");
+    SetFont(GetDlgItem(mainWindow, IdFrequencyList), fonts.CourierNew);
+    SetFont(GetDlgItem(mainWindow, IdColumnHeader), fonts.CourierNew);
     return true;
 }
 
-void DeleteLayoutFonts()
+void DeleteLayoutFonts(LayoutFonts& fonts)
 {
-    for (HFONT font : {MainFonts.Tahoma, MainFonts.Fixedsys, MainFonts.CourierNew})
+    for (HFONT font : {fonts.Tahoma, fonts.Fixedsys, fonts.CourierNew})
         if (font)
             DeleteObject(font);
-    MainFonts = LayoutFonts{};
+    fonts = LayoutFonts{};
 }

@@ -8,6 +8,7 @@
 #include "MainCommands.h"
 #include "MainControls.h"
 #include "MainLayout.h"
+#include "MainWindowState.h"
 #include "PanelBindingHookup.h"
 #include "ProgramIcons.h"
 #include "BatchHandling.h"
@@ -19,41 +20,42 @@
 
 namespace {
 
-bool CreationFailureShown = false;
-
-// A start-up failure inside WM_CREATE: tell the operator and close the window again.
-LRESULT FailCreation(HWND window, const char* text)
+// A start-up failure inside WM_CREATE: tell the operator (and the creator, when it passed a flag
+// as the creation parameter) and close the window again.
+LRESULT FailCreation(HWND window, const CREATESTRUCTA* create, const char* text)
 {
     MessageBoxA(window, text, "Error!", MB_ICONERROR);
-    CreationFailureShown = true;
+    if (create->lpCreateParams)
+        *static_cast<bool*>(create->lpCreateParams) = true;
     SendMessageA(window, WM_CLOSE, 0, 0);
     return 0;
 }
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
 {
-    CreationFailureShown = false;
+    if (!AttachMainWindowState(window))
+        return FailCreation(window, create, "Window Creation Failed!");
     GlobalCtrlPtr = CreateGlobalCtrl(window);
     if (!GlobalCtrlPtr)
-        return FailCreation(window, "Error allocating memory for GlobalCtrl!");
+        return FailCreation(window, create, "Error allocating memory for GlobalCtrl!");
     DataBuffPtr = CreateDataBuff();
     if (!DataBuffPtr)
-        return FailCreation(window, "Error allocating memory for DataBuffPtr!");
+        return FailCreation(window, create, "Error allocating memory for DataBuffPtr!");
 
     LibraryBindResult bound = BindKalvixLibrary(KalvixLibraryFile, &ProgramActivityCounters, &BoundLibrary);
     if (bound != LibraryBindResult::Bound)
-        return FailCreation(window, BindFailureText(bound));
+        return FailCreation(window, create, BindFailureText(bound));
 
     ResetMainWidgets();
     InitCommonControls();
-    ResetStatusIndicators();
     LoadProgramIcons(create->hInstance);
-    if (!CreateStatusBar(window, create->hInstance) || !CreateMainControls(window, create->hInstance, GlobalCtrlPtr->GainNames))
-        return FailCreation(window, "Window Creation Failed!");
+    if (!CreateStatusBar(window, create->hInstance) ||
+        !CreateMainControls(window, create->hInstance, GlobalCtrlPtr->GainNames, MainStateOf(window)->Fonts))
+        return FailCreation(window, create, "Window Creation Failed!");
 
     CallKalvix(CMD_GET_STATUS, 0, &GlobalCtrlPtr->LibraryErrorWord, nullptr);
     GlobalCtrlPtr->SpectrumBuffer = DataBuffPtr;
-    BindPanelToMainWindow(window);
+    BindPanelToMainWindow(GlobalCtrlPtr, window);
     return 0;
 }
 
@@ -79,11 +81,12 @@ void OnDestroy(HWND window)
         StopLog(GlobalCtrlPtr);
     if (IsDown(window, IdConnectDeviceButton))
         CallKalvix(CMD_DISCONNECT, 0, nullptr, nullptr);
-    UnbindPanel();
     DiscardQueuedStatusTexts(window);
-    DeleteLayoutFonts();
+    if (MainWindowState* state = MainStateOf(window))
+        DeleteLayoutFonts(state->Fonts);
     ReleaseMainWidgets();
     if (GlobalCtrlPtr) {
+        UnbindPanel(GlobalCtrlPtr);
         FreeGlobalCtrl(GlobalCtrlPtr);
         GlobalCtrlPtr = nullptr;
     }
@@ -97,6 +100,7 @@ void OnDestroy(HWND window)
     KillTimer(window, TimerSentReset);
     KillTimer(window, TimerReceivedReset);
     UnbindKalvixLibrary(&BoundLibrary);
+    FreeMainWindowState(window);
     PostQuitMessage(0);
 }
 
@@ -130,11 +134,6 @@ void OnTimer(HWND window, UINT_PTR timerId)
 }
 
 } // namespace
-
-bool MainCreationFailureShown()
-{
-    return CreationFailureShown;
-}
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

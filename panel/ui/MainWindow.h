@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
+// The creation parameter, when not null, points to a bool that WM_CREATE sets when it fails and
+// has already told the operator why.
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// True when the last main window creation failed and already told the operator why.
-bool MainCreationFailureShown();

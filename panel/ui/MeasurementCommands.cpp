@@ -5,6 +5,7 @@
 #include "LibraryBinding.h"
 #include "MainCommands.h"
 #include "MainControls.h"
+#include "MainWindowState.h"
 #include "SpectrumPoll.h"
 #include "StatusBar.h"
 
@@ -12,20 +13,12 @@
 
 namespace {
 
-// The D-mode excitation command; the library answers it with its unknown-command text.
-constexpr uint32_t CommandExcitationD = 21;
-constexpr int32_t ExcitationRangeD = 4095;
-
 constexpr int ControlsIdleOnlyWhileMeasuring[] = {IdExtTrigger, IdLoadShunt, IdLoadComp, IdGetStatus, IdDividerTrackbar,
                                                   IdRadioP,     IdRadioD,    IdLoadDac,  IdLoadPhase};
 constexpr int ControlsIdleOnlyWhileTriggered[] = {IdStart, IdLoadShunt, IdLoadComp, IdGetStatus, IdDividerTrackbar};
 
 // Without its poll thread a run would go on with nothing taking its spectra; it is ended again.
 constexpr char PollThreadFailedText[] = "ERROR: Spectrum polling could not be started.";
-
-// Whether the run now going was started in excitation mode "D"; only then is the D-mode level
-// reset after STOP.
-bool RunStartedInModeD = false;
 
 template <size_t N>
 void EnableAll(HWND window, const int (&ids)[N], bool enable)
@@ -52,9 +45,10 @@ void EndRun(HWND window, GlobalCtrl* ctrl, uint32_t command, int button, const c
 void StopMeasurement(HWND window, GlobalCtrl* ctrl)
 {
     EndRun(window, ctrl, CMD_STOP_MEASUREMENT, IdStart, "START", ControlsIdleOnlyWhileMeasuring);
-    if (RunStartedInModeD)
+    bool& startedInModeD = MainStateOf(window)->RunStartedInModeD;
+    if (startedInModeD)
         Report(window, CallKalvix(CommandExcitationD, 0, nullptr, nullptr));
-    RunStartedInModeD = false;
+    startedInModeD = false;
 }
 
 void StartMeasurement(HWND window, GlobalCtrl* ctrl)
@@ -65,18 +59,19 @@ void StartMeasurement(HWND window, GlobalCtrl* ctrl)
     std::memset(DataBuffPtr, 0, DataBuffRecords * sizeof(SpectrumRecord));
     uint32_t mode = 0;
     const int32_t position = TrackbarPosition(window, IdExcitationTrackbar);
-    RunStartedInModeD = false;
+    bool& startedInModeD = MainStateOf(window)->RunStartedInModeD;
+    startedInModeD = false;
     if (IsDown(window, IdRadioP)) {
         Report(window, CallKalvix(CMD_SET_EXCITATION, static_cast<uint32_t>(ExcitationRangeP - position), nullptr, nullptr));
     } else if (IsDown(window, IdRadioD)) {
         Report(window, CallKalvix(CommandExcitationD, static_cast<uint32_t>(ExcitationRangeD - position), nullptr, nullptr));
         mode = 1;
-        RunStartedInModeD = true;
+        startedInModeD = true;
     }
     PauseMs(10);
     if (Report(window, CallKalvix(CMD_START_MEASUREMENT, mode, nullptr, nullptr))) {
         SetDown(window, IdStart, false);
-        RunStartedInModeD = false;
+        startedInModeD = false;
         return;
     }
     if (!StartPollThread(ctrl)) {

@@ -15,7 +15,7 @@ struct OwnedWindowPlan {
 };
 
 // Creates the window 20 pixels right of and below the main window's top-left corner, with the
-// class name loaded into the scratch text and GlobalCtrl as its creation parameter, and disables
+// class name from the string table and GlobalCtrl as its creation parameter, and disables
 // the opening button while it exists. Null (the button left alone) when it could not be created.
 HWND OpenOwnedWindow(GlobalCtrl* ctrl, const OwnedWindowPlan& plan);
 

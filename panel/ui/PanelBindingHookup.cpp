@@ -1,6 +1,7 @@
 #include "PanelBindingHookup.h"
 
 #include "ControlIds.h"
+#include "GlobalCtrl.h"
 #include "PanelHooks.h"
 #include "StatusBar.h"
 
@@ -23,23 +24,20 @@ void MessageBoxHook(void* context, const char* text, const char* caption, uint32
     MessageBoxA(MainOf(context), text, caption, icon);
 }
 
-void SetTextHook(void* context, int32_t controlId, const char* text)
+void SetLabel(void* context, int controlId, const char* text)
 {
     SetDlgItemTextA(MainOf(context), controlId, text);
 }
 
-int32_t IsCheckedHook(void* context, int32_t controlId)
+bool IsChecked(void* context, int controlId)
 {
-    return IsDlgButtonChecked(MainOf(context), controlId) == BST_CHECKED ? 1 : 0;
+    return IsDlgButtonChecked(MainOf(context), controlId) == BST_CHECKED;
 }
 
-void SetCheckHook(void* context, int32_t controlId, int32_t checked)
+// The button comes up and its command runs, as when the operator releases it.
+void ReleaseButton(void* context, int controlId)
 {
-    CheckDlgButton(MainOf(context), controlId, checked ? BST_CHECKED : BST_UNCHECKED);
-}
-
-void SendCommandHook(void* context, int32_t controlId)
-{
+    CheckDlgButton(MainOf(context), controlId, BST_UNCHECKED);
     SendMessageA(MainOf(context), WM_COMMAND, MAKEWPARAM(controlId, 0), 0);
 }
 
@@ -51,28 +49,31 @@ void ReadLogSettingsHook(void* context, LogSettings* settings)
     settings->excitationLevel = maximum - position;
     settings->gainCodeA = static_cast<int32_t>(SendDlgItemMessageA(window, IdGainA, CB_GETCURSEL, 0, 0));
     settings->gainCodeB = static_cast<int32_t>(SendDlgItemMessageA(window, IdGainB, CB_GETCURSEL, 0, 0));
-    settings->onExtTrigger = IsCheckedHook(context, IdExtTrigger);
-    settings->onBattery = IsCheckedHook(context, IdBattery);
-    settings->compensationState = IsCheckedHook(context, IdEnableComp);
-    settings->measureCompState = IsCheckedHook(context, IdMeasureComp);
+    settings->onExtTrigger = IsChecked(context, IdExtTrigger) ? 1 : 0;
+    settings->onBattery = IsChecked(context, IdBattery) ? 1 : 0;
+    settings->compensationState = IsChecked(context, IdEnableComp) ? 1 : 0;
+    settings->measureCompState = IsChecked(context, IdMeasureComp) ? 1 : 0;
 }
 
 } // namespace
 
-void BindPanelToMainWindow(HWND mainWindow)
+void BindPanelToMainWindow(GlobalCtrl* ctrl, HWND mainWindow)
 {
-    PanelBinding = PanelHooks{};
-    PanelBinding.context = mainWindow;
-    PanelBinding.ShowStatusMessage = ShowStatusHook;
-    PanelBinding.ShowMessageBox = MessageBoxHook;
-    PanelBinding.SetControlText = SetTextHook;
-    PanelBinding.IsButtonChecked = IsCheckedHook;
-    PanelBinding.SetButtonCheck = SetCheckHook;
-    PanelBinding.SendCommand = SendCommandHook;
-    PanelBinding.ReadLogSettings = ReadLogSettingsHook;
+    PanelHooks& hooks = ctrl->Hooks;
+    hooks = PanelHooks{};
+    hooks.context = mainWindow;
+    hooks.ShowStatusMessage = ShowStatusHook;
+    hooks.ShowMessageBox = MessageBoxHook;
+    hooks.ShowLogEntryCount = [](void* context, const char* text) { SetLabel(context, IdLogEntryCount, text); };
+    hooks.ShowLogFileName = [](void* context, const char* text) { SetLabel(context, IdLogFileName, text); };
+    hooks.IsDeviceConnected = [](void* context) -> int32_t { return IsChecked(context, IdConnectDeviceButton) ? 1 : 0; };
+    hooks.RefuseLogging = [](void* context) { CheckDlgButton(MainOf(context), IdLogDataButton, BST_UNCHECKED); };
+    hooks.SwitchLoggingOff = [](void* context) { ReleaseButton(context, IdLogDataButton); };
+    hooks.Disconnect = [](void* context) { ReleaseButton(context, IdConnectDeviceButton); };
+    hooks.ReadLogSettings = ReadLogSettingsHook;
 }
 
-void UnbindPanel()
+void UnbindPanel(GlobalCtrl* ctrl)
 {
-    PanelBinding = PanelHooks{};
+    ctrl->Hooks = PanelHooks{};
 }

@@ -1,9 +1,12 @@
-// Binds the processing routines' window hooks to the real main window: its status bar, message
-// boxes, control texts, check states and commands.
+// Binds the processing routines' window hooks (GlobalCtrl::Hooks) to the real main window: its
+// status bar, message boxes, the log labels, the connection state and the LOG DATA and CONNECT
+// DEVICE buttons.
 #pragma once
 
 #include <windows.h>
 
-void BindPanelToMainWindow(HWND mainWindow);
+struct GlobalCtrl;
+
+void BindPanelToMainWindow(GlobalCtrl* ctrl, HWND mainWindow);
 // Leaves every hook unbound, so nothing reaches a window that is going away.
-void UnbindPanel();
+void UnbindPanel(GlobalCtrl* ctrl);

@@ -2,6 +2,7 @@
 
 #include "ResourceIds.h"
 
+// Program-wide: loaded before any window exists (the window class takes two) and kept to the end.
 ProgramIcons Icons{};
 
 namespace {

@@ -45,11 +45,12 @@ HWND StartControlPanel(HINSTANCE instance, int showCommand)
     size_t used = std::strlen(szTitle);
     std::snprintf(szTitle + used, ProgramNameSize - used, "%s", ProgramVersionText);
 
+    bool creationFailureShown = false;
     HWND window = CreateWindowExA(0, szWindowClass, szTitle, MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, nullptr);
+                                  MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, &creationFailureShown);
     if (!window) {
         // A failure inside the window's creation has already told the operator its cause.
-        if (!MainCreationFailureShown())
+        if (!creationFailureShown)
             StartupError("Window Creation Failed!");
         return nullptr;
     }

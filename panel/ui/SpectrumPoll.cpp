@@ -18,6 +18,7 @@ uintptr_t BeginThread(unsigned(__stdcall* body)(void*), void* argument)
 
 } // namespace
 
+// Program-wide on purpose: the tests put a starter here that fails, to see a run end cleanly.
 PollThreadStarter StartThread = BeginThread;
 
 unsigned __stdcall SpectrumPollThread(void* argument)

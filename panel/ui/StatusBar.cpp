@@ -2,6 +2,7 @@
 
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
+#include "MainWindowState.h"
 #include "ProgramIcons.h"
 #include "Throughput.h"
 
@@ -13,9 +14,6 @@
 #include <new>
 
 namespace {
-
-uint8_t ActivityFlags = 0;
-ThroughputMeter RateMeter{};
 
 constexpr int StatusWidths[StatusPartCount] = {200, 226, 310, 440, 600, -1};
 
@@ -105,16 +103,20 @@ void DiscardQueuedStatusTexts(HWND mainWindow)
 
 void ShowTransferActivity(HWND mainWindow, int32_t kind)
 {
+    MainWindowState* state = MainStateOf(mainWindow);
+    if (!state)
+        return;
+    uint8_t& flags = state->Status.ActivityFlags;
     if (kind == 1) {
-        if (!(ActivityFlags & 1)) {
-            SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(ActivityFlags & 2) ? ActivityBoth : ActivitySent]);
-            ActivityFlags |= 1;
+        if (!(flags & 1)) {
+            SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(flags & 2) ? ActivityBoth : ActivitySent]);
+            flags |= 1;
         }
         SetTimer(mainWindow, TimerSentReset, 200, nullptr);
     } else if (kind == 2) {
-        if (!(ActivityFlags & 2)) {
-            SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(ActivityFlags & 1) ? ActivityBoth : ActivityReceived]);
-            ActivityFlags |= 2;
+        if (!(flags & 2)) {
+            SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(flags & 1) ? ActivityBoth : ActivityReceived]);
+            flags |= 2;
         }
         SetTimer(mainWindow, TimerReceivedReset, 200, nullptr);
     }
@@ -122,17 +124,26 @@ void ShowTransferActivity(HWND mainWindow, int32_t kind)
 
 void UpdateThroughput(GlobalCtrl* ctrl, uint32_t bytes)
 {
+    MainWindowState* state = MainStateOf(ctrl->MainWindow);
+    if (!state)
+        return;
     SYSTEMTIME now;
     GetSystemTime(&now);
     uint32_t rate = 0;
-    if (!ThroughputTick(RateMeter, bytes, MillisecondsOfDay(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds), &rate))
+    const uint32_t nowMs = MillisecondsOfDay(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    if (!ThroughputTick(state->Status.RateMeter, bytes, nowMs, &rate))
         return;
-    std::snprintf(ctrl->Text, ScratchTextSize, "% 4d Kb/sec", static_cast<int>(rate));
-    SetPartText(ctrl->MainWindow, StatusPartRate, ctrl->Text);
+    char text[32];
+    std::snprintf(text, sizeof text, "% 4d Kb/sec", static_cast<int>(rate));
+    SetPartText(ctrl->MainWindow, StatusPartRate, text);
 }
 
 bool HandleStatusTimer(HWND mainWindow, UINT_PTR timerId)
 {
+    MainWindowState* state = MainStateOf(mainWindow);
+    if (!state)
+        return false;
+    uint8_t& flags = state->Status.ActivityFlags;
     switch (timerId) {
     case TimerStatusReset:
         SetPartText(mainWindow, StatusPartNotice, "");
@@ -141,27 +152,22 @@ bool HandleStatusTimer(HWND mainWindow, UINT_PTR timerId)
         KillTimer(mainWindow, TimerStatusReset);
         return true;
     case TimerSentReset:
-        SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(ActivityFlags & 2) ? ActivityReceived : ActivityNone]);
+        SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(flags & 2) ? ActivityReceived : ActivityNone]);
         KillTimer(mainWindow, TimerSentReset);
-        ActivityFlags &= ~1;
+        flags &= ~1;
         return true;
     case TimerReceivedReset:
-        SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(ActivityFlags & 1) ? ActivitySent : ActivityNone]);
+        SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[(flags & 1) ? ActivitySent : ActivityNone]);
         KillTimer(mainWindow, TimerReceivedReset);
-        ActivityFlags &= ~2;
+        flags &= ~2;
         return true;
     default:
         return false;
     }
 }
 
-void ResetStatusIndicators()
+uint8_t CurrentActivityFlags(HWND mainWindow)
 {
-    ActivityFlags = 0;
-    RateMeter = ThroughputMeter{};
-}
-
-uint8_t CurrentActivityFlags()
-{
-    return ActivityFlags;
+    const MainWindowState* state = MainStateOf(mainWindow);
+    return state ? state->Status.ActivityFlags : 0;
 }

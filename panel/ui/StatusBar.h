@@ -5,9 +5,18 @@
 
 #include <windows.h>
 
+#include "Throughput.h"
+
 #include <cstdint>
 
 struct GlobalCtrl;
+
+// The transfer-activity icon's lit halves (bit 0 sent, bit 1 received) and the rate meter, kept
+// in the main window's record.
+struct StatusIndicators {
+    uint8_t ActivityFlags;
+    ThroughputMeter RateMeter;
+};
 
 // Private message that carries a status text from another thread to the main window: wParam
 // the notice flag, lParam a heap copy of the text that the main window frees.
@@ -40,7 +49,5 @@ void HandleStatusTextMessage(HWND mainWindow, WPARAM wParam, LPARAM lParam);
 // poll thread that has ended.
 void DiscardQueuedStatusTexts(HWND mainWindow);
 
-// The activity flags (bit 0 sent lit, bit 1 received lit) and the rate meter start afresh with
-// every main window.
-void ResetStatusIndicators();
-uint8_t CurrentActivityFlags();
+// The activity flags of the main window (bit 0 sent lit, bit 1 received lit).
+uint8_t CurrentActivityFlags(HWND mainWindow);

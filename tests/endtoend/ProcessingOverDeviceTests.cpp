@@ -29,7 +29,7 @@ std::string Call(uint32_t command, uint32_t param = 0, uint32_t* record = nullpt
 // Stands in for the main window: the connection button is down, messages are collected.
 struct WindowStandIn {
     std::vector<std::string> statusMessages;
-    std::vector<int32_t> commands;
+    int32_t disconnects = 0;
     std::string logFileLabel;
 };
 
@@ -40,12 +40,9 @@ PanelHooks BindTo(WindowStandIn& window)
     hooks.ShowStatusMessage = [](void* c, const char* text, int32_t) {
         static_cast<WindowStandIn*>(c)->statusMessages.push_back(text);
     };
-    hooks.IsButtonChecked = [](void*, int32_t id) -> int32_t { return id == IdConnectDevice; };
-    hooks.SendCommand = [](void* c, int32_t id) { static_cast<WindowStandIn*>(c)->commands.push_back(id); };
-    hooks.SetControlText = [](void* c, int32_t id, const char* text) {
-        if (id == IdLogFileLabel)
-            static_cast<WindowStandIn*>(c)->logFileLabel = text;
-    };
+    hooks.IsDeviceConnected = [](void*) -> int32_t { return 1; };
+    hooks.Disconnect = [](void* c) { ++static_cast<WindowStandIn*>(c)->disconnects; };
+    hooks.ShowLogFileName = [](void* c, const char* text) { static_cast<WindowStandIn*>(c)->logFileLabel = text; };
     return hooks;
 }
 
@@ -62,7 +59,7 @@ protected:
         ASSERT_NE(ctrl, nullptr);
         ctrl->SpectrumBuffer = CreateDataBuff();
         ASSERT_NE(ctrl->SpectrumBuffer, nullptr);
-        PanelBinding = BindTo(window);
+        ctrl->Hooks = BindTo(window);
         uint32_t index = 0;
         ASSERT_EQ(Call(CMD_CONNECT, 0, &index, ctrl->DeviceSerial), "");
         ASSERT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, ctrl->DeviceIdentification), "");
@@ -72,7 +69,6 @@ protected:
     {
         Call(CMD_DISCONNECT);
         DetachLibrary();
-        PanelBinding = PanelHooks{};
         FreeDataBuff(ctrl->SpectrumBuffer);
         FreeGlobalCtrl(ctrl);
     }
@@ -145,14 +141,13 @@ TEST_F(ProcessingOverDevice, SpoiledRecordsAndAMissingHeadAreReported)
 TEST_F(ProcessingOverDevice, DeviceVersionDecidesWhetherTheConnectionStays)
 {
     CheckDeviceVersion(ctrl);
-    EXPECT_TRUE(window.commands.empty());
+    EXPECT_EQ(window.disconnects, 0);
 
     const char newer[] = "Kalvix Z-Meter HW:v1.03 SW:v1.30 SN:KX1";
     ASSERT_GE(KalvixEmulatorControl(0, KALVIX_EMU_IDENT_TEXT, 0, const_cast<char*>(newer), sizeof newer), 0);
     ASSERT_EQ(Call(CMD_GET_DEVICE_INFO, 0, nullptr, ctrl->DeviceIdentification), "");
     CheckDeviceVersion(ctrl);
-    ASSERT_EQ(window.commands.size(), 1u);
-    EXPECT_EQ(window.commands[0], IdConnectDevice);
+    EXPECT_EQ(window.disconnects, 1);
     EXPECT_EQ(window.statusMessages.back(), "ERROR: Attached device is incompatible with version of this program!");
 }
 

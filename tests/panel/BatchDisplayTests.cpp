@@ -20,7 +20,6 @@ class BatchDisplay : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetCounterTracking();
         window = OpenPanel();
         ASSERT_NE(window, nullptr);
         for (int i = 0; i < 15; ++i)
@@ -91,10 +90,10 @@ TEST_F(BatchDisplay, NothingIsDrawnWithDisplayDataOffOrForAnOversizedBatch)
     EXPECT_EQ(CountPixels(CaptureClient(window), ModulePlot, IsGreenPixel), 0);
 
     CheckDlgButton(window, IdDisplayData, BST_CHECKED);
-    const uint32_t handled = HandledSpectrumBatches();
+    const uint32_t handled = HandledSpectrumBatches(window);
     SendMessageA(window, WM_USER, 0, 51);
     PumpUntil(NothingToPaint, 5000);
-    EXPECT_EQ(HandledSpectrumBatches(), handled + 1);
+    EXPECT_EQ(HandledSpectrumBatches(window), handled + 1);
     EXPECT_EQ(CountPixels(CaptureClient(window), ModulePlot, IsGreenPixel), 0) << "a batch above 50 is dropped";
     EXPECT_EQ(CountPixels(CaptureClient(window), NumbersPanel, IsDarkPixel), CountPixels(before, NumbersPanel, IsDarkPixel));
 

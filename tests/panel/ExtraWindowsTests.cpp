@@ -143,7 +143,7 @@ protected:
     void Connect()
     {
         uint32_t index = 0;
-        char* text = CallKalvix(CMD_CONNECT, 0, &index, ctrl->DeviceSerial);
+        const char* text = CallKalvix(CMD_CONNECT, 0, &index, ctrl->DeviceSerial);
         ASSERT_EQ(text, nullptr) << text;
         connected = true;
         SendDlgItemMessageA(window, 1102, BM_SETCHECK, BST_CHECKED, 0);
@@ -318,11 +318,10 @@ TEST_F(ExtraWindows, ClosingTheViewEnablesViewConfAndReopeningMakesANewWindow)
 
 TEST_F(ExtraWindows, I2cWindowHasEveryControlInItsPlaceWithItsFont)
 {
-    I2cTransferRecord[I2cByteCountWord] = 33;
     HWND i2c = I2c(true);
     ExpectOwnedWindow(i2c, "I2CControlWindowClass", "I2C Bus Control", 285, 182);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 1122)));
-    EXPECT_EQ(I2cTransferRecord[I2cByteCountWord], 0u);
+    EXPECT_EQ(I2cTransferRecordOf(i2c)[I2cByteCountWord], 0u);
     for (const ChildExpected& expected : I2cControls)
         ExpectChild(i2c, expected);
 }
@@ -336,14 +335,14 @@ TEST_F(ExtraWindows, EditorPairCountGoesToTheRecordAndBytes)
     };
     for (const auto& [text, pairs] : cases) {
         SetEditor(text);
-        EXPECT_EQ(I2cTransferRecord[I2cByteCountWord], pairs) << text;
+        EXPECT_EQ(I2cTransferRecordOf(ctrl->I2cWindow)[I2cByteCountWord], pairs) << text;
         EXPECT_EQ(I2cText(1146), std::to_string(pairs)) << text;
     }
     // The edit's own notification, as typing or pasting sends it.
     HWND editor = GetDlgItem(ctrl->I2cWindow, IdI2cData);
     SendMessageA(editor, EM_SETSEL, 0, -1);
     SendMessageA(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("0A0B0"));
-    EXPECT_EQ(I2cTransferRecord[I2cByteCountWord], 2u);
+    EXPECT_EQ(I2cTransferRecordOf(ctrl->I2cWindow)[I2cByteCountWord], 2u);
     EXPECT_EQ(I2cText(1146), "2");
 }
 
@@ -445,7 +444,7 @@ TEST_F(ExtraWindows, ReadShowsTheMemoryBytesAndWrittenBytesReadBack)
     std::snprintf(expected, sizeof expected, "%02X%02X%02X", head[0], head[1], head[2]);
     EXPECT_EQ(I2cText(1142), expected);
     EXPECT_EQ(I2cText(1146), "3");
-    EXPECT_EQ(I2cTransferRecord[I2cByteCountWord], 3u);
+    EXPECT_EQ(I2cTransferRecordOf(ctrl->I2cWindow)[I2cByteCountWord], 3u);
     for (uint8_t byte : head)
         EXPECT_TRUE(byte >= 0x20 && byte < 0x7F) << int(byte);
 
@@ -505,7 +504,7 @@ TEST_F(ExtraWindows, ClosingEnablesI2cAndReopeningGivesAFreshWindow)
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, 1122)));
     EXPECT_TRUE(FontDeleted(editorFont));
     EXPECT_TRUE(FontDeleted(labelFont));
-    EXPECT_EQ(I2cTransferRecord[I2cByteCountWord], 2u);
+    EXPECT_EQ(I2cTransferRecordOf(first), nullptr) << "the record went with the window";
 
     HWND second = I2c();
     ASSERT_TRUE(IsWindow(second));
@@ -513,7 +512,7 @@ TEST_F(ExtraWindows, ClosingEnablesI2cAndReopeningGivesAFreshWindow)
     EXPECT_EQ(I2cText(1142), "");
     EXPECT_EQ(I2cText(1146), "0");
     EXPECT_EQ(I2cText(1145), "7F");
-    EXPECT_EQ(I2cTransferRecord[I2cByteCountWord], 0u);
+    EXPECT_EQ(I2cTransferRecordOf(second)[I2cByteCountWord], 0u);
     Click(1143);
     ASSERT_EQ(RecordedBoxes.size(), 1u);
     EXPECT_EQ(RecordedBoxes[0].Text, "No bytes to send!");

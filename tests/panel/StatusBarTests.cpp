@@ -171,16 +171,16 @@ TEST_F(StatusBar, TransferActivityLightsFor200MsPerDirection)
     EXPECT_EQ(StatusPartIcon(window, 1), Icons.Activity[ActivityReceived]);
     ShowTransferActivity(window, 1);
     EXPECT_EQ(StatusPartIcon(window, 1), Icons.Activity[ActivityBoth]);
-    EXPECT_EQ(CurrentActivityFlags(), 3);
+    EXPECT_EQ(CurrentActivityFlags(window), 3);
     // Keep the sent direction moving while the received one falls back.
     EXPECT_TRUE(PumpUntil([&] {
         ShowTransferActivity(window, 1);
         return StatusPartIcon(window, 1) == Icons.Activity[ActivitySent];
     }, 5000));
     EXPECT_GE(GetTickCount() - received, 190u) << "not taken down before its time";
-    EXPECT_EQ(CurrentActivityFlags(), 1);
+    EXPECT_EQ(CurrentActivityFlags(window), 1);
     EXPECT_TRUE(PumpUntil([&] { return StatusPartIcon(window, 1) == Icons.Activity[ActivityNone]; }, 5000));
-    EXPECT_EQ(CurrentActivityFlags(), 0);
+    EXPECT_EQ(CurrentActivityFlags(window), 0);
 }
 
 // The rate shown is the bytes of the second tick over the time between the two ticks, which lies
@@ -244,19 +244,40 @@ TEST(Throughput, NothingReceivedResetsAndMidnightGivesASmallRate)
 
 TEST_F(StatusBar, ProcessingHooksReachTheRealControls)
 {
-    PanelShowStatus("ERROR: from processing", 0);
+    const PanelHooks& hooks = GlobalCtrlPtr->Hooks;
+    PanelShowStatus(hooks, "ERROR: from processing", 0);
     EXPECT_EQ(StatusPartText(window, 5), "ERROR: from processing");
-    PanelSetText(1110, "Log Entry Count: 7");
+    PanelShowLogEntryCount(hooks, "Log Entry Count: 7");
     EXPECT_EQ(WindowText(GetDlgItem(window, 1110)), "Log Entry Count: 7");
-    EXPECT_EQ(PanelIsChecked(1103), 1);
-    EXPECT_EQ(PanelIsChecked(1109), 0);
-    PanelSetCheck(1109, 1);
-    EXPECT_EQ(IsDlgButtonChecked(window, 1109), BST_CHECKED);
-    PanelSetCheck(1109, 0);
+    PanelShowLogFileName(hooks, "Log: 261210_000000_run.txt");
+    EXPECT_EQ(WindowText(GetDlgItem(window, 1111)), "Log: 261210_000000_run.txt");
+
+    EXPECT_FALSE(PanelDeviceConnected(hooks));
+    CheckDlgButton(window, 1102, BST_CHECKED);
+    EXPECT_TRUE(PanelDeviceConnected(hooks));
+    CheckDlgButton(window, 1102, BST_UNCHECKED);
+
+    // Refused: LOG DATA comes up and nothing else happens. Switched off: it comes up and its
+    // command stops the log, which puts the file label back.
+    CheckDlgButton(window, 1109, BST_CHECKED);
+    PanelRefuseLogging(hooks);
     EXPECT_EQ(IsDlgButtonChecked(window, 1109), BST_UNCHECKED);
+    EXPECT_EQ(WindowText(GetDlgItem(window, 1111)), "Log: 261210_000000_run.txt");
+    std::strcpy(LogPath, "C:\\run.txt");
+    CheckDlgButton(window, 1109, BST_CHECKED);
+    PanelSwitchLoggingOff(hooks);
+    LogPath[0] = '\0';
+    EXPECT_EQ(IsDlgButtonChecked(window, 1109), BST_UNCHECKED);
+    EXPECT_EQ(WindowText(GetDlgItem(window, 1111)), "Log:");
+    // Disconnect: CONNECT DEVICE comes up and its command runs (the caption is set back).
+    CheckDlgButton(window, 1102, BST_CHECKED);
+    SetDlgItemTextA(window, 1102, "DISCONNECT");
+    PanelDisconnect(hooks);
+    EXPECT_EQ(IsDlgButtonChecked(window, 1102), BST_UNCHECKED);
+    EXPECT_EQ(WindowText(GetDlgItem(window, 1102)), "CONNECT DEVICE");
     {
         BoxCatcher catcher;
-        PanelMessageBox("Log size is more than 20GB.", "WARNING", BoxIconWarning);
+        PanelMessageBox(hooks, "Log size is more than 20GB.", "WARNING", MB_ICONWARNING);
         auto boxes = catcher.Boxes();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].Text, "Log size is more than 20GB.");
@@ -268,9 +289,7 @@ TEST_F(StatusBar, ProcessingHooksReachTheRealControls)
     SendDlgItemMessageA(window, 1166, TBM_SETPOS, TRUE, 200);
     SendDlgItemMessageA(window, 1126, CB_SETCURSEL, 3, 0);
     CheckDlgButton(window, 1121, BST_CHECKED);
-    LogSettings settings{};
-    ASSERT_NE(PanelBinding.ReadLogSettings, nullptr);
-    PanelBinding.ReadLogSettings(PanelBinding.context, &settings);
+    const LogSettings settings = PanelLogSettings(hooks);
     EXPECT_EQ(settings.excitationLevel, 55);
     EXPECT_EQ(settings.gainCodeA, 0);
     EXPECT_EQ(settings.gainCodeB, 3);
@@ -280,14 +299,16 @@ TEST_F(StatusBar, ProcessingHooksReachTheRealControls)
     EXPECT_EQ(settings.measureCompState, 0);
 }
 
-TEST(StatusBarClosed, HooksAreUnboundOnceTheWindowIsGone)
+TEST(StatusBarClosed, HooksGoWithTheRecordOnceTheWindowIsGone)
 {
     HWND window = OpenPanel();
     ASSERT_NE(window, nullptr);
-    ASSERT_NE(PanelBinding.ShowStatusMessage, nullptr);
+    ASSERT_NE(GlobalCtrlPtr, nullptr);
+    EXPECT_EQ(GlobalCtrlPtr->Hooks.context, window);
+    ASSERT_NE(GlobalCtrlPtr->Hooks.ShowStatusMessage, nullptr);
     ClosePanel(window);
-    const PanelHooks unbound{};
-    EXPECT_EQ(std::memcmp(&PanelBinding, &unbound, sizeof unbound), 0) << "every entry and the context cleared";
+    EXPECT_EQ(GlobalCtrlPtr, nullptr) << "the record, and its hooks with it, are gone";
+    EXPECT_EQ(DataBuffPtr, nullptr);
 }
 
 } // namespace

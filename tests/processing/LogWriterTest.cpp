@@ -47,17 +47,14 @@ std::string ExpectedRow(const SpectrumRecord& r)
 
 struct LogFixture : ::testing::Test {
     ScratchFolder folder;
-    HookRecorder hooks;
     std::unique_ptr<GlobalCtrl, void (*)(GlobalCtrl*)> ctrl{CreateGlobalCtrl(nullptr), FreeGlobalCtrl};
+    HookRecorder hooks{ctrl.get()};
     const std::string stampedName = "261208_043905_run.txt";
 
     void SetUp() override
     {
         hooks.settings = LogSettings{200, 1, 3, 0, 1, 1, 0};
-        hooks.onCommand = [this](int32_t id) {
-            if (id == IdLogData)
-                StopLog(ctrl.get());
-        };
+        hooks.onLoggingOff = [this] { StopLog(ctrl.get()); };
         std::strcpy(ctrl->DeviceIdentification, "Kalvix IS-15 HW:v1.02 SW:v1.30 ");
         std::strcpy(ctrl->DeviceSerial, "KX000123");
         std::strcpy(reinterpret_cast<char*>(ctrl->AfeArea), "Probe \xE9t\xE9 50R");
@@ -140,8 +137,8 @@ TEST_F(LogFixture, FirstBatchOfOneCreatesTheStampedFileWithHeaderAndRow)
     EXPECT_EQ(ctrl->LogBufferFill, 0u);
     EXPECT_EQ(ctrl->LogEntryCount, 1);
     EXPECT_EQ(ctrl->LogSize, expected.size());
-    EXPECT_EQ(hooks.LastText(IdLogFileLabel), "Log: " + stampedName);
-    EXPECT_EQ(hooks.LastText(IdLogEntryCountLabel), "Log Entry Count: 1");
+    EXPECT_EQ(hooks.LastText("logfile"), "Log: " + stampedName);
+    EXPECT_EQ(hooks.LastText("entries"), "Log Entry Count: 1");
 
     // Every further batch of one is on disk at once.
     std::string all = expected;
@@ -151,7 +148,7 @@ TEST_F(LogFixture, FirstBatchOfOneCreatesTheStampedFileWithHeaderAndRow)
         all += ExpectedRow(next);
         EXPECT_EQ(LogBytes(), all);
     }
-    EXPECT_EQ(hooks.LastText(IdLogEntryCountLabel), "Log Entry Count: 5");
+    EXPECT_EQ(hooks.LastText("entries"), "Log Entry Count: 5");
     EXPECT_TRUE(hooks.Of("status").empty());
 }
 
@@ -192,7 +189,7 @@ TEST_F(LogFixture, BatchesOfFiftyAreWrittenByTheFlushRuleAndStopWritesTheRest)
     EXPECT_EQ(LogBytes(), header + rows.substr(0, 49 * 382));
     EXPECT_EQ(ctrl->LogBufferFill, 382u);
     EXPECT_EQ(ctrl->LogEntryCount, 50);
-    EXPECT_EQ(hooks.LastText(IdLogEntryCountLabel), "Log Entry Count: 50");
+    EXPECT_EQ(hooks.LastText("entries"), "Log Entry Count: 50");
 
     // The next batch starts behind the waiting row: the write comes after 48 of its rows.
     for (const SpectrumRecord& r : second)
@@ -204,8 +201,8 @@ TEST_F(LogFixture, BatchesOfFiftyAreWrittenByTheFlushRuleAndStopWritesTheRest)
     hooks.calls.clear();
     StopLog(ctrl.get());
     EXPECT_EQ(LogBytes(), header + rows);
-    EXPECT_EQ(hooks.LastText(IdLogEntryCountLabel), "Log Entry Count: 100");
-    EXPECT_EQ(hooks.LastText(IdLogFileLabel), "Log:");
+    EXPECT_EQ(hooks.LastText("entries"), "Log Entry Count: 100");
+    EXPECT_EQ(hooks.LastText("logfile"), "Log:");
     EXPECT_EQ(ctrl->LogFile, nullptr);
     EXPECT_EQ(ctrl->LogBuffer, nullptr);
     EXPECT_EQ(ctrl->LogBufferFill, 0u);
@@ -289,9 +286,7 @@ TEST_F(LogFixture, CreateFailuresSwitchLoggingOff)
     ASSERT_EQ(hooks.Of("status").size(), 1u);
     EXPECT_EQ(hooks.Of("status")[0].text, Printf("File create error: %d", static_cast<int>(systemCode)));
     EXPECT_EQ(hooks.Of("status")[0].id, 0);
-    ASSERT_EQ(hooks.Of("command").size(), 1u);
-    EXPECT_EQ(hooks.Of("command")[0].id, IdLogData);
-    EXPECT_EQ(hooks.Of("check").back().id, IdLogData);
+    EXPECT_EQ(hooks.Of("logoff").size(), 1u);
     EXPECT_EQ(ctrl->LogBuffer, nullptr) << "StopLog ran";
     EXPECT_EQ(ctrl->LogEntryCount, 0);
 
@@ -302,7 +297,7 @@ TEST_F(LogFixture, CreateFailuresSwitchLoggingOff)
     AppendLogRows(ctrl.get(), batch.data(), 2);
     ASSERT_EQ(hooks.Of("status").size(), 1u);
     EXPECT_EQ(hooks.Of("status")[0].text, Printf("File create error: %d", ERROR_FILENAME_EXCED_RANGE));
-    EXPECT_EQ(hooks.Of("command").size(), 1u);
+    EXPECT_EQ(hooks.Of("logoff").size(), 1u);
     EXPECT_TRUE(FolderEntries(folder.path).empty());
 }
 
@@ -324,8 +319,7 @@ TEST_F(LogFixture, WriteFailureSwitchesLoggingOffAndDropsTheRestOfTheBatch)
     std::vector<SpectrumRecord> batch = {MakeRecord(2), MakeRecord(3), MakeRecord(4)};
     AppendLogRows(ctrl.get(), batch.data(), 3);
     // The second row fills the buffer past the rule (764 > 760); its write fails.
-    ASSERT_EQ(hooks.Of("command").size(), 1u);
-    EXPECT_EQ(hooks.Of("command")[0].id, IdLogData);
+    EXPECT_EQ(hooks.Of("logoff").size(), 1u);
     EXPECT_TRUE(hooks.Of("status").empty()) << "no message for a failed write";
     EXPECT_EQ(ctrl->LogEntryCount, 2);
     EXPECT_EQ(ctrl->LogBuffer, nullptr);
@@ -333,7 +327,7 @@ TEST_F(LogFixture, WriteFailureSwitchesLoggingOffAndDropsTheRestOfTheBatch)
     EXPECT_EQ(LogBytes(), before);
     // Rows arriving after logging was switched off are ignored.
     AppendLogRows(ctrl.get(), batch.data(), 3);
-    EXPECT_EQ(hooks.Of("command").size(), 1u);
+    EXPECT_EQ(hooks.Of("logoff").size(), 1u);
 }
 
 TEST_F(LogFixture, StartRefusesWithoutFileNameOrConnection)
@@ -345,8 +339,7 @@ TEST_F(LogFixture, StartRefusesWithoutFileNameOrConnection)
     EXPECT_EQ(hooks.Of("box")[0].text, "No Logging directory selected!");
     EXPECT_EQ(hooks.Of("box")[0].caption, "WARNING");
     EXPECT_EQ(hooks.Of("box")[0].id, static_cast<int32_t>(MB_ICONWARNING));
-    ASSERT_EQ(hooks.Of("check").size(), 1u);
-    EXPECT_EQ(hooks.Of("check")[0].id, IdLogData);
+    EXPECT_EQ(hooks.Of("refuse").size(), 1u);
 
     hooks.calls.clear();
     SetLogPath(folder.path + "run.txt");
@@ -355,7 +348,7 @@ TEST_F(LogFixture, StartRefusesWithoutFileNameOrConnection)
     EXPECT_EQ(ctrl->LogBuffer, nullptr);
     ASSERT_EQ(hooks.Of("box").size(), 1u);
     EXPECT_EQ(hooks.Of("box")[0].text, "Device is not connected!\nPress CONNECT DEVICE control");
-    EXPECT_EQ(hooks.Of("check").size(), 1u);
+    EXPECT_EQ(hooks.Of("refuse").size(), 1u);
     EXPECT_TRUE(FolderEntries(folder.path).empty());
 }
 
@@ -368,8 +361,8 @@ TEST_F(LogFixture, StopWhileArmedAndRestartLeaveNothingBehind)
         ASSERT_EQ(firstBuffer[i], 0) << i;
     StopLog(ctrl.get());
     EXPECT_EQ(ctrl->LogBuffer, nullptr);
-    EXPECT_EQ(hooks.LastText(IdLogFileLabel), "Log:");
-    EXPECT_TRUE(hooks.Of("command").empty());
+    EXPECT_EQ(hooks.LastText("logfile"), "Log:");
+    EXPECT_TRUE(hooks.Of("logoff").empty());
     EXPECT_TRUE(FolderEntries(folder.path).empty());
     EXPECT_EQ(CreateLogFile(ctrl.get()), -2) << "no armed log";
 

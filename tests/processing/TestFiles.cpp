@@ -11,7 +11,7 @@ HookRecorder* Recorder(void* context)
 
 } // namespace
 
-HookRecorder::HookRecorder()
+HookRecorder::HookRecorder(GlobalCtrl* ctrl) : bound(ctrl)
 {
     PanelHooks hooks{};
     hooks.context = this;
@@ -21,28 +21,24 @@ HookRecorder::HookRecorder()
     hooks.ShowMessageBox = [](void* c, const char* text, const char* caption, uint32_t icon) {
         Recorder(c)->calls.push_back({"box", static_cast<int32_t>(icon), text, caption});
     };
-    hooks.SetControlText = [](void* c, int32_t id, const char* text) {
-        Recorder(c)->calls.push_back({"text", id, text, ""});
+    hooks.ShowLogEntryCount = [](void* c, const char* text) { Recorder(c)->calls.push_back({"entries", 0, text, ""}); };
+    hooks.ShowLogFileName = [](void* c, const char* text) { Recorder(c)->calls.push_back({"logfile", 0, text, ""}); };
+    hooks.IsDeviceConnected = [](void* c) { return Recorder(c)->connected; };
+    hooks.RefuseLogging = [](void* c) { Recorder(c)->calls.push_back({"refuse", 0, "", ""}); };
+    hooks.SwitchLoggingOff = [](void* c) {
+        Recorder(c)->calls.push_back({"logoff", 0, "", ""});
+        if (Recorder(c)->onLoggingOff)
+            Recorder(c)->onLoggingOff();
     };
-    hooks.IsButtonChecked = [](void* c, int32_t id) -> int32_t {
-        return id == IdConnectDevice ? Recorder(c)->connected : 0;
-    };
-    hooks.SetButtonCheck = [](void* c, int32_t id, int32_t checked) {
-        Recorder(c)->calls.push_back({"check", id, std::to_string(checked), ""});
-    };
-    hooks.SendCommand = [](void* c, int32_t id) {
-        Recorder(c)->calls.push_back({"command", id, "", ""});
-        if (Recorder(c)->onCommand)
-            Recorder(c)->onCommand(id);
-    };
+    hooks.Disconnect = [](void* c) { Recorder(c)->calls.push_back({"disconnect", 0, "", ""}); };
     hooks.ReadLogSettings = [](void* c, LogSettings* settings) { *settings = Recorder(c)->settings; };
     hooks.GetLocalTime = [](void* c, LogTime* time) { *time = Recorder(c)->now; };
-    PanelBinding = hooks;
+    bound->Hooks = hooks;
 }
 
 HookRecorder::~HookRecorder()
 {
-    PanelBinding = PanelHooks{};
+    bound->Hooks = PanelHooks{};
 }
 
 std::vector<HookCall> HookRecorder::Of(const std::string& kind) const
@@ -55,11 +51,11 @@ std::vector<HookCall> HookRecorder::Of(const std::string& kind) const
     return found;
 }
 
-std::string HookRecorder::LastText(int32_t controlId) const
+std::string HookRecorder::LastText(const std::string& kind) const
 {
     std::string text;
     for (const HookCall& call : calls) {
-        if (call.kind == "text" && call.id == controlId)
+        if (call.kind == kind)
             text = call.text;
     }
     return text;

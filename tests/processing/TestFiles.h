@@ -1,8 +1,8 @@
-// A recorder bound to the panel hooks that keeps every call the processing routines make to the
-// window; and the scratch files every test program shares.
+// A recorder bound to a record's panel hooks that keeps every call the processing routines make
+// to the window; and the scratch files every test program shares.
 #pragma once
 
-#include "PanelHooks.h"
+#include "GlobalCtrl.h"
 #include "ScratchFiles.h"
 
 #include <cstdint>
@@ -11,22 +11,27 @@
 #include <vector>
 
 struct HookCall {
-    std::string kind; // "status", "box", "text", "check", "command"
-    int32_t id;       // control id, notice flag or box icon
-    std::string text; // message text or caption
+    // "status", "box", "entries" (log entry count label), "logfile" (log file label), "refuse"
+    // (LOG DATA unticked), "logoff" (LOG DATA released), "disconnect" (CONNECT DEVICE released)
+    std::string kind;
+    int32_t id;       // notice flag or box icon
+    std::string text; // message or label text
     std::string caption;
 };
 
-// Binds PanelBinding to itself while alive; unbinds at destruction.
+// Binds the record's hooks to itself while alive; unbinds them at destruction.
 struct HookRecorder {
     std::vector<HookCall> calls;
-    int32_t connected = 1;          // check state of CONNECT DEVICE
+    int32_t connected = 1;          // CONNECT DEVICE is down
     LogSettings settings{};
     LogTime now{2026, 12, 8, 4, 39, 5};
-    std::function<void(int32_t)> onCommand; // what the window does for WM_COMMAND
+    std::function<void()> onLoggingOff; // what the window does when LOG DATA is released
 
-    HookRecorder();
+    explicit HookRecorder(GlobalCtrl* ctrl);
     ~HookRecorder();
     std::vector<HookCall> Of(const std::string& kind) const;
-    std::string LastText(int32_t controlId) const; // "" when never set
+    std::string LastText(const std::string& kind) const; // "" when never set
+
+private:
+    GlobalCtrl* bound;
 };

@@ -6,7 +6,6 @@
 
 void SessionTest::SetUp()
 {
-    ResetCounterTracking();
     ConfigPath[0] = '\0';
     LogPath[0] = '\0';
     boxes = new BoxCatcher();
@@ -63,7 +62,7 @@ void SessionTest::ChooseConfigFile(const std::string& path)
 
 void SessionTest::StartAndWait(uint32_t batches)
 {
-    const uint32_t before = HandledSpectrumBatches();
+    const uint32_t before = HandledSpectrumBatches(window);
     ASSERT_TRUE(Click(window, IdStart));
     ASSERT_TRUE(IsChecked(window, IdStart)) << StatusPartText(window, StatusPartError);
     ASSERT_TRUE(WaitForBatches(before, batches, 10000));

@@ -335,7 +335,7 @@ TEST_F(SessionTest, TwoPressDisconnectAndCloseWhileTriggeredEndAtOnce)
     ASSERT_TRUE(Click(window, IdExtTrigger));
     EXPECT_EQ(ControlText(window, IdExtTrigger), "SW TRIGGER");
     EXPECT_FALSE(IsEnabled(window, IdStart));
-    const uint32_t before = HandledSpectrumBatches();
+    const uint32_t before = HandledSpectrumBatches(window);
     Emulator(KALVIX_EMU_TRIGGER_PULSES, 3);
     EXPECT_TRUE(WaitForBatches(before, 1, 5000));
     ASSERT_TRUE(Click(window, IdConnectDeviceButton));
@@ -481,7 +481,7 @@ TEST_F(SessionTest, DeviceFailingUnderExternalTriggerDisconnectsAtOnce)
     // At the slowest divider a pulse is a whole batch; after it the poll thread waits again.
     ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, 36);
     ASSERT_TRUE(Click(window, IdExtTrigger));
-    const uint32_t before = HandledSpectrumBatches();
+    const uint32_t before = HandledSpectrumBatches(window);
     Emulator(KALVIX_EMU_TRIGGER_PULSES, 1);
     ASSERT_TRUE(WaitForBatches(before, 1, 5000));
     PumpUntil([] { return false; }, 100); // the thread is back in its wait
@@ -646,7 +646,7 @@ TEST_F(SessionTest, TriggeredSpectraShortOfABatchAreHandedOverAtTheTimeOut)
     ASSERT_TRUE(Click(window, IdLogDataButton));
     ASSERT_TRUE(Click(window, IdExtTrigger));
     // Divider 1: a poll asks for 50 spectra; three pulses bring 12 and no more come.
-    const uint32_t before = HandledSpectrumBatches();
+    const uint32_t before = HandledSpectrumBatches(window);
     Emulator(KALVIX_EMU_TRIGGER_PULSES, 3);
     ASSERT_TRUE(WaitForBatches(before, 1, 20000));
     EXPECT_EQ(StatusPartText(window, StatusPartError), "WARNING: Data polling timeout.");

@@ -13,17 +13,13 @@ namespace {
 // Longest row: every float at its widest fixed form is well below this.
 constexpr size_t RowRoom = 2048;
 
-void SwitchLoggingOff()
-{
-    PanelReleaseButton(IdLogData);
-}
-
 void ShowEntryCount(GlobalCtrl* ctrl)
 {
-    TextSink sink = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    char text[64];
+    TextSink sink = MakeTextSink(text, sizeof text);
     PutText(sink, "Log Entry Count: ");
     PutInt(sink, ctrl->LogEntryCount);
-    PanelSetText(IdLogEntryCountLabel, ctrl->Text);
+    PanelShowLogEntryCount(ctrl->Hooks, text);
 }
 
 bool WriteAll(HANDLE file, const char* bytes, uint32_t count, DWORD& written)
@@ -43,11 +39,11 @@ bool FlushLogBuffer(GlobalCtrl* ctrl)
     return true;
 }
 
-LogTime CurrentLocalTime()
+LogTime CurrentLocalTime(const PanelHooks& hooks)
 {
     LogTime time{};
-    if (PanelBinding.GetLocalTime) {
-        PanelBinding.GetLocalTime(PanelBinding.context, &time);
+    if (hooks.GetLocalTime) {
+        hooks.GetLocalTime(hooks.context, &time);
         return time;
     }
     SYSTEMTIME now;
@@ -64,10 +60,11 @@ std::string_view GainName(const GlobalCtrl* ctrl, int32_t code)
 
 void ReportCreateError(GlobalCtrl* ctrl, DWORD error)
 {
-    TextSink sink = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    char text[64];
+    TextSink sink = MakeTextSink(text, sizeof text);
     PutText(sink, "File create error: ");
     PutInt(sink, static_cast<int32_t>(error));
-    PanelShowStatus(ctrl->Text, 0);
+    PanelShowStatus(ctrl->Hooks, text, 0);
 }
 
 } // namespace
@@ -75,13 +72,13 @@ void ReportCreateError(GlobalCtrl* ctrl, DWORD error)
 void StartLog(GlobalCtrl* ctrl)
 {
     if (LogPath[0] == '\0') {
-        PanelSetCheck(IdLogData, 0);
-        PanelMessageBox("No Logging directory selected!", "WARNING", BoxIconWarning);
+        PanelRefuseLogging(ctrl->Hooks);
+        PanelMessageBox(ctrl->Hooks, "No Logging directory selected!", "WARNING", MB_ICONWARNING);
         return;
     }
-    if (!PanelIsChecked(IdConnectDevice)) {
-        PanelSetCheck(IdLogData, 0);
-        PanelMessageBox("Device is not connected!\nPress CONNECT DEVICE control", "WARNING", BoxIconWarning);
+    if (!PanelDeviceConnected(ctrl->Hooks)) {
+        PanelRefuseLogging(ctrl->Hooks);
+        PanelMessageBox(ctrl->Hooks, "Device is not connected!\nPress CONNECT DEVICE control", "WARNING", MB_ICONWARNING);
         return;
     }
     // A log still open from before is finished first, so neither its file nor its buffer leaks.
@@ -97,8 +94,8 @@ void StartLog(GlobalCtrl* ctrl)
 
     ctrl->LogBuffer = new (std::nothrow) char[LogBufferSize]();
     if (!ctrl->LogBuffer) {
-        PanelSetCheck(IdLogData, 0);
-        PanelMessageBox("Unable to allocate memory for log buffer!", "ERROR", BoxIconError);
+        PanelRefuseLogging(ctrl->Hooks);
+        PanelMessageBox(ctrl->Hooks, "Unable to allocate memory for log buffer!", "ERROR", MB_ICONERROR);
     }
 }
 
@@ -119,7 +116,7 @@ void StopLog(GlobalCtrl* ctrl)
     }
     delete[] ctrl->LogBuffer;
     ctrl->LogBuffer = nullptr;
-    PanelSetText(IdLogFileLabel, "Log:");
+    PanelShowLogFileName(ctrl->Hooks, "Log:");
 }
 
 int32_t CreateLogFile(GlobalCtrl* ctrl)
@@ -127,7 +124,7 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     // The header is formatted in the log buffer: without an armed log there is nothing to write.
     if (!ctrl->LogBuffer)
         return -2;
-    const LogTime localTime = CurrentLocalTime();
+    const LogTime localTime = CurrentLocalTime(ctrl->Hooks);
     const LogPathParts parts = SplitLogPath(ctrl->LogPath ? std::string_view(ctrl->LogPath) : std::string_view());
 
     char fileNameDate[ScratchTextSize];
@@ -135,7 +132,8 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     FormatFileNameDate(name, localTime, parts.suffix);
 
     // The full name is built whole; one that does not fit a path fails like a create error.
-    TextSink path = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    char fullName[ScratchTextSize];
+    TextSink path = MakeTextSink(fullName, sizeof fullName);
     PutText(path, parts.directory);
     PutText(path, std::string_view(fileNameDate, name.length));
     if (name.truncated || path.truncated || path.length >= MAX_PATH) {
@@ -148,7 +146,7 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
         CloseHandle(ctrl->LogFile);
         ctrl->LogFile = nullptr;
     }
-    const HANDLE file = CreateFileA(ctrl->Text, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    const HANDLE file = CreateFileA(fullName, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         ReportCreateError(ctrl, GetLastError());
@@ -156,9 +154,7 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     }
     ctrl->LogFile = file;
 
-    LogSettings settings{};
-    if (PanelBinding.ReadLogSettings)
-        PanelBinding.ReadLogSettings(PanelBinding.context, &settings);
+    const LogSettings settings = PanelLogSettings(ctrl->Hooks);
     const uint16_t divider = ctrl->DividerTable && ctrl->DividerIndex < DividerCount ? ctrl->DividerTable[ctrl->DividerIndex] : 0;
 
     LogHeaderData header{};
@@ -187,10 +183,11 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     if (!WriteAll(file, ctrl->LogBuffer, static_cast<uint32_t>(text.length), dwWritten))
         return -2;
 
-    TextSink label = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+    char labelText[ScratchTextSize];
+    TextSink label = MakeTextSink(labelText, sizeof labelText);
     PutText(label, "Log: ");
     PutText(label, std::string_view(fileNameDate, name.length));
-    PanelSetText(IdLogFileLabel, ctrl->Text);
+    PanelShowLogFileName(ctrl->Hooks, labelText);
     return 0;
 }
 
@@ -203,7 +200,7 @@ void AppendLogRows(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t cou
         // The file is made when none is open; the entry count, which wraps in a log long enough,
         // never decides that.
         if (!ctrl->LogFile && CreateLogFile(ctrl) != 0) {
-            SwitchLoggingOff();
+            PanelSwitchLoggingOff(ctrl->Hooks);
             return;
         }
 
@@ -212,14 +209,14 @@ void AppendLogRows(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t cou
         FormatLogRow(sink, records[r]);
         // A row that does not fit the room left goes after the waiting rows have been written.
         if (sink.length > LogBufferSize - ctrl->LogBufferFill && !FlushLogBuffer(ctrl)) {
-            SwitchLoggingOff();
+            PanelSwitchLoggingOff(ctrl->Hooks);
             return;
         }
         std::memcpy(ctrl->LogBuffer + ctrl->LogBufferFill, row, sink.length);
         ctrl->LogBufferFill += static_cast<uint32_t>(sink.length);
 
         if (LogFlushDue(ctrl->LogBufferFill, count) && !FlushLogBuffer(ctrl)) {
-            SwitchLoggingOff();
+            PanelSwitchLoggingOff(ctrl->Hooks);
             return;
         }
         ++ctrl->LogEntryCount;
@@ -231,7 +228,7 @@ void CheckLogSize(GlobalCtrl* ctrl)
 {
     if (ctrl->LogSize > LogSizeWarningThreshold) {
         ctrl->LogSize = 0;
-        PanelMessageBox("Log size is more than 20GB.\nPress LOG DATA control to stop data logging", "WARNING",
-                        BoxIconWarning);
+        PanelMessageBox(ctrl->Hooks, "Log size is more than 20GB.\nPress LOG DATA control to stop data logging",
+                        "WARNING", MB_ICONWARNING);
     }
 }

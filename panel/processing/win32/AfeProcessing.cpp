@@ -30,27 +30,28 @@ int32_t ReadAfeRecord(GlobalCtrl* ctrl, const I2cBus& bus)
     const char* errorText = nullptr;
     const int32_t read = ReadAfeImage(ctrl->AfeArea, bus, &errorText);
     if (read != AfeRecordOk) {
-        PanelShowStatus(errorText, 0);
+        PanelShowStatus(ctrl->Hooks, errorText, 0);
         return read;
     }
 
     uint16_t storedCrc = 0;
     const int32_t checked = CheckAfeRecord(ctrl->AfeArea, &storedCrc);
     if (checked == AfeSizeError) {
-        PanelShowStatus("ERROR: AFE Data Size Error.", 0);
+        PanelShowStatus(ctrl->Hooks, "ERROR: AFE Data Size Error.", 0);
         return AfeSizeError;
     }
     if (checked != AfeRecordOk) {
-        TextSink sink = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
+        char text[64];
+        TextSink sink = MakeTextSink(text, sizeof text);
         PutText(sink, "ERROR: AFE Data CRC failed, expected CRC value: 0x");
         PutHex(sink, storedCrc, 4);
         PutText(sink, ".");
-        PanelShowStatus(ctrl->Text, 0);
+        PanelShowStatus(ctrl->Hooks, text, 0);
         return AfeCrcOrInterpolationError;
     }
 
     if (InterpolateShunt(ctrl->AfeArea, ctrl->Configuration.Shunt, ctrl->Frequencies) != 0) {
-        PanelShowStatus("ERROR: AFE Shunt Data Interpolate Error.", 0);
+        PanelShowStatus(ctrl->Hooks, "ERROR: AFE Shunt Data Interpolate Error.", 0);
         return AfeCrcOrInterpolationError;
     }
     return AfeRecordOk;
@@ -61,6 +62,6 @@ void CheckDeviceVersion(GlobalCtrl* ctrl)
     const DeviceVersions versions = ReadDeviceVersions(ctrl->DeviceIdentification, sizeof ctrl->DeviceIdentification);
     if (DeviceVersionSupported(versions))
         return;
-    PanelShowStatus("ERROR: Attached device is incompatible with version of this program!", 0);
-    PanelReleaseButton(IdConnectDevice);
+    PanelShowStatus(ctrl->Hooks, "ERROR: Attached device is incompatible with version of this program!", 0);
+    PanelDisconnect(ctrl->Hooks);
 }

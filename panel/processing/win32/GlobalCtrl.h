@@ -6,6 +6,7 @@
 
 #include "AfeRecordLayout.h"
 #include "KalvixCtrl.h"
+#include "PanelHooks.h"
 
 #include <atomic>
 #include <cstddef>
@@ -46,7 +47,8 @@ struct GlobalCtrl {
     uint8_t AfeArea[AfeAreaSize];          // the AFE memory image
     char DeviceIdentification[DeviceIdentificationSize];
     char DeviceSerial[DeviceSerialSize];
-    char Text[ScratchTextSize];            // scratch text for messages and labels
+    char Text[ScratchTextSize];            // scratch text; the routines format into local buffers
+    PanelHooks Hooks;                      // bound by the main window while it exists
 };
 
 // Every field in its place and width.
@@ -93,7 +95,11 @@ extern const char* const GainNames[GainCount];
 // Program-wide state beside the record.
 extern GlobalCtrl* GlobalCtrlPtr;
 extern SpectrumRecord* DataBuffPtr;
-extern ActivityCounters ProgramActivityCounters; // bytes received, bytes sent; added to by the library
+// Bytes received, bytes sent: the library adds to them from its reader thread for as long as it
+// is loaded, so they live as long as the program, not the record.
+extern ActivityCounters ProgramActivityCounters;
+// The operator's chosen table file and log file name, empty until chosen; the file dialogs write
+// them and GlobalCtrl::LogPath points to the second while a log runs.
 extern char ConfigPath[ProgramPathSize];
 extern char LogPath[ProgramPathSize];
 

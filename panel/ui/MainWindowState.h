@@ -1,0 +1,28 @@
+// What the main window keeps for as long as it exists: made at the start of WM_CREATE, freed at
+// the end of WM_DESTROY and found from the window's handle. Everything in it belongs to the main
+// window's thread, except the handled-batch count, which others may read.
+#pragma once
+
+#include <windows.h>
+
+#include "BatchHandling.h"
+#include "DeviceWatch.h"
+#include "MainLayout.h"
+#include "StatusBar.h"
+
+struct MainWindowState {
+    LayoutFonts Fonts;
+    StatusIndicators Status;
+    DeviceWatchState Watch;
+    BatchTracking Batches;
+    // The run now going was started in excitation mode "D": only then is the D-mode level
+    // reset after STOP.
+    bool RunStartedInModeD;
+};
+
+// Makes the window's record (every field zero or at its start value); false without memory.
+bool AttachMainWindowState(HWND mainWindow);
+// Frees it; the window has none afterwards.
+void FreeMainWindowState(HWND mainWindow);
+// The window's record; null before WM_CREATE made it and after WM_DESTROY freed it.
+MainWindowState* MainStateOf(HWND mainWindow);
