@@ -1,5 +1,6 @@
 #include "DeviceModel.h"
 
+#include "Dividers.h"
 #include "RecordLayouts.h"
 
 #include <algorithm>
@@ -10,18 +11,6 @@
 namespace {
 
 constexpr uint16_t FrequencyCodeTable[FrequencyCount] = {1, 2, 3, 4, 7, 12, 19, 32, 52, 85, 139, 228, 373, 611, 1000};
-
-struct DividerCode {
-    uint16_t divider;
-    uint16_t code;
-};
-constexpr DividerCode DividerCodes[] = {
-    {1, 0}, {2, 1}, {4, 3}, {6, 6}, {8, 8}, {10, 11}, {12, 12}, {14, 14}, {16, 15}, {20, 19},
-    {24, 20}, {28, 22}, {32, 23}, {40, 27}, {48, 28}, {56, 30}, {64, 31}, {80, 35}, {96, 36},
-    {112, 38}, {128, 39}, {160, 43}, {192, 44}, {196, 45}, {224, 46}, {256, 47}, {320, 50},
-    {384, 51}, {448, 53}, {512, 54}, {640, 56}, {768, 57}, {896, 59}, {1024, 60}, {1280, 61},
-    {1536, 62}, {1792, 63},
-};
 
 constexpr Micros GpioSettleMicros = 20000;  // status frame owed after a measurement stops
 constexpr double BatteryDrainPerSecond = 2.0;
@@ -417,9 +406,9 @@ uint32_t SpectraPerTransfer(uint16_t divider)
 
 uint16_t DividerForCode(uint16_t code)
 {
-    for (const DividerCode& entry : DividerCodes)
-        if (entry.code == code)
-            return entry.divider;
+    for (size_t i = 0; i < DividerCount; ++i)
+        if (DividerIndexesLookup[i] == code)
+            return DividersLookup[i];
     return 0;
 }
 

@@ -10,6 +10,9 @@
 // the measurement log there too; prints one line per file ("picture: <path>", "log: <path>").
 // Exit code 0 when every step worked.
 #include <windows.h>
+#include <dlgs.h> // cmb13 and edt1: the file dialog's file name box and its edit
+
+#include "ControlIds.h" // the panel's control ids, which any UI automation names the controls by
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,15 +21,6 @@
 
 namespace {
 
-constexpr int IdConnectDevice = 1102;
-constexpr int IdViewConf = 1105;
-constexpr int IdLogData = 1109;
-constexpr int IdLogFileName = 1111;
-constexpr int IdI2c = 1122;
-constexpr int IdLogFileButton = 1162;
-constexpr int IdStart = 1164;
-constexpr int FileNameComboId = 0x47C;
-constexpr int FileNameEditId = 0x480;
 
 std::string Folder;
 
@@ -130,9 +124,9 @@ bool ChooseLogFile(HWND panel, const std::string& path)
     // The first file dialog of a fresh Wine prefix takes a while to appear.
     if (!dialog)
         return Fail("the log file dialog did not open");
-    HWND field = GetDlgItem(dialog, FileNameComboId);
+    HWND field = GetDlgItem(dialog, cmb13);
     if (!field)
-        field = GetDlgItem(dialog, FileNameEditId);
+        field = GetDlgItem(dialog, edt1);
     if (!field)
         return Fail("the log file dialog has no file name box");
     SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
@@ -147,12 +141,12 @@ bool RunDemonstration(HWND panel, DWORD measureMs)
 {
     if (!ChooseLogFile(panel, Folder + "demo.txt"))
         return false;
-    Click(panel, IdConnectDevice);
-    if (!IsChecked(panel, IdConnectDevice))
+    Click(panel, IdConnectDeviceButton);
+    if (!IsChecked(panel, IdConnectDeviceButton))
         return Fail("the panel did not connect");
     Sleep(1000); // the device watch reads the AFE record
-    Click(panel, IdLogData);
-    if (!IsChecked(panel, IdLogData))
+    Click(panel, IdLogDataButton);
+    if (!IsChecked(panel, IdLogDataButton))
         return Fail("logging did not start");
     Click(panel, IdStart);
     if (!IsChecked(panel, IdStart))
@@ -161,7 +155,7 @@ bool RunDemonstration(HWND panel, DWORD measureMs)
     const bool mainSaved = SaveWindowPicture(panel, "main_window.bmp");
     const std::string logLabel = TextOf(GetDlgItem(panel, IdLogFileName));
     Click(panel, IdStart);
-    Click(panel, IdLogData);
+    Click(panel, IdLogDataButton);
 
     Click(panel, IdViewConf);
     HWND view = WaitForWindow(nullptr, "Device Configuration Data", 5000);
@@ -178,7 +172,7 @@ bool RunDemonstration(HWND panel, DWORD measureMs)
     const bool logged = logLabel.rfind(prefix, 0) == 0 && logLabel.size() > prefix.size();
     if (logged)
         std::printf("log: %s%s\n", Folder.c_str(), logLabel.substr(prefix.size()).c_str());
-    Click(panel, IdConnectDevice);
+    Click(panel, IdConnectDeviceButton);
     if (!mainSaved)
         return Fail("the main window picture could not be saved");
     if (!view || !viewSaved)

@@ -2,12 +2,14 @@
 // The program reads and checks it; the software device holds one.
 #pragma once
 
+#include "FrameFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 
 constexpr uint8_t AfeI2cAddress = 0x50;   // 7-bit slave address of the AFE memory
 constexpr size_t AfeAreaSize = 8064;      // bytes of AFE memory the program keeps
-constexpr size_t AfeBlockSize = 90;       // largest I2C transfer
+constexpr size_t AfeBlockSize = I2cMaxTransferBytes; // the record is read in whole transfers
 constexpr size_t AfeDescriptionSize = 1000;
 constexpr size_t AfeShuntPointCount = 21;
 constexpr uint16_t AfeMaxRecordSize = AfeAreaSize - 1; // the CRC's high byte must lie inside the area

@@ -28,6 +28,8 @@ constexpr size_t AcknowledgeFrameLength = 12;
 // bytes (one per 16-bit word) start at byte 10.
 constexpr size_t ReplyPayloadOffset = 4;
 constexpr size_t I2cReplyDataOffset = 10;
+// The most bytes one I2C transfer moves either way.
+constexpr size_t I2cMaxTransferBytes = 90;
 constexpr size_t TextPayloadSize = TextReplyFrameLength - ReplyPayloadOffset;     // 54
 constexpr size_t ConfigPayloadSize = ConfigReplyFrameLength - ReplyPayloadOffset; // 272
 

@@ -3,7 +3,8 @@
 #include "KalvixCtrl.h"
 
 #include "Connection.h"
-#include "Dividers.h"
+#include "DividerLookup.h"
+#include "FrameFormat.h"
 #include "LibraryState.h"
 #include "Protocol.h"
 #include "ResultText.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr size_t I2cMaxBytes = 90;
 constexpr uint32_t I2cMaxAddress = 127;
 
 char* Fail(int id, uint32_t number = 0)
@@ -289,7 +289,7 @@ char* I2cTransfer(LibraryState& s, uint32_t* record, uint8_t* data)
         return Fail(RESULT_MISSING_INPUT);
     const uint32_t count = record[0];
     const uint32_t address = record[1];
-    if (count < 1 || count > I2cMaxBytes)
+    if (count < 1 || count > I2cMaxTransferBytes)
         return Fail(RESULT_BAD_BYTE_COUNT);
     if (address > I2cMaxAddress)
         return Fail(RESULT_BAD_SLAVE_ADDRESS);

@@ -2,14 +2,12 @@
 // address and byte count fields, the checks made before a transfer and the bytes of a read.
 #pragma once
 
+#include "FrameFormat.h"
 #include "TextFormat.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-
-// The largest transfer the window offers.
-constexpr uint32_t I2cMaxTransferBytes = 90;
 
 // What stops a WRITE or READ before the library is called.
 enum class I2cInputError {

@@ -12,7 +12,7 @@
 constexpr uint32_t LogBufferSize = 19380;   // room for 51 nominal rows
 constexpr uint32_t LogRowLength = 380;      // nominal row length of the flush rule
 constexpr uint64_t LogSizeWarningThreshold = 21474836480ull; // 20 GiB
-inline constexpr char ApplicationVersion[] = "v1.6";
+inline constexpr char ApplicationVersion[] = "v1.6"; // also in the main window's title
 
 struct LogTime {
     uint16_t year, month, day, hour, minute, second;

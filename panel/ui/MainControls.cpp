@@ -50,5 +50,5 @@ void PauseMs(DWORD milliseconds)
 
 uint16_t CurrentDivider(const GlobalCtrl* ctrl)
 {
-    return ctrl->DividerIndex < DividerCount ? DividerTable[ctrl->DividerIndex] : DividerTable[0];
+    return ctrl->DividerIndex < DividerCount ? ctrl->DividerTable[ctrl->DividerIndex] : ctrl->DividerTable[0];
 }

@@ -2,6 +2,7 @@
 
 #include "ConfigurationView.h"
 #include "I2cWindow.h"
+#include "LogFormat.h"
 #include "MainWindow.h"
 #include "ProgramIcons.h"
 #include "ResourceIds.h"
@@ -43,7 +44,7 @@ HWND StartControlPanel(HINSTANCE instance, int showCommand)
     }
 
     size_t used = std::strlen(szTitle);
-    std::snprintf(szTitle + used, ProgramNameSize - used, "%s", ProgramVersionText);
+    std::snprintf(szTitle + used, ProgramNameSize - used, "%s", ApplicationVersion);
 
     bool creationFailureShown = false;
     HWND window = CreateWindowExA(0, szWindowClass, szTitle, MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,

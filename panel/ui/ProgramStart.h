@@ -4,7 +4,6 @@
 #include <windows.h>
 
 constexpr size_t ProgramNameSize = 32;
-constexpr char ProgramVersionText[] = "v1.6";
 constexpr int MainWindowWidth = 1100;
 constexpr int MainWindowHeight = 730;
 constexpr DWORD MainWindowStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;

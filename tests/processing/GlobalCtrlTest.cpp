@@ -27,7 +27,7 @@ TEST(GlobalCtrl, CreatedZeroFilledWithItsInitialValues)
     std::unique_ptr<GlobalCtrl, void (*)(GlobalCtrl*)> ctrl{CreateGlobalCtrl(window), FreeGlobalCtrl};
     ASSERT_NE(ctrl, nullptr);
     EXPECT_EQ(ctrl->MainWindow, window);
-    EXPECT_EQ(ctrl->DividerTable, DividerTable);
+    EXPECT_EQ(ctrl->DividerTable, DividersLookup);
     EXPECT_STREQ(ctrl->GainNames[0], "1x");
     EXPECT_STREQ(ctrl->GainNames[1], "2x");
     EXPECT_STREQ(ctrl->GainNames[2], "5x");
@@ -54,8 +54,9 @@ TEST(GlobalCtrl, DividerTableHoldsTheLibrarysDividers)
                                  40,  48,  56,  64,  80,  96,  112, 128, 160, 192,  196,  224,  256,
                                  320, 384, 448, 512, 640, 768, 896, 1024, 1280, 1536, 1792};
     static_assert(std::size(expected) == DividerCount);
+    std::unique_ptr<GlobalCtrl, void (*)(GlobalCtrl*)> ctrl{CreateGlobalCtrl(nullptr), FreeGlobalCtrl};
     for (size_t i = 0; i < DividerCount; ++i)
-        EXPECT_EQ(DividerTable[i], expected[i]) << i;
+        EXPECT_EQ(ctrl->DividerTable[i], expected[i]) << i;
 }
 
 TEST(GlobalCtrl, DataBuffIsZeroWithTheFirstRecordMarked)

@@ -5,11 +5,6 @@
 #include <cstring>
 #include <new>
 
-const uint16_t DividerTable[DividerCount] = {
-    1,   2,   4,   6,   8,   10,  12,  14,  16,  20,   24,   28,   32,
-    40,  48,  56,  64,  80,  96,  112, 128, 160, 192,  196,  224,  256,
-    320, 384, 448, 512, 640, 768, 896, 1024, 1280, 1536, 1792,
-};
 const char* const GainNames[GainCount] = {"1x", "2x", "5x", "10x"};
 
 GlobalCtrl* GlobalCtrlPtr = nullptr;
@@ -27,7 +22,7 @@ GlobalCtrl* CreateGlobalCtrl(HWND mainWindow)
     if (!ctrl)
         return nullptr;
     ctrl->MainWindow = mainWindow;
-    ctrl->DividerTable = DividerTable;
+    ctrl->DividerTable = DividersLookup;
     for (size_t i = 0; i < GainCount; ++i)
         ctrl->GainNames[i] = GainNames[i];
     ResetAfeArea(ctrl->AfeArea);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "AfeRecordLayout.h"
+#include "Dividers.h"
 #include "KalvixCtrl.h"
 #include "PanelHooks.h"
 
@@ -12,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t DividerCount = 37;
 constexpr size_t GainCount = 4;
 constexpr size_t DataBuffRecords = 50;
 constexpr size_t DeviceIdentificationSize = 74;
@@ -31,7 +31,7 @@ struct GlobalCtrl {
     uint16_t SpectraPerPoll;
     uint32_t LibraryErrorWord;             // registered with command 3; written by the library
     uint32_t GpioStatusWord;               // registered with command 13; written by the library
-    const uint16_t* DividerTable;
+    const uint16_t* DividerTable;          // DividersLookup, DividerCount entries
     const char* GainNames[GainCount];      // index = gain code
     uint8_t AfePresent;
     SpectrumRecord* SpectrumBuffer;        // = DataBuffPtr
@@ -89,7 +89,6 @@ static_assert(sizeof(GlobalCtrl::AfeArea) >= sizeof(AfeRecordHead) + 2);
 static_assert(offsetof(GlobalCtrl, LibraryErrorWord) % 4 == 0 && offsetof(GlobalCtrl, GpioStatusWord) % 4 == 0,
               "words written by the library are aligned 32-bit words");
 
-extern const uint16_t DividerTable[DividerCount];
 extern const char* const GainNames[GainCount];
 
 // Program-wide state beside the record.

@@ -1,11 +1,9 @@
-// The sample-rate dividers the device accepts and their device codes.
+// Finding a divider's device code in the divider tables both ends share.
 #pragma once
 
-#include <cstdint>
+#include "Dividers.h"
 
-constexpr int DividerCount = 37;
-extern const uint16_t DividersLookup[DividerCount];
-extern const uint16_t DividerIndexesLookup[DividerCount];
+#include <cstdint>
 
 // Device code of `value`, storing its table position through `position` (when given);
 // 0xFFFF, with the position untouched, for a divider that is not in the table.
