@@ -18,7 +18,7 @@ size_t ExpectedRequestBytes(uint16_t opcode)
     // Words per opcode, marker and opcode included.
     size_t words = 0;
     switch (opcode) {
-    case OpStop: case OpIdentify: case OpConfiguration: case OpIdentify48: words = 2; break;
+    case OpcodeStop: case OpIdentify: case OpConfiguration: case OpIdentify48: words = 2; break;
     case OpStart: case OpCompensation: case OpExcitation: case OpGains: case OpTrigger:
     case OpBattery: case OpDivider: case OpGpio: case OpTenX: case 16: case 22: case 50:
     case 51: case 52: case 53: case 54: case 65: case 67: case 68: case 73: words = 3; break;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-constexpr uint16_t OpStop = OpcodeStop;
+// The request opcodes the device knows; the stop request is OpcodeStop (FrameFormat.h).
 constexpr uint16_t OpStart = 1;
 constexpr uint16_t OpIdentify = 2;
 constexpr uint16_t OpLoadShunt = 3;

@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr uint16_t FrequencyCodeTable[FrequencyCount] = {1, 2, 3, 4, 7, 12, 19, 32, 52, 85, 139, 228, 373, 611, 1000};
+constexpr uint16_t FrequencyCodeTable[MeasurementFrequencyCount] = {
+    1, 2, 3, 4, 7, 12, 19, 32, 52, 85, 139, 228, 373, 611, 1000};
 
 constexpr Micros GpioSettleMicros = 20000;  // status frame owed after a measurement stops
 constexpr double BatteryDrainPerSecond = 2.0;
@@ -120,7 +121,7 @@ void ProduceSpectrum(DeviceModel& device, Micros at)
     const bool compensate = device.compensation == 0x00FF;
     const bool measureLeads = device.compensation == 0xFF00;
     double firstModule = 0.0;
-    for (size_t i = 0; i < FrequencyCount; ++i) {
+    for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
         const double hz = FrequencyCodeTable[i] * 1000.0 / device.divider;
         const Impedance shunt(device.shunt[i], device.shunt[15 + i]);
         const Impedance comp(device.comp[i], device.comp[15 + i]);
@@ -441,7 +442,7 @@ uint16_t GpioStatusOf(const DeviceModel& device)
 void BuildConfiguration(const DeviceModel& device, uint8_t (&out)[ConfigPayloadSize])
 {
     ConfigurationBlock configuration{};
-    configuration.reserved0 = FrequencyCount;
+    configuration.reserved0 = MeasurementFrequencyCount;
     memcpy(configuration.FrequencyCodes, FrequencyCodeTable, sizeof FrequencyCodeTable);
     memcpy(configuration.Shunt, device.shunt, sizeof configuration.Shunt);
     memcpy(configuration.Comp, device.comp, sizeof configuration.Comp);
@@ -525,7 +526,7 @@ void ReceiveRequest(DeviceModel& device, const uint8_t* bytes, size_t length, Mi
     }
     const uint16_t value = RequestWord(request, 0);
     switch (request.opcode) {
-    case OpStop:
+    case OpcodeStop:
         StopMeasuring(device, now);
         break;
     case OpStart:

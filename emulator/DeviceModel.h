@@ -17,7 +17,6 @@
 using Micros = uint64_t;
 constexpr Micros NoEvent = UINT64_MAX;
 
-constexpr size_t FrequencyCount = MeasurementFrequencyCount;
 constexpr size_t DefaultFifoCapacity = 256;
 constexpr size_t MaxFifoCapacity = 4096;
 constexpr size_t FrameLogLength = 64;
@@ -32,7 +31,7 @@ constexpr uint16_t SysFifoOverflow = 0x0008; // spectra were dropped just before
 constexpr int32_t DefaultReplyDelayMs = 2;
 
 struct DeviceFaults {
-    bool failure = false;        // reads and writes end with error 31
+    bool failure = false;        // reads and writes end with ERROR_GEN_FAILURE
     int32_t replyDelayMs = DefaultReplyDelayMs; // < 0: replies are never sent
     bool i2cNack = false;
     uint32_t noiseTransfers = 0; // transfers still to carry noise bytes

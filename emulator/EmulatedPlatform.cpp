@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr ULONG_PTR StatusPending = 0x103;
 constexpr UCHAR PipeIn = 0x81;
 constexpr UCHAR PipeOut = 0x01;
 constexpr USHORT LanguageUs = 0x0409;
@@ -566,12 +565,12 @@ BOOL WINAPI EmuUsbReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffe
         const HANDLE event = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(target->hEvent) & ~ULONG_PTR(1));
         if (event)
             ResetEvent(event);
-        target->Internal = StatusPending;
+        target->Internal = STATUS_PENDING;
         target->InternalHigh = 0;
         instance->reads.push_back(PendingRead{buffer, length, target});
         ServiceReads(*instance, EmulatorNow());
         if (overlapped) {
-            if (target->Internal == StatusPending) {
+            if (target->Internal == STATUS_PENDING) {
                 PokePump(emulator);
                 return Fail(ERROR_IO_PENDING);
             }
@@ -627,12 +626,12 @@ BOOL WINAPI EmuGetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD tran
         EmulatorGuard hold(emulator.lock);
         return overlapped->Internal;
     };
-    if (status() == StatusPending) {
+    if (status() == STATUS_PENDING) {
         if (!wait)
             return Fail(ERROR_IO_INCOMPLETE);
         const HANDLE event = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1));
         // Without an event Windows waits on the file; here the completion is looked for.
-        while (status() == StatusPending) {
+        while (status() == STATUS_PENDING) {
             if (event)
                 WaitForSingleObject(event, INFINITE);
             else

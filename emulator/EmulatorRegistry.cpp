@@ -1,4 +1,10 @@
+// The system's status codes come from <ntstatus.h>; <windows.h> must leave those it would define
+// to it.
+#define WIN32_NO_STATUS
 #include "EmulatorRegistry.h"
+#undef WIN32_NO_STATUS
+
+#include <ntstatus.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,19 +16,16 @@ extern "C" __declspec(dllimport) BOOLEAN NTAPI RtlDllShutdownInProgress(void);
 const GUID EmulatedInterfaceClass = {0xD7024F71, 0x28DE, 0x4E81, {0x8A, 0x6B, 0x11, 0x3C, 0xA2, 0xBF, 0xB6, 0x0D}};
 
 namespace {
-constexpr LONG StatusSuccess = 0;
-constexpr LONG StatusCancelled = static_cast<LONG>(0xC0000120);
-
 // The system's status codes behind the errors a read can end with.
 struct StatusError {
     LONG status;
     DWORD error;
 };
 constexpr StatusError StatusErrors[] = {
-    {StatusCancelled, ERROR_OPERATION_ABORTED},
-    {static_cast<LONG>(0xC0000001), ERROR_GEN_FAILURE},          // STATUS_UNSUCCESSFUL
-    {static_cast<LONG>(0xC000009D), ERROR_DEVICE_NOT_CONNECTED}, // STATUS_DEVICE_NOT_CONNECTED
-    {static_cast<LONG>(0xC0000184), ERROR_BAD_COMMAND},          // STATUS_INVALID_DEVICE_STATE
+    {STATUS_CANCELLED, ERROR_OPERATION_ABORTED},
+    {STATUS_UNSUCCESSFUL, ERROR_GEN_FAILURE},
+    {STATUS_DEVICE_NOT_CONNECTED, ERROR_DEVICE_NOT_CONNECTED},
+    {STATUS_INVALID_DEVICE_STATE, ERROR_BAD_COMMAND},
 };
 
 void Complete(PendingRead& read, LONG status, ULONG transferred)
@@ -100,7 +103,7 @@ void ServiceReads(EmulatedInstance& instance, Micros now)
             const int n = TakeTransfer(instance.device, read.buffer, read.length, now);
             if (n < 0)
                 return;
-            Complete(read, StatusSuccess, static_cast<ULONG>(n));
+            Complete(read, STATUS_SUCCESS, static_cast<ULONG>(n));
         }
         instance.reads.pop_front();
     }
@@ -118,7 +121,7 @@ LONG StatusOfError(DWORD error)
     for (const StatusError& known : StatusErrors)
         if (known.error == error)
             return known.status;
-    return StatusErrors[1].status;
+    return STATUS_UNSUCCESSFUL;
 }
 
 DWORD ErrorOfStatus(ULONG_PTR status)
@@ -132,7 +135,7 @@ DWORD ErrorOfStatus(ULONG_PTR status)
 void CancelReads(EmulatedInstance& instance)
 {
     for (PendingRead& read : instance.reads) {
-        Complete(read, StatusCancelled, 0);
+        Complete(read, STATUS_CANCELLED, 0);
         ++instance.device.counters.abortedReads;
     }
     instance.reads.clear();

@@ -110,8 +110,8 @@ void ServiceReads(EmulatedInstance& instance, Micros now);
 // Completes every pending read of the instance as cancelled. Caller holds the lock.
 void CancelReads(EmulatedInstance& instance);
 
-// The error a read or write of the instance ends with now: 0 while it works, 31 while the device
-// fails, the chosen error while it is pulled out.
+// The error a read or write of the instance ends with now: 0 while it works, ERROR_GEN_FAILURE
+// while the device fails, the chosen error while it is pulled out.
 DWORD InstanceError(const EmulatedInstance& instance);
 
 // The OVERLAPPED status a read is completed with for `error`, and back.

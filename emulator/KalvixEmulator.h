@@ -60,12 +60,12 @@ enum KalvixEmulatorWhat {
     KALVIX_EMU_BATTERY_MV = 27,        /* value: battery level now, in millivolt */
 
     /* Per instance: faults. */
-    KALVIX_EMU_DEVICE_FAILURE = 30,    /* value 1: every read and write fails with 31; 0 afterwards: the device restarts (power-on settings) */
+    KALVIX_EMU_DEVICE_FAILURE = 30,    /* value 1: every read and write fails with ERROR_GEN_FAILURE; 0 afterwards: the device restarts (power-on settings) */
     KALVIX_EMU_REPLY_DELAY_MS = 31,    /* value: delay of replies (opcodes 2, 48, 11, I2C read; default 2); -1 = never */
     KALVIX_EMU_I2C_NACK = 32,          /* value 1: no I2C slave answers */
     KALVIX_EMU_NOISE_TRANSFERS = 33,   /* value n: the next n transfers carry noise bytes before their frames */
     KALVIX_EMU_SHORT_TRANSFERS = 34,   /* value n: a short fragment transfer goes before each of the next n */
-    KALVIX_EMU_PULLED_ERROR = 35,      /* value 31 (default), 1167 or 22: the error reads and writes of a pulled (not present) open instance end with */
+    KALVIX_EMU_PULLED_ERROR = 35,      /* value ERROR_GEN_FAILURE (default), ERROR_DEVICE_NOT_CONNECTED or ERROR_BAD_COMMAND: the error reads and writes of a pulled (not present) open instance end with */
 
     /* Per instance: timing. */
     KALVIX_EMU_TRIGGER_PULSES = 40,    /* value n: n external trigger pulses now */

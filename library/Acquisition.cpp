@@ -59,7 +59,8 @@ void RunReader(LibraryState& state)
             ReleaseMutex(state.ReadLock);
 
         // A device that is pulled out may fail its reads with any of these; each ends the reader
-        // (and is reported as 31), where retrying would spin every millisecond for nothing.
+        // (and is reported as STATUS_DEVICE_NOT_FUNCTIONING), where retrying would spin every
+        // millisecond for nothing.
         if (result == ERROR_GEN_FAILURE || result == ERROR_DEVICE_NOT_CONNECTED || result == ERROR_BAD_COMMAND) {
             EndOnDeviceFailure(state);
             return;

@@ -31,7 +31,7 @@ bool Idle(const LibraryState& s)
     return s.mode.load() == ModeIdle;
 }
 
-// Sends the frame already built behind the marker; null on success, else 106.
+// Sends the frame already built behind the marker; null on success, else RESULT_SYSTEM_ERROR.
 char* Send(LibraryState& s, size_t words)
 {
     const DWORD error = SendRequest(s, words);
@@ -58,7 +58,8 @@ char* SendBlock(LibraryState& s, uint16_t opcode, const uint8_t* data, size_t by
     return Send(s, 2 + bytes / 2);
 }
 
-// Null when the reader took the new read length, else 108 with 14003.
+// Null when the reader took the new read length, else RESULT_INTERNAL_ERROR with
+// STATUS_READER_SYNC_FAILED.
 char* Resync(LibraryState& s, uint16_t length)
 {
     const DWORD error = ChangeReadLength(s, length);
@@ -78,7 +79,7 @@ struct ValueCommand {
     uint8_t code;
     uint16_t opcode;
     uint32_t low, high;  // accepted parameter range
-    int rangeError;      // 114 or 105
+    int rangeError;      // RESULT_OUT_OF_RANGE or RESULT_MISSING_INPUT
     RangeCheck order;
     uint32_t sendMask;   // bits of the parameter placed in the request
 };
@@ -310,7 +311,7 @@ char* I2cTransfer(LibraryState& s, uint32_t* record, uint8_t* data)
     const bool idle = Idle(s);
     s.RequestFrame[2] = 0;
     if (idle)
-        if (char* error = Resync(s, I2cReplyReadLength))
+        if (char* error = Resync(s, I2cReplyFrameLength))
             return error;
     ExpectReply(s, TagI2cReply);
     if (char* error = Send(s, 5)) {

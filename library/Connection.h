@@ -6,7 +6,7 @@
 #include <cstdint>
 
 // Opens the device, creates the locks and events, starts the reader. Returns a result id (0 on
-// success) and the system error code for 106 in `error`.
+// success) and the system error code for RESULT_SYSTEM_ERROR in `error`.
 int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD& error);
 
 // Leaves the device idle at divider 1, stops the reader, closes every handle and the device.

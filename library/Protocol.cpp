@@ -31,8 +31,8 @@ bool ReaderTakesReplyLock(LibraryState& state)
 
 // Gives the reply to the request whose ticket waits for this tag: claims the ticket, copies the
 // payload out of ReceiveBuffer (the next read may overwrite that), hands ReplyLock over and takes
-// it back once the command has copied the reply (or after 100 ms). Replies nobody asked for, and
-// replies whose command has just given up, are dropped.
+// it back once the command has copied the reply (or after ReplyWaitMs). Replies nobody asked for,
+// and replies whose command has just given up, are dropped.
 void HandOverReply(LibraryState& state, uint16_t tag, const uint8_t* payload, size_t length)
 {
     uint32_t ticket = state.ReplyTicket.load();
@@ -68,7 +68,8 @@ bool TakeHandedOver(LibraryState& state, uint32_t ticket, DWORD budgetMs)
     return false;
 }
 
-// Waits up to 100 ms for this request's reply; true with ReplyLock held and ReplyData holding it.
+// Waits up to ReplyWaitMs for this request's reply; true with ReplyLock held and ReplyData holding
+// it.
 bool TakeReply(LibraryState& state)
 {
     const uint32_t ticket = state.AwaitedTicket;

@@ -8,21 +8,21 @@
 #include <cstddef>
 #include <cstdint>
 
-// The reader's transfer length is the length of the frame it expects next.
+// The reader's transfer length is the length of what it expects next: while idle, a GPIO status
+// frame; while measuring, SpectraPerRead spectrum frames; for a reply fetched while idle, that
+// reply's frame.
 constexpr uint16_t IdleReadLength = GpioStatusFrameLength;
-constexpr uint16_t TextReplyReadLength = TextReplyFrameLength;
-constexpr uint16_t I2cReplyReadLength = I2cReplyFrameLength;
-constexpr uint16_t ConfigReplyReadLength = ConfigReplyFrameLength;
 
 constexpr DWORD ReplyWaitMs = 100;
 constexpr DWORD ReadLockSyncMs = 1000;
 
 // Writes words 0..words-1 of RequestFrame, low byte first, as one OUT transfer and adds the
-// bytes to the sent counter. 0, or the system error (87 when the system reports none).
+// bytes to the sent counter. 0, or the system error (ERROR_INVALID_PARAMETER when the system
+// reports none).
 DWORD SendRequest(LibraryState& state, size_t words);
 
 // Wakes the reader and waits until it has let go of ReadLock, so that its next read uses the
-// ReadLength stored before. 0 or 14003.
+// ReadLength stored before. 0 or STATUS_READER_SYNC_FAILED.
 DWORD SyncReader(LibraryState& state);
 
 // Waits 1 ms, stores the new read length, then SyncReader.
@@ -42,9 +42,10 @@ void ExpectReply(LibraryState& state, uint16_t tag);
 
 constexpr uint32_t ReplyClaimed = 0x80000000u;
 
-// Take the reply handed over by the reader within 100 ms: 0, or 115 (119 for the I2C form).
-int FetchReplyText(LibraryState& state, uint8_t* destination);  // 54 bytes and a zero at [54]
-int FetchReplyBlock(LibraryState& state, uint8_t* destination); // 272 bytes
+// Take the reply handed over by the reader within ReplyWaitMs: 0, or RESULT_NO_RESPONSE
+// (RESULT_I2C_NO_RESPONSE for the I2C form).
+int FetchReplyText(LibraryState& state, uint8_t* destination);  // TextPayloadSize bytes and a zero
+int FetchReplyBlock(LibraryState& state, uint8_t* destination); // ConfigPayloadSize bytes
 int FetchReplyI2C(LibraryState& state, size_t count, uint8_t* destination);
 
 // Parses one received block: stores spectra (while measuring), hands replies over, records GPIO

@@ -14,6 +14,7 @@ char* ThreadResultBuffer();
 // Sets the module whose string table holds the texts.
 void SetResultTextModule(HMODULE module);
 
-// Builds the text of result `id` in the calling thread's buffer. 106 appends the system's message
-// text for `number` (formatted "%05d"), 108 carries `number` the same way.
+// Builds the text of result `id` in the calling thread's buffer. RESULT_SYSTEM_ERROR appends the
+// system's message text for `number` (formatted "%05d"), RESULT_INTERNAL_ERROR carries `number`
+// the same way.
 char* ComposeResultText(int id, uint32_t number = 0);

@@ -10,8 +10,8 @@ const GUID DevGUID = {0xD7024F71, 0x28DE, 0x4E81, {0x8A, 0x6B, 0x11, 0x3C, 0xA2,
 
 namespace {
 
-constexpr DWORD PresentInterfaces = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE; // 0x12
-constexpr DWORD AllInterfaces = DIGCF_DEVICEINTERFACE;                     // 0x10
+constexpr DWORD PresentInterfaces = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE;
+constexpr DWORD AllInterfaces = DIGCF_DEVICEINTERFACE;
 constexpr DWORD OverlappedNormal = FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL;
 constexpr USHORT LanguageEnglishUs = 0x0409;
 constexpr UCHAR SerialStringIndex = 3;
@@ -60,7 +60,7 @@ DWORD FindPipes(UsbDevice& device)
         ops.usbQueryPipe(device.usbHandle, 0, index, &pipe);
         if (pipe.PipeType != UsbdPipeTypeBulk)
             return ERROR_NOT_SAME_DEVICE;
-        if (pipe.PipeId & 0x80)
+        if (USB_ENDPOINT_DIRECTION_IN(pipe.PipeId))
             device.pipeIn = pipe.PipeId;
         else
             device.pipeOut = pipe.PipeId;
@@ -113,9 +113,9 @@ DWORD FindDevicePath(DWORD index, const GUID& guid, char* path, size_t capacity)
     if (set == INVALID_HANDLE_VALUE) {
         HDEVINFO all = ops.getClassDevs(&guid, nullptr, nullptr, AllInterfaces);
         if (all == INVALID_HANDLE_VALUE)
-            return ERROR_DEV_NOT_EXIST; // 55: the interface class is not installed
+            return ERROR_DEV_NOT_EXIST; // the interface class is not installed
         ops.destroyDeviceInfoList(all);
-        return ERROR_DEVICE_NOT_CONNECTED; // 1167: installed, but no device attached
+        return ERROR_DEVICE_NOT_CONNECTED; // installed, but no device attached
     }
 
     DWORD result = ERROR_SUCCESS;
@@ -133,7 +133,7 @@ DWORD FindDevicePath(DWORD index, const GUID& guid, char* path, size_t capacity)
     } else if (requiredLength <= headerSize) {
         result = ERROR_INVALID_DATA; // no room for even an empty path
     } else if (!(detail = static_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(std::calloc(1, requiredLength)))) {
-        result = ERROR_NOT_ENOUGH_MEMORY; // 8
+        result = ERROR_NOT_ENOUGH_MEMORY;
     } else {
         // The size field holds the size of the fixed part of the record (8 on 64-bit Windows).
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
@@ -143,7 +143,7 @@ DWORD FindDevicePath(DWORD index, const GUID& guid, char* path, size_t capacity)
             // The path may lack its terminator; never look past the record.
             const size_t length = strnlen(detail->DevicePath, requiredLength - headerSize);
             if (length >= capacity || length == requiredLength - headerSize) {
-                result = ERROR_INSUFFICIENT_BUFFER; // 122
+                result = ERROR_INSUFFICIENT_BUFFER;
             } else {
                 std::memcpy(path, detail->DevicePath, length);
                 path[length] = '\0';

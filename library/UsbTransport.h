@@ -32,7 +32,10 @@ constexpr size_t DevicePathCapacity = 256;
 constexpr DWORD HighestDeviceIndex = 16;
 
 // Path of the index-th present interface of the class into `path` (capacity bytes): 0 or an
-// error code (55 class not installed, 1167 no such instance, 8 no memory, 122 path too long).
+// error code: ERROR_DEV_NOT_EXIST (class not installed), ERROR_DEVICE_NOT_CONNECTED (no such
+// instance), ERROR_NOT_ENOUGH_MEMORY, ERROR_INSUFFICIENT_BUFFER (path too long), ERROR_INVALID_DATA
+// (no room for a path in the detail record), ERROR_INVALID_PARAMETER (no `path`), or the
+// platform's own.
 DWORD FindDevicePath(DWORD index, const GUID& guid, char* path, size_t capacity);
 
 // FindDevicePath, then CreateFileA for overlapped read/write; invalid with the last error set.
@@ -41,13 +44,14 @@ HANDLE OpenDevicePath(DWORD index, const GUID& guid);
 // A ready UsbDevice (pipes found, read event made), or nullptr with the last error set.
 UsbDevice* OpenUsbDevice(const GUID& guid, DWORD index);
 
-// Releases everything of the device: 0, or the error of closing its file handle; 87 for nullptr.
-// A read still outstanding after the handles are gone leaves the record to the platform (not
-// freed), since the platform may still complete into it.
+// Releases everything of the device: 0, or the error of closing its file handle;
+// ERROR_INVALID_PARAMETER for nullptr. A read still outstanding after the handles are gone leaves
+// the record to the platform (not freed), since the platform may still complete into it.
 DWORD CloseUsbDevice(UsbDevice* device);
 
-// Opens the lowest instance 0..16 no other program holds into state.device and state.deviceIndex,
-// and writes the serial text (string descriptor 3, at most 15 characters and a zero) to `serial`.
+// Opens the lowest instance 0..HighestDeviceIndex no other program holds (an open that fails
+// with ERROR_ACCESS_DENIED moves on to the next) into state.device and state.deviceIndex, and
+// writes the serial text (string descriptor 3, at most 15 characters and a zero) to `serial`.
 // 0 or an error code.
 DWORD OpenFirstFreeDevice(LibraryState& state, char* serial);
 

@@ -140,7 +140,7 @@ TEST_F(DeviceModelTest, StopEndsTheSpectraAndOwesAGpioFrameForChangesMadeMeanwhi
     EXPECT_EQ(MeasCountsIn(Take(device, 768, T0 + 4 * Ms)).size(), 4u);
     const auto during = Take(device, 768, T0 + 8 * Ms);
     EXPECT_EQ(SpectrumAt(during, 0).GPIOStatus & 1, 1) << "spectra carry the presence line";
-    Send(device, Req(OpStop), T0 + 9 * Ms);
+    Send(device, Req(OpcodeStop), T0 + 9 * Ms);
     // The spectrum the device had queued still goes out, in the measurement's transfer size.
     const auto leftover = Take(device, 768, T0 + 9 * Ms);
     EXPECT_EQ(leftover.size(), 768u);
@@ -419,7 +419,7 @@ TEST_F(DeviceModelTest, SpectraFollowTheObjectShuntAndCompensation)
     device.noisePpm = 0;
     Send(device, Req(OpStart, {0}), T0);
     const auto plain = SpectrumAt(Take(device, 768, T0 + 4 * Ms), 0);
-    for (size_t i = 0; i < FrequencyCount; ++i) {
+    for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
         const double hz = FrequencyCodes()[i] * 1000.0;
         const Impedance z = ObjectImpedance(device.object, hz) + LeadImpedance(hz);
         EXPECT_NEAR(plain.Module[i], std::abs(z), std::abs(z) * 1e-5) << i;
@@ -431,7 +431,7 @@ TEST_F(DeviceModelTest, SpectraFollowTheObjectShuntAndCompensation)
 
     // The device scales by the shunt it was given: twice the true shunt doubles the module.
     float shunt[30];
-    for (size_t i = 0; i < FrequencyCount; ++i) {
+    for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
         const Impedance s = 2.0 * TrueShuntImpedance(FrequencyCodes()[i] * 1000.0);
         shunt[i] = static_cast<float>(s.real());
         shunt[15 + i] = static_cast<float>(s.imag());
@@ -439,7 +439,7 @@ TEST_F(DeviceModelTest, SpectraFollowTheObjectShuntAndCompensation)
     Send(device, ReqBlock(OpLoadShunt, shunt, sizeof shunt), T0 + 5 * Ms);
     // Compensation with the leads' impedance leaves the object alone.
     float comp[30];
-    for (size_t i = 0; i < FrequencyCount; ++i) {
+    for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
         const Impedance lead = 2.0 * LeadImpedance(FrequencyCodes()[i] * 1000.0);
         comp[i] = static_cast<float>(lead.real());
         comp[15 + i] = static_cast<float>(lead.imag());
@@ -448,7 +448,7 @@ TEST_F(DeviceModelTest, SpectraFollowTheObjectShuntAndCompensation)
     Send(device, Req(OpCompensation, {0x00FF}), T0 + 5 * Ms);
     Send(device, Req(OpStart, {0}), T0 + 5 * Ms);
     const auto scaled = SpectrumAt(Take(device, 768, T0 + 9 * Ms), 0);
-    for (size_t i = 0; i < FrequencyCount; ++i) {
+    for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
         const double expected = 2 * std::abs(ObjectImpedance(device.object, FrequencyCodes()[i] * 1000.0));
         EXPECT_NEAR(scaled.Module[i], expected, expected * 1e-4) << i;
     }
@@ -489,7 +489,7 @@ TEST_F(DeviceModelTest, BatteryDrainsInBatteryModeAndCharges)
     Send(device, Req(OpStart, {0}), T0);
     (void)Take(device, GpioStatusFrameLength, T0);
     const auto early = SpectrumAt(Take(device, 768, T0 + 4 * Ms), 0);
-    Send(device, Req(OpStop), T0 + 10 * Ms);
+    Send(device, Req(OpcodeStop), T0 + 10 * Ms);
     Send(device, Req(OpStart, {0}), T0 + 20'000 * Ms);
     const auto late = SpectrumAt(Take(device, 768, T0 + 20'004 * Ms), 0);
     EXPECT_EQ(early.ChargerStatus, 0);
@@ -634,7 +634,7 @@ TEST_F(DeviceModelTest, MalformedStartStopAndTableRequestsChangeNothing)
     Send(device, RequestOfWords(OpStart, 2), T0);
     EXPECT_TRUE(Take(device, 768, T0 + 100 * Ms).empty()) << "a start without its word starts nothing";
     Send(device, Req(OpStart, {0}), T0 + 100 * Ms);
-    Send(device, RequestOfWords(OpStop, 3), T0 + 101 * Ms);
+    Send(device, RequestOfWords(OpcodeStop, 3), T0 + 101 * Ms);
     EXPECT_EQ(MeasCountsIn(Take(device, 768, T0 + 104 * Ms)).size(), 4u) << "a long stop stops nothing";
     Send(device, Req(OpIdentify, {0}), T0 + 105 * Ms);
     KalvixEmulatorState state;

@@ -358,7 +358,7 @@ TEST_F(OpenedDevice, SpectraArriveAtTheDividerPaceThroughThePump)
     EXPECT_EQ(expected, 200u);
     EXPECT_GE(elapsed, 180u) << "the device does not run ahead of its clock";
     EXPECT_LT(elapsed, 10000u);
-    ASSERT_TRUE(Write(Req(OpStop)));
+    ASSERT_TRUE(Write(Req(OpcodeStop)));
 }
 
 } // namespace
