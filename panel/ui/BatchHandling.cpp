@@ -8,6 +8,7 @@
 #include "CounterTracking.h"
 #include "DisplayTexts.h"
 #include "StatusBar.h"
+#include "WidgetHookup.h"
 #include "Widgets.h"
 
 #include <atomic>
@@ -45,27 +46,32 @@ void ReportLostSpectra(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t
 void DisplaySpectrum(GlobalCtrl* ctrl, const SpectrumRecord& record)
 {
     HWND window = ctrl->MainWindow;
+    WidgetSet& widgets = MainWidgetSet();
     TextSink numbers = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
     FormatImpedanceNumbers(numbers, record);
-    SetTextPanelText(window, 1, ctrl->Text);
+    SetTextPanelText(widgets, window, 1, ctrl->Text);
 
     TextSink status = MakeTextSink(ctrl->Text, sizeof ctrl->Text);
     FormatStatusValues(status, record);
-    SetTextPanelText(window, 0, ctrl->Text);
+    SetTextPanelText(widgets, window, 0, ctrl->Text);
 
-    SetLevelBar(window, 0, record.MaxChA, record.MinChA);
-    SetLevelBar(window, 1, record.MaxChB, record.MinChB);
+    SetLevelBar(widgets, window, 0, record.MaxChA, record.MinChA);
+    SetLevelBar(widgets, window, 1, record.MaxChB, record.MinChB);
 
     if (GpioStatusChanged(Sequence, record.GPIOStatus))
         DetectAfe(ctrl, record.GPIOStatus);
 
     const FixedScale moduleScale = ReadGraphScale(window, IdModuleFixedScale, IdModuleScale);
-    DrawGraph(window, 0, ctrl->Frequencies, "Hz", record.Module, "Ohm", 10, 15, static_cast<float>(moduleScale.maximum),
-              static_cast<float>(moduleScale.minimum), RGB(0, 255, 0), IsDown(window, IdModuleXLog),
-              IsDown(window, IdModuleYLog));
+    DrawGraph(widgets, window, 0,
+              {.X = ctrl->Frequencies, .XUnit = "Hz", .Y = record.Module, .PointCount = 15, .YDivisions = 10,
+               .FixedMax = static_cast<float>(moduleScale.maximum), .FixedMin = static_cast<float>(moduleScale.minimum),
+               .Colour = RGB(0, 255, 0), .XLogarithmic = IsDown(window, IdModuleXLog),
+               .YLogarithmic = IsDown(window, IdModuleYLog)});
     const FixedScale phaseScale = ReadGraphScale(window, IdPhaseFixedScale, IdPhaseScale);
-    DrawGraph(window, 1, ctrl->Frequencies, "Hz", record.Phase, "Degr", 10, 15, static_cast<float>(phaseScale.maximum),
-              static_cast<float>(phaseScale.minimum), RGB(64, 64, 255), IsDown(window, IdPhaseXLog), 0);
+    DrawGraph(widgets, window, 1,
+              {.X = ctrl->Frequencies, .XUnit = "Hz", .Y = record.Phase, .PointCount = 15, .YDivisions = 10,
+               .FixedMax = static_cast<float>(phaseScale.maximum), .FixedMin = static_cast<float>(phaseScale.minimum),
+               .Colour = RGB(64, 64, 255), .XLogarithmic = IsDown(window, IdPhaseXLog), .YLogarithmic = false});
 }
 
 } // namespace

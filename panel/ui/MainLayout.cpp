@@ -112,16 +112,16 @@ void CreateWidgetsAfter(HWND mainWindow, ThenCreate what)
     case ThenCreate::Nothing:
         break;
     case ThenCreate::ModuleGraph:
-        CreateModuleGraphPanel(mainWindow);
+        CreateModuleGraphPanel(MainWidgetSet(), mainWindow);
         break;
     case ThenCreate::PhaseGraph:
-        CreatePhaseGraphPanel(mainWindow);
+        CreatePhaseGraphPanel(MainWidgetSet(), mainWindow);
         break;
     case ThenCreate::ValueTable:
-        CreateValueTablePanel(mainWindow, CourierFontHeight());
+        CreateValueTablePanel(MainWidgetSet(), mainWindow, CourierFontHeight());
         break;
     case ThenCreate::LevelBars:
-        CreateChannelLevelBars(mainWindow);
+        CreateChannelLevelBars(MainWidgetSet(), mainWindow);
         break;
     }
 }
@@ -180,7 +180,7 @@ bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* 
             return false;
         CreateWidgetsAfter(mainWindow, row.Then);
     }
-    CreateStatusValuesPanel(mainWindow);
+    CreateStatusValuesPanel(MainWidgetSet(), mainWindow);
     SetUpControls(mainWindow, gainNames);
 
     MainFonts.Tahoma = MakeFont(13, "Tahoma");

@@ -44,7 +44,6 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
     if (bound != LibraryBindResult::Bound)
         return FailCreation(window, BindFailureText(bound));
 
-    ResetMainWidgets();
     InitCommonControls();
     ResetStatusIndicators();
     LoadProgramIcons(create->hInstance);
@@ -82,7 +81,7 @@ void OnDestroy(HWND window)
     UnbindPanel();
     DiscardQueuedStatusTexts(window);
     DeleteLayoutFonts();
-    ReleaseMainWidgets();
+    ReleaseMainWidgets(MainWidgetSet());
     if (GlobalCtrlPtr) {
         FreeGlobalCtrl(GlobalCtrlPtr);
         GlobalCtrlPtr = nullptr;
@@ -104,7 +103,7 @@ void OnPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    PaintMainWidgets(dc);
+    PaintMainWidgets(MainWidgetSet(), dc);
     if (Icons.Logo)
         DrawIconEx(dc, 61, 22, Icons.Logo, 77, 23, 0, nullptr, DI_NORMAL);
     EndPaint(window, &paint);

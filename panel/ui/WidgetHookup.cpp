@@ -3,48 +3,49 @@
 #if KALVIX_HAVE_PANEL_GRAPHICS
 #include "Widgets.h"
 
-void ResetMainWidgets()
+WidgetSet& MainWidgetSet()
 {
-    ResetWidgets();
+    static WidgetSet widgets;
+    return widgets;
 }
 
-void CreateModuleGraphPanel(HWND mainWindow)
+void CreateModuleGraphPanel(WidgetSet& widgets, HWND mainWindow)
 {
-    CreateGraphPanel(mainWindow, 0, "MODULE (ohm)", 500, 10, 585, 300);
+    CreateGraphPanel(widgets, mainWindow, 0, "MODULE (ohm)", 500, 10, 585, 300);
 }
 
-void CreatePhaseGraphPanel(HWND mainWindow)
+void CreatePhaseGraphPanel(WidgetSet& widgets, HWND mainWindow)
 {
-    CreateGraphPanel(mainWindow, 1, "PHASE (degree)", 500, 340, 585, 300);
+    CreateGraphPanel(widgets, mainWindow, 1, "PHASE (degree)", 500, 340, 585, 300);
 }
 
-void CreateValueTablePanel(HWND mainWindow, int fontHeight)
+void CreateValueTablePanel(WidgetSet& widgets, HWND mainWindow, int fontHeight)
 {
-    CreateTextPanel(mainWindow, 1, 120, 402, 200, 248, nullptr, fontHeight, "Courier New");
+    CreateTextPanel(widgets, mainWindow, 1, 120, 402, 200, 248, nullptr, fontHeight, "Courier New");
 }
 
-void CreateChannelLevelBars(HWND mainWindow)
+void CreateChannelLevelBars(WidgetSet& widgets, HWND mainWindow)
 {
-    CreateLevelBar(mainWindow, 0, 350, 542, 40, 108, 4095);
-    CreateLevelBar(mainWindow, 1, 400, 542, 40, 108, 4095);
+    CreateLevelBar(widgets, mainWindow, 0, 350, 542, 40, 108, 4095);
+    CreateLevelBar(widgets, mainWindow, 1, 400, 542, 40, 108, 4095);
 }
 
-void CreateStatusValuesPanel(HWND mainWindow)
+void CreateStatusValuesPanel(WidgetSet& widgets, HWND mainWindow)
 {
-    CreateTextPanel(mainWindow, 0, 350, 382, 130, 140,
+    CreateTextPanel(widgets, mainWindow, 0, 350, 382, 130, 140,
                     "MeasCount:\nProcPeriod[us]:\nMaxChA:\nMinChA:\nMaxChB:\nMinChB:\nChargerStatus:\n"
                     "BatteryLevel[mV]:\nSysErrors:\nGPIOStatus:",
                     13, "Tahoma");
 }
 
-void PaintMainWidgets(HDC dc)
+void PaintMainWidgets(const WidgetSet& widgets, HDC dc)
 {
-    PaintWidgets(dc);
+    PaintWidgets(widgets, dc);
 }
 
-void ReleaseMainWidgets()
+void ReleaseMainWidgets(WidgetSet& widgets)
 {
-    ReleaseWidgets();
+    ReleaseWidgets(widgets);
 }
 
 bool MainWidgetsAvailable()
@@ -53,15 +54,23 @@ bool MainWidgetsAvailable()
 }
 
 #else
-// Built without the widget drawing code: the widgets' places stay empty.
-void ResetMainWidgets() {}
-void CreateModuleGraphPanel(HWND) {}
-void CreatePhaseGraphPanel(HWND) {}
-void CreateValueTablePanel(HWND, int) {}
-void CreateChannelLevelBars(HWND) {}
-void CreateStatusValuesPanel(HWND) {}
-void PaintMainWidgets(HDC) {}
-void ReleaseMainWidgets() {}
+// Built without the widget drawing code: the set holds nothing and the widgets' places stay
+// empty.
+struct WidgetSet {};
+
+WidgetSet& MainWidgetSet()
+{
+    static WidgetSet widgets;
+    return widgets;
+}
+
+void CreateModuleGraphPanel(WidgetSet&, HWND) {}
+void CreatePhaseGraphPanel(WidgetSet&, HWND) {}
+void CreateValueTablePanel(WidgetSet&, HWND, int) {}
+void CreateChannelLevelBars(WidgetSet&, HWND) {}
+void CreateStatusValuesPanel(WidgetSet&, HWND) {}
+void PaintMainWidgets(const WidgetSet&, HDC) {}
+void ReleaseMainWidgets(WidgetSet&) {}
 bool MainWidgetsAvailable()
 {
     return false;
