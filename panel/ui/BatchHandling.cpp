@@ -39,31 +39,35 @@ void ReportLostSpectra(GlobalCtrl* ctrl, CounterTracking& sequence, const Spectr
 }
 
 // The batch's first record on the text panels, the level bars and both graphs.
-void DisplaySpectrum(GlobalCtrl* ctrl, CounterTracking& sequence, const SpectrumRecord& record)
+void DisplaySpectrum(GlobalCtrl* ctrl, WidgetSet& widgets, CounterTracking& sequence, const SpectrumRecord& record)
 {
     HWND window = ctrl->MainWindow;
     char text[ScratchTextSize];
     TextSink numbers = MakeTextSink(text, sizeof text);
     FormatImpedanceNumbers(numbers, record);
-    SetTextPanelText(window, 1, text);
+    SetTextPanelText(widgets, window, 1, text);
 
     TextSink status = MakeTextSink(text, sizeof text);
     FormatStatusValues(status, record);
-    SetTextPanelText(window, 0, text);
+    SetTextPanelText(widgets, window, 0, text);
 
-    SetLevelBar(window, 0, record.MaxChA, record.MinChA);
-    SetLevelBar(window, 1, record.MaxChB, record.MinChB);
+    SetLevelBar(widgets, window, 0, record.MaxChA, record.MinChA);
+    SetLevelBar(widgets, window, 1, record.MaxChB, record.MinChB);
 
     if (GpioStatusChanged(sequence, record.GPIOStatus))
         DetectAfe(ctrl, record.GPIOStatus);
 
     const FixedScale moduleScale = ReadGraphScale(window, IdModuleFixedScale, IdModuleScale);
-    DrawGraph(window, 0, ctrl->Frequencies, "Hz", record.Module, "Ohm", 10, 15, static_cast<float>(moduleScale.maximum),
-              static_cast<float>(moduleScale.minimum), RGB(0, 255, 0), IsDown(window, IdModuleXLog),
-              IsDown(window, IdModuleYLog));
+    DrawGraph(widgets, window, 0,
+              {.X = ctrl->Frequencies, .XUnit = "Hz", .Y = record.Module, .PointCount = 15, .YDivisions = 10,
+               .FixedMax = static_cast<float>(moduleScale.maximum), .FixedMin = static_cast<float>(moduleScale.minimum),
+               .Colour = RGB(0, 255, 0), .XLogarithmic = IsDown(window, IdModuleXLog),
+               .YLogarithmic = IsDown(window, IdModuleYLog)});
     const FixedScale phaseScale = ReadGraphScale(window, IdPhaseFixedScale, IdPhaseScale);
-    DrawGraph(window, 1, ctrl->Frequencies, "Hz", record.Phase, "Degr", 10, 15, static_cast<float>(phaseScale.maximum),
-              static_cast<float>(phaseScale.minimum), RGB(64, 64, 255), IsDown(window, IdPhaseXLog), 0);
+    DrawGraph(widgets, window, 1,
+              {.X = ctrl->Frequencies, .XUnit = "Hz", .Y = record.Phase, .PointCount = 15, .YDivisions = 10,
+               .FixedMax = static_cast<float>(phaseScale.maximum), .FixedMin = static_cast<float>(phaseScale.minimum),
+               .Colour = RGB(64, 64, 255), .XLogarithmic = IsDown(window, IdPhaseXLog), .YLogarithmic = false});
 }
 
 } // namespace
@@ -79,7 +83,7 @@ void HandleSpectrumBatch(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32
         return;
     ReportLostSpectra(ctrl, batches.Sequence, records, count);
     if (IsDown(ctrl->MainWindow, IdDisplayData))
-        DisplaySpectrum(ctrl, batches.Sequence, records[0]);
+        DisplaySpectrum(ctrl, state->Widgets, batches.Sequence, records[0]);
     if (IsDown(ctrl->MainWindow, IdLogDataButton))
         AppendLogRows(ctrl, records, count);
 }

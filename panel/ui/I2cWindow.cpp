@@ -1,6 +1,7 @@
 #include "I2cWindow.h"
 
 #include "ControlIds.h"
+#include "GdiOwners.h"
 #include "GlobalCtrl.h"
 #include "I2cText.h"
 #include "LibraryBinding.h"
@@ -9,7 +10,6 @@
 #include "StatusBar.h"
 
 #include <cstring>
-#include <initializer_list>
 #include <new>
 
 namespace {
@@ -21,8 +21,8 @@ struct I2cWindowState {
     GlobalCtrl* Ctrl;            // the record the window was created with
     uint32_t TransferRecord[3];
     uint8_t Data[I2cDataSize];   // the bytes of one transfer
-    HFONT EditorFont;            // Fixedsys, the data editor
-    HFONT LabelFont;             // Tahoma, the buttons, fields and labels
+    OwnedFont EditorFont;        // Fixedsys, the data editor
+    OwnedFont LabelFont;         // Tahoma, the buttons, fields and labels
 };
 
 I2cWindowState* StateOf(HWND window)
@@ -50,11 +50,6 @@ constexpr I2cControl Controls[] = {
     {IdI2cAddressLabel, "STATIC", "ADDR[0x]", 0, 0, 198, 17, 53, 17},
 };
 
-HFONT MakeFont(int height, const char* face)
-{
-    return CreateFontA(height, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, face);
-}
-
 void CreateControls(HWND window, HINSTANCE instance, I2cWindowState& state)
 {
     for (const I2cControl& control : Controls) {
@@ -63,13 +58,13 @@ void CreateControls(HWND window, HINSTANCE instance, I2cWindowState& state)
                                      control.Height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.Id)),
                                      instance, nullptr);
         if (control.Id == IdI2cData) {
-            state.EditorFont = MakeFont(0, "Fixedsys");
-            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.EditorFont), TRUE);
+            state.EditorFont = MakeOwnedFont(0, "Fixedsys", ANSI_CHARSET);
+            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.EditorFont.Get()), TRUE);
         }
     }
-    state.LabelFont = MakeFont(13, "Tahoma");
+    state.LabelFont = MakeOwnedFont(13, "Tahoma", ANSI_CHARSET);
     for (int id = IdI2cWrite; id <= IdI2cAddressLabel; ++id)
-        SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(state.LabelFont), TRUE);
+        SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(state.LabelFont.Get()), TRUE);
 }
 
 // WM_DESTROY comes both after WM_CLOSE and when the owner takes the window down with it.
@@ -81,10 +76,7 @@ void OnDestroy(HWND window)
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     if (state->Ctrl->I2cWindow == window)
         state->Ctrl->I2cWindow = nullptr;
-    for (HFONT font : {state->EditorFont, state->LabelFont})
-        if (font)
-            DeleteObject(font);
-    delete state;
+    delete state; // its fonts with it
 }
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)

@@ -2,6 +2,7 @@
 
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
+#include "MainWindowState.h"
 #include "ProgramIcons.h"
 #include "WidgetHookup.h"
 
@@ -103,35 +104,30 @@ constexpr ControlRow Rows[] = {
     {IdChannelHeader, "STATIC", "  CH-A        CH-B", SS_LEFT, 350, 524, 90, 17, ThenCreate::LevelBars},
 };
 
-void CreateWidgetsAfter(HWND mainWindow, ThenCreate what)
+void CreateWidgetsAfter(WidgetSet& widgets, HWND mainWindow, ThenCreate what)
 {
     switch (what) {
     case ThenCreate::Nothing:
         break;
     case ThenCreate::ModuleGraph:
-        CreateModuleGraphPanel(mainWindow);
+        CreateModuleGraphPanel(widgets, mainWindow);
         break;
     case ThenCreate::PhaseGraph:
-        CreatePhaseGraphPanel(mainWindow);
+        CreatePhaseGraphPanel(widgets, mainWindow);
         break;
     case ThenCreate::ValueTable:
-        CreateValueTablePanel(mainWindow, CourierFontHeight());
+        CreateValueTablePanel(widgets, mainWindow, CourierFontHeight());
         break;
     case ThenCreate::LevelBars:
-        CreateChannelLevelBars(mainWindow);
+        CreateChannelLevelBars(widgets, mainWindow);
         break;
     }
 }
 
-HFONT MakeFont(int height, const char* face)
-{
-    return CreateFontA(height, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, face);
-}
-
-void SetFont(HWND control, HFONT font)
+void SetFont(HWND control, const OwnedFont& font)
 {
     if (control)
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
 }
 
 void SetUpControls(HWND mainWindow, const char* const* gainNames)
@@ -166,7 +162,7 @@ int CourierFontHeight()
     return -MulDiv(9, 96, 72);
 }
 
-bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* gainNames, LayoutFonts& fonts)
+bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* gainNames, MainWindowState& state)
 {
     for (const ControlRow& row : Rows) {
         DWORD exStyle = lstrcmpA(row.ClassName, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
@@ -175,26 +171,19 @@ bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* 
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.Id)), instance, nullptr);
         if (!control)
             return false;
-        CreateWidgetsAfter(mainWindow, row.Then);
+        CreateWidgetsAfter(state.Widgets, mainWindow, row.Then);
     }
-    CreateStatusValuesPanel(mainWindow);
+    CreateStatusValuesPanel(state.Widgets, mainWindow);
     SetUpControls(mainWindow, gainNames);
 
-    fonts.Tahoma = MakeFont(13, "Tahoma");
+    LayoutFonts& fonts = state.Fonts;
+    fonts.Tahoma = MakeOwnedFont(13, "Tahoma", ANSI_CHARSET);
     for (int id = FirstTahomaId; id <= LastTahomaId; ++id)
         SetFont(GetDlgItem(mainWindow, id), fonts.Tahoma);
-    fonts.Fixedsys = MakeFont(0, "Fixedsys");
+    fonts.Fixedsys = MakeOwnedFont(0, "Fixedsys", ANSI_CHARSET);
     SetFont(GetDlgItem(mainWindow, IdStatusText), fonts.Fixedsys);
-    fonts.CourierNew = MakeFont(CourierFontHeight(), "Courier New");
+    fonts.CourierNew = MakeOwnedFont(CourierFontHeight(), "Courier New", ANSI_CHARSET);
     SetFont(GetDlgItem(mainWindow, IdFrequencyList), fonts.CourierNew);
     SetFont(GetDlgItem(mainWindow, IdColumnHeader), fonts.CourierNew);
     return true;
-}
-
-void DeleteLayoutFonts(LayoutFonts& fonts)
-{
-    for (HFONT font : {fonts.Tahoma, fonts.Fixedsys, fonts.CourierNew})
-        if (font)
-            DeleteObject(font);
-    fonts = LayoutFonts{};
 }

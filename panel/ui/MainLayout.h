@@ -4,19 +4,22 @@
 
 #include <windows.h>
 
+#include "GdiOwners.h"
+
+struct MainWindowState;
+
 // The three fonts the controls are given, kept in the main window's record; all are deleted when
 // the window is destroyed.
 struct LayoutFonts {
-    HFONT Tahoma;      // controls 1100..1157
-    HFONT Fixedsys;    // the status text edit
-    HFONT CourierNew;  // the impedance table's header and frequency list
+    OwnedFont Tahoma;      // controls 1100..1157
+    OwnedFont Fixedsys;    // the status text edit
+    OwnedFont CourierNew;  // the impedance table's header and frequency list
 };
 
 // Creates every control (after the status bar), the drawn widgets in their places, the gain
-// lists, the trackbar settings, the initial check states and the fonts, made into `fonts`.
-// Returns false when a control could not be created.
-bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* gainNames, LayoutFonts& fonts);
-void DeleteLayoutFonts(LayoutFonts& fonts);
+// lists, the trackbar settings, the initial check states and the fonts, the widgets and fonts
+// kept in the window's record. Returns false when a control could not be created.
+bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* gainNames, MainWindowState& state);
 
 // The font height of 9 points at a fixed 96 pixels per inch.
 int CourierFontHeight();

@@ -46,11 +46,10 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
     if (bound != LibraryBindResult::Bound)
         return FailCreation(window, create, BindFailureText(bound));
 
-    ResetMainWidgets();
     InitCommonControls();
     LoadProgramIcons(create->hInstance);
     if (!CreateStatusBar(window, create->hInstance) ||
-        !CreateMainControls(window, create->hInstance, GlobalCtrlPtr->GainNames, MainStateOf(window)->Fonts))
+        !CreateMainControls(window, create->hInstance, GlobalCtrlPtr->GainNames, *MainStateOf(window)))
         return FailCreation(window, create, "Window Creation Failed!");
 
     CallKalvix(CMD_GET_STATUS, 0, &GlobalCtrlPtr->LibraryErrorWord, nullptr);
@@ -82,9 +81,6 @@ void OnDestroy(HWND window)
     if (IsDown(window, IdConnectDeviceButton))
         CallKalvix(CMD_DISCONNECT, 0, nullptr, nullptr);
     DiscardQueuedStatusTexts(window);
-    if (MainWindowState* state = MainStateOf(window))
-        DeleteLayoutFonts(state->Fonts);
-    ReleaseMainWidgets();
     if (GlobalCtrlPtr) {
         UnbindPanel(GlobalCtrlPtr);
         FreeGlobalCtrl(GlobalCtrlPtr);
@@ -108,7 +104,8 @@ void OnPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    PaintMainWidgets(dc);
+    if (const MainWindowState* state = MainStateOf(window))
+        PaintWidgets(state->Widgets, dc);
     if (Icons.Logo)
         DrawIconEx(dc, 61, 22, Icons.Logo, 77, 23, 0, nullptr, DI_NORMAL);
     EndPaint(window, &paint);

@@ -9,8 +9,10 @@
 #include "DeviceWatch.h"
 #include "MainLayout.h"
 #include "StatusBar.h"
+#include "Widgets.h"
 
 struct MainWindowState {
+    WidgetSet Widgets;
     LayoutFonts Fonts;
     StatusIndicators Status;
     DeviceWatchState Watch;

@@ -5,7 +5,8 @@
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "BatchHandling.h"
-#include "Widgets.h"
+#include "WidgetHookup.h"
+#include "MainWindowState.h"
 
 #include <gtest/gtest.h>
 
@@ -112,11 +113,12 @@ TEST_F(BatchDisplay, EveryWidgetIsAtItsPlaceAndTheWindowShowsItsWholePicture)
         const char* what;
         int32_t x, y, width, height;
         int32_t recordX, recordY, recordWidth, recordHeight; // as the registry holds them
-        const Surface* picture;
+        const OffscreenSurface* picture;
     };
-    const GraphPanel* graphs = GraphPanels;
-    const TextPanel* texts = TextPanels;
-    const LevelBar* bars = LevelBars;
+    const WidgetSet& widgets = MainStateOf(window)->Widgets;
+    const GraphPanel* graphs = widgets.Graphs;
+    const TextPanel* texts = widgets.Texts;
+    const LevelBar* bars = widgets.Bars;
     const Place places[] = {
         {"module graph", 500, 10, 585, 300, graphs[0].X, graphs[0].Y, graphs[0].Width, graphs[0].Height, &graphs[0].FrameSurface},
         {"phase graph", 500, 340, 585, 300, graphs[1].X, graphs[1].Y, graphs[1].Width, graphs[1].Height, &graphs[1].FrameSurface},
@@ -127,8 +129,8 @@ TEST_F(BatchDisplay, EveryWidgetIsAtItsPlaceAndTheWindowShowsItsWholePicture)
         {"CH-B level bar", 400, 542, 40, 108, bars[1].X, bars[1].Y, static_cast<int32_t>(bars[1].Width),
          static_cast<int32_t>(bars[1].Height), &bars[1].DrawSurface},
     };
-    EXPECT_EQ(LevelBars[0].FullScale, 4095u);
-    EXPECT_EQ(LevelBars[1].FullScale, 4095u);
+    EXPECT_EQ(bars[0].FullScale, 4095u);
+    EXPECT_EQ(bars[1].FullScale, 4095u);
     const Picture shown = CaptureClient(window);
     for (const Place& p : places) {
         SCOPED_TRACE(p.what);
@@ -136,8 +138,8 @@ TEST_F(BatchDisplay, EveryWidgetIsAtItsPlaceAndTheWindowShowsItsWholePicture)
         EXPECT_EQ(p.recordY, p.y);
         EXPECT_EQ(p.recordWidth, p.width);
         EXPECT_EQ(p.recordHeight, p.height);
-        ASSERT_NE(p.picture->Dc, nullptr);
-        const Picture own = CopyPicture(p.picture->Dc, 0, 0, p.width, p.height);
+        ASSERT_NE(p.picture->Dc(), nullptr);
+        const Picture own = CopyPicture(p.picture->Dc(), 0, 0, p.width, p.height);
         int differing = 0;
         for (int y = 0; y < p.height; ++y)
             for (int x = 0; x < p.width; ++x)

@@ -66,12 +66,12 @@ using LevelBarPicture = WidgetTest;
 
 TEST_F(LevelBarPicture, BarsInTheirColoursAndPlaces)
 {
-    CreateLevelBar(nullptr, 0, 350, 542, 40, 108, 4095);
-    const LevelBar& b = LevelBars[0];
-    ASSERT_NE(b.DrawSurface.Dc, nullptr);
+    CreateLevelBar(widgets, nullptr, 0, 350, 542, 40, 108, 4095);
+    const LevelBar& b = widgets.Bars[0];
+    ASSERT_NE(b.DrawSurface.Dc(), nullptr);
     EXPECT_EQ(PixelAt(b.DrawSurface, 20, 50), MenuColour());
 
-    SetLevelBar(nullptr, 0, 3000, 1000);
+    SetLevelBar(widgets, nullptr, 0, 3000, 1000);
     auto rows = BarRows(b, Blue);
     EXPECT_GE(rows.first, 29);
     EXPECT_LE(rows.first, 30);
@@ -83,11 +83,11 @@ TEST_F(LevelBarPicture, BarsInTheirColoursAndPlaces)
     EXPECT_EQ(CountColour(b.DrawSurface, Blue, 0, 0, 40, 28), 0);
     EXPECT_EQ(CountColour(b.DrawSurface, Red, 0, 0, 40, 108), 0);
 
-    SetLevelBar(nullptr, 0, 5000, 1000); // above full scale: red, top at 2
+    SetLevelBar(widgets, nullptr, 0, 5000, 1000); // above full scale: red, top at 2
     EXPECT_EQ(CountColour(b.DrawSurface, Blue, 0, 0, 40, 108), 0);
     EXPECT_LE(BarRows(b, Red).first, 3);
 
-    SetLevelBar(nullptr, 0, 2000, 0); // minimum 0: red down to the bottom
+    SetLevelBar(widgets, nullptr, 0, 2000, 0); // minimum 0: red down to the bottom
     rows = BarRows(b, Red);
     EXPECT_GE(rows.second, 104);
     EXPECT_LE(rows.second, 106);
@@ -95,7 +95,7 @@ TEST_F(LevelBarPicture, BarsInTheirColoursAndPlaces)
     SaveBitmap(b.DrawSurface, 40, 108, "level_bar_red.bmp");
 
     for (auto pair : {std::pair<uint32_t, uint32_t>{0, 0}, {1000, 1000}, {1000, 3000}}) {
-        SetLevelBar(nullptr, 0, pair.first, pair.second);
+        SetLevelBar(widgets, nullptr, 0, pair.first, pair.second);
         EXPECT_EQ(CountColour(b.DrawSurface, Blue, 0, 0, 40, 108) + CountColour(b.DrawSurface, Red, 0, 0, 40, 108), 0);
         EXPECT_EQ(PixelAt(b.DrawSurface, 20, 50), MenuColour());
     }
@@ -103,23 +103,23 @@ TEST_F(LevelBarPicture, BarsInTheirColoursAndPlaces)
 
 TEST_F(LevelBarPicture, CreateOnceSetOnlyWhenCreated)
 {
-    SetLevelBar(nullptr, 1, 3000, 1000);
-    EXPECT_EQ(LevelBars[1].DrawSurface.Dc, nullptr);
-    CreateLevelBar(nullptr, 1, 400, 542, 40, 108, 4095);
-    HDC first = LevelBars[1].DrawSurface.Dc;
-    CreateLevelBar(nullptr, 1, 0, 0, 80, 80, 100);
-    EXPECT_EQ(LevelBars[1].DrawSurface.Dc, first);
-    EXPECT_EQ(LevelBars[1].FullScale, 4095u);
+    SetLevelBar(widgets, nullptr, 1, 3000, 1000);
+    EXPECT_EQ(widgets.Bars[1].DrawSurface.Dc(), nullptr);
+    CreateLevelBar(widgets, nullptr, 1, 400, 542, 40, 108, 4095);
+    HDC first = widgets.Bars[1].DrawSurface.Dc();
+    CreateLevelBar(widgets, nullptr, 1, 0, 0, 80, 80, 100);
+    EXPECT_EQ(widgets.Bars[1].DrawSurface.Dc(), first);
+    EXPECT_EQ(widgets.Bars[1].FullScale, 4095u);
     // No such bar, no width: nothing anywhere in the registry changes.
-    const std::string registry = RegistryBytes();
-    CreateLevelBar(nullptr, 2, 0, 0, 40, 108, 4095);
-    CreateLevelBar(nullptr, -1, 0, 0, 40, 108, 4095);
-    CreateLevelBar(nullptr, 0, 0, 0, 0, 108, 4095);
-    SetLevelBar(nullptr, 2, 3000, 1000);
-    EXPECT_EQ(LevelBars[0].DrawSurface.Dc, nullptr);
-    EXPECT_TRUE(RegistryBytes() == registry);
+    const std::string registry = SetBytes();
+    CreateLevelBar(widgets, nullptr, 2, 0, 0, 40, 108, 4095);
+    CreateLevelBar(widgets, nullptr, -1, 0, 0, 40, 108, 4095);
+    CreateLevelBar(widgets, nullptr, 0, 0, 0, 0, 108, 4095);
+    SetLevelBar(widgets, nullptr, 2, 3000, 1000);
+    EXPECT_EQ(widgets.Bars[0].DrawSurface.Dc(), nullptr);
+    EXPECT_TRUE(SetBytes() == registry);
     // A bar made with a zero full scale shows its frame only.
-    CreateLevelBar(nullptr, 0, 0, 0, 40, 108, 0);
-    SetLevelBar(nullptr, 0, 3000, 1000);
-    EXPECT_EQ(CountColour(LevelBars[0].DrawSurface, Blue, 0, 0, 40, 108), 0);
+    CreateLevelBar(widgets, nullptr, 0, 0, 0, 40, 108, 0);
+    SetLevelBar(widgets, nullptr, 0, 3000, 1000);
+    EXPECT_EQ(CountColour(widgets.Bars[0].DrawSurface, Blue, 0, 0, 40, 108), 0);
 }

@@ -1,4 +1,4 @@
-// Every drawing test starts from an empty registry and releases what it made.
+// Every drawing test starts from an empty widget set of its own and releases what it made.
 #pragma once
 
 #include "Widgets.h"
@@ -9,16 +9,13 @@
 
 class WidgetTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetWidgets(); }
-    void TearDown() override { ReleaseWidgets(); }
-};
+    void TearDown() override { ReleaseWidgets(widgets); }
 
-// The whole registry as bytes, to see that a call left every widget record as it was.
-inline std::string RegistryBytes()
-{
-    std::string bytes;
-    bytes.append(reinterpret_cast<const char*>(GraphPanels), sizeof GraphPanels);
-    bytes.append(reinterpret_cast<const char*>(TextPanels), sizeof TextPanels);
-    bytes.append(reinterpret_cast<const char*>(LevelBars), sizeof LevelBars);
-    return bytes;
-}
+    // The whole set as bytes, to see that a call left every widget record as it was.
+    std::string SetBytes() const
+    {
+        return std::string(reinterpret_cast<const char*>(&widgets), sizeof widgets);
+    }
+
+    WidgetSet widgets{};
+};

@@ -11,39 +11,25 @@ constexpr COLORREF White = RGB(255, 255, 255);
 
 // All six widgets at places of this test's own, in the order the main window creates its
 // widgets (the main window's places are checked in the live window by the panel tests).
-void CreateSixWidgets(HWND owner)
+void CreateSixWidgets(WidgetSet& widgets, HWND owner)
 {
-    CreateGraphPanel(owner, 0, "FIRST", 600, 20, 300, 200);
-    CreateGraphPanel(owner, 1, "SECOND", 600, 300, 300, 200);
-    CreateTextPanel(owner, 1, 20, 300, 150, 200, nullptr, -12, "Courier New");
-    CreateLevelBar(owner, 0, 200, 400, 40, 108, 4095);
-    CreateLevelBar(owner, 1, 260, 400, 40, 108, 4095);
-    CreateTextPanel(owner, 0, 200, 250, 130, 140, "First:\nSecond:\nThird:", 13, "Tahoma");
+    CreateGraphPanel(widgets, owner, 0, "FIRST", 600, 20, 300, 200);
+    CreateGraphPanel(widgets, owner, 1, "SECOND", 600, 300, 300, 200);
+    CreateTextPanel(widgets, owner, 1, 20, 300, 150, 200, nullptr, -12, "Courier New");
+    CreateLevelBar(widgets, owner, 0, 200, 400, 40, 108, 4095);
+    CreateLevelBar(widgets, owner, 1, 260, 400, 40, 108, 4095);
+    CreateTextPanel(widgets, owner, 0, 200, 250, 130, 140, "First:\nSecond:\nThird:", 13, "Tahoma");
 }
 
 // An off-screen picture of one colour standing in for the window the widgets are painted on.
 struct PaintTarget {
-    Surface surface{};
-    PaintTarget(int32_t width, int32_t height, COLORREF ground)
+    OffscreenSurface surface;
+    PaintTarget(int32_t width, int32_t height, COLORREF ground) : surface(nullptr, width, height)
     {
-        HDC screen = GetDC(nullptr);
-        surface.Dc = CreateCompatibleDC(screen);
-        surface.Bitmap = CreateCompatibleBitmap(screen, width, height);
-        ReleaseDC(nullptr, screen);
-        surface.FormerBitmap = SelectObject(surface.Dc, surface.Bitmap);
         RECT all{0, 0, width, height};
-        HBRUSH fill = CreateSolidBrush(ground);
-        FillRect(surface.Dc, &all, fill);
-        DeleteObject(fill);
+        OwnedBrush fill(CreateSolidBrush(ground));
+        FillRect(surface.Dc(), &all, fill.Get());
     }
-    ~PaintTarget()
-    {
-        SelectObject(surface.Dc, surface.FormerBitmap);
-        DeleteDC(surface.Dc);
-        DeleteObject(surface.Bitmap);
-    }
-    PaintTarget(const PaintTarget&) = delete;
-    PaintTarget& operator=(const PaintTarget&) = delete;
 };
 
 bool AllZero(const void* record, size_t size)
@@ -61,12 +47,12 @@ using WidgetRegistry = WidgetTest;
 
 TEST_F(WidgetRegistry, PaintCopiesEveryWidgetToItsPlace)
 {
-    CreateSixWidgets(nullptr);
-    SetLevelBar(nullptr, 1, 3000, 1000);
+    CreateSixWidgets(widgets, nullptr);
+    SetLevelBar(widgets, nullptr, 1, 3000, 1000);
     PaintTarget target(1100, 700, RGB(1, 2, 3));
-    const Surface& window = target.surface;
+    const OffscreenSurface& window = target.surface;
 
-    PaintWidgets(window.Dc);
+    PaintWidgets(widgets, window.Dc());
     EXPECT_EQ(PixelAt(window, 260 + 20, 400 + 50), Blue);            // level bar 1
     EXPECT_EQ(PixelAt(window, 200 + 20, 400 + 50), MenuColour());    // level bar 0, empty
     EXPECT_EQ(PixelAt(window, 600 + 60, 20 + 20 + 100), White);      // first graph's Y axis
@@ -81,37 +67,37 @@ TEST_F(WidgetRegistry, PaintCopiesEveryWidgetToItsPlace)
 
 TEST_F(WidgetRegistry, TextPanelsArePaintedOverLevelBars)
 {
-    CreateLevelBar(nullptr, 0, 0, 0, 40, 108, 4095);
-    SetLevelBar(nullptr, 0, 4000, 100);
-    CreateTextPanel(nullptr, 0, 0, 0, 40, 50, nullptr, 13, "Tahoma");
+    CreateLevelBar(widgets, nullptr, 0, 0, 0, 40, 108, 4095);
+    SetLevelBar(widgets, nullptr, 0, 4000, 100);
+    CreateTextPanel(widgets, nullptr, 0, 0, 0, 40, 50, nullptr, 13, "Tahoma");
     PaintTarget target(60, 120, RGB(1, 2, 3));
-    PaintWidgets(target.surface.Dc);
+    PaintWidgets(widgets, target.surface.Dc());
     EXPECT_EQ(PixelAt(target.surface, 20, 20), MenuColour()); // the text panel covers the bar's top
     EXPECT_EQ(PixelAt(target.surface, 20, 80), Blue);
 }
 
 TEST_F(WidgetRegistry, ReleaseFreesEverySurfaceAndFont)
 {
-    CreateSixWidgets(nullptr);
+    CreateSixWidgets(widgets, nullptr);
     std::vector<HGDIOBJ> held;
-    for (const GraphPanel& p : GraphPanels)
-        held.insert(held.end(), {p.FrameSurface.Dc, p.FrameSurface.Bitmap, p.PlotSurface.Dc, p.PlotSurface.Bitmap});
-    for (const TextPanel& p : TextPanels)
-        held.insert(held.end(), {p.DrawSurface.Dc, p.DrawSurface.Bitmap, p.Font});
-    for (const LevelBar& b : LevelBars)
-        held.insert(held.end(), {b.DrawSurface.Dc, b.DrawSurface.Bitmap});
+    for (const GraphPanel& p : widgets.Graphs)
+        held.insert(held.end(), {p.FrameSurface.Dc(), p.FrameSurface.Bitmap(), p.PlotSurface.Dc(), p.PlotSurface.Bitmap()});
+    for (const TextPanel& p : widgets.Texts)
+        held.insert(held.end(), {p.DrawSurface.Dc(), p.DrawSurface.Bitmap(), p.DrawSurface.KeptFont()});
+    for (const LevelBar& b : widgets.Bars)
+        held.insert(held.end(), {b.DrawSurface.Dc(), b.DrawSurface.Bitmap()});
     for (HGDIOBJ o : held)
         ASSERT_NE(GetObjectType(o), 0u);
-    ReleaseWidgets();
+    ReleaseWidgets(widgets);
     for (HGDIOBJ o : held)
         EXPECT_EQ(GetObjectType(o), 0u);
-    EXPECT_TRUE(AllZero(GraphPanels, sizeof GraphPanels));
-    EXPECT_TRUE(AllZero(TextPanels, sizeof TextPanels));
-    EXPECT_TRUE(AllZero(LevelBars, sizeof LevelBars));
-    ReleaseWidgets(); // nothing left to release
+    EXPECT_TRUE(AllZero(widgets.Graphs, sizeof widgets.Graphs));
+    EXPECT_TRUE(AllZero(widgets.Texts, sizeof widgets.Texts));
+    EXPECT_TRUE(AllZero(widgets.Bars, sizeof widgets.Bars));
+    ReleaseWidgets(widgets); // nothing left to release
     // A later window can create its widgets again.
-    CreateSixWidgets(nullptr);
-    EXPECT_NE(GraphPanels[0].FrameSurface.Dc, nullptr);
+    CreateSixWidgets(widgets, nullptr);
+    EXPECT_NE(widgets.Graphs[0].FrameSurface.Dc(), nullptr);
 }
 
 namespace {
@@ -143,19 +129,20 @@ TEST_F(WidgetRegistry, UpdatesInvalidateOnlyTheWidgetWithoutErasing)
 {
     HWND owner = MakeOwner();
     ASSERT_NE(owner, nullptr);
-    CreateSixWidgets(owner);
-    struct Case { const char* what; void (*update)(HWND); RECT want; };
+    CreateSixWidgets(widgets, owner);
+    struct Case { const char* what; void (*update)(WidgetSet&, HWND); RECT want; };
     const Case cases[] = {
-        {"level bar", [](HWND w) { SetLevelBar(w, 1, 3000, 1000); }, {260, 400, 300, 508}},
-        {"text panel", [](HWND w) { SetTextPanelText(w, 0, "x"); }, {200, 250, 330, 390}},
-        {"graph", [](HWND w) {
+        {"level bar", [](WidgetSet& s, HWND w) { SetLevelBar(s, w, 1, 3000, 1000); }, {260, 400, 300, 508}},
+        {"text panel", [](WidgetSet& s, HWND w) { SetTextPanelText(s, w, 0, "x"); }, {200, 250, 330, 390}},
+        {"graph", [](WidgetSet& s, HWND w) {
              float x[3] = {1, 2, 3}, y[3] = {1, 2, 3};
-             DrawGraph(w, 1, x, "Hz", y, "Degr", 10, 3, 0, 0, RGB(64, 64, 255), 0, 0);
+             DrawGraph(s, w, 1, {.X = x, .XUnit = "Hz", .Y = y, .PointCount = 3, .YDivisions = 10, .FixedMax = 0,
+                                 .FixedMin = 0, .Colour = RGB(64, 64, 255), .XLogarithmic = false, .YLogarithmic = false});
          }, {600, 300, 900, 500}},
     };
     for (const Case& c : cases) {
         ValidateRect(owner, nullptr);
-        c.update(owner);
+        c.update(widgets, owner);
         RECT got{};
         EXPECT_TRUE(GetUpdateRect(owner, &got, FALSE)) << c.what;
         EXPECT_TRUE(EqualRect(&got, &c.want)) << c.what << ": " << got.left << "," << got.top << "," << got.right << "," << got.bottom;

@@ -4,6 +4,8 @@
 #include "Surface.h"
 #include "Widgets.h"
 
+#include <utility>
+
 namespace {
 
 constexpr COLORREF PlotBackground = RGB(0, 0, 0);
@@ -18,25 +20,24 @@ constexpr UINT RightText = DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP;
 
 bool PanelCreated(const GraphPanel& p)
 {
-    return SurfaceExists(p.FrameSurface) && p.Width != 0 && p.Height != 0;
+    return p.FrameSurface && p.Width != 0 && p.Height != 0;
 }
 
-GraphPanel* PanelAt(int32_t index)
+GraphPanel* PanelAt(WidgetSet& widgets, int32_t index)
 {
-    return index >= 0 && index < GraphPanelCount ? &GraphPanels[index] : nullptr;
+    return index >= 0 && index < GraphPanelCount ? &widgets.Graphs[index] : nullptr;
 }
 
 // The grid pen sets every other pixel; PS_ALTERNATE needs a cosmetic pen made by ExtCreatePen.
-HPEN MakeGridPen()
+OwnedPen MakeGridPen()
 {
     LOGBRUSH brush{BS_SOLID, GridColour, 0};
-    return ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &brush, 0, nullptr);
+    return OwnedPen(ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &brush, 0, nullptr));
 }
 
-HFONT MakeFont(int32_t height, const char* face)
+OwnedFont MakeFont(int32_t height, const char* face)
 {
-    return CreateFontA(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+    return MakeOwnedFont(height, face, DEFAULT_CHARSET);
 }
 
 void Line(HDC dc, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
@@ -54,30 +55,27 @@ void Text(HDC dc, const char* text, int32_t left, int32_t top, int32_t right, in
 void FillPlot(HDC dc, const PlotGeometry& g)
 {
     RECT rect{0, 0, g.Pw, g.Ph};
-    HBRUSH black = CreateSolidBrush(PlotBackground);
-    FillRect(dc, &rect, black);
-    DeleteObject(black);
+    OwnedBrush black(CreateSolidBrush(PlotBackground));
+    FillRect(dc, &rect, black.Get());
 }
 
 void DrawAxes(HDC dc, const PlotGeometry& g)
 {
-    HPEN pen = CreatePen(PS_SOLID, 1, AxisColour);
-    HGDIOBJ former = SelectObject(dc, pen);
+    OwnedPen pen(CreatePen(PS_SOLID, 1, AxisColour));
+    ScopedSelection selected(dc, pen.Get());
     Line(dc, DataLeft, DataTop, DataLeft, g.Ph - 26);
     Line(dc, GridLeft, g.Ph - 30, g.Pw - 10, g.Ph - 30);
-    SelectObject(dc, former);
-    DeleteObject(pen);
 }
 
 void CopyPlotToFrame(HWND owner, const GraphPanel& p, const PlotGeometry& g)
 {
-    BitBlt(p.FrameSurface.Dc, PlotLeft, PlotTop, g.Pw, g.Ph, p.PlotSurface.Dc, 0, 0, SRCCOPY);
+    BitBlt(p.FrameSurface.Dc(), PlotLeft, PlotTop, g.Pw, g.Ph, p.PlotSurface.Dc(), 0, 0, SRCCOPY);
     InvalidateWidget(owner, p.X, p.Y, p.Width, p.Height);
 }
 
 void DrawFrame(const GraphPanel& p, const char* title)
 {
-    HDC dc = p.FrameSurface.Dc;
+    HDC dc = p.FrameSurface.Dc();
     FillMenuColour(dc, p.Width, p.Height);
     RECT outer{0, 0, p.Width, p.Height};
     DrawEdge(dc, &outer, EDGE_RAISED, BF_RECT);
@@ -85,32 +83,29 @@ void DrawFrame(const GraphPanel& p, const char* title)
     DrawEdge(dc, &inner, EDGE_SUNKEN, BF_RECT);
     if (!title)
         return;
-    HFONT font = MakeFont(TitleFontHeight, "Tahoma");
-    HGDIOBJ formerFont = SelectObject(dc, font);
+    OwnedFont font = MakeFont(TitleFontHeight, "Tahoma");
+    ScopedSelection selected(dc, font.Get());
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkMode(dc, TRANSPARENT);
     Text(dc, title, 10, 0, p.Width - 10, 20, CentredText);
-    SelectObject(dc, formerFont);
-    DeleteObject(font);
 }
 
-// The empty plot of a new panel: four grid lines and the labels 0, 0.5 and 1 on both axes.
-void DrawEmptyPlot(HDC dc, const PlotGeometry& g)
+void DrawEmptyGrid(HDC dc, const PlotGeometry& g)
 {
-    FillPlot(dc, g);
-    HPEN grid = MakeGridPen();
-    HGDIOBJ formerPen = SelectObject(dc, grid);
+    OwnedPen grid = MakeGridPen();
+    ScopedSelection selected(dc, grid.Get());
     int32_t ym = (g.Ph - 40) / 2 + 10;
     int32_t xc = (g.Pw - 60) / 2 + 50;
     Line(dc, GridLeft, DataTop, g.Pw - 10, DataTop);
     Line(dc, GridLeft, ym, g.Pw - 10, ym);
     Line(dc, xc, DataTop, xc, g.Ph - 26);
     Line(dc, g.Pw - 11, DataTop, g.Pw - 11, g.Ph - 26);
-    SelectObject(dc, formerPen);
-    DeleteObject(grid);
+}
 
-    HFONT font = MakeFont(LabelFontHeight, "Arial");
-    HGDIOBJ formerFont = SelectObject(dc, font);
+void DrawEmptyLabels(HDC dc, const PlotGeometry& g)
+{
+    OwnedFont font = MakeFont(LabelFontHeight, "Arial");
+    ScopedSelection selected(dc, font.Get());
     SetTextColor(dc, LabelColour);
     SetBkMode(dc, TRANSPARENT);
     int32_t half = (g.Ph - 40) / 2;
@@ -121,8 +116,14 @@ void DrawEmptyPlot(HDC dc, const PlotGeometry& g)
     Text(dc, "0", 38, g.Ph - 26, 64, g.Ph - 12, CentredText);
     Text(dc, "0.5", xh + 38, g.Ph - 26, xh + 64, g.Ph - 12, CentredText);
     Text(dc, "1", g.Pw - 26, g.Ph - 26, g.Pw, g.Ph - 12, CentredText);
-    SelectObject(dc, formerFont);
-    DeleteObject(font);
+}
+
+// The empty plot of a new panel: four grid lines and the labels 0, 0.5 and 1 on both axes.
+void DrawEmptyPlot(HDC dc, const PlotGeometry& g)
+{
+    FillPlot(dc, g);
+    DrawEmptyGrid(dc, g);
+    DrawEmptyLabels(dc, g);
     DrawAxes(dc, g);
 }
 
@@ -145,9 +146,9 @@ void DrawGridAndLabels(HDC dc, const PlotGeometry& g, const GraphPlan& plan, con
 
 void DrawData(HDC dc, const GraphPlan& plan, COLORREF colour)
 {
-    HPEN pen = CreatePen(PS_SOLID, 1, colour);
-    HGDIOBJ formerPen = SelectObject(dc, pen);
-    HGDIOBJ formerBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    OwnedPen pen(CreatePen(PS_SOLID, 1, colour));
+    ScopedSelection penSelected(dc, pen.Get());
+    ScopedSelection hollow(dc, GetStockObject(NULL_BRUSH));
     for (size_t i = 0; i < plan.Points.size(); ++i) {
         const PlotPoint& p = plan.Points[i];
         if (i == 0)
@@ -156,16 +157,29 @@ void DrawData(HDC dc, const GraphPlan& plan, COLORREF colour)
             LineTo(dc, p.X, p.Y);
         Rectangle(dc, p.X - 2, p.Y - 2, p.X + 3, p.Y + 3); // hollow; keeps the line's position
     }
-    SelectObject(dc, formerBrush);
-    SelectObject(dc, formerPen);
-    DeleteObject(pen);
+}
+
+// The whole plot of a drawable plan: background, grid and labels, data line, axes.
+void DrawPlot(HDC dc, const PlotGeometry& g, const GraphPlan& plan, const char* xUnit, COLORREF colour)
+{
+    FillPlot(dc, g);
+    OwnedPen grid = MakeGridPen();
+    OwnedFont font = MakeFont(LabelFontHeight, "Arial");
+    ScopedSelection gridSelected(dc, grid.Get());
+    ScopedSelection fontSelected(dc, font.Get());
+    SetTextColor(dc, LabelColour);
+    SetBkMode(dc, TRANSPARENT);
+    DrawGridAndLabels(dc, g, plan, xUnit);
+    DrawData(dc, plan, colour);
+    DrawAxes(dc, g);
 }
 
 } // namespace
 
-void CreateGraphPanel(HWND owner, int32_t index, const char* title, int32_t x, int32_t y, int32_t width, int32_t height)
+void CreateGraphPanel(WidgetSet& widgets, HWND owner, int32_t index, const char* title, int32_t x, int32_t y,
+                      int32_t width, int32_t height)
 {
-    GraphPanel* p = PanelAt(index);
+    GraphPanel* p = PanelAt(widgets, index);
     if (!p || PanelCreated(*p))
         return;
     PlotGeometry g = PlotGeometryFor(width, height);
@@ -178,47 +192,31 @@ void CreateGraphPanel(HWND owner, int32_t index, const char* title, int32_t x, i
     made.Height = height;
     made.HeldUpper = HeldUpperStart;
     made.HeldLower = HeldLowerStart;
-    if (!CreateSurface(owner, width, height, made.FrameSurface) || !CreateSurface(owner, g.Pw, g.Ph, made.PlotSurface)) {
-        ReleaseSurface(made.FrameSurface);
-        ReleaseSurface(made.PlotSurface);
-        return;
-    }
-    *p = made;
+    made.FrameSurface = OffscreenSurface(owner, width, height);
+    if (made.FrameSurface)
+        made.PlotSurface = OffscreenSurface(owner, g.Pw, g.Ph);
+    if (!made.FrameSurface || !made.PlotSurface)
+        return; // whatever was made goes with the record
+    *p = std::move(made);
     DrawFrame(*p, title);
-    DrawEmptyPlot(p->PlotSurface.Dc, g);
+    DrawEmptyPlot(p->PlotSurface.Dc(), g);
     CopyPlotToFrame(owner, *p, g);
 }
 
-void DrawGraph(HWND owner, int32_t index, const float* xValues, const char* xUnit, const float* yValues,
-               const char* /*yUnit: the panel title names the unit*/, int32_t yDivisions, int32_t pointCount,
-               float fixedMax, float fixedMin, COLORREF colour, int32_t xLogarithmic, int32_t yLogarithmic)
+void DrawGraph(WidgetSet& widgets, HWND owner, int32_t index, const GraphView& view)
 {
-    GraphPanel* p = PanelAt(index);
+    GraphPanel* p = PanelAt(widgets, index);
     if (!p || !PanelCreated(*p))
         return;
     PlotGeometry g = PlotGeometryFor(p->Width, p->Height);
-    GraphInput input{xValues, yValues, pointCount, yDivisions, fixedMax, fixedMin, xLogarithmic != 0, yLogarithmic != 0};
+    GraphInput input{view.X, view.Y, view.PointCount, view.YDivisions, view.FixedMax, view.FixedMin,
+                     view.XLogarithmic, view.YLogarithmic};
     HeldLimits held{p->HeldUpper, p->HeldLower};
     GraphPlan plan = PlanGraph(input, g, held);
     p->HeldUpper = held.Upper;
     p->HeldLower = held.Lower;
     if (!plan.Drawable)
         return; // the panel keeps its last complete picture
-
-    HDC dc = p->PlotSurface.Dc;
-    FillPlot(dc, g);
-    HPEN grid = MakeGridPen();
-    HFONT font = MakeFont(LabelFontHeight, "Arial");
-    HGDIOBJ formerPen = SelectObject(dc, grid);
-    HGDIOBJ formerFont = SelectObject(dc, font);
-    SetTextColor(dc, LabelColour);
-    SetBkMode(dc, TRANSPARENT);
-    DrawGridAndLabels(dc, g, plan, xUnit);
-    DrawData(dc, plan, colour);
-    DrawAxes(dc, g);
-    SelectObject(dc, formerFont);
-    SelectObject(dc, formerPen);
-    DeleteObject(font);
-    DeleteObject(grid);
+    DrawPlot(p->PlotSurface.Dc(), g, plan, view.XUnit, view.Colour);
     CopyPlotToFrame(owner, *p, g);
 }

@@ -3,41 +3,43 @@
 #include "Surface.h"
 #include "Widgets.h"
 
+#include <utility>
+
 namespace {
 
-TextPanel* TextPanelAt(int32_t index)
+TextPanel* TextPanelAt(WidgetSet& widgets, int32_t index)
 {
-    return index >= 0 && index < TextPanelCount ? &TextPanels[index] : nullptr;
+    return index >= 0 && index < TextPanelCount ? &widgets.Texts[index] : nullptr;
 }
 
-LevelBar* LevelBarAt(int32_t index)
+LevelBar* LevelBarAt(WidgetSet& widgets, int32_t index)
 {
-    return index >= 0 && index < LevelBarCount ? &LevelBars[index] : nullptr;
+    return index >= 0 && index < LevelBarCount ? &widgets.Bars[index] : nullptr;
 }
 
 bool Created(const TextPanel& p)
 {
-    return SurfaceExists(p.DrawSurface) && p.Width != 0 && p.Height != 0;
+    return p.DrawSurface && p.Width != 0 && p.Height != 0;
 }
 
 bool Created(const LevelBar& b)
 {
-    return SurfaceExists(b.DrawSurface) && b.Width != 0 && b.Height != 0;
+    return b.DrawSurface && b.Width != 0 && b.Height != 0;
 }
 
 bool Untouched(const TextPanel& p)
 {
-    return !SurfaceExists(p.DrawSurface) && p.Width == 0 && p.Height == 0;
+    return !p.DrawSurface && p.Width == 0 && p.Height == 0;
 }
 
 bool Untouched(const LevelBar& b)
 {
-    return !SurfaceExists(b.DrawSurface) && b.Width == 0 && b.Height == 0;
+    return !b.DrawSurface && b.Width == 0 && b.Height == 0;
 }
 
 void DrawPanelText(HWND owner, const TextPanel& p, const char* text)
 {
-    HDC dc = p.DrawSurface.Dc;
+    HDC dc = p.DrawSurface.Dc();
     FillMenuColour(dc, p.Width, p.Height);
     if (text) {
         SetTextColor(dc, RGB(0, 0, 0));
@@ -50,18 +52,28 @@ void DrawPanelText(HWND owner, const TextPanel& p, const char* text)
 
 void DrawEmptyBar(const LevelBar& b)
 {
-    HDC dc = b.DrawSurface.Dc;
+    HDC dc = b.DrawSurface.Dc();
     FillMenuColour(dc, static_cast<int32_t>(b.Width), static_cast<int32_t>(b.Height));
     RECT edge{0, 0, static_cast<LONG>(b.Width), static_cast<LONG>(b.Height)};
     DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
 }
 
+void DrawBar(const LevelBar& b, const LevelBarShape& shape)
+{
+    LOGBRUSH brush{BS_SOLID, shape.Clipped ? RGB(255, 0, 0) : RGB(0, 0, 255), 0};
+    OwnedPen pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT, shape.PenWidth, &brush, 0, nullptr));
+    HDC dc = b.DrawSurface.Dc();
+    ScopedSelection selected(dc, pen.Get());
+    MoveToEx(dc, static_cast<int>(shape.X), static_cast<int>(shape.Top), nullptr);
+    LineTo(dc, static_cast<int>(shape.X), static_cast<int>(shape.Bottom));
+}
+
 } // namespace
 
-void CreateTextPanel(HWND owner, int32_t index, int32_t x, int32_t y, int32_t width, int32_t height,
-                     const char* text, int32_t fontHeight, const char* fontFace)
+void CreateTextPanel(WidgetSet& widgets, HWND owner, int32_t index, int32_t x, int32_t y, int32_t width,
+                     int32_t height, const char* text, int32_t fontHeight, const char* fontFace)
 {
-    TextPanel* p = TextPanelAt(index);
+    TextPanel* p = TextPanelAt(widgets, index);
     if (!p || !Untouched(*p))
         return;
     TextPanel made{};
@@ -69,27 +81,26 @@ void CreateTextPanel(HWND owner, int32_t index, int32_t x, int32_t y, int32_t wi
     made.Y = y;
     made.Width = width;
     made.Height = height;
-    if (!CreateSurface(owner, width, height, made.DrawSurface))
+    made.DrawSurface = OffscreenSurface(owner, width, height);
+    if (!made.DrawSurface)
         return;
-    made.Font = CreateFontA(fontHeight, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, fontFace);
-    if (made.Font)
-        SelectObject(made.DrawSurface.Dc, made.Font); // released with the surface's context
-    *p = made;
+    made.DrawSurface.KeepFontSelected(MakeOwnedFont(fontHeight, fontFace, DEFAULT_CHARSET));
+    *p = std::move(made);
     DrawPanelText(owner, *p, text);
 }
 
-void SetTextPanelText(HWND owner, int32_t index, const char* text)
+void SetTextPanelText(WidgetSet& widgets, HWND owner, int32_t index, const char* text)
 {
-    TextPanel* p = TextPanelAt(index);
+    TextPanel* p = TextPanelAt(widgets, index);
     if (!p || !Created(*p))
         return;
     DrawPanelText(owner, *p, text);
 }
 
-void CreateLevelBar(HWND owner, int32_t index, int32_t x, int32_t y, uint32_t width, uint32_t height, uint32_t fullScale)
+void CreateLevelBar(WidgetSet& widgets, HWND owner, int32_t index, int32_t x, int32_t y, uint32_t width,
+                    uint32_t height, uint32_t fullScale)
 {
-    LevelBar* b = LevelBarAt(index);
+    LevelBar* b = LevelBarAt(widgets, index);
     if (!b || !Untouched(*b))
         return;
     if (width > INT32_MAX || height > INT32_MAX)
@@ -100,29 +111,22 @@ void CreateLevelBar(HWND owner, int32_t index, int32_t x, int32_t y, uint32_t wi
     made.Width = width;
     made.Height = height;
     made.FullScale = fullScale;
-    if (!CreateSurface(owner, static_cast<int32_t>(width), static_cast<int32_t>(height), made.DrawSurface))
+    made.DrawSurface = OffscreenSurface(owner, static_cast<int32_t>(width), static_cast<int32_t>(height));
+    if (!made.DrawSurface)
         return;
-    *b = made;
+    *b = std::move(made);
     DrawEmptyBar(*b);
     InvalidateWidget(owner, b->X, b->Y, static_cast<int32_t>(b->Width), static_cast<int32_t>(b->Height));
 }
 
-void SetLevelBar(HWND owner, int32_t index, uint32_t maximum, uint32_t minimum)
+void SetLevelBar(WidgetSet& widgets, HWND owner, int32_t index, uint32_t maximum, uint32_t minimum)
 {
-    LevelBar* b = LevelBarAt(index);
+    LevelBar* b = LevelBarAt(widgets, index);
     if (!b || !Created(*b))
         return;
     DrawEmptyBar(*b);
     LevelBarShape shape = LevelBarShapeFor(b->Width, b->Height, b->FullScale, maximum, minimum);
-    if (shape.Drawn) {
-        LOGBRUSH brush{BS_SOLID, shape.Clipped ? RGB(255, 0, 0) : RGB(0, 0, 255), 0};
-        HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT, shape.PenWidth, &brush, 0, nullptr);
-        HDC dc = b->DrawSurface.Dc;
-        HGDIOBJ former = SelectObject(dc, pen);
-        MoveToEx(dc, static_cast<int>(shape.X), static_cast<int>(shape.Top), nullptr);
-        LineTo(dc, static_cast<int>(shape.X), static_cast<int>(shape.Bottom));
-        SelectObject(dc, former);
-        DeleteObject(pen);
-    }
+    if (shape.Drawn)
+        DrawBar(*b, shape);
     InvalidateWidget(owner, b->X, b->Y, static_cast<int32_t>(b->Width), static_cast<int32_t>(b->Height));
 }

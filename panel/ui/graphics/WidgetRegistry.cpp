@@ -1,58 +1,30 @@
-// The six drawn widgets of the main window: zeroed at window creation, copied to the window on
-// every paint and released at window destruction.
-#include "Surface.h"
+// The drawn widgets of one window: copied to the window on every paint and released at window
+// destruction.
 #include "Widgets.h"
-
-GraphPanel GraphPanels[GraphPanelCount];
-TextPanel TextPanels[TextPanelCount];
-LevelBar LevelBars[LevelBarCount];
 
 namespace {
 
-void Copy(HDC dc, const Surface& s, int32_t x, int32_t y, int32_t width, int32_t height)
+void Copy(HDC dc, const OffscreenSurface& s, int32_t x, int32_t y, int32_t width, int32_t height)
 {
-    if (SurfaceExists(s) && width != 0 && height != 0)
-        BitBlt(dc, x, y, width, height, s.Dc, 0, 0, SRCCOPY);
+    if (s && width != 0 && height != 0)
+        BitBlt(dc, x, y, width, height, s.Dc(), 0, 0, SRCCOPY);
 }
 
 } // namespace
 
-void ResetWidgets()
+void PaintWidgets(const WidgetSet& widgets, HDC dc)
 {
-    for (GraphPanel& p : GraphPanels)
-        p = {};
-    for (TextPanel& p : TextPanels)
-        p = {};
-    for (LevelBar& b : LevelBars)
-        b = {};
-}
-
-void PaintWidgets(HDC dc)
-{
-    for (const LevelBar& b : LevelBars)
+    for (const LevelBar& b : widgets.Bars)
         Copy(dc, b.DrawSurface, b.X, b.Y, static_cast<int32_t>(b.Width), static_cast<int32_t>(b.Height));
-    for (const GraphPanel& p : GraphPanels)
+    for (const GraphPanel& p : widgets.Graphs)
         Copy(dc, p.FrameSurface, p.X, p.Y, p.Width, p.Height);
-    for (const TextPanel& p : TextPanels)
+    for (const TextPanel& p : widgets.Texts)
         Copy(dc, p.DrawSurface, p.X, p.Y, p.Width, p.Height);
 }
 
-void ReleaseWidgets()
+// Member by member: graph panels, then text panels, then level bars, each freeing its surfaces
+// (and a text panel's font) as OffscreenSurface does.
+void ReleaseWidgets(WidgetSet& widgets)
 {
-    for (GraphPanel& p : GraphPanels) {
-        ReleaseSurface(p.FrameSurface);
-        ReleaseSurface(p.PlotSurface);
-        p = {};
-    }
-    // The font is put out of the text panel's context with the context itself, then deleted.
-    for (TextPanel& p : TextPanels) {
-        ReleaseSurface(p.DrawSurface);
-        if (p.Font)
-            DeleteObject(p.Font);
-        p = {};
-    }
-    for (LevelBar& b : LevelBars) {
-        ReleaseSurface(b.DrawSurface);
-        b = {};
-    }
+    widgets = WidgetSet{};
 }
