@@ -49,53 +49,6 @@ bool FontDeleted(HFONT font)
     return font && GetObjectType(font) == 0;
 }
 
-// Message boxes the program asks for, taken from its calls of MessageBoxA: this Wine, having no
-// window manager, spends two seconds taking down every shown top-level window, so the boxes
-// are recorded and answered with OK instead of being shown.
-struct RecordedBox {
-    HWND Owner;
-    std::string Text;
-    std::string Caption;
-    UINT Type;
-};
-std::vector<RecordedBox> RecordedBoxes;
-
-int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
-{
-    RecordedBoxes.push_back({owner, text ? text : "", caption ? caption : "", type});
-    return IDOK;
-}
-
-// The test program's import slot of one function.
-void** ImportSlot(const char* dll, const char* function)
-{
-    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
-        if (_stricmp(reinterpret_cast<char*>(base + entry->Name), dll) != 0)
-            continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
-        auto** slots = reinterpret_cast<void**>(base + entry->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0)
-                return slots;
-        }
-    }
-    return nullptr;
-}
-
-void PatchSlot(void** slot, void* target)
-{
-    DWORD former = 0;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &former);
-    *slot = target;
-    VirtualProtect(slot, sizeof *slot, former, &former);
-}
-
 // One panel for the whole suite (every visible top-level window that goes costs two seconds
 // here); each test starts from the program's first state and opens the windows it needs, the
 // windows themselves are closed only where closing is what is tested.
@@ -109,12 +62,6 @@ protected:
 
     void SetUp() override
     {
-        boxSlot = ImportSlot("user32.dll", "MessageBoxA");
-        ASSERT_NE(boxSlot, nullptr);
-        realBox = *boxSlot;
-        PatchSlot(boxSlot, reinterpret_cast<void*>(&RecordBox));
-        RecordedBoxes.clear();
-
         if (!Panel)
             Panel = OpenPanel();
         window = Panel;
@@ -134,8 +81,6 @@ protected:
     {
         if (connected)
             CallKalvix(CMD_DISCONNECT, 0, nullptr, nullptr);
-        if (boxSlot)
-            PatchSlot(boxSlot, realBox);
     }
 
     // Connected the way CONNECT DEVICE leaves the panel: the library holds the device and the
@@ -219,8 +164,7 @@ protected:
     HWND window = nullptr;
     GlobalCtrl* ctrl = nullptr;
     bool connected = false;
-    void** boxSlot = nullptr;
-    void* realBox = nullptr;
+    BoxCatcher boxes; // the boxes of each test, caught and answered with OK
 };
 
 HWND ExtraWindows::Panel = nullptr;
@@ -383,13 +327,13 @@ TEST_F(ExtraWindows, InputErrorsShowTheirBoxOwnedByTheWindowAndCallNothing)
         if (c.bytes)
             SetI2cText(1146, c.bytes);
         SetI2cText(1145, c.address);
-        RecordedBoxes.clear();
         Click(c.button);
-        ASSERT_EQ(RecordedBoxes.size(), 1u);
-        EXPECT_EQ(RecordedBoxes[0].Text, c.box);
-        EXPECT_EQ(RecordedBoxes[0].Caption, "Error");
-        EXPECT_EQ(RecordedBoxes[0].Type, UINT{MB_ICONERROR});
-        EXPECT_EQ(RecordedBoxes[0].Owner, i2c);
+        const std::vector<CaughtBox> shown = boxes.Take();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].Text, c.box);
+        EXPECT_EQ(shown[0].Caption, "Error");
+        EXPECT_EQ(shown[0].Type, UINT{MB_ICONERROR});
+        EXPECT_EQ(shown[0].Owner, i2c);
         EXPECT_EQ(OpcodeCount(I2cOpcode), requestsBefore) << "the library was called";
     }
     EXPECT_EQ(StatusPartText(window, 5), "");
@@ -425,7 +369,7 @@ TEST_F(ExtraWindows, WriteSendsTheConvertedPairsToTheSlave)
         expected.insert(expected.end(), c.bytes.begin(), c.bytes.end());
         EXPECT_EQ(LastI2cRequest(), expected);
     }
-    EXPECT_TRUE(RecordedBoxes.empty());
+    EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_EQ(StatusPartText(window, 5), "");
 }
 
@@ -459,7 +403,7 @@ TEST_F(ExtraWindows, ReadShowsTheMemoryBytesAndWrittenBytesReadBack)
     Click(1144);
     EXPECT_EQ(I2cText(1142), "C0FFEE");
     EXPECT_EQ(I2cText(1146), "3");
-    EXPECT_TRUE(RecordedBoxes.empty());
+    EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_EQ(StatusPartText(window, 5), "");
 }
 
@@ -488,7 +432,7 @@ TEST_F(ExtraWindows, LibraryErrorsGoToTheStatusBarAndTheEditorKeepsItsText)
         EXPECT_EQ(StatusPartText(window, 5), c.status);
         EXPECT_EQ(I2cText(1142), "A5B6");
     }
-    EXPECT_TRUE(RecordedBoxes.empty());
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(ExtraWindows, ClosingEnablesI2cAndReopeningGivesAFreshWindow)
@@ -514,9 +458,10 @@ TEST_F(ExtraWindows, ClosingEnablesI2cAndReopeningGivesAFreshWindow)
     EXPECT_EQ(I2cText(1145), "7F");
     EXPECT_EQ(I2cTransferRecordOf(second)[I2cByteCountWord], 0u);
     Click(1143);
-    ASSERT_EQ(RecordedBoxes.size(), 1u);
-    EXPECT_EQ(RecordedBoxes[0].Text, "No bytes to send!");
-    EXPECT_EQ(RecordedBoxes[0].Owner, second);
+    const std::vector<CaughtBox> shown = boxes.Take();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Text, "No bytes to send!");
+    EXPECT_EQ(shown[0].Owner, second);
     // No device: the library's refusal shows in the status bar.
     SetI2cText(1146, "3");
     Click(1144);

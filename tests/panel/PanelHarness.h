@@ -1,9 +1,10 @@
 // Drives the control panel inside the test process: opens and closes its main window, reads
-// controls and status bar parts, catches and dismisses message boxes, and takes the pixels a
-// window has drawn. Waits, pictures and files come from tests/support.
+// controls and status bar parts, and takes the pixels a window has drawn. Waits, pictures,
+// files and the catcher of message boxes come from tests/support.
 #pragma once
 
 #include "BmpFile.h"
+#include "MessageBoxes.h"
 #include "Picture.h"
 #include "ScratchFiles.h"
 #include "Waits.h"
@@ -11,29 +12,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
-
-struct CaughtBox {
-    std::string Text;
-    std::string Caption;
-    HWND Owner;
-    bool ErrorIcon;
-    bool WarningIcon;
-};
-
-// While installed, every message box the test thread opens is recorded and answered with OK (or
-// Yes/No when the box asks, as set). File dialogs are told apart: each is recorded by its title
-// and answered with the next queued file name (OK), or cancelled when none is queued.
-struct BoxCatcher {
-    BoxCatcher();
-    ~BoxCatcher();
-    BoxCatcher(const BoxCatcher&) = delete;
-    BoxCatcher& operator=(const BoxCatcher&) = delete;
-    std::vector<CaughtBox> Boxes() const;
-    std::vector<std::string> FileDialogTitles() const;
-    void QueueFileName(const std::string& path);
-    void AnswerYes(bool yes);
-};
 
 // Takes a quit message that a destroyed main window left in the queue.
 void DrainQuit();

@@ -189,7 +189,7 @@ TEST(Startup, AcceptsVersion120InAnyLetterCaseOnly)
             ASSERT_EQ(boxes.size(), 1u) << "one box, the cause";
             EXPECT_EQ(boxes[0].Text, "Incorrect DLL module version!");
             EXPECT_EQ(boxes[0].Caption, "Error!");
-            EXPECT_TRUE(boxes[0].ErrorIcon);
+            EXPECT_EQ(boxes[0].Icon(), UINT{MB_ICONERROR});
             EXPECT_NE(boxes[0].Owner, nullptr) << "owned by the main window being created";
             EXPECT_EQ(GlobalCtrlPtr, nullptr);
             EXPECT_EQ(DataBuffPtr, nullptr);
@@ -221,7 +221,7 @@ TEST(Startup, LibraryFailuresShowTheirCauseAndLeaveNothingBehind)
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].Text, c.text);
         EXPECT_EQ(boxes[0].Caption, "Error!");
-        EXPECT_TRUE(boxes[0].ErrorIcon);
+        EXPECT_EQ(boxes[0].Icon(), UINT{MB_ICONERROR});
         EXPECT_NE(boxes[0].Owner, nullptr);
         EXPECT_EQ(FindWindowA("MainWindowClass", nullptr), nullptr);
         EXPECT_EQ(BoundLibrary.Module, nullptr);
@@ -257,7 +257,7 @@ TEST(Startup, ClassRegistrationFailuresShowUnownedBoxes)
         EXPECT_EQ(boxes[0].Text, c.text);
         EXPECT_EQ(boxes[0].Caption, "Error!");
         EXPECT_EQ(boxes[0].Owner, nullptr);
-        EXPECT_TRUE(boxes[0].ErrorIcon);
+        EXPECT_EQ(boxes[0].Icon(), UINT{MB_ICONERROR});
         // No main window is left running, and with it the library is gone again.
         EXPECT_EQ(FindWindowA("MainWindowClass", "Ostrel Control Panel v1.6"), nullptr);
         EXPECT_EQ(GlobalCtrlPtr, nullptr);
@@ -330,11 +330,10 @@ TEST(ProgramProcess, WithoutTheLibraryItExplainsAndEndsUnshown)
         return box && IsWindowVisible(box); // shown once its text is in
     }, 30000);
     ASSERT_NE(box, nullptr) << "no message box within 30 s";
-    char text[512] = {};
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    EXPECT_EQ(std::string(text), LoadingErrorText);
-    EXPECT_EQ(WindowText(box), "Error!");
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    const CaughtBox shown = ReadMessageBox(box);
+    EXPECT_EQ(shown.Text, LoadingErrorText);
+    EXPECT_EQ(shown.Caption, "Error!");
+    AnswerMessageBox(box);
     ASSERT_EQ(WaitForSingleObject(run.process.hProcess, 30000), WAIT_OBJECT_0);
     DWORD exitCode = 1;
     GetExitCodeProcess(run.process.hProcess, &exitCode);

@@ -283,7 +283,7 @@ TEST_F(StatusBar, ProcessingHooksReachTheRealControls)
         EXPECT_EQ(boxes[0].Text, "Log size is more than 20GB.");
         EXPECT_EQ(boxes[0].Caption, "WARNING");
         EXPECT_EQ(boxes[0].Owner, window);
-        EXPECT_TRUE(boxes[0].WarningIcon);
+        EXPECT_EQ(boxes[0].Icon(), UINT{MB_ICONWARNING});
     }
     // Settings as the controls hold them.
     SendDlgItemMessageA(window, 1166, TBM_SETPOS, TRUE, 200);

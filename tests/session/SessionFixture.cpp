@@ -20,19 +20,15 @@ void SessionTest::TearDown()
 {
     if (window)
         ClosePanel(window);
-    const std::vector<CaughtBox> left = boxes->Boxes();
-    for (size_t i = boxesTaken; i < left.size(); ++i)
-        ADD_FAILURE() << "unexpected box \"" << left[i].Caption << "\": " << left[i].Text;
+    for (const CaughtBox& left : boxes->Take())
+        ADD_FAILURE() << "unexpected box \"" << left.Caption << "\": " << left.Text;
     delete boxes;
     EXPECT_EQ(EmulatorState().open, 0u) << "the device is closed with the window";
 }
 
 std::vector<CaughtBox> SessionTest::TakeBoxes()
 {
-    std::vector<CaughtBox> all = boxes->Boxes();
-    std::vector<CaughtBox> fresh(all.begin() + static_cast<std::ptrdiff_t>(boxesTaken), all.end());
-    boxesTaken = all.size();
-    return fresh;
+    return boxes->Take();
 }
 
 void SessionTest::Connect()

@@ -29,5 +29,4 @@ protected:
     HWND window = nullptr;
     BoxCatcher* boxes = nullptr;
     ScratchFolder folder;
-    size_t boxesTaken = 0;
 };

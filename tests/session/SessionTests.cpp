@@ -552,7 +552,7 @@ TEST_F(SessionTest, TableLoadsAndTheirRefusals)
         ASSERT_EQ(shown.size(), 1u) << id;
         EXPECT_EQ(shown[0].Text, "No configuration file selected!");
         EXPECT_EQ(shown[0].Caption, "WARNING");
-        EXPECT_TRUE(shown[0].WarningIcon);
+        EXPECT_EQ(shown[0].Icon(), UINT{MB_ICONWARNING});
     }
 
     std::string file = "SHUNT\r\n";
@@ -599,7 +599,7 @@ TEST_F(SessionTest, TableLoadsAndTheirRefusals)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].Text, "Unable to read configuration file!\nVerify the file format.");
     EXPECT_EQ(shown[0].Caption, "ERROR");
-    EXPECT_TRUE(shown[0].ErrorIcon);
+    EXPECT_EQ(shown[0].Icon(), UINT{MB_ICONERROR});
     EXPECT_EQ(OpcodeCount(17), dacBefore);
 }
 
@@ -676,7 +676,7 @@ TEST_F(SessionTest, DeviceWatchFollowsTheRateAndTheLogSize)
 
     // The size warning comes from the watch, once, and logging goes on.
     GlobalCtrlPtr->LogSize = 21474836480ull + 1;
-    ASSERT_TRUE(PumpUntil([&] { return boxes->Boxes().size() > boxesTaken; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !boxes->Boxes().empty(); }, 3000));
     const std::vector<CaughtBox> shown = TakeBoxes();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].Text, "Log size is more than 20GB.\nPress LOG DATA control to stop data logging");
