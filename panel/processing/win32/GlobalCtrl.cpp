@@ -11,8 +11,9 @@ GlobalCtrl* GlobalCtrlPtr = nullptr;
 SpectrumRecord* DataBuffPtr = nullptr;
 // Program-wide: the library adds to these from its reader thread for as long as it is loaded.
 ActivityCounters ProgramActivityCounters = {0, 0};
-// Program-wide: the operator's chosen files, written by the file dialogs.
+// Program-wide: the operator's table file, chosen in the open dialog.
 char ConfigPath[ProgramPathSize] = {};
+// Program-wide: the operator's log file name, chosen in the save dialog; GlobalCtrl::LogPath points here.
 char LogPath[ProgramPathSize] = {};
 
 GlobalCtrl* CreateGlobalCtrl(HWND mainWindow)
