@@ -40,6 +40,13 @@ kalvix_wine_setup() {
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Tahoma" /t REG_SZ /d "Liberation Sans Narrow" /f >/dev/null 2>&1
     wineserver -w
   fi
+  # The frame's buttons (minimise, maximise, close) are glyphs of the Marlett symbol font; without
+  # it Wine draws them as the letters "0 1 r". Debian's fonts-wine has it, but this Wine does not
+  # look there, so the prefix gets its own copy.
+  if [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   # On a screen of our own there is no window manager: Wine then draws the windows' frames itself
   # and hides and destroys windows at once, instead of waiting for a manager that never answers.
   # On the operator's screen the window manager frames them as usual.
