@@ -52,6 +52,7 @@ Emulator& TheEmulator()
         auto* made = new Emulator;
         made->pumpWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         ResetEmulator(*made);
+        ApplyStartEnvironment(*made);
         return made;
     }();
     return *emulator;
@@ -84,6 +85,18 @@ void ResetEmulator(Emulator& emulator)
         instance.nonBulkPipe = false;
         instance.pulledError = ERROR_GEN_FAILURE;
         snprintf(instance.serial, sizeof instance.serial, "KX1024%04u", static_cast<unsigned>(i + 1));
+    }
+}
+
+void ApplyStartEnvironment(Emulator& emulator)
+{
+    // A program started for a demonstration cannot reach KalvixEmulatorControl in its own
+    // process; what it needs at the start comes from its environment instead.
+    char value[8] = {};
+    const DWORD length = GetEnvironmentVariableA("KALVIX_EMULATOR_AFE", value, sizeof value);
+    if (length > 0 && length < sizeof value && value[0] == '0' && value[1] == '\0') {
+        for (EmulatedInstance& instance : emulator.instances)
+            instance.device.afePlugged = false;
     }
 }
 

@@ -100,6 +100,9 @@ Micros EmulatorNow();
 
 // Resets every instance and setting; open handles stay open. Caller holds the lock.
 void ResetEmulator(Emulator& emulator);
+// Start settings from the environment, applied once when the emulator is made:
+// KALVIX_EMULATOR_AFE=0 starts every instance with no AFE plugged.
+void ApplyStartEnvironment(Emulator& emulator);
 
 // Wakes the pump so it looks at pending reads and device timers again.
 void PokePump(Emulator& emulator);

@@ -18,7 +18,9 @@
  *
  * Every setting is per process: each process that loads the emulator has its own devices. Only
  * exclusive open is shared between processes (an instance opened by one process is refused with
- * ERROR_ACCESS_DENIED to every other).
+ * ERROR_ACCESS_DENIED to every other). A program that cannot call this function in another
+ * process (a demonstration starting the control panel) sets the start in its environment
+ * instead: KALVIX_EMULATOR_AFE=0 starts every instance with no AFE plugged.
  *
  * While an instance is open, a helper thread (the pump) completes its pending reads; it ends with
  * the last open instance. A program that frees the DLL while still connected unloads it: the

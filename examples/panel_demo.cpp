@@ -4,10 +4,13 @@
 // measurement at divider 1 with logging on, saves the main window while it measures, stops,
 // opens the configuration view and the I2C window and saves each, and closes the panel.
 //
-//   panel_demo <output folder> [seconds]      (default 4 seconds of measuring)
+//   panel_demo <output folder> [seconds] [guide]     (default 4 seconds of measuring)
 //
 // Writes main_window.bmp, configuration_view.bmp and i2c_window.bmp into the output folder and
 // the measurement log there too; prints one line per file ("picture: <path>", "log: <path>").
+// With "guide" it also keeps the pictures the operator guide shows: the save dialog, the panel
+// connected with the AFE record read, an error in the status bar's red form, and a second panel
+// started with no AFE plugged (KALVIX_EMULATOR_AFE=0 for the software device).
 // Exit code 0 when every step worked.
 #include <windows.h>
 #include <dlgs.h> // cmb13 and edt1: the file dialog's file name box and its edit
@@ -16,6 +19,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,6 +27,7 @@ namespace {
 
 
 std::string Folder;
+bool Guide = false; // also the operator guide's pictures
 
 bool Fail(const char* what)
 {
@@ -130,6 +135,8 @@ bool ChooseLogFile(HWND panel, const std::string& path)
     if (!field)
         return Fail("the log file dialog has no file name box");
     SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    if (Guide && !SaveWindowPicture(dialog, "save_dialog.bmp"))
+        return Fail("the save dialog picture could not be saved");
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     const DWORD start = GetTickCount();
     while (IsWindow(dialog) && GetTickCount() - start < 15000)
@@ -145,6 +152,8 @@ bool RunDemonstration(HWND panel, DWORD measureMs)
     if (!IsChecked(panel, IdConnectDeviceButton))
         return Fail("the panel did not connect");
     Sleep(1000); // the device watch reads the AFE record
+    if (Guide && !SaveWindowPicture(panel, "afe_read.bmp"))
+        return Fail("the connected panel's picture could not be saved");
     Click(panel, IdLogDataButton);
     if (!IsChecked(panel, IdLogDataButton))
         return Fail("logging did not start");
@@ -173,6 +182,13 @@ bool RunDemonstration(HWND panel, DWORD measureMs)
     if (logged)
         std::printf("log: %s%s\n", Folder.c_str(), logLabel.substr(prefix.size()).c_str());
     Click(panel, IdConnectDeviceButton);
+    // A command the disconnected device cannot take: the library's refusal in the red form,
+    // which the status bar keeps for half a second.
+    if (Guide) {
+        Click(panel, IdBattery);
+        if (!SaveWindowPicture(panel, "status_error.bmp"))
+            return Fail("the status bar error picture could not be saved");
+    }
     if (!mainSaved)
         return Fail("the main window picture could not be saved");
     if (!view || !viewSaved)
@@ -182,19 +198,23 @@ bool RunDemonstration(HWND panel, DWORD measureMs)
     return logged || Fail("no log file was written");
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The panel connected to a device with no AFE plugged.
+bool ShowMissingAfe(HWND panel)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: panel_demo <output folder> [seconds]\n");
-        return 2;
-    }
-    Folder = argv[1];
-    if (!Folder.empty() && Folder.back() != '\\')
-        Folder += '\\';
-    const DWORD measureMs = static_cast<DWORD>((argc > 2 ? std::atof(argv[2]) : 4.0) * 1000.0);
+    Click(panel, IdConnectDeviceButton);
+    if (!IsChecked(panel, IdConnectDeviceButton))
+        return Fail("the panel did not connect");
+    Sleep(1000); // the device watch sees the presence line
+    const bool saved = SaveWindowPicture(panel, "afe_missing.bmp");
+    Click(panel, IdConnectDeviceButton);
+    return saved || Fail("the picture without AFE could not be saved");
+}
 
+// Starts OstrelControlPanel.exe from this program's folder, runs `steps` on its main window, and
+// closes it again.
+template <typename Steps>
+bool RunPanel(Steps steps)
+{
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string program(self);
@@ -205,10 +225,10 @@ int main(int argc, char** argv)
     std::vector<char> command(program.begin(), program.end());
     command.push_back('\0');
     if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return Fail("OstrelControlPanel.exe could not be started"), 1;
+        return Fail("OstrelControlPanel.exe could not be started");
     WaitForInputIdle(process.hProcess, 10000);
     HWND panel = WaitForWindow("MainWindowClass", nullptr, 15000);
-    const bool ok = panel ? RunDemonstration(panel, measureMs) : Fail("the panel's window did not appear");
+    const bool ok = panel ? steps(panel) : Fail("the panel's window did not appear");
     if (panel)
         PostMessageA(panel, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) {
@@ -217,5 +237,27 @@ int main(int argc, char** argv)
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: panel_demo <output folder> [seconds] [guide]\n");
+        return 2;
+    }
+    Folder = argv[1];
+    if (!Folder.empty() && Folder.back() != '\\')
+        Folder += '\\';
+    const DWORD measureMs = static_cast<DWORD>((argc > 2 ? std::atof(argv[2]) : 4.0) * 1000.0);
+
+    Guide = argc > 3 && std::strcmp(argv[3], "guide") == 0;
+    bool ok = RunPanel([measureMs](HWND panel) { return RunDemonstration(panel, measureMs); });
+    if (ok && Guide) {
+        SetEnvironmentVariableA("KALVIX_EMULATOR_AFE", "0");
+        ok = RunPanel([](HWND panel) { return ShowMissingAfe(panel); });
+    }
     return ok ? 0 : 1;
 }

@@ -9,6 +9,9 @@
 #                                   messages (connect, measure at divider 1 with logging, stop,
 #                                   open the configuration view and the I2C window) on a virtual
 #                                   screen; saves PNG pictures and the log in build/demo/
+#   scripts/run.sh guide            the demonstration with the operator guide's pictures as well
+#                                   (save dialog, AFE read, AFE missing, an error in the status
+#                                   bar), kept in docs/images/
 #   scripts/run.sh measure [seconds] [divider]
 #                                   the headless C example (kalvix_measure) instead
 set -euo pipefail
@@ -32,14 +35,16 @@ case "$mode" in
     cd "$build_dir/emulated"
     wine ./OstrelControlPanel.exe
     ;;
-  demo)
+  demo | guide)
     # Always on a screen of its own, so nothing on the operator's screen covers the pictures.
     KALVIX_OWN_DISPLAY=1 kalvix_wine_setup "$build_dir"
     trap kalvix_wine_teardown EXIT
     out="$(cd "$build_dir" && pwd)/demo"
     rm -rf "$out" && mkdir -p "$out"
     status=0
-    (cd "$build_dir/emulated" && wine ./panel_demo.exe "$(winepath -w "$out")" "${1:-4}") >"$out/steps.txt" || status=$?
+    seconds=${1:-4}
+    [ "$mode" = guide ] && seconds=3
+    (cd "$build_dir/emulated" && wine ./panel_demo.exe "$(winepath -w "$out")" "$seconds" ${mode/demo/}) >"$out/steps.txt" || status=$?
     for bmp in "$out"/*.bmp; do
       [ -e "$bmp" ] || continue
       convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
@@ -49,6 +54,14 @@ case "$mode" in
     for log in "$out"/*_demo.txt; do
       [ -e "$log" ] && echo "  log:     $log ($(grep -cP '^\t *\d' "$log") spectra)"
     done
+    if [ "$mode" = guide ] && [ "$status" = 0 ]; then
+      mkdir -p docs/images
+      for picture in save_dialog afe_read afe_missing status_error configuration_view i2c_window; do
+        cp "$out/$picture.png" docs/images/
+      done
+      cp "$out/main_window.png" docs/images/main_measuring.png
+      echo "The operator guide's pictures are in docs/images/."
+    fi
     exit "$status"
     ;;
   measure)
@@ -58,7 +71,7 @@ case "$mode" in
     wine ./kalvix_measure.exe "$@"
     ;;
   *)
-    echo "usage: scripts/run.sh [demo [seconds] | measure [seconds] [divider]]" >&2
+    echo "usage: scripts/run.sh [demo [seconds] | guide | measure [seconds] [divider]]" >&2
     exit 2
     ;;
 esac
