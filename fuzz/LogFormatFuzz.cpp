@@ -65,11 +65,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                tables, tables + 15, tables + 45};
     CheckCut(input.Below(6000), [&](TextSink& sink) { FormatLogHeader(sink, header); });
 
+    const uint32_t attempt = input.Take<uint32_t>();
     const std::string path = input.Rest();
     const LogPathParts parts = SplitLogPath(path);
     FUZZ_CHECK(std::string(parts.directory) + std::string(parts.suffix) == path);
     FUZZ_CHECK(parts.suffix.find('\\') == std::string_view::npos);
     FUZZ_CHECK(parts.directory.empty() || parts.directory.back() == '\\');
     CheckCut(limit, [&](TextSink& sink) { FormatFileNameDate(sink, time, parts.suffix); });
+    CheckCut(limit, [&](TextSink& sink) { FormatLogNameCandidate(sink, path, attempt); });
+    // The candidate is the name with "_n" put in once (none for the first attempt).
+    std::string candidate(path.size() + 16, '\0');
+    TextSink whole = MakeTextSink(candidate.data(), candidate.size());
+    FormatLogNameCandidate(whole, path, attempt);
+    candidate.resize(whole.length);
+    const std::string number = attempt <= 1 ? std::string() : "_" + std::to_string(attempt);
+    FUZZ_CHECK(!whole.truncated);
+    const size_t dot = path.rfind('.'), separator = path.find_last_of("\\/");
+    const size_t at = dot == std::string::npos || (separator != std::string::npos && separator > dot) ? path.size() : dot;
+    FUZZ_CHECK(candidate == path.substr(0, at) + number + path.substr(at));
     return 0;
 }

@@ -6,7 +6,18 @@
 #include "KalvixCtrl.h"
 #include "TextFormat.h"
 
+#include <cstddef>
 #include <cstdint>
+
+// Room for what CMD_READ_CONFIGURATION may write: the 276 bytes of the reply, of which the first
+// 272 are the configuration block. Read into this, then copy `configuration` out.
+constexpr size_t ConfigurationReadSize = 276;
+struct alignas(4) ConfigurationReadRoom {
+    DeviceConfiguration configuration;
+    uint8_t beyond[ConfigurationReadSize - sizeof(DeviceConfiguration)];
+};
+static_assert(sizeof(ConfigurationReadRoom) == ConfigurationReadSize, "the read may write 276 bytes");
+static_assert(offsetof(ConfigurationReadRoom, configuration) == 0, "the block starts the room");
 
 // Frequency i (Hz) = code i x 1000 / divider: the product formed as a 32-bit integer, the
 // division made in single precision. Writes 15 values.

@@ -64,6 +64,23 @@ void FormatFileNameDate(TextSink& sink, const LogTime& time, std::string_view su
     PutText(sink, suffix);
 }
 
+void FormatLogNameCandidate(TextSink& sink, std::string_view name, uint32_t attempt)
+{
+    if (attempt <= 1) {
+        PutText(sink, name);
+        return;
+    }
+    const size_t separator = name.find_last_of("\\/");
+    const size_t start = separator == std::string_view::npos ? 0 : separator + 1;
+    size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot < start)
+        dot = name.size();
+    PutText(sink, name.substr(0, dot));
+    PutText(sink, "_");
+    PutInt(sink, attempt);
+    PutText(sink, name.substr(dot));
+}
+
 void FormatLogHeader(TextSink& sink, const LogHeaderData& header)
 {
     PutTextLine(sink, "LogName=", header.logName);

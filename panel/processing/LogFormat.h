@@ -30,7 +30,7 @@ struct LogSettings {
 };
 
 struct LogHeaderData {
-    std::string_view logName;           // the operator's file name
+    std::string_view logName;           // the operator's file name, with "_n" when it was taken
     LogTime created;
     std::string_view deviceDescription;
     std::string_view deviceSerial;
@@ -58,6 +58,12 @@ LogPathParts SplitLogPath(std::string_view logPath);
 
 // "%02d%02d%02d_%02d%02d%02d_%s": two-digit year, month, day, hour, minute, second, suffix.
 void FormatFileNameDate(TextSink& sink, const LogTime& time, std::string_view suffix);
+// How many names a new log tries before it fails: the stamped name, then _2 .. _999.
+constexpr uint32_t LogNameAttempts = 999;
+// The name for attempt `attempt` (counted from 1) at creating a log file: attempt 1 (or 0) is
+// `name` itself, attempt n puts "_n" before the extension, which starts at the last '.' of the
+// last path component (after the last '\\' or '/'); a name without one gets "_n" at its end.
+void FormatLogNameCandidate(TextSink& sink, std::string_view name, uint32_t attempt);
 // The 21 header lines.
 void FormatLogHeader(TextSink& sink, const LogHeaderData& header);
 // One row for one spectrum, values exactly as the device delivered them.

@@ -60,13 +60,14 @@ void OnClose(HWND window)
 int32_t RefreshConfiguration(GlobalCtrl* ctrl)
 {
     if (ConnectedAndIdle(ctrl->MainWindow)) {
-        // Read aside, so that a refused read leaves the program's copy as it was.
-        DeviceConfiguration configuration{};
-        if (const char* text = CallKalvix(CMD_READ_CONFIGURATION, 0, nullptr, &configuration)) {
+        // Read aside, into the whole room the command may write, so that a refused read leaves
+        // the program's copy as it was.
+        ConfigurationReadRoom room{};
+        if (const char* text = CallKalvix(CMD_READ_CONFIGURATION, 0, nullptr, &room)) {
             ShowStatusMessage(ctrl->MainWindow, text, 0);
             return -1;
         }
-        ctrl->Configuration = configuration;
+        ctrl->Configuration = room.configuration;
         ComputeMeasurementFrequencies(ctrl->Configuration, CurrentDivider(ctrl), ctrl->Frequencies);
         char text[ScratchTextSize];
         TextSink sink = MakeTextSink(text, sizeof text);

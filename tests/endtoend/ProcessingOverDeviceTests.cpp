@@ -1,6 +1,7 @@
 // The AFE record, the device version and the measurement log, from the software device through
 // the library into the program's processing.
 #include "AfeProcessing.h"
+#include "ConfigurationText.h"
 #include "GlobalCtrl.h"
 #include "KalvixCtrl.h"
 #include "KalvixEmulator.h"
@@ -75,7 +76,9 @@ protected:
     // Reads the configuration back and works out the measurement frequencies at divider 1.
     void ReadConfiguration()
     {
-        ASSERT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, &ctrl->Configuration), "");
+        ConfigurationReadRoom room{};
+        ASSERT_EQ(Call(CMD_READ_CONFIGURATION, 0, nullptr, &room), "");
+        ctrl->Configuration = room.configuration;
         for (int i = 0; i < 15; ++i)
             ctrl->Frequencies[i] = static_cast<float>(ctrl->Configuration.FrequencyCodes[i] * 1000) / 1.0f;
     }

@@ -556,6 +556,44 @@ TEST_F(ExtraWindows, RefusedReadChangesNothingAndReportsInTheStatusBar)
     EXPECT_EQ(std::memcmp(ctrl->Frequencies, frequencies, sizeof frequencies), 0);
 }
 
+namespace {
+KalvixControlProc LibraryControl = nullptr;
+uintptr_t ConfigurationDestination = 0;
+
+// Every fourth byte 0x42 keeps each float of the block finite (32 .. 128).
+uint8_t ReplyByte(size_t i)
+{
+    return i % 4 == 3 ? 0x42 : static_cast<uint8_t>(i);
+}
+
+// A library that writes the whole 276 bytes the configuration read may write.
+char* WholeConfigurationReply(uint32_t command, uint32_t param, uint32_t* record, uint8_t* data)
+{
+    if (command != CMD_READ_CONFIGURATION)
+        return LibraryControl(command, param, record, data);
+    ConfigurationDestination = reinterpret_cast<uintptr_t>(data);
+    for (size_t i = 0; i < ConfigurationReadSize; ++i)
+        data[i] = ReplyByte(i);
+    return nullptr;
+}
+} // namespace
+
+TEST_F(ExtraWindows, RefreshGivesTheReadRoomForAll276BytesAndKeepsTheBlock)
+{
+    Connect();
+    View();
+    LibraryControl = BoundLibrary.Control;
+    BoundLibrary.Control = WholeConfigurationReply;
+    const int32_t result = RefreshConfiguration(ctrl);
+    BoundLibrary.Control = LibraryControl;
+    ASSERT_EQ(result, 0);
+    EXPECT_EQ(ConfigurationDestination % 4, 0u) << "the floats of the block are aligned";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&ctrl->Configuration);
+    for (size_t i = 0; i < sizeof(DeviceConfiguration); ++i)
+        ASSERT_EQ(bytes[i], ReplyByte(i)) << i;
+    EXPECT_EQ(ViewText(), ExpectedViewText(ctrl->AfeArea, ctrl->Configuration));
+}
+
 // Last: it takes the suite's panel down (a later test would open a new one).
 TEST_F(ExtraWindows, MainWindowClosingWithBothWindowsOpenEndsCleanly)
 {

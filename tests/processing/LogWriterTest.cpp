@@ -49,7 +49,7 @@ struct LogFixture : ::testing::Test {
     ScratchFolder folder;
     std::unique_ptr<GlobalCtrl, void (*)(GlobalCtrl*)> ctrl{CreateGlobalCtrl(nullptr), FreeGlobalCtrl};
     HookRecorder hooks{ctrl.get()};
-    const std::string stampedName = "261208_043905_run.txt";
+    std::string stampedName = "261208_043905_run.txt";
 
     void SetUp() override
     {
@@ -113,6 +113,21 @@ struct LogFixture : ::testing::Test {
             h += Printf("%12d\t%7d\t", k, k);
         h += "\tPPeriod(us)\tMax-A\tMin-A\tMax-B\tMin-B\tSysErr\tGPIO\tBattery\tChargeStatus\r\n";
         return h;
+    }
+
+    // Closes the log's handle and puts one in its place that cannot write; returns the code the
+    // system gives for a write through it.
+    DWORD SwapInReadOnlyHandle()
+    {
+        HANDLE readOnly = CreateFileA(LogFileName().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(readOnly, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        EXPECT_FALSE(WriteFile(readOnly, "x", 1, &written, nullptr));
+        const DWORD code = GetLastError();
+        CloseHandle(ctrl->LogFile);
+        ctrl->LogFile = readOnly;
+        return code;
     }
 
     std::string LogFileName() const { return folder.File(stampedName); }
@@ -234,18 +249,90 @@ TEST_F(LogFixture, RowsThatDoNotFitTheRoomLeftAreNeverLostOrOverflowed)
     EXPECT_EQ(LogBytes(), ExpectedHeader("run.txt") + rows);
 }
 
-TEST_F(LogFixture, ExistingFileIsReplacedAndTheGrowingLogCanBeRead)
+TEST_F(LogFixture, ExistingFileIsKeptAndTheGrowingLogCanBeRead)
 {
     WriteBytes(LogFileName(), std::string(30000, 'x'));
     StartLog(ctrl.get());
     const SpectrumRecord record = MakeRecord(1);
     AppendLogRows(ctrl.get(), &record, 1);
 
-    HANDLE reader = CreateFileA(LogFileName().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    const std::string second = folder.File("261208_043905_run_2.txt");
+    HANDLE reader = CreateFileA(second.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE) << "the log is shared for reading";
     CloseHandle(reader);
-    EXPECT_EQ(LogBytes(), ExpectedHeader("run.txt") + ExpectedRow(record));
+    EXPECT_EQ(ReadBytes(second), ExpectedHeader("run_2.txt") + ExpectedRow(record));
+    EXPECT_EQ(LogBytes(), std::string(30000, 'x'));
+}
+
+TEST_F(LogFixture, LogsOfOneSecondEachKeepTheirOwnFileAndRows)
+{
+    // Operator's name, names taken before the first log, then the file and header name of
+    // three logs started within the same second.
+    struct Case {
+        std::string chosen;
+        std::vector<std::string> taken;
+        std::string files[3], headerNames[3];
+    };
+    const std::string stamp = "261208_043905_";
+    const Case cases[] = {
+        {"run.txt", {}, {"run.txt", "run_2.txt", "run_3.txt"}, {"run.txt", "run_2.txt", "run_3.txt"}},
+        {"run.txt", {"run.txt", "run_2.txt"}, {"run_3.txt", "run_4.txt", "run_5.txt"},
+         {"run_3.txt", "run_4.txt", "run_5.txt"}},
+        {"run.txt", {"run_2.txt"}, {"run.txt", "run_3.txt", "run_4.txt"}, {"run.txt", "run_3.txt", "run_4.txt"}},
+        {"plain", {"plain"}, {"plain_2", "plain_3", "plain_4"}, {"plain_2", "plain_3", "plain_4"}},
+        {"a.b.log", {}, {"a.b.log", "a.b_2.log", "a.b_3.log"}, {"a.b.log", "a.b_2.log", "a.b_3.log"}},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(row);
+        ScratchFolder own;
+        SetLogPath(own.path + c.chosen);
+        for (const std::string& name : c.taken)
+            WriteBytes(own.File(stamp + name), "taken " + name);
+        for (int log = 0; log < 3; ++log) {
+            hooks.calls.clear();
+            StartLog(ctrl.get());
+            const SpectrumRecord rows[2] = {MakeRecord(100 * row + 10 * log), MakeRecord(100 * row + 10 * log + 1)};
+            AppendLogRows(ctrl.get(), rows, 2);
+            EXPECT_EQ(hooks.LastText("logfile"), "Log: " + stamp + c.files[log]);
+            StopLog(ctrl.get());
+            EXPECT_TRUE(hooks.Of("status").empty()) << hooks.LastText("status");
+            EXPECT_EQ(ReadBytes(own.File(stamp + c.files[log])),
+                      ExpectedHeader(c.headerNames[log]) + ExpectedRow(rows[0]) + ExpectedRow(rows[1]))
+                << log;
+        }
+        for (const std::string& name : c.taken)
+            EXPECT_EQ(ReadBytes(own.File(stamp + name)), "taken " + name);
+        EXPECT_EQ(FolderEntries(own.path).size(), c.taken.size() + 3);
+        ++row;
+    }
+}
+
+TEST_F(LogFixture, NamesThatAllExistOrGrowTooLongFailLikeACreateError)
+{
+    // The stamped name and _2 .. _999 taken: the 1000th name is never tried.
+    for (int n = 1; n <= 999; ++n)
+        WriteBytes(folder.File(n == 1 ? stampedName : Printf("261208_043905_run_%d.txt", n)), "");
+    StartLog(ctrl.get());
+    const SpectrumRecord record = MakeRecord(1);
+    AppendLogRows(ctrl.get(), &record, 1);
+    EXPECT_EQ(hooks.LastText("status"), Printf("File create error: %d", ERROR_FILE_EXISTS));
+    EXPECT_EQ(hooks.Of("logoff").size(), 1u);
+    EXPECT_EQ(FolderEntries(folder.path).size(), 999u);
+    EXPECT_EQ(ReadBytes(LogFileName()), "");
+
+    // A stamped name that fits but whose _2 does not: the path-length rule holds for every name.
+    ScratchFolder own;
+    const std::string chosen = std::string(MAX_PATH - 1 - own.path.size() - 14 - 4, 'n') + ".txt";
+    SetLogPath(own.path + chosen);
+    WriteBytes(own.File("261208_043905_" + chosen), "first");
+    hooks.calls.clear();
+    StartLog(ctrl.get());
+    AppendLogRows(ctrl.get(), &record, 1);
+    EXPECT_EQ(hooks.LastText("status"), Printf("File create error: %d", ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(hooks.Of("logoff").size(), 1u);
+    EXPECT_EQ(FolderEntries(own.path).size(), 1u);
 }
 
 TEST_F(LogFixture, LongNamesAreKeptWholeAndPathsWithoutFolderUseTheCurrentOne)
@@ -309,25 +396,69 @@ TEST_F(LogFixture, WriteFailureSwitchesLoggingOffAndDropsTheRestOfTheBatch)
     const std::string before = LogBytes();
 
     // Swap in a handle that cannot write, so the next write fails.
-    HANDLE readOnly = CreateFileA(LogFileName().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
-    CloseHandle(ctrl->LogFile);
-    ctrl->LogFile = readOnly;
+    const DWORD systemCode = SwapInReadOnlyHandle();
 
     hooks.calls.clear();
     std::vector<SpectrumRecord> batch = {MakeRecord(2), MakeRecord(3), MakeRecord(4)};
     AppendLogRows(ctrl.get(), batch.data(), 3);
     // The second row fills the buffer past the rule (764 > 760); its write fails.
     EXPECT_EQ(hooks.Of("logoff").size(), 1u);
-    EXPECT_TRUE(hooks.Of("status").empty()) << "no message for a failed write";
+    ASSERT_EQ(hooks.Of("status").size(), 1u) << "told once: StopLog does not write the failed rows again";
+    EXPECT_EQ(hooks.Of("status")[0].text, Printf("Log file write error: %d", static_cast<int>(systemCode)));
+    EXPECT_EQ(hooks.Of("status")[0].id, 0);
+    const auto kindAt = [this](const std::string& kind) {
+        for (size_t i = 0; i < hooks.calls.size(); ++i)
+            if (hooks.calls[i].kind == kind)
+                return i;
+        return hooks.calls.size();
+    };
+    EXPECT_LT(kindAt("status"), kindAt("logoff")) << "told before logging is switched off";
     EXPECT_EQ(ctrl->LogEntryCount, 2);
     EXPECT_EQ(ctrl->LogBuffer, nullptr);
     EXPECT_EQ(ctrl->LogFile, nullptr);
     EXPECT_EQ(LogBytes(), before);
+    EXPECT_EQ(before, ExpectedHeader("run.txt") + ExpectedRow(first)) << "the log up to the failure";
     // Rows arriving after logging was switched off are ignored.
     AppendLogRows(ctrl.get(), batch.data(), 3);
     EXPECT_EQ(hooks.Of("logoff").size(), 1u);
+}
+
+TEST_F(LogFixture, FailedHeaderAndLastWritesAreTold)
+{
+    // The header: the file is made, the settings are read, the header cannot be written.
+    DWORD systemCode = 0;
+    hooks.onReadSettings = [this, &systemCode] { systemCode = SwapInReadOnlyHandle(); };
+    StartLog(ctrl.get());
+    const SpectrumRecord rows[3] = {MakeRecord(1), MakeRecord(2), MakeRecord(3)};
+    AppendLogRows(ctrl.get(), rows, 1);
+    hooks.onReadSettings = nullptr;
+    const std::string told = Printf("Log file write error: %d", static_cast<int>(systemCode));
+    ASSERT_EQ(hooks.Of("status").size(), 1u);
+    EXPECT_EQ(hooks.Of("status")[0].text, told);
+    EXPECT_EQ(hooks.Of("status")[0].id, 0);
+    EXPECT_EQ(hooks.Of("logoff").size(), 1u);
+    EXPECT_EQ(hooks.Of("logfile").size(), 1u) << "only StopLog's \"Log:\"";
+    EXPECT_EQ(ctrl->LogBuffer, nullptr);
+    EXPECT_EQ(LogBytes(), "");
+
+    // STOP's last write: the rows already written stay, the waiting one is told lost.
+    hooks.calls.clear();
+    hooks.now.second = 6;
+    StartLog(ctrl.get());
+    AppendLogRows(ctrl.get(), rows, 3);
+    ASSERT_EQ(ctrl->LogBufferFill, ExpectedRow(rows[2]).size()) << "the third row waits for STOP";
+    const std::string name = folder.File("261208_043906_run.txt");
+    const std::string written = ReadBytes(name);
+    EXPECT_EQ(written, ExpectedHeader("run.txt") + ExpectedRow(rows[0]) + ExpectedRow(rows[1]));
+    stampedName.assign("261208_043906_run.txt");
+    systemCode = SwapInReadOnlyHandle();
+    StopLog(ctrl.get());
+    ASSERT_EQ(hooks.Of("status").size(), 1u);
+    EXPECT_EQ(hooks.Of("status")[0].text, Printf("Log file write error: %d", static_cast<int>(systemCode)));
+    EXPECT_TRUE(hooks.Of("logoff").empty());
+    EXPECT_EQ(hooks.LastText("logfile"), "Log:");
+    EXPECT_EQ(ctrl->LogFile, nullptr);
+    EXPECT_EQ(ReadBytes(name), written);
 }
 
 TEST_F(LogFixture, StartRefusesWithoutFileNameOrConnection)

@@ -31,7 +31,11 @@ HookRecorder::HookRecorder(GlobalCtrl* ctrl) : bound(ctrl)
             Recorder(c)->onLoggingOff();
     };
     hooks.Disconnect = [](void* c) { Recorder(c)->calls.push_back({"disconnect", 0, "", ""}); };
-    hooks.ReadLogSettings = [](void* c, LogSettings* settings) { *settings = Recorder(c)->settings; };
+    hooks.ReadLogSettings = [](void* c, LogSettings* settings) {
+        if (Recorder(c)->onReadSettings)
+            Recorder(c)->onReadSettings();
+        *settings = Recorder(c)->settings;
+    };
     hooks.GetLocalTime = [](void* c, LogTime* time) { *time = Recorder(c)->now; };
     bound->Hooks = hooks;
 }

@@ -26,6 +26,7 @@ struct HookRecorder {
     LogSettings settings{};
     LogTime now{2026, 12, 8, 4, 39, 5};
     std::function<void()> onLoggingOff; // what the window does when LOG DATA is released
+    std::function<void()> onReadSettings; // run as the log settings are read, before they are handed over
 
     explicit HookRecorder(GlobalCtrl* ctrl);
     ~HookRecorder();

@@ -98,6 +98,49 @@ TEST(TextFormat, FileNameDateKeepsTheWholeName)
     EXPECT_EQ(SplitLogPath("run.txt").suffix, "run.txt");
 }
 
+TEST(TextFormat, LogNameCandidatesPutTheNumberBeforeTheExtension)
+{
+    const std::string longName(240, 'q');
+    struct Case {
+        std::string name;
+        uint32_t attempt;
+        std::string candidate;
+    };
+    const Case cases[] = {
+        {"261210_051100_run.txt", 0, "261210_051100_run.txt"},
+        {"261210_051100_run.txt", 1, "261210_051100_run.txt"},
+        {"261210_051100_run.txt", 2, "261210_051100_run_2.txt"},
+        {"261210_051100_run.txt", 999, "261210_051100_run_999.txt"},
+        {"261210_051100_run.txt", 4000000000u, "261210_051100_run_4000000000.txt"},
+        {"261210_051100_run", 3, "261210_051100_run_3"},
+        {"261210_051100_", 2, "261210_051100__2"},
+        {"261210_051100_.txt", 2, "261210_051100__2.txt"},
+        {"261210_051100_a.b.log", 2, "261210_051100_a.b_2.log"},
+        {"261210_051100_run.", 2, "261210_051100_run_2."},
+        {"C:\\data.v2\\261210_051100_run", 2, "C:\\data.v2\\261210_051100_run_2"},
+        {"C:\\data.v2\\261210_051100_run.txt", 2, "C:\\data.v2\\261210_051100_run_2.txt"},
+        {"C:/data.v2/261210_051100_run", 2, "C:/data.v2/261210_051100_run_2"},
+        {"run.txt", 2, "run_2.txt"},
+        {".txt", 2, "_2.txt"},
+        {"", 2, "_2"},
+        {longName + ".txt", 17, longName + "_17.txt"},
+    };
+    for (const Case& c : cases) {
+        char buffer[400];
+        TextSink sink = MakeTextSink(buffer, sizeof buffer);
+        FormatLogNameCandidate(sink, c.name, c.attempt);
+        EXPECT_EQ(std::string(buffer, sink.length), c.candidate) << c.name << " " << c.attempt;
+        EXPECT_FALSE(sink.truncated);
+    }
+
+    // A sink too small cuts the candidate and says so.
+    char small[20];
+    TextSink sink = MakeTextSink(small, sizeof small);
+    FormatLogNameCandidate(sink, "261210_051100_run.txt", 2);
+    EXPECT_TRUE(sink.truncated);
+    EXPECT_STREQ(small, "261210_051100_run_2");
+}
+
 TEST(TextFormat, NumbersKeepTheirPointUnderACommaLocale)
 {
     CommaLocale locale;

@@ -22,21 +22,44 @@ void ShowEntryCount(GlobalCtrl* ctrl)
     PanelShowLogEntryCount(ctrl->Hooks, text);
 }
 
-bool WriteAll(HANDLE file, const char* bytes, uint32_t count, DWORD& written)
+// A write that stops short without a failure is reported with the code of a full disk, which is
+// what leaves a synchronous write to a disk file short.
+constexpr DWORD ShortWriteError = ERROR_DISK_FULL;
+
+// Writes all bytes; on failure `error` is the system's code (ShortWriteError for a short write).
+bool WriteAll(HANDLE file, const char* bytes, uint32_t count, DWORD& error)
 {
-    written = 0;
-    return WriteFile(file, bytes, count, &written, nullptr) && written == count;
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, count, &written, nullptr)) {
+        error = GetLastError();
+        return false;
+    }
+    error = written == count ? ERROR_SUCCESS : ShortWriteError;
+    return written == count;
 }
 
-// Writes the waiting rows; on success they count into the log size and the buffer is empty.
+void ReportWriteError(GlobalCtrl* ctrl, DWORD error)
+{
+    char text[64];
+    TextSink sink = MakeTextSink(text, sizeof text);
+    PutText(sink, "Log file write error: ");
+    PutInt(sink, static_cast<int32_t>(error));
+    PanelShowStatus(ctrl->Hooks, text, 0);
+}
+
+// Writes the waiting rows; on success they count into the log size and the buffer is empty. A
+// failed write is reported and its rows are dropped, so that StopLog does not write them a
+// second time behind whatever part of them did reach the file.
 bool FlushLogBuffer(GlobalCtrl* ctrl)
 {
-    DWORD ulTmp;
-    if (!WriteAll(ctrl->LogFile, ctrl->LogBuffer, ctrl->LogBufferFill, ulTmp))
-        return false;
-    ctrl->LogSize += ctrl->LogBufferFill;
+    DWORD error;
+    const bool written = WriteAll(ctrl->LogFile, ctrl->LogBuffer, ctrl->LogBufferFill, error);
+    if (written)
+        ctrl->LogSize += ctrl->LogBufferFill;
+    else
+        ReportWriteError(ctrl, error);
     ctrl->LogBufferFill = 0;
-    return true;
+    return written;
 }
 
 LogTime CurrentLocalTime(const PanelHooks& hooks)
@@ -103,11 +126,8 @@ void StopLog(GlobalCtrl* ctrl)
 {
     if (ctrl->LogBufferFill != 0) {
         ShowEntryCount(ctrl);
-        if (ctrl->LogFile && ctrl->LogBuffer) {
-            DWORD ulWritten;
-            if (WriteAll(ctrl->LogFile, ctrl->LogBuffer, ctrl->LogBufferFill, ulWritten))
-                ctrl->LogSize += ctrl->LogBufferFill;
-        }
+        if (ctrl->LogFile && ctrl->LogBuffer)
+            FlushLogBuffer(ctrl);
         ctrl->LogBufferFill = 0;
     }
     if (ctrl->LogFile) {
@@ -128,37 +148,61 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     const LogPathParts parts = SplitLogPath(ctrl->LogPath ? std::string_view(ctrl->LogPath) : std::string_view());
 
     char fileNameDate[ScratchTextSize];
-    TextSink name = MakeTextSink(fileNameDate, sizeof fileNameDate);
-    FormatFileNameDate(name, localTime, parts.suffix);
-
-    // The full name is built whole; one that does not fit a path fails like a create error.
-    char fullName[ScratchTextSize];
-    TextSink path = MakeTextSink(fullName, sizeof fullName);
-    PutText(path, parts.directory);
-    PutText(path, std::string_view(fileNameDate, name.length));
-    if (name.truncated || path.truncated || path.length >= MAX_PATH) {
-        ReportCreateError(ctrl, ERROR_FILENAME_EXCED_RANGE);
-        return -1;
-    }
+    TextSink stamped = MakeTextSink(fileNameDate, sizeof fileNameDate);
+    FormatFileNameDate(stamped, localTime, parts.suffix);
 
     // A file still open here would leak its handle.
     if (ctrl->LogFile) {
         CloseHandle(ctrl->LogFile);
         ctrl->LogFile = nullptr;
     }
-    const HANDLE file = CreateFileA(fullName, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        ReportCreateError(ctrl, GetLastError());
-        return -1;
+    // A name already taken (another log of the same second) is never replaced: the next free one
+    // of the stamped name, its _2, _3, ... is made, and only made when it does not exist yet.
+    char fileName[ScratchTextSize];
+    TextSink name = MakeTextSink(fileName, sizeof fileName);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    uint32_t attempt = 1;
+    for (;; ++attempt) {
+        if (attempt > LogNameAttempts) {
+            ReportCreateError(ctrl, ERROR_FILE_EXISTS);
+            return -1;
+        }
+        name = MakeTextSink(fileName, sizeof fileName);
+        FormatLogNameCandidate(name, std::string_view(fileNameDate, stamped.length), attempt);
+
+        // The full name is built whole; one that does not fit a path fails like a create error.
+        char fullName[ScratchTextSize];
+        TextSink path = MakeTextSink(fullName, sizeof fullName);
+        PutText(path, parts.directory);
+        PutText(path, std::string_view(fileName, name.length));
+        if (stamped.truncated || name.truncated || path.truncated || path.length >= MAX_PATH) {
+            ReportCreateError(ctrl, ERROR_FILENAME_EXCED_RANGE);
+            return -1;
+        }
+        file = CreateFileA(fullName, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            break;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            ReportCreateError(ctrl, error);
+            return -1;
+        }
     }
     ctrl->LogFile = file;
+
+    // The header names the log as the operator chose it, with the same _n as the file when the
+    // stamped name was taken: with the time in Created= it gives the file's own name back, and
+    // the headers of two logs of one second differ.
+    char logName[ScratchTextSize];
+    TextSink logNameSink = MakeTextSink(logName, sizeof logName);
+    FormatLogNameCandidate(logNameSink, parts.suffix, attempt);
 
     const LogSettings settings = PanelLogSettings(ctrl->Hooks);
     const uint16_t divider = ctrl->DividerTable && ctrl->DividerIndex < DividerCount ? ctrl->DividerTable[ctrl->DividerIndex] : 0;
 
     LogHeaderData header{};
-    header.logName = parts.suffix;
+    header.logName = std::string_view(logName, logNameSink.length);
     header.created = localTime;
     header.deviceDescription = std::string_view(ctrl->DeviceIdentification,
                                                 BoundedLength(ctrl->DeviceIdentification, sizeof ctrl->DeviceIdentification));
@@ -179,14 +223,17 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     TextSink text = MakeTextSink(ctrl->LogBuffer, LogBufferSize);
     FormatLogHeader(text, header);
     ctrl->LogSize += text.length;
-    DWORD dwWritten;
-    if (!WriteAll(file, ctrl->LogBuffer, static_cast<uint32_t>(text.length), dwWritten))
+    // Written through the record's handle, the one every later write uses.
+    DWORD error;
+    if (!WriteAll(ctrl->LogFile, ctrl->LogBuffer, static_cast<uint32_t>(text.length), error)) {
+        ReportWriteError(ctrl, error);
         return -2;
+    }
 
     char labelText[ScratchTextSize];
     TextSink label = MakeTextSink(labelText, sizeof labelText);
     PutText(label, "Log: ");
-    PutText(label, std::string_view(fileNameDate, name.length));
+    PutText(label, std::string_view(fileName, name.length));
     PanelShowLogFileName(ctrl->Hooks, labelText);
     return 0;
 }
