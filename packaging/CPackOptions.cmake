@@ -7,8 +7,12 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
   set(kalvix_demo_link "Control panel (software device).lnk")
 
   # A 64-bit setup program: it runs on 64-bit Windows only and writes the 64-bit registry view,
-  # where a 64-bit program's entry belongs. makensis reads this line before the script.
-  set(CPACK_NSIS_INSTALLER_MUI_ICON_CODE "  Target amd64-unicode")
+  # where a 64-bit program's entry belongs. CPack has no setting for the target; its script takes
+  # this icon code verbatim at the top level before the pages, which is early enough for makensis.
+  # The setup program and the uninstaller carry the panel's icon.
+  set(CPACK_NSIS_INSTALLER_MUI_ICON_CODE "  Target amd64-unicode
+  !define MUI_ICON \"${CPACK_KALVIX_PROGRAM_ICON}\"
+  !define MUI_UNICON \"${CPACK_KALVIX_PROGRAM_ICON}\"")
 
   # Apps & features shows the size from EstimatedSize (KiB), which CPack's script does not write.
   set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "

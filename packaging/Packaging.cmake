@@ -68,6 +68,9 @@ set(CPACK_NSIS_UNINSTALL_NAME "Uninstall")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
 set(CPACK_NSIS_INSTALLED_ICON_NAME "OstrelControlPanel.exe")
 set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
+# A setup program started over an installed version removes that first (silently with /S).
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_KALVIX_PROGRAM_ICON ${PROJECT_SOURCE_DIR}/panel/resources/icons/program.ico)
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 # The packaged binaries go without their debugging information.
 set(CPACK_STRIP_FILES ON)

@@ -66,6 +66,11 @@ install_seconds=$(echo "$(date +%s.%N) - $start" | bc)
 expect "setup /S exit code" 0 "$rc"
 [ -d "$inst" ] || { fail "nothing installed in C:\\KalvixTest"; exit 1; }
 echo "installed in ${install_seconds}s"
+# Started again over the installation, the setup program first removes it (silently), then installs;
+# everything below then checks the second installation.
+rc=0
+wine "$setup" /S '/D=C:\KalvixTest' </dev/null >"$work/setup-again.out" 2>&1 || rc=$?
+expect "setup /S over the installation: exit code" 0 "$rc"
 
 # --- Exactly the expected files ---
 expected=(
