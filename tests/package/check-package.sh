@@ -160,6 +160,37 @@ for lib in libKalvixCtrl.dll.a KalvixCtrl.lib; do
     fail "linking against sdk\\lib\\$lib: $(cat "$sdk/link.err")"
   fi
 done
+# The same with an MSVC-style linker and no C runtime, when clang and lld-link are at hand.
+clang_tool=$(command -v clang || command -v clang-14 || true)
+lld_link=$(command -v lld-link || command -v lld-link-14 || true)
+if [ -n "$clang_tool" ] && [ -n "$lld_link" ]; then
+  cat >"$sdk/bare.c" <<'CSRC'
+#include "KalvixCtrl.h"
+int mainCRTStartup(void)
+{
+    static ActivityCounters counters;
+    const char* got = GetDLLVersion(&counters);
+    const char* want = KALVIX_LIBRARY_VERSION;
+    const char* text;
+    while (*got && *got == *want) { ++got; ++want; }
+    if (*got != *want)
+        return 1;
+    text = KalvixControl(CMD_DISCONNECT, 0, 0, 0);
+    return text && text[0] == 'E' ? 0 : 2;
+}
+CSRC
+  if "$clang_tool" --target=x86_64-pc-windows-msvc -ffreestanding -O1 -I"$inst/sdk/include" -c "$sdk/bare.c" -o "$sdk/bare.obj" 2>"$sdk/link.err" &&
+     "$lld_link" /nologo /entry:mainCRTStartup /subsystem:console /nodefaultlib /out:"$drive_c/SdkCheck/bare.exe" \
+       "$sdk/bare.obj" "$inst/sdk/lib/KalvixCtrl.lib" 2>>"$sdk/link.err"; then
+    rc=0
+    (cd "$drive_c/SdkCheck" && wine ./bare.exe </dev/null >/dev/null 2>&1) || rc=$?
+    expect "program linked by lld-link with sdk\\lib\\KalvixCtrl.lib calls the installed library" 0 "$rc"
+  else
+    fail "compiling with clang and linking with lld-link against sdk\\lib\\KalvixCtrl.lib: $(cat "$sdk/link.err")"
+  fi
+else
+  echo "skipped: linking with lld-link (clang or lld-link not installed)"
+fi
 rm -rf "$drive_c/SdkCheck"
 
 # --- Shortcuts ---
