@@ -74,7 +74,7 @@ set(CPACK_KALVIX_PROGRAM_ICON ${PROJECT_SOURCE_DIR}/panel/resources/icons/progra
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 # The packaged binaries go without their debugging information.
 set(CPACK_STRIP_FILES ON)
-# Generator-specific settings (NSIS script lines, the setup program's name) are read by cpack
+# Settings of one generator only (NSIS script lines, the setup program's name) are read by cpack
 # itself, so their backslashes and dollars are written there once, unescaped.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/CPackOptions.cmake)
 include(CPack)
