@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when something is missing.
-#   scripts/install-deps.sh        the cross build, Wine and the test run
+#   scripts/install-deps.sh        the cross build, Wine, the test run and the package
 #   scripts/install-deps.sh fuzz   also clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh)
 set -euo pipefail
 
@@ -11,6 +11,7 @@ packages=(
   wine wine64
   xvfb xauth x11-utils imagemagick
   fonts-liberation fonts-wine
+  nsis unzip
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -12,6 +12,12 @@ kalvix_wine_setup "$build_dir"
 trap kalvix_wine_teardown EXIT
 ctest --test-dir "$build_dir" --output-on-failure --timeout 900 "$@"
 
+# The Windows package, made and checked (install, uninstall) in a Wine prefix of its own:
+# a package that cannot be made or does not install cleanly fails the run.
+kalvix_wine_teardown
+trap - EXIT
+scripts/package.sh
+
 # A short run of every fuzz target (native, with sanitizers), after the tests have passed.
 # KALVIX_FUZZ_SECONDS sets the seconds per target; 0 leaves the fuzz run out.
 fuzz_seconds=${KALVIX_FUZZ_SECONDS:-20}

@@ -1,0 +1,36 @@
+# Read by cpack once per generator (CPACK_PROJECT_CONFIG_FILE): what only the NSIS setup program
+# needs. Written without CMake's configure-time escaping: "\\" is one backslash here.
+if(CPACK_GENERATOR STREQUAL "NSIS")
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}-setup")
+
+  set(kalvix_uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
+  set(kalvix_demo_link "Control panel (software device).lnk")
+
+  # A 64-bit setup program: it runs on 64-bit Windows only and writes the 64-bit registry view,
+  # where a 64-bit program's entry belongs. CPack has no setting for the target; its script takes
+  # this icon code verbatim at the top level before the pages, which is early enough for makensis.
+  # The setup program and the uninstaller carry the panel's icon.
+  set(CPACK_NSIS_INSTALLER_MUI_ICON_CODE "  Target amd64-unicode
+  !define MUI_ICON \"${CPACK_KALVIX_PROGRAM_ICON}\"
+  !define MUI_UNICON \"${CPACK_KALVIX_PROGRAM_ICON}\"")
+
+  # Apps & features shows the size from EstimatedSize (KiB), which CPack's script does not write.
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
+  !include FileFunc.nsh
+  \${GetSize} \"$INSTDIR\" \"/S=0K\" $0 $1 $2
+  IntFmt $0 \"0x%08X\" $0
+  WriteRegDWORD SHCTX \"${kalvix_uninstall_key}\" \"EstimatedSize\" \"$0\"
+")
+
+  # The software device's shortcut, only when its component was chosen (the component sections
+  # run before the one that makes the shortcuts).
+  set(CPACK_NSIS_CREATE_ICONS_EXTRA "
+  IfFileExists \"$INSTDIR\\demo\\OstrelControlPanel.exe\" 0 +2
+    CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${kalvix_demo_link}\" \"$INSTDIR\\demo\\OstrelControlPanel.exe\" \"\" \"$INSTDIR\\demo\\OstrelControlPanel.exe\" 0 SW_SHOWNORMAL \"\" \"Kalvix control panel with a software device\"
+")
+  # Runs after the vendor's key below Software was removed: the empty vendor key goes too.
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "
+  Delete \"$SMPROGRAMS\\$MUI_TEMP\\${kalvix_demo_link}\"
+  DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
+")
+endif()
