@@ -18,6 +18,10 @@ install(TARGETS KalvixCtrl OstrelControlPanel kalvix_measure
   ARCHIVE DESTINATION sdk/lib COMPONENT sdk)
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/operator-guide.md)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/operator-guide.md DESTINATION docs COMPONENT application)
+  # The guide's pictures, beside it as its links expect.
+  if(EXISTS ${PROJECT_SOURCE_DIR}/docs/images)
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/images/ DESTINATION docs/images COMPONENT application)
+  endif()
 endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/driver)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/driver/ DESTINATION driver COMPONENT application)

@@ -80,6 +80,9 @@ expected=(
   demo/KalvixCtrl.dll demo/OstrelControlPanel.exe
 )
 [ -f "$root/docs/operator-guide.md" ] && expected+=(docs/operator-guide.md)
+if [ -f "$root/docs/operator-guide.md" ] && [ -d "$root/docs/images" ]; then
+  while IFS= read -r f; do expected+=("docs/images/$f"); done < <(cd "$root/docs/images" && find . -type f | sed 's|^\./||')
+fi
 if [ -d "$root/driver" ]; then
   while IFS= read -r f; do expected+=("driver/$f"); done < <(cd "$root/driver" && find . -type f | sed 's|^\./||')
 fi
