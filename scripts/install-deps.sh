@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make
+  cmake make g++
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   googletest
   wine wine64

@@ -38,13 +38,19 @@ bool WriteAll(HANDLE file, const char* bytes, uint32_t count, DWORD& error)
     return written == count;
 }
 
-void ReportWriteError(GlobalCtrl* ctrl, DWORD error)
+// "<what><system code>" in the status bar's error form.
+void ReportSystemError(GlobalCtrl* ctrl, const char* what, DWORD error)
 {
     char text[64];
     TextSink sink = MakeTextSink(text, sizeof text);
-    PutText(sink, "Log file write error: ");
+    PutText(sink, what);
     PutInt(sink, static_cast<int32_t>(error));
     PanelShowStatus(ctrl->Hooks, text, 0);
+}
+
+void ReportWriteError(GlobalCtrl* ctrl, DWORD error)
+{
+    ReportSystemError(ctrl, "Log file write error: ", error);
 }
 
 // Writes the waiting rows; on success they count into the log size and the buffer is empty. A
@@ -83,11 +89,7 @@ std::string_view GainName(const GlobalCtrl* ctrl, int32_t code)
 
 void ReportCreateError(GlobalCtrl* ctrl, DWORD error)
 {
-    char text[64];
-    TextSink sink = MakeTextSink(text, sizeof text);
-    PutText(sink, "File create error: ");
-    PutInt(sink, static_cast<int32_t>(error));
-    PanelShowStatus(ctrl->Hooks, text, 0);
+    ReportSystemError(ctrl, "File create error: ", error);
 }
 
 } // namespace
