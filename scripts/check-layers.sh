@@ -109,7 +109,7 @@ fi
 failed=0
 for file in "${native_sources[@]}"; do
   if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I formats -I library/include \
-      -I panel/processing "$file"; then
+      -I panel/processing -I logfile "$file"; then
     echo "native build: $file does not build on its own"
     failed=$((failed + 1))
   fi

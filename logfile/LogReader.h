@@ -1,0 +1,92 @@
+// Reading a measurement log back, the counterpart of LogFormat: the header's "Name=  value"
+// fields, the tables in it, and one spectrum per row. A log is read line by line from a file, so
+// a log of any size needs only one line's memory; a row the reader cannot use is reported with
+// its line number and reason and the rest is read.
+#pragma once
+
+#include "KalvixCtrl.h"
+#include "RecordLayouts.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct LogField {
+    std::string name;   // without the '=' ("FrequencyDivider")
+    std::string value;  // without the padding before it
+};
+
+struct LogHeaderRead {
+    std::vector<LogField> fields;                   // every field line, in file order
+    int32_t divider = 0;                            // FrequencyDivider, 0 when missing or bad
+    float frequencies[MeasurementFrequencyCount] = {}; // Hz
+    bool hasFrequencies = false;                    // a complete Frequencies= line was read
+    uint64_t lines = 0;                             // lines up to and including the column titles
+
+    // The field's value, or nullptr when the header has no such field.
+    const std::string* Find(std::string_view name) const;
+};
+
+// "Name=   value" (the name up to the first '=', the value without leading blanks and without a
+// trailing CR). False for a line without '=' or with an empty name.
+bool ParseLogHeaderField(std::string_view line, LogField& field);
+// A comma-separated table of `count` numbers, each with an optional `unit` after it ("1000.00Hz").
+bool ParseLogTable(std::string_view value, float* values, size_t count, std::string_view unit,
+                   std::string& reason);
+// One row (without its line end) into a record: MeasCount, 15 module/phase pairs, PPeriod,
+// Max-A, Min-A, Max-B, Min-B, SysErr, GPIO, Battery, ChargeStatus. The record's frame marker,
+// tag and reserved bytes are set as the device sends them. False with a reason otherwise.
+bool ParseLogRow(std::string_view line, SpectrumRecord& record, std::string& reason);
+
+struct LogProblem {
+    uint64_t line;       // 1-based line number in the file
+    std::string reason;  // "row cut at the end of the file", "field 7: not a number", ...
+};
+
+// A log opened for reading, header first, then its rows in file order.
+class LogStream {
+public:
+    LogStream() = default;
+    ~LogStream();
+    LogStream(const LogStream&) = delete;
+    LogStream& operator=(const LogStream&) = delete;
+
+    // Opens the file and reads the header up to and including the column titles. False with
+    // `error` ("cannot open: ...", "line 3: ...", "no column titles: not a measurement log").
+    bool Open(const std::string& path, std::string& error);
+    const LogHeaderRead& Header() const { return header_; }
+    const std::string& Path() const { return path_; }
+
+    // The next row that reads whole; rows that do not are added to Problems() and skipped.
+    // False at the end of the file (or after a read error, then ReadError() tells it).
+    bool Next(SpectrumRecord& record);
+    uint64_t LineNumber() const { return line_; }  // the line of the row last returned
+    // Rows skipped so far (at most ProblemsKept are kept, ProblemCount() counts all).
+    const std::vector<LogProblem>& Problems() const { return problems_; }
+    uint64_t ProblemCount() const { return problemCount_; }
+    static constexpr size_t ProblemsKept = 1000;
+    const std::string& ReadError() const { return readError_; }
+
+    uint64_t BytesRead() const { return bytesRead_; }
+    uint64_t FileSize() const { return fileSize_; }
+
+private:
+    // The next line without its line end into line_text_; false at the end of the file.
+    // `terminated` tells whether the line ended with a line feed.
+    bool ReadLine(bool& terminated);
+    void AddProblem(uint64_t line, std::string reason);
+
+    std::FILE* file_ = nullptr;
+    std::string path_;
+    LogHeaderRead header_;
+    std::string lineText_;
+    std::vector<char> buffer_;
+    size_t bufferStart_ = 0, bufferEnd_ = 0;
+    uint64_t line_ = 0, nextLine_ = 1;
+    uint64_t bytesRead_ = 0, fileSize_ = 0;
+    std::vector<LogProblem> problems_;
+    uint64_t problemCount_ = 0;
+    std::string readError_;
+};

@@ -1,0 +1,38 @@
+// The spectra a command works on, from a measurement log or from a plain CSV of frequency, Z'
+// and Z'' (--columns F,RE,IM). A log is streamed: spectra are handed over one at a time.
+// Selection: --spectrum N (the spectrum whose MeasCount is N) or --range A:B (MeasCount A to B).
+#pragma once
+
+#include "CommandLine.h"
+#include "LogReader.h"
+#include "Spectrum.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+// The options every spectrum-reading command accepts, added to its grammar.
+void AddSourceOptions(CommandGrammar& grammar);   // --spectrum, --range, --columns
+
+class SpectrumSource {
+public:
+    // Opens the file named by the first positional argument; a log when its first line is a log
+    // header field, a CSV otherwise. InputError when it cannot be read.
+    explicit SpectrumSource(const CommandLine& line);
+    ~SpectrumSource();
+
+    bool IsLog() const;
+    const LogHeaderRead* Header() const;   // nullptr for a CSV
+    const std::string& Path() const;
+    // The next selected spectrum; false after the last. Rows the reader skipped are warned
+    // about on stderr at the end (file and line).
+    bool Next(Spectrum& spectrum);
+    // The record behind the spectrum last returned (logs only).
+    const SpectrumRecord& Record() const;
+    // Fraction of the file read, for progress display.
+    double Progress() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
