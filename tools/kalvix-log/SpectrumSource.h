@@ -36,3 +36,9 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// The one spectrum a single-spectrum command (fit, check, plot without a range) works on:
+// --spectrum N, the complex mean of the spectra of --range A:B, or else the first spectrum of the
+// file. `description` says which ("MeasCount 17", "mean of 50 spectra, MeasCount 0 to 49",
+// "the first spectrum, MeasCount 0"). InputError when there is no such spectrum.
+Spectrum SelectOneSpectrum(const CommandLine& line, std::string& description);
