@@ -1,0 +1,80 @@
+#include "FigureFile.h"
+
+#include "FigureDrawing.h"
+#include "PathText.h"
+#include "PngWriter.h"
+#include "SvgWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+namespace {
+
+std::string LowerExtension(const std::string& path)
+{
+    std::string extension = PathToUtf8(PathFromUtf8(path).extension());
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return extension;
+}
+
+} // namespace
+
+PictureFormat PictureFormatOf(const std::string& path)
+{
+    const std::string extension = LowerExtension(path);
+    return extension == ".png" ? PictureFormat::Png : extension == ".svg" ? PictureFormat::Svg : PictureFormat::Unknown;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
+{
+    const std::filesystem::path target = PathFromUtf8(path);
+    std::filesystem::path temporary = target;
+    temporary += ".part";
+    std::error_code ignored;
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            error = "cannot write " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file) {
+            error = "cannot write " + path + " (disk full?)";
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code renameError;
+    std::filesystem::rename(temporary, target, renameError);
+    if (renameError) {
+        error = "cannot write " + path + ": " + renameError.message();
+        std::filesystem::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
+bool WriteFigure(const Figure& figure, const std::string& path, std::string& error)
+{
+    const PictureFormat format = PictureFormatOf(path);
+    if (format == PictureFormat::Unknown) {
+        error = "the picture's name must end in .png or .svg: " + path;
+        return false;
+    }
+    if (figure.width < 16 || figure.height < 16 || figure.width > 20000 || figure.height > 20000) {
+        error = "a picture must be 16 to 20000 pixels wide and high";
+        return false;
+    }
+    const Scene scene = DrawFigure(figure);
+    if (format == PictureFormat::Svg)
+        return WriteFileAtomically(path, RenderSvg(scene), error);
+    std::vector<unsigned char> png;
+    if (!RenderPng(scene, png, error))
+        return false;
+    return WriteFileAtomically(path, std::string(png.begin(), png.end()), error);
+}

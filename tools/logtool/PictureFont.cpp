@@ -1,0 +1,177 @@
+#include "PictureFont.h"
+
+#include "PathText.h"
+#include "PlotText.h"
+
+#include <stb_truetype.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace {
+
+std::string& SearchDirectory()
+{
+    static std::string directory;
+    return directory;
+}
+
+bool Readable(const std::string& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(PathFromUtf8(path), error);
+    return !error && std::filesystem::is_regular_file(status) && std::ifstream(PathFromUtf8(path), std::ios::binary).good();
+}
+
+std::string InDirectory(const std::string& directory, const char* name)
+{
+    return PathToUtf8(PathFromUtf8(directory) / name);
+}
+
+} // namespace
+
+void SetPictureFontSearchDirectory(const std::string& directory)
+{
+    SearchDirectory() = directory;
+}
+
+bool FindPictureFont(std::string& path, std::string& error)
+{
+    if (const char* named = std::getenv("KALVIX_LOG_FONT"); named && *named) {
+        if (Readable(named)) {
+            path = named;
+            return true;
+        }
+        error = std::string("the font KALVIX_LOG_FONT names cannot be read: ") + named;
+        return false;
+    }
+    std::vector<std::string> candidates;
+    if (!SearchDirectory().empty())
+        candidates.push_back(InDirectory(SearchDirectory(), PictureFontFileName));
+#ifdef __linux__
+    std::error_code linkError;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", linkError);
+    if (!linkError)
+        candidates.push_back(PathToUtf8(program.parent_path() / PictureFontFileName));
+#endif
+#ifdef KALVIX_LOG_FONT_PATH
+    candidates.push_back(KALVIX_LOG_FONT_PATH);
+#endif
+    std::string tried;
+    for (const std::string& candidate : candidates) {
+        if (Readable(candidate)) {
+            path = candidate;
+            return true;
+        }
+        tried += (tried.empty() ? "" : ", ") + candidate;
+    }
+    error = "no font for the PNG picture (looked for " + (tried.empty() ? std::string("none") : tried) +
+            "); set KALVIX_LOG_FONT to a TrueType font file, or write an SVG picture, which needs none";
+    return false;
+}
+
+struct PictureFont::State {
+    std::vector<unsigned char> data;
+    stbtt_fontinfo info{};
+};
+
+PictureFont::PictureFont() : state_(std::make_unique<State>()) {}
+PictureFont::~PictureFont() = default;
+
+bool PictureFont::Load(const std::string& path, std::string& error)
+{
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
+    if (!file) {
+        error = "cannot open the font " + path;
+        return false;
+    }
+    state_->data.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    const int offset = state_->data.empty() ? -1 : stbtt_GetFontOffsetForIndex(state_->data.data(), 0);
+    if (offset < 0 || !stbtt_InitFont(&state_->info, state_->data.data(), offset)) {
+        error = "not a TrueType font: " + path;
+        state_->data.clear();
+        return false;
+    }
+    return true;
+}
+
+double PictureFont::TextWidth(std::string_view markup, double size) const
+{
+    if (state_->data.empty())
+        return EstimateTextWidth(markup, size);
+    double width = 0;
+    for (const TextRun& run : SplitTextRuns(markup)) {
+        const float scale = stbtt_ScaleForMappingEmToPixels(&state_->info, static_cast<float>(
+                                                                run.superscript ? size * SuperscriptScale : size));
+        char32_t previous = 0;
+        for (char32_t c : DecodeUtf8(run.text)) {
+            int advance = 0, bearing = 0;
+            stbtt_GetCodepointHMetrics(&state_->info, static_cast<int>(c), &advance, &bearing);
+            if (previous)
+                width += scale * stbtt_GetCodepointKernAdvance(&state_->info, static_cast<int>(previous), static_cast<int>(c));
+            width += scale * advance;
+            previous = c;
+        }
+    }
+    return width;
+}
+
+void PictureFont::Draw(RgbImage& image, const SceneText& text) const
+{
+    if (state_->data.empty())
+        return;
+    // The text is drawn upright into a coverage buffer first, then copied (turned or not).
+    const double width = TextWidth(text.markup, text.size);
+    const int bufferWidth = static_cast<int>(std::ceil(width)) + 4;
+    const int baseline = static_cast<int>(std::ceil(1.15 * text.size)) + 1;
+    const int bufferHeight = baseline + static_cast<int>(std::ceil(0.35 * text.size)) + 2;
+    std::vector<float> coverage(static_cast<size_t>(bufferWidth) * bufferHeight, 0.0f);
+    double pen = 2;
+    for (const TextRun& run : SplitTextRuns(text.markup)) {
+        const float scale = stbtt_ScaleForMappingEmToPixels(
+            &state_->info, static_cast<float>(run.superscript ? text.size * SuperscriptScale : text.size));
+        const int lift = run.superscript ? static_cast<int>(std::lround(SuperscriptRaise * text.size)) : 0;
+        char32_t previous = 0;
+        for (char32_t c : DecodeUtf8(run.text)) {
+            const int codepoint = static_cast<int>(c);
+            if (previous)
+                pen += scale * stbtt_GetCodepointKernAdvance(&state_->info, static_cast<int>(previous), codepoint);
+            const float shift = static_cast<float>(pen - std::floor(pen));
+            int glyphWidth = 0, glyphHeight = 0, offsetX = 0, offsetY = 0;
+            unsigned char* bitmap = stbtt_GetCodepointBitmapSubpixel(&state_->info, scale, scale, shift, 0, codepoint,
+                                                                     &glyphWidth, &glyphHeight, &offsetX, &offsetY);
+            const int originX = static_cast<int>(std::floor(pen)) + offsetX;
+            const int originY = baseline - lift + offsetY;
+            for (int y = 0; y < glyphHeight; ++y)
+                for (int x = 0; x < glyphWidth; ++x) {
+                    const int u = originX + x, v = originY + y;
+                    if (u < 0 || v < 0 || u >= bufferWidth || v >= bufferHeight)
+                        continue;
+                    float& value = coverage[static_cast<size_t>(v) * bufferWidth + u];
+                    value = std::min(1.0f, value + bitmap[y * glyphWidth + x] / 255.0f);
+                }
+            stbtt_FreeBitmap(bitmap, nullptr);
+            int advance = 0, bearing = 0;
+            stbtt_GetCodepointHMetrics(&state_->info, codepoint, &advance, &bearing);
+            pen += scale * advance;
+            previous = c;
+        }
+    }
+    const double anchorOffset = text.anchor == TextAnchor::Start ? 0 : text.anchor == TextAnchor::Middle ? 0.5 * width : width;
+    const int anchorU = static_cast<int>(std::lround(2 + anchorOffset));
+    const int anchorX = static_cast<int>(std::lround(text.x)), anchorY = static_cast<int>(std::lround(text.y));
+    for (int v = 0; v < bufferHeight; ++v)
+        for (int u = 0; u < bufferWidth; ++u) {
+            const float value = coverage[static_cast<size_t>(v) * bufferWidth + u];
+            if (value <= 0)
+                continue;
+            if (text.vertical)
+                BlendPixel(image, anchorX + (v - baseline), anchorY + (anchorU - u), text.color, value);
+            else
+                BlendPixel(image, anchorX + (u - anchorU), anchorY + (v - baseline), text.color, value);
+        }
+}
