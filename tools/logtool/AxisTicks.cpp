@@ -18,8 +18,8 @@ std::string FixedText(double value, int decimals)
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
                                       std::clamp(decimals, 0, 15));
     std::string text(buffer, result.ptr);
-    if (text.find_first_not_of("-0.") == std::string::npos)
-        return "0";   // "-0.00" and the like
+    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos)
+        text.erase(0, 1);   // "-0.00" is zero
     return text;
 }
 
@@ -52,13 +52,16 @@ std::vector<std::string> LinearLabels(const std::vector<double>& values, double 
     for (double value : values)
         largest = std::max(largest, std::fabs(value));
     int shift = 0;
-    if (largest >= 1e5 || (largest > 0 && largest < 1e-2))
+    if (largest >= 1e5 || (largest > 0 && largest < 1e-2)) {
         shift = static_cast<int>(std::floor(DecadeOf(largest) / 3.0)) * 3;
+        if (shift < -12 || shift > 12)
+            shift = DecadeOf(largest);   // beyond the prefixes: a power of ten
+    }
     const double scale = std::pow(10.0, shift);
     std::vector<std::string> labels;
     for (double value : values) {
         std::string label = FixedText(value / scale, DecimalsFor(step / scale));
-        if (label != "0" && shift != 0) {
+        if (value != 0 && shift != 0) {
             const char* prefix = SiPrefix(shift);
             label += *prefix ? std::string(prefix) : "×10^{" + std::to_string(shift) + "}";
         }

@@ -325,7 +325,8 @@ std::vector<std::string> DescribeSkippedPoints(const Figure& figure)
             const std::string name = series.label.empty() ? "a series" : "\"" + series.label + "\"";
             const size_t unmatched = std::max(series.x.size(), series.y.size()) - n;
             if (notFinite)
-                add(name + ": " + std::to_string(notFinite) + " point(s) with a value that is not a finite number left out");
+                add(name + ": " + std::to_string(notFinite) + " point(s) left out of the " + PlainText(panel.y.title) +
+                    " plot: not finite numbers");
             if (notPositiveX)
                 add(name + ": " + std::to_string(notPositiveX) + " point(s) with " + PlainText(panel.x.title) +
                     " <= 0 left out of the log axis");
