@@ -59,8 +59,9 @@ TEST(AxisTicks, TicksLieInsideTheRangeInOrder)
             const double slack = 1e-9 * (c.high - c.low);
             EXPECT_GE(ticks[i].value, c.low - slack);
             EXPECT_LE(ticks[i].value, c.high + slack);
-            if (i > 0)
+            if (i > 0) {
                 EXPECT_LT(ticks[i - 1].value, ticks[i].value);
+            }
         }
     }
 }

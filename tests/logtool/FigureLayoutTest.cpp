@@ -31,8 +31,9 @@ void ExpectUsable(const FigureLayout& layout, const std::string& name)
         EXPECT_TRUE(Inside(canvas, panel.area)) << name;
         for (const AxisMap* axis : {&panel.x, &panel.y}) {
             EXPECT_TRUE(std::isfinite(axis->low) && std::isfinite(axis->high) && axis->low < axis->high) << name;
-            if (axis->scale == AxisScale::Log10)
+            if (axis->scale == AxisScale::Log10) {
                 EXPECT_GT(axis->low, 0) << name;
+            }
         }
         EXPECT_FALSE(panel.xTicks.empty()) << name;
         EXPECT_FALSE(panel.yTicks.empty()) << name;

@@ -90,13 +90,15 @@ TEST_F(PictureFiles, PngShowsTheDataTheAxesAndNothingAtItsEdges)
             for (int column = 0; column < image.width; ++column) {
                 const Color pixel = image.At(column, row);
                 const bool edge = row < 3 || column < 3 || row >= image.height - 3 || column >= image.width - 3;
-                if (edge)
+                if (edge) {
                     ASSERT_EQ(pixel, white) << c.name << " at " << column << "," << row;
+                }
                 bool allowed = InRect(layout.legendBox, column, row);
                 for (const PanelLayout& area : layout.panels)
                     allowed = allowed || InRect(area.area, column, row);
-                if (!allowed)
+                if (!allowed) {
                     ASSERT_FALSE(Near(pixel, first.color, 10)) << c.name << " at " << column << "," << row;
+                }
             }
 
         // The title is drawn: dark pixels in its band.
@@ -175,10 +177,11 @@ TEST_F(PictureFiles, DegenerateFiguresStillWriteBothFormats)
                 const std::string path = scratch.File(input.label + extension);
                 std::string error;
                 EXPECT_TRUE(WriteFigure(figure, path, error)) << input.label << extension << ": " << error;
-                if (std::string(extension) == ".svg")
+                if (std::string(extension) == ".svg") {
                     EXPECT_EQ(SvgTagBalanceProblem(ReadText(path)), "") << input.label;
-                else
+                } else {
                     EXPECT_GT(ReadPng(path).width, 0) << input.label;
+                }
             }
 }
 

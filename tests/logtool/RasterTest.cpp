@@ -107,8 +107,9 @@ TEST(LineDecimation, MillionsOfPointsKeepEveryPeakInAFewPointsPerColumn)
         }
         top = std::min(top, reduced[i].y);
         bottom = std::max(bottom, reduced[i].y);
-        if (i > 0 && !std::isnan(reduced[i - 1].x))
+        if (i > 0 && !std::isnan(reduced[i - 1].x)) {
             EXPECT_LE(reduced[i - 1].x, reduced[i].x);
+        }
     }
     EXPECT_EQ(top, 3);
     EXPECT_EQ(bottom, 390);

@@ -62,7 +62,7 @@ void DrawBand(Scene& scene, const PlotSeries& series, const PanelLayout& panel, 
             lower[i].y = panel.area.bottom + 1;   // the band reaches below a log axis's bottom
     }
     for (std::vector<Point>& polygon : BandPolygons(upper, lower))
-        scene.items.push_back(SceneFill{std::move(polygon), series.color, BandOpacity, clip});
+        scene.items.push_back(SceneFill{std::move(polygon), series.color, BandOpacity, clip, {}, 0});
 }
 
 void DrawSeries(Scene& scene, const PlotPanel& panel, const PanelLayout& layout, int clip)

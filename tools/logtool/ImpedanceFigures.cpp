@@ -23,10 +23,10 @@ Figure MakeBodeFigure(const std::vector<PlotCurve>& curves, const std::string& t
     figure.title = title;
     figure.sharedX = true;
     PlotPanel module, phase;
-    module.x = {"frequency (Hz)", AxisScale::Log10};
-    module.y = {"|Z| (Ω)", AxisScale::Log10};
+    module.x = {"frequency (Hz)", AxisScale::Log10, {}, {}};
+    module.y = {"|Z| (Ω)", AxisScale::Log10, {}, {}};
     phase.x = module.x;
-    phase.y = {"phase (°)", AxisScale::Linear};
+    phase.y = {"phase (°)", AxisScale::Linear, {}, {}};
     for (size_t i = 0; i < curves.size(); ++i) {
         const PlotCurve& curve = curves[i];
         PlotSeries moduleSeries = SeriesOf(curve, i, curves.size());
@@ -50,8 +50,8 @@ Figure MakeNyquistFigure(const std::vector<PlotCurve>& curves, const std::string
     Figure figure;
     figure.title = title;
     PlotPanel panel;
-    panel.x = {"Z' (Ω)", AxisScale::Linear};
-    panel.y = {"−Z'' (Ω)", AxisScale::Linear};
+    panel.x = {"Z' (Ω)", AxisScale::Linear, {}, {}};
+    panel.y = {"−Z'' (Ω)", AxisScale::Linear, {}, {}};
     panel.equalScale = true;
     panel.includeZeroY = true;
     for (size_t i = 0; i < curves.size(); ++i) {

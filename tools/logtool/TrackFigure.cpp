@@ -11,8 +11,8 @@ Figure MakeTrackFigure(const std::vector<TrackSeries>& series, const std::string
     for (size_t i = 0; i < series.size(); ++i) {
         const TrackSeries& track = series[i];
         PlotPanel panel;
-        panel.x = {"time (s)", AxisScale::Linear};
-        panel.y = {track.unit.empty() ? track.name : track.name + " (" + track.unit + ")", AxisScale::Linear};
+        panel.x = {"time (s)", AxisScale::Linear, {}, {}};
+        panel.y = {track.unit.empty() ? track.name : track.name + " (" + track.unit + ")", AxisScale::Linear, {}, {}};
         PlotSeries line;
         line.style = SeriesStyle::Line;
         line.color = SeriesColor(i, std::min<size_t>(series.size(), 10));
