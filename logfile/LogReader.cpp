@@ -314,14 +314,14 @@ bool LogStream::Next(SpectrumRecord& record)
     bool terminated = false;
     std::string reason;
     while (ReadLine(terminated)) {
-        if (TrimBlanks(lineText_).empty())
-            continue;
         if (!terminated) {
             // The panel ends every row with CR LF: a last line without one was cut off while
             // being written, and its last number may be cut too.
             AddProblem(line_, "row cut at the end of the file");
             continue;
         }
+        if (TrimBlanks(lineText_).empty())
+            continue;
         if (ParseLogRow(lineText_, record, reason))
             return true;
         AddProblem(line_, reason);

@@ -38,7 +38,7 @@ void AppendFrequencyTitle(std::string& out, const char* what, float frequency)
     out += ',';
     out += what;
     out += '_';
-    AppendCsvNumber(out, frequency);
+    AppendCsvFixed(out, frequency);
     out += "Hz";
 }
 
@@ -117,7 +117,7 @@ int RunCsvCommand(const Arguments& arguments)
             AppendTime(text, first.MeasCount, header.divider);
             if (longForm) {
                 text += ',';
-                AppendCsvNumber(text, header.frequencies[i]);
+                AppendCsvFixed(text, header.frequencies[i]);
                 AppendValues(text, z[i]);
             } else {
                 for (const auto& value : z)

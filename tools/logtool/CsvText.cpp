@@ -6,7 +6,7 @@
 namespace {
 
 template <typename Number>
-void AppendShortest(std::string& out, Number value)
+void AppendShortest(std::string& out, Number value, std::chars_format format = std::chars_format::general)
 {
     if (std::isnan(value)) {
         out += "nan";
@@ -16,8 +16,10 @@ void AppendShortest(std::string& out, Number value)
         out += value < 0 ? "-inf" : "inf";
         return;
     }
-    char text[48];
-    const auto result = std::to_chars(text, text + sizeof text, value);
+    char text[64];
+    auto result = std::to_chars(text, text + sizeof text, value, format);
+    if (result.ec != std::errc())
+        result = std::to_chars(text, text + sizeof text, value);
     out.append(text, result.ptr);
 }
 
@@ -31,6 +33,11 @@ void AppendCsvNumber(std::string& out, double value)
 void AppendCsvNumber(std::string& out, float value)
 {
     AppendShortest(out, value);
+}
+
+void AppendCsvFixed(std::string& out, float value)
+{
+    AppendShortest(out, value, std::chars_format::fixed);
 }
 
 void AppendCsvField(std::string& out, std::string_view text)

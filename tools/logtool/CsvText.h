@@ -10,6 +10,8 @@ void AppendCsvNumber(std::string& out, double value);
 // The same for a single-precision value (the log's module and phase: "1098.05", not the double's
 // 1098.050048828125).
 void AppendCsvNumber(std::string& out, float value);
+// A frequency in fixed notation, for titles and frequency columns ("1000000", not "1e+06").
+void AppendCsvFixed(std::string& out, float value);
 // A text field, quoted when it has to be.
 void AppendCsvField(std::string& out, std::string_view text);
 inline void EndCsvRow(std::string& out)
