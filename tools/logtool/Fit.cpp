@@ -1,0 +1,965 @@
+#include "Fit.h"
+
+#include <Eigen/Dense>
+#include <boost/math/distributions/students_t.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace {
+
+using Complex = std::complex<double>;
+constexpr size_t MaxP = MaxCircuitParameters;
+// Fixed-capacity matrices: the fit never touches the heap for its linear algebra.
+using Matrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, static_cast<int>(MaxP), static_cast<int>(MaxP)>;
+using Vector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, static_cast<int>(MaxP), 1>;
+
+constexpr double Infinity = std::numeric_limits<double>::infinity();
+constexpr double LogLimit = 230.0;     // positive parameters within 1e-100 .. 1e100
+constexpr double LogitLimit = 36.0;    // exponents within 2e-16 .. 1 - 2e-16
+constexpr double DefaultExponent = 0.85;
+
+double Clamp(double value, double limit)
+{
+    return std::clamp(value, -limit, limit);
+}
+
+double ToTheta(ParameterKind kind, double value)
+{
+    if (kind == ParameterKind::Positive)
+        return Clamp(std::log(value), LogLimit);
+    if (value >= 1.0)
+        return LogitLimit;
+    return Clamp(std::log(value / (1.0 - value)), LogitLimit);
+}
+
+double FromTheta(ParameterKind kind, double theta)
+{
+    if (kind == ParameterKind::Positive)
+        return std::exp(theta);
+    return 1.0 / (1.0 + std::exp(-theta));
+}
+
+double ThetaLimit(ParameterKind kind)
+{
+    return kind == ParameterKind::Positive ? LogLimit : LogitLimit;
+}
+
+bool ValueInRange(ParameterKind kind, double value)
+{
+    if (!std::isfinite(value) || value <= 0.0)
+        return false;
+    return kind == ParameterKind::Positive || value <= 1.0;
+}
+
+std::string RangeText(ParameterKind kind)
+{
+    return kind == ParameterKind::Positive ? "a positive number" : "an exponent in (0, 1]";
+}
+
+// The weights of the real and imaginary residual at one data point.
+inline void Weights(Weighting weighting, Complex data, double& real, double& imaginary)
+{
+    switch (weighting) {
+    case Weighting::Unit:
+        real = imaginary = 1.0;
+        return;
+    case Weighting::Modulus:
+        real = imaginary = 1.0 / std::abs(data);
+        return;
+    case Weighting::Proportional: {
+        const double floor = 0.01 * std::abs(data);
+        real = 1.0 / std::max(std::abs(data.real()), floor);
+        imaginary = 1.0 / std::max(std::abs(data.imag()), floor);
+        return;
+    }
+    }
+}
+
+// The least-squares problem in the free parameters' transformed coordinates theta.
+class Problem {
+public:
+    Problem(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting)
+        : circuit_(circuit), spectrum_(spectrum), weighting_(weighting)
+    {
+    }
+
+    // Sets which parameters are free; `full` holds every parameter (the fixed ones' values).
+    void Setup(const double* full, const bool* isFree)
+    {
+        count_ = circuit_.ParameterCount();
+        free_ = 0;
+        for (size_t i = 0; i < count_; ++i) {
+            full_[i] = full[i];
+            if (isFree[i]) {
+                freeIndex_[free_] = static_cast<uint32_t>(i);
+                kind_[free_] = circuit_.parameterKinds[i];
+                ++free_;
+            }
+        }
+    }
+    size_t Free() const { return free_; }
+    const double* Full() const { return full_.data(); }
+
+    void ThetaFromFull(const double* full, Vector& theta) const
+    {
+        theta.resize(static_cast<Eigen::Index>(free_));
+        for (size_t k = 0; k < free_; ++k)
+            theta[static_cast<Eigen::Index>(k)] = ToTheta(kind_[k], full[freeIndex_[k]]);
+    }
+    void SetTheta(const Vector& theta)
+    {
+        for (size_t k = 0; k < free_; ++k)
+            full_[freeIndex_[k]] = FromTheta(kind_[k], theta[static_cast<Eigen::Index>(k)]);
+    }
+    void ClampTheta(Vector& theta) const
+    {
+        for (size_t k = 0; k < free_; ++k) {
+            const Eigen::Index i = static_cast<Eigen::Index>(k);
+            theta[i] = Clamp(theta[i], ThetaLimit(kind_[k]));
+        }
+    }
+
+    // ssr at theta, with J^T J and J^T r (J in theta); false when anything is not finite.
+    bool Evaluate(const Vector& theta, double& ssr, Matrix& normal, Vector& gradient)
+    {
+        SetTheta(theta);
+        const Eigen::Index m = static_cast<Eigen::Index>(free_);
+        normal.setZero(m, m);
+        gradient.setZero(m);
+        std::array<double, MaxP> chain;   // dp/dtheta
+        for (size_t k = 0; k < free_; ++k) {
+            const double p = full_[freeIndex_[k]];
+            chain[k] = kind_[k] == ParameterKind::Positive ? p : p * (1.0 - p);
+        }
+        alignas(16) double gradientStore[2 * MaxP];
+        Complex* dz = reinterpret_cast<Complex*>(gradientStore);
+        std::array<double, MaxP> rowRe, rowIm;
+        double sum = 0.0;
+        const size_t points = spectrum_.frequency.size();
+        for (size_t f = 0; f < points; ++f) {
+            const Complex data = spectrum_.impedance[f];
+            double wr, wi;
+            Weights(weighting_, data, wr, wi);
+            const Complex model = CircuitImpedanceGradient(circuit_, full_.data(), spectrum_.frequency[f], dz);
+            const double rr = wr * (model.real() - data.real());
+            const double ri = wi * (model.imag() - data.imag());
+            sum += rr * rr + ri * ri;
+            for (size_t k = 0; k < free_; ++k) {
+                const Complex d = dz[freeIndex_[k]] * chain[k];
+                rowRe[k] = wr * d.real();
+                rowIm[k] = wi * d.imag();
+                gradient[static_cast<Eigen::Index>(k)] += rowRe[k] * rr + rowIm[k] * ri;
+            }
+            for (size_t a = 0; a < free_; ++a)
+                for (size_t b = a; b < free_; ++b)
+                    normal(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b)) +=
+                        rowRe[a] * rowRe[b] + rowIm[a] * rowIm[b];
+        }
+        for (Eigen::Index a = 0; a < m; ++a)
+            for (Eigen::Index b = 0; b < a; ++b)
+                normal(a, b) = normal(b, a);
+        ssr = sum;
+        return std::isfinite(sum) && gradient.allFinite() && normal.allFinite();
+    }
+
+    // ssr of the full parameter vector `full`, model values only.
+    double Ssr(const double* full) const
+    {
+        double sum = 0.0;
+        for (size_t f = 0; f < spectrum_.frequency.size(); ++f) {
+            const Complex data = spectrum_.impedance[f];
+            double wr, wi;
+            Weights(weighting_, data, wr, wi);
+            const Complex model = CircuitImpedance(circuit_, full, spectrum_.frequency[f]);
+            const double rr = wr * (model.real() - data.real());
+            const double ri = wi * (model.imag() - data.imag());
+            sum += rr * rr + ri * ri;
+        }
+        return std::isfinite(sum) ? sum : Infinity;
+    }
+
+    // Sum of the squared weighted data, the scale ssr is measured against.
+    double DataNorm() const
+    {
+        double sum = 0.0;
+        for (const Complex data : spectrum_.impedance) {
+            double wr, wi;
+            Weights(weighting_, data, wr, wi);
+            sum += wr * wr * data.real() * data.real() + wi * wi * data.imag() * data.imag();
+        }
+        return sum;
+    }
+
+    bool AtLimit(size_t k, const Vector& theta) const
+    {
+        return std::abs(theta[static_cast<Eigen::Index>(k)]) >= ThetaLimit(kind_[k]) * 0.999;
+    }
+    uint32_t FreeIndex(size_t k) const { return freeIndex_[k]; }
+
+private:
+    const Circuit& circuit_;
+    const Spectrum& spectrum_;
+    Weighting weighting_;
+    size_t count_ = 0;
+    size_t free_ = 0;
+    std::array<double, MaxP> full_{};
+    std::array<uint32_t, MaxP> freeIndex_{};
+    std::array<ParameterKind, MaxP> kind_{};
+};
+
+struct RunOutcome {
+    double ssr = Infinity;
+    bool converged = false;
+    int iterations = 0;
+};
+
+// Levenberg-Marquardt from theta (changed in place), Nielsen's damping update with Marquardt's
+// scaling by the largest diagonal of J^T J seen so far.
+RunOutcome RunLevenbergMarquardt(Problem& problem, Vector& theta, int maxIterations, double tinySsr)
+{
+    RunOutcome outcome;
+    const Eigen::Index m = static_cast<Eigen::Index>(problem.Free());
+    Matrix normal, trialNormal, damped;
+    Vector gradient, trialGradient, step, trial, scale;
+    double ssr = Infinity;
+    if (!problem.Evaluate(theta, ssr, normal, gradient))
+        return outcome;
+    outcome.ssr = ssr;
+    if (m == 0) {
+        outcome.converged = true;
+        return outcome;
+    }
+    scale = normal.diagonal();
+    double mu = 1e-3, nu = 2.0;
+    int quietSteps = 0;
+    for (int iteration = 0; iteration < maxIterations; ++iteration) {
+        outcome.iterations = iteration + 1;
+        if (ssr <= tinySsr) {
+            outcome.converged = true;
+            break;
+        }
+        double largest = 0.0;
+        for (Eigen::Index i = 0; i < m; ++i) {
+            scale[i] = std::max(scale[i], normal(i, i));
+            largest = std::max(largest, scale[i]);
+        }
+        if (!(largest > 0.0)) {   // no parameter changes the model
+            outcome.converged = true;
+            break;
+        }
+        damped = normal;
+        for (Eigen::Index i = 0; i < m; ++i)
+            damped(i, i) += mu * std::max(scale[i], 1e-12 * largest);
+        Eigen::LLT<Matrix> llt(damped);
+        if (llt.info() != Eigen::Success) {
+            mu *= nu;
+            nu *= 2.0;
+            if (mu > 1e20)
+                break;
+            continue;
+        }
+        step = llt.solve(-gradient);
+        if (!step.allFinite()) {
+            mu *= nu;
+            nu *= 2.0;
+            if (mu > 1e20)
+                break;
+            continue;
+        }
+        const double stepSize = step.cwiseAbs().maxCoeff();
+        if (stepSize <= 1e-11) {
+            outcome.converged = true;
+            break;
+        }
+        trial = theta + step;
+        problem.ClampTheta(trial);
+        step = trial - theta;
+        double predicted = 0.0;
+        for (Eigen::Index i = 0; i < m; ++i)
+            predicted += step[i] * (mu * std::max(scale[i], 1e-12 * largest) * step[i] - gradient[i]);
+        double trialSsr = Infinity;
+        const bool finite = problem.Evaluate(trial, trialSsr, trialNormal, trialGradient);
+        const double rho = (finite && predicted > 0.0) ? (ssr - trialSsr) / predicted : -1.0;
+        if (rho > 0.0) {
+            const double gain = ssr - trialSsr;
+            theta = trial;
+            ssr = trialSsr;
+            normal = trialNormal;
+            gradient = trialGradient;
+            const double factor = 2.0 * rho - 1.0;
+            mu *= std::max(1.0 / 3.0, 1.0 - factor * factor * factor);
+            mu = std::max(mu, 1e-15);
+            nu = 2.0;
+            if (gain <= 1e-12 * ssr && stepSize <= 1e-5) {
+                if (++quietSteps >= 2) {
+                    outcome.converged = true;
+                    break;
+                }
+            } else {
+                quietSteps = 0;
+            }
+        } else {
+            mu *= nu;
+            nu *= 2.0;
+            if (mu > 1e16) {   // no step downhill however short: at the minimum within rounding
+                outcome.converged = true;
+                break;
+            }
+        }
+    }
+    problem.SetTheta(theta);
+    outcome.ssr = ssr;
+    return outcome;
+}
+
+// ---- starting points from the spectrum's shape ----
+
+struct Shape {
+    double omegaMin = 1.0, omegaMax = 1.0;
+    double reMin = 0.0, reMax = 0.0, reHigh = 0.0, imHigh = 0.0;
+    double magnitude = 1.0;                 // median |Z|
+    std::vector<double> peakLogOmega;       // local maxima of -Z'', highest first
+};
+
+Shape MeasureShape(const Spectrum& spectrum)
+{
+    Shape shape;
+    const size_t n = spectrum.frequency.size();
+    std::vector<size_t> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return spectrum.frequency[a] < spectrum.frequency[b]; });
+    const double twoPi = 2.0 * std::numbers::pi;
+    shape.omegaMin = twoPi * spectrum.frequency[order.front()];
+    shape.omegaMax = twoPi * spectrum.frequency[order.back()];
+    shape.reHigh = spectrum.impedance[order.back()].real();
+    shape.imHigh = spectrum.impedance[order.back()].imag();
+    shape.reMin = Infinity;
+    shape.reMax = -Infinity;
+    std::vector<double> magnitudes;
+    for (const Complex z : spectrum.impedance) {
+        shape.reMin = std::min(shape.reMin, z.real());
+        shape.reMax = std::max(shape.reMax, z.real());
+        magnitudes.push_back(std::abs(z));
+    }
+    std::nth_element(magnitudes.begin(), magnitudes.begin() + static_cast<long>(n / 2), magnitudes.end());
+    shape.magnitude = std::max(magnitudes[n / 2], 1e-12);
+    std::vector<std::pair<double, double>> peaks;   // height, log omega
+    for (size_t i = 1; i + 1 < n; ++i) {
+        const double here = -spectrum.impedance[order[i]].imag();
+        if (here > 0.0 && here >= -spectrum.impedance[order[i - 1]].imag() &&
+            here > -spectrum.impedance[order[i + 1]].imag())
+            peaks.emplace_back(here, std::log10(twoPi * spectrum.frequency[order[i]]));
+    }
+    std::sort(peaks.begin(), peaks.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& peak : peaks)
+        shape.peakLogOmega.push_back(peak.second);
+    return shape;
+}
+
+uint32_t SubtreeStart(const Circuit& circuit, uint32_t node)
+{
+    while (circuit.nodes[node].kind != CircuitNode::Kind::Element)
+        node = circuit.childIndex[circuit.nodes[node].firstChild];
+    return node;
+}
+
+// Fills the automatic start of every element under `node` from the group's resistance scale and
+// time constant (later time-constant elements in the group a decade faster each).
+void StartGroup(const Circuit& circuit, uint32_t node, double resistance, double tau, double* start)
+{
+    int timeElements = 0;
+    for (uint32_t i = SubtreeStart(circuit, node); i <= node; ++i) {
+        if (circuit.nodes[i].kind != CircuitNode::Kind::Element)
+            continue;
+        const CircuitElement& element = circuit.elements[circuit.nodes[i].element];
+        double* p = start + element.firstParameter;
+        const double t = element.type == ElementType::R ? tau : tau * std::pow(0.1, timeElements++);
+        const double omega = 1.0 / t;
+        switch (element.type) {
+        case ElementType::R: p[0] = resistance; break;
+        case ElementType::C: p[0] = t / resistance; break;
+        case ElementType::L: p[0] = resistance * t; break;
+        case ElementType::CPE:
+            p[1] = DefaultExponent;
+            p[0] = 1.0 / (resistance * std::pow(omega, DefaultExponent));
+            break;
+        case ElementType::W: p[0] = resistance * std::sqrt(omega / 2.0); break;
+        case ElementType::Wo:
+        case ElementType::Ws:
+        case ElementType::K:
+            p[0] = resistance;
+            p[1] = t;
+            break;
+        case ElementType::Zarc:
+            p[0] = resistance;
+            p[1] = t;
+            p[2] = DefaultExponent;
+            break;
+        }
+    }
+}
+
+// Starting points (full parameter vectors) for the multistart.
+std::vector<std::vector<double>> BuildStarts(const Circuit& circuit, const Spectrum& spectrum)
+{
+    const Shape shape = MeasureShape(spectrum);
+    const uint32_t root = static_cast<uint32_t>(circuit.nodes.size() - 1);
+    std::vector<uint32_t> groups;
+    if (circuit.nodes[root].kind == CircuitNode::Kind::Series) {
+        for (uint32_t c = 0; c < circuit.nodes[root].childCount; ++c)
+            groups.push_back(circuit.childIndex[circuit.nodes[root].firstChild + c]);
+    } else {
+        groups.push_back(root);
+    }
+    // Series R and L at the top level take the high-frequency end; the rest share the arc width.
+    std::vector<uint32_t> dispersive;
+    int seriesResistors = 0;
+    for (uint32_t g : groups) {
+        const CircuitNode& node = circuit.nodes[g];
+        if (groups.size() > 1 && node.kind == CircuitNode::Kind::Element &&
+            (circuit.elements[node.element].type == ElementType::R ||
+             circuit.elements[node.element].type == ElementType::L)) {
+            if (circuit.elements[node.element].type == ElementType::R)
+                ++seriesResistors;
+            continue;
+        }
+        dispersive.push_back(g);
+    }
+    std::vector<double> base(circuit.ParameterCount(), 1.0);
+    const double seriesR = std::max(shape.reMin, 1e-3 * shape.magnitude) / std::max(seriesResistors, 1);
+    const double inductance = (shape.imHigh > 0.0 ? shape.imHigh : 1e-3 * shape.magnitude) / shape.omegaMax;
+    for (uint32_t g : groups) {
+        const CircuitNode& node = circuit.nodes[g];
+        if (node.kind != CircuitNode::Kind::Element || std::find(dispersive.begin(), dispersive.end(), g) != dispersive.end())
+            continue;
+        const CircuitElement& element = circuit.elements[node.element];
+        base[element.firstParameter] = element.type == ElementType::R ? seriesR : inductance;
+    }
+    const size_t k = dispersive.size();
+    const double span = shape.reMax - shape.reMin;
+    const double share = std::max(span, 0.1 * shape.magnitude) / std::max<size_t>(k, 1);
+
+    // Sets of log10(omega) positions, one per dispersive group.
+    const double low = std::log10(shape.omegaMin), high = std::log10(shape.omegaMax);
+    auto spread = [&](double from, double to) {
+        std::vector<double> positions;
+        for (size_t i = 0; i < k; ++i)
+            positions.push_back(from + (to - from) * (static_cast<double>(i) + 0.5) / static_cast<double>(k));
+        return positions;
+    };
+    std::vector<std::vector<double>> positionSets;
+    positionSets.push_back(spread(low, high));
+    positionSets.push_back(spread(low - 1.0, high + 1.0));
+    if (!shape.peakLogOmega.empty()) {
+        std::vector<double> positions;
+        for (double peak : shape.peakLogOmega)
+            if (positions.size() < k)
+                positions.push_back(peak);
+        for (double candidate : spread(low, high)) {
+            if (positions.size() >= k)
+                break;
+            bool near = false;
+            for (double p : positions)
+                near = near || std::abs(p - candidate) < 0.5;
+            if (!near)
+                positions.push_back(candidate);
+        }
+        while (positions.size() < k)
+            positions.push_back(high + 1.0 + static_cast<double>(positions.size()));
+        std::sort(positions.begin(), positions.end());
+        positionSets.push_back(positions);
+    }
+    std::vector<std::vector<double>> starts;
+    for (std::vector<double> positions : positionSets) {
+        std::sort(positions.begin(), positions.end());
+        std::vector<std::vector<double>> orders;
+        if (k <= 3) {
+            do
+                orders.push_back(positions);
+            while (std::next_permutation(positions.begin(), positions.end()));
+        } else {
+            orders.push_back(positions);
+            orders.emplace_back(positions.rbegin(), positions.rend());
+        }
+        for (const std::vector<double>& order : orders) {
+            std::vector<double> start = base;
+            for (size_t i = 0; i < k; ++i)
+                StartGroup(circuit, dispersive[i], share, std::pow(10.0, -order[i]), start.data());
+            starts.push_back(std::move(start));
+        }
+        if (k == 0) {
+            starts.push_back(base);
+            break;
+        }
+    }
+    return starts;
+}
+
+// Standard errors in the original parameters, from J^T J at the solution.
+void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting, const Problem& problem,
+                double variance, std::array<double, MaxP>& stdError, FitResult& result)
+{
+    const size_t free = problem.Free();
+    const Eigen::Index m = static_cast<Eigen::Index>(free);
+    Matrix normal;
+    normal.setZero(m, m);
+    alignas(16) double gradientStore[2 * MaxP];
+    Complex* dz = reinterpret_cast<Complex*>(gradientStore);
+    std::array<double, MaxP> rowRe, rowIm;
+    result.residuals.resize(spectrum.frequency.size());
+    for (size_t f = 0; f < spectrum.frequency.size(); ++f) {
+        const Complex data = spectrum.impedance[f];
+        double wr, wi;
+        Weights(weighting, data, wr, wi);
+        const Complex model = CircuitImpedanceGradient(circuit, problem.Full(), spectrum.frequency[f], dz);
+        result.residuals[f] = data - model;
+        for (size_t k = 0; k < free; ++k) {
+            rowRe[k] = wr * dz[problem.FreeIndex(k)].real();
+            rowIm[k] = wi * dz[problem.FreeIndex(k)].imag();
+        }
+        for (size_t a = 0; a < free; ++a)
+            for (size_t b = a; b < free; ++b)
+                normal(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b)) += rowRe[a] * rowRe[b] + rowIm[a] * rowIm[b];
+    }
+    for (Eigen::Index a = 0; a < m; ++a)
+        for (Eigen::Index b = 0; b < a; ++b)
+            normal(a, b) = normal(b, a);
+    if (m == 0)
+        return;
+    // Correlation form, then an eigen-decomposition: directions the data do not see (eigenvalue
+    // below 1e-13 of the largest) make every parameter taking part in them undetermined.
+    Vector norm(m);
+    for (Eigen::Index i = 0; i < m; ++i)
+        norm[i] = std::sqrt(normal(i, i));
+    Matrix correlation(m, m);
+    for (Eigen::Index a = 0; a < m; ++a)
+        for (Eigen::Index b = 0; b < m; ++b)
+            correlation(a, b) = (norm[a] > 0.0 && norm[b] > 0.0) ? normal(a, b) / (norm[a] * norm[b]) : (a == b ? 1.0 : 0.0);
+    Eigen::SelfAdjointEigenSolver<Matrix> solver(correlation);
+    const bool solved = solver.info() == Eigen::Success && normal.allFinite();
+    const double largest = solved ? solver.eigenvalues().cwiseAbs().maxCoeff() : 0.0;
+    for (Eigen::Index i = 0; i < m; ++i) {
+        double sum = 0.0;
+        bool singular = !solved || !(norm[i] > 0.0);
+        for (Eigen::Index k = 0; k < m && !singular; ++k) {
+            const double lambda = solver.eigenvalues()[k];
+            const double v = solver.eigenvectors()(i, k);
+            if (lambda <= 1e-13 * largest) {
+                if (std::abs(v) > 1e-6)
+                    singular = true;
+                continue;
+            }
+            sum += v * v / lambda;
+        }
+        stdError[static_cast<size_t>(i)] = singular ? Infinity : std::sqrt(variance * sum) / norm[i];
+    }
+}
+
+std::string FormatNumber(double value)
+{
+    if (!std::isfinite(value))
+        return "null";
+    char buffer[64];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (error != std::errc())
+        return "null";
+    return std::string(buffer, end);
+}
+
+std::string JsonString(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                out += escape;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string Format(const char* format, double value)
+{
+    if (!std::isfinite(value))
+        return std::isnan(value) ? "-" : (value > 0 ? "inf" : "-inf");
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+std::string Padded(std::string text, size_t width)
+{
+    if (text.size() < width)
+        text.insert(0, width - text.size(), ' ');
+    return text;
+}
+
+} // namespace
+
+bool ParseWeighting(std::string_view text, Weighting& weighting)
+{
+    if (text == "unit")
+        weighting = Weighting::Unit;
+    else if (text == "modulus")
+        weighting = Weighting::Modulus;
+    else if (text == "proportional")
+        weighting = Weighting::Proportional;
+    else
+        return false;
+    return true;
+}
+
+const char* WeightingName(Weighting weighting)
+{
+    switch (weighting) {
+    case Weighting::Unit: return "unit";
+    case Weighting::Modulus: return "modulus";
+    case Weighting::Proportional: return "proportional";
+    }
+    return "?";
+}
+
+double StudentT975(int degreesOfFreedom)
+{
+    if (degreesOfFreedom < 1)
+        return std::nan("");
+    constexpr int Cached = 512;
+    static const std::array<double, Cached + 1> table = [] {
+        std::array<double, Cached + 1> values{};
+        for (int dof = 1; dof <= Cached; ++dof)
+            values[static_cast<size_t>(dof)] = boost::math::quantile(boost::math::students_t(dof), 0.975);
+        return values;
+    }();
+    if (degreesOfFreedom <= Cached)
+        return table[static_cast<size_t>(degreesOfFreedom)];
+    return boost::math::quantile(boost::math::students_t(degreesOfFreedom), 0.975);
+}
+
+bool CheckFitOptions(const Circuit& circuit, const FitOptions& options, std::string& error)
+{
+    const size_t count = circuit.ParameterCount();
+    std::vector<char> seenFixed(count, 0), seenGuess(count, 0);
+    auto check = [&](const std::vector<std::pair<std::string, double>>& list, const char* option,
+                     std::vector<char>& seen) {
+        for (const auto& [name, value] : list) {
+            const int index = circuit.ParameterIndex(name);
+            if (index < 0) {
+                error = std::string(option) + ": the circuit " + circuit.text + " has no parameter \"" + name +
+                        "\" (it has";
+                for (const std::string& parameter : circuit.parameterNames)
+                    error += " " + parameter;
+                error += ")";
+                return false;
+            }
+            const ParameterKind kind = circuit.parameterKinds[static_cast<size_t>(index)];
+            if (!ValueInRange(kind, value)) {
+                error = std::string(option) + " " + name + "=" + FormatNumber(value) + ": " + name + " must be " +
+                        RangeText(kind);
+                return false;
+            }
+            if (seen[static_cast<size_t>(index)]) {
+                error = std::string(option) + " " + name + " is given twice";
+                return false;
+            }
+            seen[static_cast<size_t>(index)] = 1;
+        }
+        return true;
+    };
+    if (!check(options.fixed, "--fix", seenFixed) || !check(options.guess, "--guess", seenGuess))
+        return false;
+    for (size_t i = 0; i < count; ++i) {
+        if (seenFixed[i] && seenGuess[i]) {
+            error = circuit.parameterNames[i] + " is both fixed and guessed";
+            return false;
+        }
+    }
+    if (options.previous) {
+        if (options.previous->size() != count) {
+            error = "the previous result has " + std::to_string(options.previous->size()) + " values, the circuit " +
+                    std::to_string(count) + " parameters";
+            return false;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (!ValueInRange(circuit.parameterKinds[i], (*options.previous)[i])) {
+                error = "the previous value of " + circuit.parameterNames[i] + " is not " +
+                        RangeText(circuit.parameterKinds[i]);
+                return false;
+            }
+        }
+    }
+    if (options.maxIterations < 1) {
+        error = "the iteration limit must be at least 1";
+        return false;
+    }
+    return true;
+}
+
+bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptions& options, FitResult& result,
+                std::string& error)
+{
+    const size_t count = circuit.ParameterCount();
+    if (count == 0 || circuit.nodes.empty()) {
+        error = "the circuit is empty";
+        return false;
+    }
+    if (count > MaxP) {
+        error = "the circuit has too many parameters";
+        return false;
+    }
+    // Options first; the common case (no --fix, --guess, previous) costs nothing here.
+    if ((!options.fixed.empty() || !options.guess.empty() || options.previous || options.maxIterations < 1) &&
+        !CheckFitOptions(circuit, options, error))
+        return false;
+    const size_t points = spectrum.frequency.size();
+    if (spectrum.impedance.size() != points) {
+        error = "the spectrum has " + std::to_string(points) + " frequencies but " +
+                std::to_string(spectrum.impedance.size()) + " impedances";
+        return false;
+    }
+    for (size_t f = 0; f < points; ++f) {
+        const double frequency = spectrum.frequency[f];
+        const Complex z = spectrum.impedance[f];
+        if (!std::isfinite(frequency) || frequency <= 0.0) {
+            error = "frequency " + std::to_string(f + 1) + " of the spectrum is not a positive number";
+            return false;
+        }
+        if (!std::isfinite(z.real()) || !std::isfinite(z.imag())) {
+            error = "the impedance at " + FormatNumber(frequency) + " Hz is not a finite number";
+            return false;
+        }
+        if (options.weighting != Weighting::Unit && std::abs(z) == 0.0) {
+            error = "the impedance at " + FormatNumber(frequency) + " Hz is zero, which " +
+                    WeightingName(options.weighting) + " weighting cannot divide by";
+            return false;
+        }
+    }
+
+    std::array<bool, MaxP> isFree;
+    std::array<double, MaxP> fixedOrGuess;   // the user's value, where given
+    std::array<bool, MaxP> guessed{};
+    isFree.fill(true);
+    for (const auto& [name, value] : options.fixed) {
+        const size_t index = static_cast<size_t>(circuit.ParameterIndex(name));
+        isFree[index] = false;
+        fixedOrGuess[index] = value;
+    }
+    for (const auto& [name, value] : options.guess) {
+        const size_t index = static_cast<size_t>(circuit.ParameterIndex(name));
+        guessed[index] = true;
+        fixedOrGuess[index] = value;
+    }
+    size_t free = 0;
+    for (size_t i = 0; i < count; ++i)
+        free += isFree[i] ? 1 : 0;
+    const int dof = static_cast<int>(2 * points) - static_cast<int>(free);
+    if (dof < 1) {
+        error = "fewer data than free parameters: " + std::to_string(points) + " frequencies give " +
+                std::to_string(2 * points) + " real data, " + std::to_string(free) +
+                " free parameters need at least " + std::to_string(free + 1);
+        return false;
+    }
+
+    Problem problem(circuit, spectrum, options.weighting);
+    const double dataNorm = problem.DataNorm();
+    const double tinySsr = 1e-28 * dataNorm;
+    Vector theta, bestTheta;
+    RunOutcome best;
+    std::array<double, MaxP> start;
+    int starts = 0;
+    bool warm = false;
+
+    if (options.previous) {
+        for (size_t i = 0; i < count; ++i)
+            start[i] = isFree[i] ? (*options.previous)[i] : fixedOrGuess[i];
+        problem.Setup(start.data(), isFree.data());
+        problem.ThetaFromFull(start.data(), theta);
+        best = RunLevenbergMarquardt(problem, theta, std::min(options.maxIterations, 60), tinySsr);
+        bestTheta = theta;
+        starts = 1;
+        // Failing badly: not converged, or explaining less than 95% (rms) of the data.
+        warm = best.converged && best.ssr <= 0.0025 * dataNorm;
+    }
+    if (!warm) {
+        const std::vector<std::vector<double>> automatic = BuildStarts(circuit, spectrum);
+        std::vector<std::vector<double>> tried;
+        for (std::vector<double> candidate : automatic) {
+            for (size_t i = 0; i < count; ++i)
+                if (!isFree[i] || guessed[i])
+                    candidate[i] = fixedOrGuess[i];
+            if (std::find(tried.begin(), tried.end(), candidate) != tried.end())
+                continue;
+            tried.push_back(candidate);
+            problem.Setup(candidate.data(), isFree.data());
+            problem.ThetaFromFull(candidate.data(), theta);
+            const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, 100, tinySsr);
+            ++starts;
+            if (outcome.ssr < best.ssr || !std::isfinite(best.ssr)) {
+                if (std::isfinite(outcome.ssr)) {
+                    best = outcome;
+                    bestTheta = theta;
+                }
+            }
+        }
+        if (!std::isfinite(best.ssr)) {
+            error = "the fit found no starting point where the circuit's impedance is finite";
+            return false;
+        }
+        // Polish the best start to full convergence.
+        std::array<double, MaxP> full;
+        for (size_t i = 0; i < count; ++i)
+            full[i] = isFree[i] ? 1.0 : fixedOrGuess[i];
+        problem.Setup(full.data(), isFree.data());
+        theta = bestTheta;
+        const RunOutcome polished = RunLevenbergMarquardt(problem, theta, options.maxIterations, tinySsr);
+        if (std::isfinite(polished.ssr) && polished.ssr <= best.ssr) {
+            best.ssr = polished.ssr;
+            best.converged = polished.converged;
+            best.iterations += polished.iterations;
+            bestTheta = theta;
+        }
+    }
+    problem.SetTheta(bestTheta);
+
+    // Results.
+    const double variance = best.ssr / dof;
+    std::array<double, MaxP> stdError;
+    stdError.fill(0.0);
+    result.residuals.clear();
+    result.warnings.clear();
+    Statistics(circuit, spectrum, options.weighting, problem, variance, stdError, result);
+    const double t = StudentT975(dof);
+    result.parameters.resize(count);
+    result.values.resize(count);
+    size_t k = 0;
+    for (size_t i = 0; i < count; ++i) {
+        ParameterEstimate& estimate = result.parameters[i];
+        estimate.name = circuit.parameterNames[i];
+        estimate.value = problem.Full()[i];
+        estimate.fixed = !isFree[i];
+        result.values[i] = estimate.value;
+        if (estimate.fixed) {
+            estimate.stdError = 0.0;
+            estimate.ciLow = estimate.ciHigh = estimate.value;
+            estimate.undetermined = false;
+            continue;
+        }
+        estimate.stdError = stdError[k];
+        estimate.ciLow = estimate.value - t * estimate.stdError;
+        estimate.ciHigh = estimate.value + t * estimate.stdError;
+        estimate.undetermined = !(estimate.stdError <= std::abs(estimate.value));
+        if (problem.AtLimit(k, bestTheta)) {
+            const bool exponent = circuit.parameterKinds[i] == ParameterKind::Exponent;
+            const bool up = bestTheta[static_cast<Eigen::Index>(k)] > 0.0;
+            result.warnings.push_back(estimate.name + " ran to the edge of its range (" +
+                                      (exponent ? (up ? "1" : "0") : (up ? "infinity" : "0")) +
+                                      "): the circuit may hold an element the data do not need");
+        }
+        if (estimate.undetermined)
+            result.warnings.push_back(estimate.name + ": the data cannot determine it (standard error " +
+                                      Format("%.3g", estimate.stdError) + " larger than the value " +
+                                      Format("%.6g", estimate.value) + ")");
+        ++k;
+    }
+    result.ssr = best.ssr;
+    result.chi2Reduced = variance;
+    result.points = points;
+    result.degreesOfFreedom = dof;
+    result.converged = best.converged;
+    result.weighting = options.weighting;
+    result.iterations = best.iterations;
+    result.starts = starts;
+    result.warmStarted = warm;
+    if (!best.converged)
+        result.warnings.push_back("the fit did not converge; the values may be off");
+    return true;
+}
+
+std::string FitResultJson(const Circuit& circuit, const FitResult& result)
+{
+    std::string json = "{\"circuit\":" + JsonString(circuit.text) + ",\"parameters\":[";
+    for (size_t i = 0; i < result.parameters.size(); ++i) {
+        const ParameterEstimate& p = result.parameters[i];
+        if (i)
+            json += ",";
+        json += "{\"name\":" + JsonString(p.name) + ",\"value\":" + FormatNumber(p.value) +
+                ",\"stderr\":" + FormatNumber(p.stdError) + ",\"ci95\":[" + FormatNumber(p.ciLow) + "," +
+                FormatNumber(p.ciHigh) + "],\"fixed\":" + (p.fixed ? "true" : "false") +
+                ",\"undetermined\":" + (p.undetermined ? "true" : "false") + "}";
+    }
+    json += "],\"chi2_reduced\":" + FormatNumber(result.chi2Reduced) + ",\"ssr\":" + FormatNumber(result.ssr) +
+            ",\"points\":" + std::to_string(result.points) + ",\"dof\":" + std::to_string(result.degreesOfFreedom) +
+            ",\"weighting\":" + JsonString(WeightingName(result.weighting)) +
+            ",\"converged\":" + (result.converged ? "true" : "false") + ",\"residuals\":[";
+    for (size_t f = 0; f < result.residuals.size(); ++f) {
+        if (f)
+            json += ",";
+        json += "[" + FormatNumber(result.residuals[f].real()) + "," + FormatNumber(result.residuals[f].imag()) + "]";
+    }
+    json += "],\"warnings\":[";
+    for (size_t w = 0; w < result.warnings.size(); ++w) {
+        if (w)
+            json += ",";
+        json += JsonString(result.warnings[w]);
+    }
+    return json + "]}";
+}
+
+std::string FitResultText(const Circuit& circuit, const Spectrum& spectrum, const FitResult& result)
+{
+    std::string text = "circuit   " + circuit.text + "\n";
+    text += "weighting " + std::string(WeightingName(result.weighting)) + ", " + std::to_string(result.points) +
+            " frequencies, " + std::to_string(result.degreesOfFreedom) + " degrees of freedom\n\n";
+    size_t width = 9;
+    for (const ParameterEstimate& p : result.parameters)
+        width = std::max(width, p.name.size());
+    text += std::string("parameter") + std::string(width - 9, ' ') +
+            "          value     std error            95% interval\n";
+    for (const ParameterEstimate& p : result.parameters) {
+        text += p.name + std::string(width - p.name.size(), ' ');
+        text += Padded(Format("%.6g", p.value), 15);
+        if (p.fixed) {
+            text += "         fixed\n";
+            continue;
+        }
+        text += " \xc2\xb1" + Padded(Format("%.3g", p.stdError), 11);
+        text += "   [" + Format("%.5g", p.ciLow) + ", " + Format("%.5g", p.ciHigh) + "]";
+        if (p.undetermined)
+            text += "  undetermined";
+        text += "\n";
+    }
+    text += "\nreduced chi-square " + Format("%.6g", result.chi2Reduced) + " (ssr " + Format("%.6g", result.ssr) +
+            ", " + WeightingName(result.weighting) + " weighting)" + (result.converged ? "" : ", NOT converged") +
+            "\n\n";
+    text += "residuals, data - model:\n    frequency/Hz         Z'/ohm        Z''/ohm        dZ'/ohm       dZ''/ohm   |dZ|/|Z|\n";
+    for (size_t f = 0; f < result.residuals.size() && f < spectrum.frequency.size(); ++f) {
+        const Complex z = spectrum.impedance[f];
+        const Complex r = result.residuals[f];
+        text += Padded(Format("%.6g", spectrum.frequency[f]), 16) + Padded(Format("%.6g", z.real()), 15) +
+                Padded(Format("%.6g", z.imag()), 15) + Padded(Format("%.4g", r.real()), 15) +
+                Padded(Format("%.4g", r.imag()), 15) +
+                Padded(std::abs(z) > 0 ? Format("%.2e", std::abs(r) / std::abs(z)) : "-", 11) + "\n";
+    }
+    for (const std::string& warning : result.warnings)
+        text += "\nwarning: " + warning;
+    if (!result.warnings.empty())
+        text += "\n";
+    return text;
+}
