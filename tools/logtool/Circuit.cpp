@@ -250,6 +250,18 @@ private:
     std::string error_;
 };
 
+// The structure of a subtree: element types and combinations, without names.
+std::string Signature(const Circuit& circuit, uint32_t index)
+{
+    const CircuitNode& node = circuit.nodes[index];
+    if (node.kind == CircuitNode::Kind::Element)
+        return ElementTypeName(circuit.elements[node.element].type);
+    std::string signature = node.kind == CircuitNode::Kind::Series ? "s(" : "p(";
+    for (uint32_t c = 0; c < node.childCount; ++c)
+        signature += (c ? "," : "") + Signature(circuit, circuit.childIndex[node.firstChild + c]);
+    return signature + ")";
+}
+
 template <bool WithGradient>
 Complex Evaluate(const Circuit& circuit, const double* parameters, double frequencyHz, Complex* gradient)
 {
@@ -335,6 +347,28 @@ bool ParseCircuit(std::string_view text, Circuit& circuit, std::string& error)
     for (char c : text)
         if (!IsSpace(c))
             circuit.text.push_back(c);
+    const CircuitNode& root = circuit.nodes.back();
+    if (root.kind == CircuitNode::Kind::Series) {
+        std::vector<std::pair<std::string, uint32_t>> parts;
+        for (uint32_t c = 0; c < root.childCount; ++c) {
+            const uint32_t child = circuit.childIndex[root.firstChild + c];
+            parts.emplace_back(Signature(circuit, child), child);
+        }
+        std::vector<bool> used(parts.size(), false);
+        for (size_t a = 0; a < parts.size(); ++a) {
+            if (used[a])
+                continue;
+            std::vector<uint32_t> set = {parts[a].second};
+            for (size_t b = a + 1; b < parts.size(); ++b) {
+                if (!used[b] && parts[b].first == parts[a].first) {
+                    used[b] = true;
+                    set.push_back(parts[b].second);
+                }
+            }
+            if (set.size() > 1)
+                circuit.interchangeable.push_back(std::move(set));
+        }
+    }
     return true;
 }
 

@@ -52,6 +52,10 @@ struct Circuit {
     std::vector<CircuitElement> elements;        // in the order of the text
     std::vector<CircuitNode> nodes;              // post-order, root last
     std::vector<uint32_t> childIndex;
+    // Sets of top-level series parts of identical structure (R0-Zarc1-Zarc2: {Zarc1, Zarc2}), as
+    // node indices: their values can trade places without changing the impedance, so a fit
+    // reports them in a fixed order (the slowest time constant first).
+    std::vector<std::vector<uint32_t>> interchangeable;
 
     size_t ParameterCount() const { return parameterNames.size(); }
     // Index of the named parameter, or -1.

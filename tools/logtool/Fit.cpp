@@ -503,6 +503,78 @@ std::vector<std::vector<double>> BuildStarts(const Circuit& circuit, const Spect
     return starts;
 }
 
+// The time constant of a top-level part, where its kind has an obvious one; NaN otherwise.
+double PartTimeConstant(const Circuit& circuit, uint32_t index, const double* full)
+{
+    const CircuitNode& node = circuit.nodes[index];
+    if (node.kind == CircuitNode::Kind::Element) {
+        const CircuitElement& element = circuit.elements[node.element];
+        switch (element.type) {
+        case ElementType::Wo:
+        case ElementType::Ws:
+        case ElementType::K:
+        case ElementType::Zarc: return full[element.firstParameter + 1];
+        default: return std::nan("");
+        }
+    }
+    if (node.kind != CircuitNode::Kind::Parallel || node.childCount != 2)
+        return std::nan("");
+    const CircuitNode& a = circuit.nodes[circuit.childIndex[node.firstChild]];
+    const CircuitNode& b = circuit.nodes[circuit.childIndex[node.firstChild + 1]];
+    if (a.kind != CircuitNode::Kind::Element || b.kind != CircuitNode::Kind::Element)
+        return std::nan("");
+    const CircuitElement* r = &circuit.elements[a.element];
+    const CircuitElement* other = &circuit.elements[b.element];
+    if (other->type == ElementType::R)
+        std::swap(r, other);
+    if (r->type != ElementType::R)
+        return std::nan("");
+    const double resistance = full[r->firstParameter];
+    if (other->type == ElementType::C)
+        return resistance * full[other->firstParameter];
+    if (other->type == ElementType::CPE)
+        return std::pow(resistance * full[other->firstParameter], 1.0 / full[other->firstParameter + 1]);
+    if (other->type == ElementType::L)
+        return full[other->firstParameter] / resistance;
+    return std::nan("");
+}
+
+// Interchangeable parts (R0-Zarc1-Zarc2) put in order, the slowest time constant first, unless
+// the user fixed or guessed any of their parameters.
+void OrderInterchangeable(const Circuit& circuit, const bool* isFree, const bool* guessed, double* full)
+{
+    for (const std::vector<uint32_t>& set : circuit.interchangeable) {
+        if (set.size() > 8)
+            continue;
+        std::array<std::pair<double, uint32_t>, 8> keys;
+        bool usable = true;
+        uint32_t first[8], size = 0;
+        for (size_t i = 0; i < set.size() && usable; ++i) {
+            const uint32_t start = SubtreeStart(circuit, set[i]);
+            first[i] = circuit.elements[circuit.nodes[start].element].firstParameter;
+            uint32_t end = first[i];
+            for (uint32_t n = start; n <= set[i]; ++n)
+                if (circuit.nodes[n].kind == CircuitNode::Kind::Element)
+                    end = std::max(end, circuit.elements[circuit.nodes[n].element].firstParameter +
+                                            circuit.elements[circuit.nodes[n].element].parameterCount);
+            size = end - first[i];
+            for (uint32_t p = first[i]; p < end; ++p)
+                usable = usable && isFree[p] && !guessed[p];
+            keys[i] = {PartTimeConstant(circuit, set[i], full), static_cast<uint32_t>(i)};
+            usable = usable && std::isfinite(keys[i].first);
+        }
+        if (!usable || size > MaxP)
+            continue;
+        std::sort(keys.begin(), keys.begin() + static_cast<long>(set.size()),
+                  [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::array<double, MaxP> copy;
+        std::copy(full, full + circuit.ParameterCount(), copy.begin());
+        for (size_t i = 0; i < set.size(); ++i)
+            for (uint32_t p = 0; p < size; ++p)
+                full[first[i] + p] = copy[first[keys[i].second] + p];
+    }
+}
+
 // Standard errors in the original parameters, from J^T J at the solution.
 void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting, const Problem& problem,
                 double variance, std::array<double, MaxP>& stdError, FitResult& result)
@@ -837,6 +909,13 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
         }
     }
     problem.SetTheta(bestTheta);
+    if (!circuit.interchangeable.empty()) {
+        std::array<double, MaxP> ordered;
+        std::copy(problem.Full(), problem.Full() + count, ordered.begin());
+        OrderInterchangeable(circuit, isFree.data(), guessed.data(), ordered.data());
+        problem.ThetaFromFull(ordered.data(), bestTheta);
+        problem.SetTheta(bestTheta);
+    }
 
     // Results.
     const double variance = best.ssr / dof;
