@@ -430,9 +430,13 @@ double StudentT975(int degreesOfFreedom)
 bool CheckFitOptions(const Circuit& circuit, const FitOptions& options, std::string& error)
 {
     const size_t count = circuit.ParameterCount();
-    std::vector<char> seenFixed(count, 0), seenGuess(count, 0);
+    if (count > MaxP) {
+        error = "the circuit has too many parameters";
+        return false;
+    }
+    std::array<bool, MaxP> seenFixed{}, seenGuess{};
     auto check = [&](const std::vector<std::pair<std::string, double>>& list, const char* option,
-                     std::vector<char>& seen) {
+                     std::array<bool, MaxP>& seen) {
         for (const auto& [name, value] : list) {
             const int index = circuit.ParameterIndex(name);
             if (index < 0) {
@@ -453,7 +457,7 @@ bool CheckFitOptions(const Circuit& circuit, const FitOptions& options, std::str
                 error = std::string(option) + " " + name + " is given twice";
                 return false;
             }
-            seen[static_cast<size_t>(index)] = 1;
+            seen[static_cast<size_t>(index)] = true;
         }
         return true;
     };
