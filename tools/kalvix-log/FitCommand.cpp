@@ -1,8 +1,99 @@
+// kalvix-log fit LOG|CSV --circuit C: an equivalent circuit fitted to one spectrum.
+#include "Circuit.h"
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Fit.h"
+#include "JsonText.h"
+#include "SpectrumSource.h"
 
-// Placeholder until the command lands.
-int RunFitCommand(const Arguments&)
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const char* const FitHelp =
+    "usage: kalvix-log fit LOG|CSV --circuit C [--spectrum N | --range A:B] [--columns F,RE,IM]\n"
+    "                      [--weight unit|modulus|proportional] [--fix NAME=VALUE ...]\n"
+    "                      [--guess NAME=VALUE ...] [--json]\n\n"
+    "Fits an equivalent circuit to one spectrum by weighted least squares: --spectrum N (the\n"
+    "spectrum whose MeasCount is N), the complex mean of the spectra of --range A:B, or else the\n"
+    "first spectrum of the file (a CSV holds one spectrum: frequency, Z', Z'').\n\n"
+    "circuit: elements in series joined by '-', parallel branches as p(a,b,...), elements named\n"
+    "by type and number, e.g. R0-p(R1,C1), R0-p(R1,CPE1)-W1, R0-Zarc1-Zarc2.\n"
+    "  R (R)  C (C)  L (L)  CPE (Q, n)  W (Aw)  Wo (Z0, tau) open finite Warburg\n"
+    "  Ws (Z0, tau) short finite Warburg  K (R, tau) = R/(1+jw tau)  Zarc (R, tau, n)\n"
+    "parameters: the element's name when it has one (R0, C1), else NAME_INDEX (CPE1_0 is Q,\n"
+    "CPE1_1 is n; Zarc1_0 R, Zarc1_1 tau, Zarc1_2 n). Exponents lie in (0, 1], the rest are\n"
+    "positive. Units: ohm, F, H, s.\n\n"
+    "--weight      residual weighting: modulus (default, each point by its |Z|), unit (ohm),\n"
+    "              proportional (Z' by |Z'|, Z'' by |Z''|)\n"
+    "--fix N=V     holds parameter N at V (repeatable)\n"
+    "--guess N=V   starts parameter N at V instead of the automatic start (repeatable)\n"
+    "--json        prints the result as JSON instead of the report\n\n"
+    "Starting values come from the spectrum's shape, with several starts; the best fit is kept.\n"
+    "Reported: every parameter with its standard error and 95% interval, the reduced chi-square,\n"
+    "the residual at each frequency, and a warning for parameters the data cannot determine.\n";
+
+// "NAME=VALUE" into its parts; UsageError otherwise.
+std::pair<std::string, double> NameValue(const std::string& option, const std::string& text)
 {
-    throw UsageError("the fit command is not available yet");
+    const size_t equals = text.find('=');
+    double value = 0.0;
+    if (equals == 0 || equals == std::string::npos)
+        throw UsageError(option + " needs NAME=VALUE, not \"" + text + "\"");
+    const char* first = text.data() + equals + 1;
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || first == last || !std::isfinite(value))
+        throw UsageError(option + " needs NAME=VALUE with a number, not \"" + text + "\"");
+    return {text.substr(0, equals), value};
+}
+
+} // namespace
+
+int RunFitCommand(const Arguments& arguments)
+{
+    if (WantsHelp(arguments)) {
+        std::fputs(FitHelp, stdout);
+        return ExitSuccess;
+    }
+    CommandGrammar grammar{{"--circuit", "--weight"}, {"--json"}, {"--fix", "--guess"}, 1, 1};
+    AddSourceOptions(grammar);
+    const CommandLine line(arguments, grammar);
+
+    const auto circuitText = line.Value("--circuit");
+    if (!circuitText)
+        throw UsageError("--circuit is missing (for example --circuit \"R0-p(R1,C1)\")");
+    Circuit circuit;
+    std::string error;
+    if (!ParseCircuit(*circuitText, circuit, error))
+        throw UsageError("--circuit \"" + *circuitText + "\": " + error);
+
+    FitOptions options;
+    if (const auto weight = line.Value("--weight"); weight && !ParseWeighting(*weight, options.weighting))
+        throw UsageError("--weight is unit, modulus or proportional, not \"" + *weight + "\"");
+    for (const std::string& text : line.Values("--fix"))
+        options.fixed.push_back(NameValue("--fix", text));
+    for (const std::string& text : line.Values("--guess"))
+        options.guess.push_back(NameValue("--guess", text));
+    if (!CheckFitOptions(circuit, options, error))
+        throw UsageError(error);
+
+    std::string description;
+    const Spectrum spectrum = SelectOneSpectrum(line, description);
+    FitResult result;
+    if (!FitCircuit(circuit, spectrum, options, result, error))
+        throw InputError(line.Positional()[0] + " (" + description + "): " + error);
+
+    if (line.Has("--json")) {
+        std::string json = FitResultJson(circuit, result);
+        // The spectrum the fit is about, after the agreed fields.
+        json.insert(json.size() - 1, ",\"spectrum\":" + JsonString(description));
+        std::printf("%s\n", json.c_str());
+    } else {
+        std::printf("file      %s\nspectrum  %s\n", line.Positional()[0].c_str(), description.c_str());
+        std::fputs(FitResultText(circuit, spectrum, result).c_str(), stdout);
+    }
+    return ExitSuccess;
 }

@@ -1,0 +1,678 @@
+#include "Fit.h"
+#include "FitStarts.h"
+#include "JsonText.h"
+
+#include <Eigen/Dense>
+#include <boost/math/distributions/students_t.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace {
+
+using Complex = std::complex<double>;
+constexpr size_t MaxP = MaxCircuitParameters;
+// Fixed-capacity matrices: the fit never touches the heap for its linear algebra.
+using Matrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, static_cast<int>(MaxP), static_cast<int>(MaxP)>;
+using Vector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, static_cast<int>(MaxP), 1>;
+
+constexpr double Infinity = std::numeric_limits<double>::infinity();
+constexpr double LogLimit = 230.0;     // positive parameters within 1e-100 .. 1e100
+constexpr double LogitLimit = 36.0;    // exponents within 2e-16 .. 1 - 2e-16
+
+double Clamp(double value, double limit)
+{
+    return std::clamp(value, -limit, limit);
+}
+
+double ToTheta(ParameterKind kind, double value)
+{
+    if (kind == ParameterKind::Positive)
+        return Clamp(std::log(value), LogLimit);
+    if (value >= 1.0)
+        return LogitLimit;
+    return Clamp(std::log(value / (1.0 - value)), LogitLimit);
+}
+
+double FromTheta(ParameterKind kind, double theta)
+{
+    if (kind == ParameterKind::Positive)
+        return std::exp(theta);
+    return 1.0 / (1.0 + std::exp(-theta));
+}
+
+double ThetaLimit(ParameterKind kind)
+{
+    return kind == ParameterKind::Positive ? LogLimit : LogitLimit;
+}
+
+bool ValueInRange(ParameterKind kind, double value)
+{
+    if (!std::isfinite(value) || value <= 0.0)
+        return false;
+    return kind == ParameterKind::Positive || value <= 1.0;
+}
+
+std::string RangeText(ParameterKind kind)
+{
+    return kind == ParameterKind::Positive ? "a positive number" : "an exponent in (0, 1]";
+}
+
+std::string Printed(const char* format, double value)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+// The weights of the real and imaginary residual at one data point.
+inline void Weights(Weighting weighting, Complex data, double& real, double& imaginary)
+{
+    switch (weighting) {
+    case Weighting::Unit:
+        real = imaginary = 1.0;
+        return;
+    case Weighting::Modulus:
+        real = imaginary = 1.0 / std::abs(data);
+        return;
+    case Weighting::Proportional: {
+        const double floor = 0.01 * std::abs(data);
+        real = 1.0 / std::max(std::abs(data.real()), floor);
+        imaginary = 1.0 / std::max(std::abs(data.imag()), floor);
+        return;
+    }
+    }
+}
+
+// The least-squares problem in the free parameters' transformed coordinates theta.
+class Problem {
+public:
+    Problem(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting)
+        : circuit_(circuit), spectrum_(spectrum), weighting_(weighting)
+    {
+    }
+
+    // Sets which parameters are free; `full` holds every parameter (the fixed ones' values).
+    void Setup(const double* full, const bool* isFree)
+    {
+        count_ = circuit_.ParameterCount();
+        free_ = 0;
+        for (size_t i = 0; i < count_; ++i) {
+            full_[i] = full[i];
+            if (isFree[i]) {
+                freeIndex_[free_] = static_cast<uint32_t>(i);
+                kind_[free_] = circuit_.parameterKinds[i];
+                ++free_;
+            }
+        }
+    }
+    size_t Free() const { return free_; }
+    const double* Full() const { return full_.data(); }
+
+    void ThetaFromFull(const double* full, Vector& theta) const
+    {
+        theta.resize(static_cast<Eigen::Index>(free_));
+        for (size_t k = 0; k < free_; ++k)
+            theta[static_cast<Eigen::Index>(k)] = ToTheta(kind_[k], full[freeIndex_[k]]);
+    }
+    void SetTheta(const Vector& theta)
+    {
+        for (size_t k = 0; k < free_; ++k)
+            full_[freeIndex_[k]] = FromTheta(kind_[k], theta[static_cast<Eigen::Index>(k)]);
+    }
+    void ClampTheta(Vector& theta) const
+    {
+        for (size_t k = 0; k < free_; ++k) {
+            const Eigen::Index i = static_cast<Eigen::Index>(k);
+            theta[i] = Clamp(theta[i], ThetaLimit(kind_[k]));
+        }
+    }
+
+    // ssr at theta, with J^T J and J^T r (J in theta); false when anything is not finite.
+    bool Evaluate(const Vector& theta, double& ssr, Matrix& normal, Vector& gradient)
+    {
+        SetTheta(theta);
+        const Eigen::Index m = static_cast<Eigen::Index>(free_);
+        normal.setZero(m, m);
+        gradient.setZero(m);
+        std::array<double, MaxP> chain;   // dp/dtheta
+        for (size_t k = 0; k < free_; ++k) {
+            const double p = full_[freeIndex_[k]];
+            chain[k] = kind_[k] == ParameterKind::Positive ? p : p * (1.0 - p);
+        }
+        alignas(16) double gradientStore[2 * MaxP];
+        Complex* dz = reinterpret_cast<Complex*>(gradientStore);
+        std::array<double, MaxP> rowRe, rowIm;
+        double sum = 0.0;
+        const size_t points = spectrum_.frequency.size();
+        for (size_t f = 0; f < points; ++f) {
+            const Complex data = spectrum_.impedance[f];
+            double wr, wi;
+            Weights(weighting_, data, wr, wi);
+            const Complex model = CircuitImpedanceGradient(circuit_, full_.data(), spectrum_.frequency[f], dz);
+            const double rr = wr * (model.real() - data.real());
+            const double ri = wi * (model.imag() - data.imag());
+            sum += rr * rr + ri * ri;
+            for (size_t k = 0; k < free_; ++k) {
+                const Complex d = dz[freeIndex_[k]] * chain[k];
+                rowRe[k] = wr * d.real();
+                rowIm[k] = wi * d.imag();
+                gradient[static_cast<Eigen::Index>(k)] += rowRe[k] * rr + rowIm[k] * ri;
+            }
+            for (size_t a = 0; a < free_; ++a)
+                for (size_t b = a; b < free_; ++b)
+                    normal(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b)) +=
+                        rowRe[a] * rowRe[b] + rowIm[a] * rowIm[b];
+        }
+        for (Eigen::Index a = 0; a < m; ++a)
+            for (Eigen::Index b = 0; b < a; ++b)
+                normal(a, b) = normal(b, a);
+        ssr = sum;
+        return std::isfinite(sum) && gradient.allFinite() && normal.allFinite();
+    }
+
+    // ssr of the full parameter vector `full`, model values only.
+    double Ssr(const double* full) const
+    {
+        double sum = 0.0;
+        for (size_t f = 0; f < spectrum_.frequency.size(); ++f) {
+            const Complex data = spectrum_.impedance[f];
+            double wr, wi;
+            Weights(weighting_, data, wr, wi);
+            const Complex model = CircuitImpedance(circuit_, full, spectrum_.frequency[f]);
+            const double rr = wr * (model.real() - data.real());
+            const double ri = wi * (model.imag() - data.imag());
+            sum += rr * rr + ri * ri;
+        }
+        return std::isfinite(sum) ? sum : Infinity;
+    }
+
+    // Sum of the squared weighted data, the scale ssr is measured against.
+    double DataNorm() const
+    {
+        double sum = 0.0;
+        for (const Complex data : spectrum_.impedance) {
+            double wr, wi;
+            Weights(weighting_, data, wr, wi);
+            sum += wr * wr * data.real() * data.real() + wi * wi * data.imag() * data.imag();
+        }
+        return sum;
+    }
+
+    bool AtLimit(size_t k, const Vector& theta) const
+    {
+        return std::abs(theta[static_cast<Eigen::Index>(k)]) >= ThetaLimit(kind_[k]) * 0.999;
+    }
+    uint32_t FreeIndex(size_t k) const { return freeIndex_[k]; }
+
+private:
+    const Circuit& circuit_;
+    const Spectrum& spectrum_;
+    Weighting weighting_;
+    size_t count_ = 0;
+    size_t free_ = 0;
+    std::array<double, MaxP> full_{};
+    std::array<uint32_t, MaxP> freeIndex_{};
+    std::array<ParameterKind, MaxP> kind_{};
+};
+
+struct RunOutcome {
+    double ssr = Infinity;
+    bool converged = false;
+    int iterations = 0;
+};
+
+// Levenberg-Marquardt from theta (changed in place), Nielsen's damping update with Marquardt's
+// scaling by the largest diagonal of J^T J seen so far.
+RunOutcome RunLevenbergMarquardt(Problem& problem, Vector& theta, int maxIterations, double tinySsr)
+{
+    RunOutcome outcome;
+    const Eigen::Index m = static_cast<Eigen::Index>(problem.Free());
+    Matrix normal, trialNormal, damped;
+    Vector gradient, trialGradient, step, trial, scale;
+    double ssr = Infinity;
+    if (!problem.Evaluate(theta, ssr, normal, gradient))
+        return outcome;
+    outcome.ssr = ssr;
+    if (m == 0) {
+        outcome.converged = true;
+        return outcome;
+    }
+    scale = normal.diagonal();
+    double mu = 1e-3, nu = 2.0;
+    int quietSteps = 0;
+    for (int iteration = 0; iteration < maxIterations; ++iteration) {
+        outcome.iterations = iteration + 1;
+        if (ssr <= tinySsr) {
+            outcome.converged = true;
+            break;
+        }
+        double largest = 0.0;
+        for (Eigen::Index i = 0; i < m; ++i) {
+            scale[i] = std::max(scale[i], normal(i, i));
+            largest = std::max(largest, scale[i]);
+        }
+        if (!(largest > 0.0)) {   // no parameter changes the model
+            outcome.converged = true;
+            break;
+        }
+        damped = normal;
+        for (Eigen::Index i = 0; i < m; ++i)
+            damped(i, i) += mu * std::max(scale[i], 1e-12 * largest);
+        Eigen::LLT<Matrix> llt(damped);
+        if (llt.info() != Eigen::Success) {
+            mu *= nu;
+            nu *= 2.0;
+            if (mu > 1e20)
+                break;
+            continue;
+        }
+        step = llt.solve(-gradient);
+        if (!step.allFinite()) {
+            mu *= nu;
+            nu *= 2.0;
+            if (mu > 1e20)
+                break;
+            continue;
+        }
+        const double stepSize = step.cwiseAbs().maxCoeff();
+        if (stepSize <= 1e-11) {
+            outcome.converged = true;
+            break;
+        }
+        trial = theta + step;
+        problem.ClampTheta(trial);
+        step = trial - theta;
+        double predicted = 0.0;
+        for (Eigen::Index i = 0; i < m; ++i)
+            predicted += step[i] * (mu * std::max(scale[i], 1e-12 * largest) * step[i] - gradient[i]);
+        double trialSsr = Infinity;
+        const bool finite = problem.Evaluate(trial, trialSsr, trialNormal, trialGradient);
+        const double rho = (finite && predicted > 0.0) ? (ssr - trialSsr) / predicted : -1.0;
+        if (rho > 0.0) {
+            const double gain = ssr - trialSsr;
+            theta = trial;
+            ssr = trialSsr;
+            normal = trialNormal;
+            gradient = trialGradient;
+            const double factor = 2.0 * rho - 1.0;
+            mu *= std::max(1.0 / 3.0, 1.0 - factor * factor * factor);
+            mu = std::max(mu, 1e-15);
+            nu = 2.0;
+            if (gain <= 1e-12 * ssr && stepSize <= 1e-5) {
+                if (++quietSteps >= 2) {
+                    outcome.converged = true;
+                    break;
+                }
+            } else {
+                quietSteps = 0;
+            }
+        } else {
+            mu *= nu;
+            nu *= 2.0;
+            if (mu > 1e16) {   // no step downhill however short: at the minimum within rounding
+                outcome.converged = true;
+                break;
+            }
+        }
+    }
+    problem.SetTheta(theta);
+    outcome.ssr = ssr;
+    return outcome;
+}
+
+// Standard errors in the original parameters, from J^T J at the solution.
+void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting, const Problem& problem,
+                double variance, std::array<double, MaxP>& stdError, FitResult& result)
+{
+    const size_t free = problem.Free();
+    const Eigen::Index m = static_cast<Eigen::Index>(free);
+    Matrix normal;
+    normal.setZero(m, m);
+    alignas(16) double gradientStore[2 * MaxP];
+    Complex* dz = reinterpret_cast<Complex*>(gradientStore);
+    std::array<double, MaxP> rowRe, rowIm;
+    result.residuals.resize(spectrum.frequency.size());
+    for (size_t f = 0; f < spectrum.frequency.size(); ++f) {
+        const Complex data = spectrum.impedance[f];
+        double wr, wi;
+        Weights(weighting, data, wr, wi);
+        const Complex model = CircuitImpedanceGradient(circuit, problem.Full(), spectrum.frequency[f], dz);
+        result.residuals[f] = data - model;
+        for (size_t k = 0; k < free; ++k) {
+            rowRe[k] = wr * dz[problem.FreeIndex(k)].real();
+            rowIm[k] = wi * dz[problem.FreeIndex(k)].imag();
+        }
+        for (size_t a = 0; a < free; ++a)
+            for (size_t b = a; b < free; ++b)
+                normal(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b)) += rowRe[a] * rowRe[b] + rowIm[a] * rowIm[b];
+    }
+    for (Eigen::Index a = 0; a < m; ++a)
+        for (Eigen::Index b = 0; b < a; ++b)
+            normal(a, b) = normal(b, a);
+    if (m == 0)
+        return;
+    // Correlation form, then an eigen-decomposition: directions the data do not see (eigenvalue
+    // below 1e-13 of the largest) make every parameter taking part in them undetermined.
+    Vector norm(m);
+    for (Eigen::Index i = 0; i < m; ++i)
+        norm[i] = std::sqrt(normal(i, i));
+    Matrix correlation(m, m);
+    for (Eigen::Index a = 0; a < m; ++a)
+        for (Eigen::Index b = 0; b < m; ++b)
+            correlation(a, b) = (norm[a] > 0.0 && norm[b] > 0.0) ? normal(a, b) / (norm[a] * norm[b]) : (a == b ? 1.0 : 0.0);
+    Eigen::SelfAdjointEigenSolver<Matrix> solver(correlation);
+    const bool solved = solver.info() == Eigen::Success && normal.allFinite();
+    const double largest = solved ? solver.eigenvalues().cwiseAbs().maxCoeff() : 0.0;
+    for (Eigen::Index i = 0; i < m; ++i) {
+        double sum = 0.0;
+        bool singular = !solved || !(norm[i] > 0.0);
+        for (Eigen::Index k = 0; k < m && !singular; ++k) {
+            const double lambda = solver.eigenvalues()[k];
+            const double v = solver.eigenvectors()(i, k);
+            if (lambda <= 1e-13 * largest) {
+                if (std::abs(v) > 1e-6)
+                    singular = true;
+                continue;
+            }
+            sum += v * v / lambda;
+        }
+        stdError[static_cast<size_t>(i)] = singular ? Infinity : std::sqrt(variance * sum) / norm[i];
+    }
+}
+
+} // namespace
+
+bool ParseWeighting(std::string_view text, Weighting& weighting)
+{
+    if (text == "unit")
+        weighting = Weighting::Unit;
+    else if (text == "modulus")
+        weighting = Weighting::Modulus;
+    else if (text == "proportional")
+        weighting = Weighting::Proportional;
+    else
+        return false;
+    return true;
+}
+
+const char* WeightingName(Weighting weighting)
+{
+    switch (weighting) {
+    case Weighting::Unit: return "unit";
+    case Weighting::Modulus: return "modulus";
+    case Weighting::Proportional: return "proportional";
+    }
+    return "?";
+}
+
+double StudentT975(int degreesOfFreedom)
+{
+    if (degreesOfFreedom < 1)
+        return std::nan("");
+    constexpr int Cached = 512;
+    static const std::array<double, Cached + 1> table = [] {
+        std::array<double, Cached + 1> values{};
+        for (int dof = 1; dof <= Cached; ++dof)
+            values[static_cast<size_t>(dof)] = boost::math::quantile(boost::math::students_t(dof), 0.975);
+        return values;
+    }();
+    if (degreesOfFreedom <= Cached)
+        return table[static_cast<size_t>(degreesOfFreedom)];
+    return boost::math::quantile(boost::math::students_t(degreesOfFreedom), 0.975);
+}
+
+bool CheckFitOptions(const Circuit& circuit, const FitOptions& options, std::string& error)
+{
+    const size_t count = circuit.ParameterCount();
+    if (count > MaxP) {
+        error = "the circuit has too many parameters";
+        return false;
+    }
+    std::array<bool, MaxP> seenFixed{}, seenGuess{};
+    auto check = [&](const std::vector<std::pair<std::string, double>>& list, const char* option,
+                     std::array<bool, MaxP>& seen) {
+        for (const auto& [name, value] : list) {
+            const int index = circuit.ParameterIndex(name);
+            if (index < 0) {
+                error = std::string(option) + ": the circuit " + circuit.text + " has no parameter \"" + name +
+                        "\" (it has";
+                for (const std::string& parameter : circuit.parameterNames)
+                    error += " " + parameter;
+                error += ")";
+                return false;
+            }
+            const ParameterKind kind = circuit.parameterKinds[static_cast<size_t>(index)];
+            if (!ValueInRange(kind, value)) {
+                error = std::string(option) + " " + name + "=" + JsonNumber(value) + ": " + name + " must be " +
+                        RangeText(kind);
+                return false;
+            }
+            if (seen[static_cast<size_t>(index)]) {
+                error = std::string(option) + " " + name + " is given twice";
+                return false;
+            }
+            seen[static_cast<size_t>(index)] = true;
+        }
+        return true;
+    };
+    if (!check(options.fixed, "--fix", seenFixed) || !check(options.guess, "--guess", seenGuess))
+        return false;
+    for (size_t i = 0; i < count; ++i) {
+        if (seenFixed[i] && seenGuess[i]) {
+            error = circuit.parameterNames[i] + " is both fixed and guessed";
+            return false;
+        }
+    }
+    if (options.previous) {
+        if (options.previous->size() != count) {
+            error = "the previous result has " + std::to_string(options.previous->size()) + " values, the circuit " +
+                    std::to_string(count) + " parameters";
+            return false;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (!ValueInRange(circuit.parameterKinds[i], (*options.previous)[i])) {
+                error = "the previous value of " + circuit.parameterNames[i] + " is not " +
+                        RangeText(circuit.parameterKinds[i]);
+                return false;
+            }
+        }
+    }
+    if (options.maxIterations < 1) {
+        error = "the iteration limit must be at least 1";
+        return false;
+    }
+    return true;
+}
+
+bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptions& options, FitResult& result,
+                std::string& error)
+{
+    const size_t count = circuit.ParameterCount();
+    if (count == 0 || circuit.nodes.empty()) {
+        error = "the circuit is empty";
+        return false;
+    }
+    if (count > MaxP) {
+        error = "the circuit has too many parameters";
+        return false;
+    }
+    // Options first; the common case (no --fix, --guess, previous) costs nothing here.
+    if ((!options.fixed.empty() || !options.guess.empty() || options.previous || options.maxIterations < 1) &&
+        !CheckFitOptions(circuit, options, error))
+        return false;
+    const size_t points = spectrum.frequency.size();
+    if (spectrum.impedance.size() != points) {
+        error = "the spectrum has " + std::to_string(points) + " frequencies but " +
+                std::to_string(spectrum.impedance.size()) + " impedances";
+        return false;
+    }
+    for (size_t f = 0; f < points; ++f) {
+        const double frequency = spectrum.frequency[f];
+        const Complex z = spectrum.impedance[f];
+        if (!std::isfinite(frequency) || frequency <= 0.0) {
+            error = "frequency " + std::to_string(f + 1) + " of the spectrum is not a positive number";
+            return false;
+        }
+        if (!std::isfinite(z.real()) || !std::isfinite(z.imag())) {
+            error = "the impedance at " + JsonNumber(frequency) + " Hz is not a finite number";
+            return false;
+        }
+        if (options.weighting != Weighting::Unit && std::abs(z) == 0.0) {
+            error = "the impedance at " + JsonNumber(frequency) + " Hz is zero, which " +
+                    WeightingName(options.weighting) + " weighting cannot divide by";
+            return false;
+        }
+    }
+
+    std::array<bool, MaxP> isFree;
+    std::array<double, MaxP> fixedOrGuess;   // the user's value, where given
+    std::array<bool, MaxP> guessed{};
+    isFree.fill(true);
+    for (const auto& [name, value] : options.fixed) {
+        const size_t index = static_cast<size_t>(circuit.ParameterIndex(name));
+        isFree[index] = false;
+        fixedOrGuess[index] = value;
+    }
+    for (const auto& [name, value] : options.guess) {
+        const size_t index = static_cast<size_t>(circuit.ParameterIndex(name));
+        guessed[index] = true;
+        fixedOrGuess[index] = value;
+    }
+    size_t free = 0;
+    for (size_t i = 0; i < count; ++i)
+        free += isFree[i] ? 1 : 0;
+    const int dof = static_cast<int>(2 * points) - static_cast<int>(free);
+    if (dof < 1) {
+        error = "fewer data than free parameters: " + std::to_string(points) + " frequencies give " +
+                std::to_string(2 * points) + " real data, " + std::to_string(free) +
+                " free parameters need at least " + std::to_string(free + 1);
+        return false;
+    }
+
+    Problem problem(circuit, spectrum, options.weighting);
+    const double dataNorm = problem.DataNorm();
+    const double tinySsr = 1e-28 * dataNorm;
+    Vector theta, bestTheta;
+    RunOutcome best;
+    std::array<double, MaxP> start;
+    int starts = 0;
+    bool warm = false;
+
+    if (options.previous) {
+        for (size_t i = 0; i < count; ++i)
+            start[i] = isFree[i] ? (*options.previous)[i] : fixedOrGuess[i];
+        problem.Setup(start.data(), isFree.data());
+        problem.ThetaFromFull(start.data(), theta);
+        best = RunLevenbergMarquardt(problem, theta, std::min(options.maxIterations, 60), tinySsr);
+        bestTheta = theta;
+        starts = 1;
+        // Failing badly: not converged, or explaining less than 95% (rms) of the data.
+        warm = best.converged && best.ssr <= 0.0025 * dataNorm;
+    }
+    if (!warm) {
+        const std::vector<std::vector<double>> automatic = BuildStarts(circuit, spectrum);
+        std::vector<std::vector<double>> tried;
+        for (std::vector<double> candidate : automatic) {
+            for (size_t i = 0; i < count; ++i)
+                if (!isFree[i] || guessed[i])
+                    candidate[i] = fixedOrGuess[i];
+            if (std::find(tried.begin(), tried.end(), candidate) != tried.end())
+                continue;
+            tried.push_back(candidate);
+            problem.Setup(candidate.data(), isFree.data());
+            problem.ThetaFromFull(candidate.data(), theta);
+            const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, 100, tinySsr);
+            ++starts;
+            if (outcome.ssr < best.ssr || !std::isfinite(best.ssr)) {
+                if (std::isfinite(outcome.ssr)) {
+                    best = outcome;
+                    bestTheta = theta;
+                }
+            }
+        }
+        if (!std::isfinite(best.ssr)) {
+            error = "the fit found no starting point where the circuit's impedance is finite";
+            return false;
+        }
+        // Polish the best start to full convergence.
+        std::array<double, MaxP> full;
+        for (size_t i = 0; i < count; ++i)
+            full[i] = isFree[i] ? 1.0 : fixedOrGuess[i];
+        problem.Setup(full.data(), isFree.data());
+        theta = bestTheta;
+        const RunOutcome polished = RunLevenbergMarquardt(problem, theta, options.maxIterations, tinySsr);
+        if (std::isfinite(polished.ssr) && polished.ssr <= best.ssr) {
+            best.ssr = polished.ssr;
+            best.converged = polished.converged;
+            best.iterations += polished.iterations;
+            bestTheta = theta;
+        }
+    }
+    problem.SetTheta(bestTheta);
+    if (!circuit.interchangeable.empty()) {
+        std::array<double, MaxP> ordered;
+        std::copy(problem.Full(), problem.Full() + count, ordered.begin());
+        OrderInterchangeable(circuit, isFree.data(), guessed.data(), ordered.data());
+        problem.ThetaFromFull(ordered.data(), bestTheta);
+        problem.SetTheta(bestTheta);
+    }
+
+    // Results.
+    const double variance = best.ssr / dof;
+    std::array<double, MaxP> stdError;
+    stdError.fill(0.0);
+    result.residuals.clear();
+    result.warnings.clear();
+    Statistics(circuit, spectrum, options.weighting, problem, variance, stdError, result);
+    const double t = StudentT975(dof);
+    result.parameters.resize(count);
+    result.values.resize(count);
+    size_t k = 0;
+    for (size_t i = 0; i < count; ++i) {
+        ParameterEstimate& estimate = result.parameters[i];
+        estimate.name = circuit.parameterNames[i];
+        estimate.value = problem.Full()[i];
+        estimate.fixed = !isFree[i];
+        result.values[i] = estimate.value;
+        if (estimate.fixed) {
+            estimate.stdError = 0.0;
+            estimate.ciLow = estimate.ciHigh = estimate.value;
+            estimate.undetermined = false;
+            continue;
+        }
+        estimate.stdError = stdError[k];
+        estimate.ciLow = estimate.value - t * estimate.stdError;
+        estimate.ciHigh = estimate.value + t * estimate.stdError;
+        estimate.undetermined = !(estimate.stdError <= std::abs(estimate.value));
+        if (problem.AtLimit(k, bestTheta)) {
+            const bool exponent = circuit.parameterKinds[i] == ParameterKind::Exponent;
+            const bool up = bestTheta[static_cast<Eigen::Index>(k)] > 0.0;
+            result.warnings.push_back(estimate.name + " ran to the edge of its range (" +
+                                      (exponent ? (up ? "1" : "0") : (up ? "infinity" : "0")) +
+                                      "): the circuit may hold an element the data do not need");
+        }
+        if (estimate.undetermined)
+            result.warnings.push_back(estimate.name + ": the data cannot determine it (standard error " +
+                                      Printed("%.3g", estimate.stdError) + " larger than the value " +
+                                      Printed("%.6g", estimate.value) + ")");
+        ++k;
+    }
+    result.ssr = best.ssr;
+    result.chi2Reduced = variance;
+    result.points = points;
+    result.degreesOfFreedom = dof;
+    result.converged = best.converged;
+    result.weighting = options.weighting;
+    result.iterations = best.iterations;
+    result.starts = starts;
+    result.warmStarted = warm;
+    if (!best.converged)
+        result.warnings.push_back("the fit did not converge; the values may be off");
+    return true;
+}

@@ -1,0 +1,93 @@
+// Weighted least-squares fit of an equivalent circuit to one impedance spectrum.
+//
+// Residuals are the real and imaginary differences model - data at every frequency, weighted:
+//   Unit          both alike (ohm);
+//   Modulus       both divided by the data's |Z| (relative error, the usual choice);
+//   Proportional  the real one by |Z'|, the imaginary one by |Z''| (each guarded below by 1% of
+//                 |Z|, so a point where Z' or Z'' crosses zero does not take over the fit).
+// Positive parameters are fitted as logarithms, exponents through a logistic map into (0, 1), so
+// every step stays in range. Levenberg-Marquardt (Nielsen's damping update, Marquardt scaling)
+// from several starts derived from the spectrum's shape, keeping the best; or a single run from a
+// previous result (tracking), which falls back to the starts when it fails.
+//
+// Reported: every parameter with its standard error from the Jacobian at the solution (in the
+// original parameters, scaled by ssr/(2N - free)), a 95% interval from Student's t with
+// 2N - free degrees of freedom, the reduced chi-square ssr/(2N - free) and ssr (both in the chosen
+// weighting), the residual data - model at each frequency, and a warning for every parameter the
+// data cannot determine (standard error larger than the value).
+#pragma once
+
+#include "Circuit.h"
+#include "Spectrum.h"
+
+#include <complex>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+enum class Weighting { Unit, Modulus, Proportional };
+
+// "unit", "modulus", "proportional"; false for anything else.
+bool ParseWeighting(std::string_view text, Weighting& weighting);
+const char* WeightingName(Weighting weighting);
+
+struct FitOptions {
+    Weighting weighting = Weighting::Modulus;
+    std::vector<std::pair<std::string, double>> fixed;   // held at the value
+    std::vector<std::pair<std::string, double>> guess;   // start from the value
+    // Warm start: one value per circuit parameter (a previous FitResult::values). A single run
+    // from there; the multistart only when that run fails.
+    const std::vector<double>* previous = nullptr;
+    int maxIterations = 300;   // of the final run
+};
+
+struct ParameterEstimate {
+    std::string name;
+    double value = 0.0;
+    double stdError = 0.0;   // 0 for a fixed parameter; +inf when the data cannot determine it
+    double ciLow = 0.0;      // 95% interval, value -+ t(0.975, dof) * stdError
+    double ciHigh = 0.0;
+    bool fixed = false;
+    bool undetermined = false;   // stdError > |value| (or not finite)
+};
+
+struct FitResult {
+    std::vector<ParameterEstimate> parameters;   // one per circuit parameter, in circuit order
+    std::vector<double> values;                  // the values alone (for a warm start)
+    double ssr = 0.0;                            // weighted sum of squared residuals
+    double chi2Reduced = 0.0;                    // ssr / degreesOfFreedom
+    size_t points = 0;                           // frequencies
+    int degreesOfFreedom = 0;                    // 2 * points - free parameters
+    std::vector<std::complex<double>> residuals;   // data - model at each frequency, ohm
+    std::vector<std::string> warnings;
+    bool converged = false;
+    Weighting weighting = Weighting::Modulus;
+    int iterations = 0;   // of the run that produced the result
+    int starts = 0;       // starting points tried
+    bool warmStarted = false;   // the result came from the warm start (no fallback needed)
+};
+
+// Checks the options against the circuit alone: names of --fix and --guess (unknown, or given
+// twice), their values (a positive parameter > 0, an exponent in (0, 1]), a previous result's
+// size and values. Returns false with `error` set.
+bool CheckFitOptions(const Circuit& circuit, const FitOptions& options, std::string& error);
+
+// Fits `circuit` to `spectrum`. False with `error` set for bad options (as CheckFitOptions), a
+// spectrum with fewer real data (2 per frequency) than free parameters plus one, non-finite data,
+// frequencies that are not positive, or a zero |Z| under a relative weighting. `result` may be
+// reused from call to call (its storage is kept).
+bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptions& options,
+                FitResult& result, std::string& error);
+
+// {"circuit":..., "parameters":[{"name":..., "value":..., "stderr":..., "ci95":[lo,hi],
+// "fixed":...}...], "chi2_reduced":..., "ssr":..., "points":..., then "dof", "weighting",
+// "converged", "residuals":[[re,im]...], "warnings":[...]. Numbers in full precision with '.'
+// whatever the locale, null when not finite.
+std::string FitResultJson(const Circuit& circuit, const FitResult& result);
+// A readable report: parameter table with standard errors and intervals, reduced chi-square, the
+// residual at each frequency of `spectrum` (the one fitted), warnings.
+std::string FitResultText(const Circuit& circuit, const Spectrum& spectrum, const FitResult& result);
+
+// Student's t quantile t(0.975, dof), cached for small dof.
+double StudentT975(int degreesOfFreedom);
