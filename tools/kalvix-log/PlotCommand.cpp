@@ -1,8 +1,237 @@
+// kalvix-log plot LOG|CSV --bode|--nyquist -o FILE: a picture of spectra, with a fitted circuit.
+#include "Circuit.h"
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Fit.h"
+#include "FigureFile.h"
+#include "FigureLayout.h"
+#include "ImpedanceFigures.h"
+#include "PathText.h"
+#include "PictureFont.h"
+#include "ProgramDirectory.h"
+#include "Progress.h"
+#include "SavedFit.h"
+#include "SpectrumSource.h"
 
-// Placeholder until the command lands.
-int RunPlotCommand(const Arguments&)
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+const char* const PlotHelp =
+    "usage: kalvix-log plot LOG|CSV (--bode | --nyquist) -o FILE.png|FILE.svg\n"
+    "                       [--spectrum N | --range A:B] [--columns F,RE,IM]\n"
+    "                       [--circuit C [--fit-from FIT.json]] [--title TEXT]\n\n"
+    "Draws impedance spectra as a picture, PNG or SVG by the name given to -o:\n"
+    "  --bode     |Z| on a log scale and the phase in degrees, against frequency on a log scale\n"
+    "  --nyquist  -Z'' against Z', one ohm as long on both axes\n"
+    "Measured spectra are drawn as markers, a fitted circuit as a line.\n\n"
+    "which spectra: --spectrum N (the spectrum whose MeasCount is N), else the first spectrum of\n"
+    "the file. --range A:B draws every spectrum of MeasCount A to B as a series of its own, in\n"
+    "colours from dark to light; when the range holds more than 24, an evenly spaced 24 of them\n"
+    "are drawn (stderr says so). A CSV of frequency, Z', Z'' holds one spectrum (--columns picks\n"
+    "its columns, counted from 1).\n\n"
+    "--circuit C        fits the circuit C to the spectrum (as kalvix-log fit does, modulus\n"
+    "                   weighting) and draws the fitted impedance at 200 frequencies spaced\n"
+    "                   evenly on a log scale over the data's span; not with --range\n"
+    "--fit-from FIT     draws the circuit with the parameter values of FIT, a file written by\n"
+    "                   kalvix-log fit --json, instead of fitting (--circuit may then be left out)\n"
+    "--title TEXT       the picture's title (default: the file and the spectrum)\n\n"
+    "A PNG's text is drawn with DejaVuSans.ttf, found beside the program; the environment\n"
+    "variable KALVIX_LOG_FONT names another TrueType font. An SVG needs no font file.\n"
+    "Points that cannot be drawn (not finite, or not positive on a log axis) are left out and\n"
+    "counted on stderr.\n";
+
+constexpr size_t MostSeries = 24;
+constexpr size_t FitCurvePoints = 200;
+
+std::string FileName(const std::string& path)
 {
-    throw UsageError("the plot command is not available yet");
+    return PathToUtf8(PathFromUtf8(path).filename());
+}
+
+PlotCurve CurveOf(const Spectrum& spectrum, std::string label)
+{
+    return {std::move(label), spectrum.frequency, spectrum.impedance, false};
+}
+
+// Every spectrum of the range, or an evenly spaced MostSeries of them. The spectra are kept
+// with a stride that doubles (every second one dropped) whenever RangeCandidates are held, so
+// memory stays small for a range of any length while the spectra drawn lie within a few percent
+// of even spacing. Tells on stderr when not all are drawn.
+std::vector<Spectrum> ReadRange(const CommandLine& line)
+{
+    constexpr size_t RangeCandidates = 1024;
+    SpectrumSource source(line);
+    ProgressBar progress("reading");
+    std::vector<Spectrum> kept;   // kept[i] is spectrum number i * stride of the range
+    Spectrum spectrum, last;
+    uint64_t total = 0, stride = 1;
+    while (source.Next(spectrum)) {
+        progress.Update(source.Progress());
+        if (total % stride == 0) {
+            kept.push_back(spectrum);
+            if (kept.size() == RangeCandidates) {
+                for (size_t i = 0; i < RangeCandidates / 2; ++i)
+                    kept[i] = std::move(kept[2 * i]);
+                kept.resize(RangeCandidates / 2);
+                stride *= 2;
+            }
+        }
+        last = spectrum;
+        ++total;
+    }
+    progress.Finish();
+    if (total == 0)
+        throw InputError(source.Path() + ": no spectrum in the range " + line.Value("--range").value_or(""));
+    if (total <= MostSeries)
+        return kept;
+    std::vector<Spectrum> chosen;
+    for (size_t k = 0; k < MostSeries; ++k) {
+        const uint64_t wanted = static_cast<uint64_t>(std::llround(k * (total - 1.0) / (MostSeries - 1.0)));
+        const uint64_t nearest = std::min<uint64_t>((wanted + stride / 2) / stride, kept.size() - 1);
+        const bool lastIsNearer = total - 1 - wanted < (wanted > nearest * stride ? wanted - nearest * stride
+                                                                                  : nearest * stride - wanted);
+        chosen.push_back(lastIsNearer ? last : kept[nearest]);
+    }
+    std::fprintf(stderr, "kalvix-log plot: the range holds %llu spectra; %zu of them, evenly spaced, are drawn\n",
+                 static_cast<unsigned long long>(total), chosen.size());
+    return chosen;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
+    if (!file)
+        throw InputError("cannot open " + path);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
+        throw InputError("cannot read " + path);
+    return text;
+}
+
+// The circuit to draw and its parameter values: from --fit-from, or fitted to `spectrum`.
+void CircuitValues(const CommandLine& line, const Spectrum& spectrum, const std::string& description,
+                   Circuit& circuit, std::vector<double>& values, std::string& label)
+{
+    std::string error;
+    const auto circuitText = line.Value("--circuit");
+    if (circuitText && !ParseCircuit(*circuitText, circuit, error))
+        throw UsageError("--circuit \"" + *circuitText + "\": " + error);
+    const auto fitFile = line.Value("--fit-from");
+    if (!fitFile) {
+        FitResult result;
+        if (!FitCircuit(circuit, spectrum, FitOptions{}, result, error))
+            throw InputError(line.Positional()[0] + " (" + description + "): the fit failed: " + error);
+        for (const std::string& warning : result.warnings)
+            std::fprintf(stderr, "kalvix-log plot: fit: %s\n", warning.c_str());
+        values = result.values;
+        label = "fit " + circuit.text;
+        return;
+    }
+    SavedFit saved;
+    if (!ParseSavedFit(ReadWholeFile(*fitFile), saved, error))
+        throw InputError(*fitFile + ": " + error);
+    Circuit savedCircuit;
+    if (!ParseCircuit(saved.circuit, savedCircuit, error))
+        throw InputError(*fitFile + ": its circuit \"" + saved.circuit + "\": " + error);
+    if (circuitText && savedCircuit.text != circuit.text)
+        throw InputError(*fitFile + " holds a fit of " + savedCircuit.text + ", not of " + circuit.text);
+    circuit = savedCircuit;
+    values.assign(circuit.ParameterCount(), NAN);
+    for (const auto& [name, value] : saved.values) {
+        const int index = circuit.ParameterIndex(name);
+        if (index < 0)
+            throw InputError(*fitFile + ": " + circuit.text + " has no parameter " + name);
+        values[index] = value;
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        if (!std::isfinite(values[i]))
+            throw InputError(*fitFile + ": no value for " + circuit.parameterNames[i]);
+    label = circuit.text + " (" + FileName(*fitFile) + ")";
+}
+
+PlotCurve CircuitCurve(const Circuit& circuit, const std::vector<double>& values, const Spectrum& spectrum,
+                       std::string label)
+{
+    double low = INFINITY, high = 0;
+    for (double frequency : spectrum.frequency)
+        if (std::isfinite(frequency) && frequency > 0) {
+            low = std::min(low, frequency);
+            high = std::max(high, frequency);
+        }
+    PlotCurve curve{std::move(label), LogSpacedFrequencies(low, high, FitCurvePoints), {}, true};
+    for (double frequency : curve.frequency)
+        curve.impedance.push_back(CircuitImpedance(circuit, values.data(), frequency));
+    return curve;
+}
+
+} // namespace
+
+int RunPlotCommand(const Arguments& arguments)
+{
+    if (WantsHelp(arguments)) {
+        std::fputs(PlotHelp, stdout);
+        return ExitSuccess;
+    }
+    CommandGrammar grammar{{"-o", "--circuit", "--fit-from", "--title"}, {"--bode", "--nyquist"}, {}, 1, 1};
+    AddSourceOptions(grammar);
+    const CommandLine line(arguments, grammar);
+
+    if (line.Has("--bode") == line.Has("--nyquist"))
+        throw UsageError("give one of --bode and --nyquist");
+    const auto output = line.Value("-o");
+    if (!output || output->empty())
+        throw UsageError("-o FILE.png or -o FILE.svg is missing");
+    const PictureFormat format = PictureFormatOf(*output);
+    if (format == PictureFormat::Unknown)
+        throw UsageError("-o needs a name ending in .png or .svg, not \"" + *output + "\"");
+    const bool drawCircuit = line.Has("--circuit") || line.Has("--fit-from");
+    if (drawCircuit && line.Has("--range"))
+        throw UsageError("--circuit and --fit-from draw the fit of one spectrum: use --spectrum N, not --range");
+    std::string error;
+    if (const auto circuitText = line.Value("--circuit")) {
+        Circuit circuit;
+        if (!ParseCircuit(*circuitText, circuit, error))
+            throw UsageError("--circuit \"" + *circuitText + "\": " + error);
+    }
+    // The font is looked for before the file is read, so a long read does not end in that error.
+    SetPictureFontSearchDirectory(ProgramDirectory());
+    if (std::string fontPath; format == PictureFormat::Png && !FindPictureFont(fontPath, error))
+        throw InputError(error);
+
+    std::vector<PlotCurve> curves;
+    std::string title = FileName(line.Positional()[0]);
+    if (line.Has("--range")) {
+        const std::vector<Spectrum> spectra = ReadRange(line);
+        for (const Spectrum& spectrum : spectra)
+            curves.push_back(CurveOf(spectrum, "MeasCount " + std::to_string(spectrum.measCount)));
+        title += ": MeasCount " + std::to_string(spectra.front().measCount) + " to " +
+                 std::to_string(spectra.back().measCount);
+    } else {
+        std::string description;
+        const Spectrum spectrum = SelectOneSpectrum(line, description);
+        curves.push_back(CurveOf(spectrum, "measured"));
+        // A CSV's description names its path, which the title already holds.
+        if (description.find(line.Positional()[0]) == std::string::npos)
+            title += ": " + description;
+        if (drawCircuit) {
+            Circuit circuit;
+            std::vector<double> values;
+            std::string label;
+            CircuitValues(line, spectrum, description, circuit, values, label);
+            curves.push_back(CircuitCurve(circuit, values, spectrum, label));
+        }
+    }
+    if (const auto custom = line.Value("--title"))
+        title = *custom;
+
+    const Figure figure = line.Has("--bode") ? MakeBodeFigure(curves, title) : MakeNyquistFigure(curves, title);
+    for (const std::string& skipped : DescribeSkippedPoints(figure))
+        std::fprintf(stderr, "kalvix-log plot: %s\n", skipped.c_str());
+    if (!WriteFigure(figure, *output, error))
+        throw InputError(error);
+    return ExitSuccess;
 }

@@ -139,6 +139,18 @@ void CropCanvas(FigureLayout& layout, PanelLayout& panel, const PixelRect& room)
     layout.height -= static_cast<int>(2 * shiftY);
 }
 
+// Equal scales read best with one tick step on both axes: the finer of the two.
+void ShareTickStep(PanelLayout& panel)
+{
+    if (panel.x.scale != AxisScale::Linear || panel.y.scale != AxisScale::Linear || panel.xTicks.size() < 2 ||
+        panel.yTicks.size() < 2)
+        return;
+    const double step = std::min(panel.xTicks[1].value - panel.xTicks[0].value,
+                                 panel.yTicks[1].value - panel.yTicks[0].value);
+    panel.xTicks = AxisTicks(AxisScale::Linear, panel.x.low, panel.x.high, (panel.x.high - panel.x.low) / step);
+    panel.yTicks = AxisTicks(AxisScale::Linear, panel.y.low, panel.y.high, (panel.y.high - panel.y.low) / step);
+}
+
 void MapAxes(PanelLayout& panel)
 {
     panel.x.pixelLow = panel.area.left;
@@ -257,9 +269,10 @@ FigureLayout LayoutWithLegend(const Figure& figure, bool legendOutside)
         }
         MapAxes(panel);
         const double xSpacing = panel.x.scale == AxisScale::Log10 ? XLogTickSpacing : XTickSpacing;
-        const double ySpacing = figure.panels[i].equalScale ? XTickSpacing : YTickSpacing;
         panel.xTicks = AxisTicks(panel.x.scale, panel.x.low, panel.x.high, panel.area.Width() / xSpacing);
-        panel.yTicks = AxisTicks(panel.y.scale, panel.y.low, panel.y.high, panel.area.Height() / ySpacing);
+        panel.yTicks = AxisTicks(panel.y.scale, panel.y.low, panel.y.high, panel.area.Height() / YTickSpacing);
+        if (figure.panels[i].equalScale)
+            ShareTickStep(panel);
     }
 
     if (layout.legend.empty())

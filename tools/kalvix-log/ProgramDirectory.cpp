@@ -1,0 +1,34 @@
+#include "ProgramDirectory.h"
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+std::string ProgramDirectory()
+{
+#ifdef _WIN32
+    std::vector<wchar_t> name(MAX_PATH);
+    while (true) {
+        const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (length == 0)
+            return "";
+        if (length < name.size()) {
+            const std::u8string text = std::filesystem::path(std::wstring(name.data(), length)).parent_path().u8string();
+            return std::string(text.begin(), text.end());
+        }
+        if (name.size() > 32768)
+            return "";
+        name.resize(name.size() * 2);
+    }
+#else
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return "";
+    const std::u8string text = program.parent_path().u8string();
+    return std::string(text.begin(), text.end());
+#endif
+}
