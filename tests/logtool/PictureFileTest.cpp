@@ -52,7 +52,7 @@ std::vector<FigureCase> TypicalFigures()
         n.time.push_back(i);
         n.value.push_back(0.8 + 0.01 * std::cos(i * 0.003));
     }
-    return {{"Bode", MakeBodeFigure(curves, "Bode <&> \"test\""), 4},
+    return {{"Bode", MakeBodeFigure(curves, "Bode <&> \"test\" \xff\x01"), 4},
             {"Nyquist", MakeNyquistFigure(curves, "Nyquist"), 2},
             {"track", MakeTrackFigure({r, n}, "track"), 2}};
 }
@@ -128,7 +128,7 @@ TEST_F(PictureFiles, SvgIsWellFormedWithOnePathPerSeriesAndItsTitles)
         EXPECT_EQ(svg.find("\"test\""), std::string::npos) << c.name;
     }
     const std::string bode = ReadText(scratch.File("Bode.svg"));
-    EXPECT_NE(bode.find("Bode &lt;&amp;&gt; &quot;test&quot;"), std::string::npos);
+    EXPECT_NE(bode.find("Bode &lt;&amp;&gt; &quot;test&quot; \uFFFD<"), std::string::npos);
     EXPECT_NE(bode.find(">frequency (Hz)<"), std::string::npos);
     EXPECT_NE(ReadText(scratch.File("Nyquist.svg")).find("Z&apos; (Ω)"), std::string::npos);
 }

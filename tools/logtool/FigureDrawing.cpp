@@ -84,14 +84,6 @@ void DrawSeries(Scene& scene, const PlotPanel& panel, const PanelLayout& layout,
         }
 }
 
-double LongestLabel(const std::vector<AxisTick>& ticks)
-{
-    double longest = 0;
-    for (const AxisTick& tick : ticks)
-        longest = std::max(longest, EstimateTextWidth(tick.label, TickFontSize));
-    return longest;
-}
-
 void DrawAxes(Scene& scene, const PlotPanel& panel, const PanelLayout& layout)
 {
     const PixelRect& area = layout.area;
@@ -125,7 +117,7 @@ void DrawAxes(Scene& scene, const PlotPanel& panel, const PanelLayout& layout)
                                         area.bottom + TickLength + 3 + TickFontSize + 10 + AxisTitleFontSize,
                                         AxisTitleFontSize, TextAnchor::Middle, false, TextColor});
     if (!panel.y.title.empty())
-        scene.items.push_back(SceneText{panel.y.title, area.left - TickLength - 4 - LongestLabel(layout.yTicks) - 10,
+        scene.items.push_back(SceneText{panel.y.title, area.left - TickLength - 4 - WidestTickLabel(layout.yTicks) - 10,
                                         0.5 * (area.top + area.bottom), AxisTitleFontSize, TextAnchor::Middle, true,
                                         TextColor});
 }

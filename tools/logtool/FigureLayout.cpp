@@ -96,14 +96,6 @@ void RangeOf(Extent extent, const PlotAxis& axis, bool includeZero, double& low,
     }
 }
 
-double LongestLabel(const std::vector<AxisTick>& ticks)
-{
-    double longest = 0;
-    for (const AxisTick& tick : ticks)
-        longest = std::max(longest, EstimateTextWidth(tick.label, TickFontSize));
-    return longest;
-}
-
 // Equal scale: the area shrinks to the data's aspect (not below a share of the room, where the
 // shorter range grows instead), centred in the room; both ranges keep their centres.
 void FitEqualScale(PanelLayout& panel)
@@ -193,6 +185,14 @@ size_t PointsInside(const PlotPanel& panel, const PanelLayout& layout, const Pix
 
 } // namespace
 
+double WidestTickLabel(const std::vector<AxisTick>& ticks)
+{
+    double widest = 0;
+    for (const AxisTick& tick : ticks)
+        widest = std::max(widest, EstimateTextWidth(tick.label, TickFontSize));
+    return widest;
+}
+
 double AxisMap::ToPixel(double value) const
 {
     if (!Drawable(value, scale))
@@ -251,7 +251,7 @@ FigureLayout LayoutWithLegend(const Figure& figure, bool legendOutside)
     // Columns: the y labels' room from provisional ticks, the areas, the legend outside or not.
     double yLabelWidth = 0;
     for (const PanelLayout& panel : layout.panels)
-        yLabelWidth = std::max(yLabelWidth, LongestLabel(AxisTicks(panel.y.scale, panel.y.low, panel.y.high,
+        yLabelWidth = std::max(yLabelWidth, WidestTickLabel(AxisTicks(panel.y.scale, panel.y.low, panel.y.high,
                                                                    panelHeight / YTickSpacing)));
     const double left = std::round(12 + AxisTitleFontSize + 10 + yLabelWidth + TickLength + 4);
     const double right = figure.width - std::round(legendOutside ? legendWidth + 24 : 24);

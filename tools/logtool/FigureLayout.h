@@ -44,6 +44,9 @@ struct FigureLayout {
 
 FigureLayout LayoutFigure(const Figure& figure);
 
+// The estimated width of the widest tick label, in pixels.
+double WidestTickLabel(const std::vector<AxisTick>& ticks);
+
 // Lines of the form "3 points with y <= 0 left out of panel 1's log axis": every point that
 // cannot be drawn (NaN, infinite, not positive on a log axis), for the user to be told.
 std::vector<std::string> DescribeSkippedPoints(const Figure& figure);

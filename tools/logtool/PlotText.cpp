@@ -91,3 +91,28 @@ std::vector<char32_t> DecodeUtf8(std::string_view text)
     }
     return points;
 }
+
+std::string EncodeUtf8(const std::vector<char32_t>& points)
+{
+    std::string text;
+    for (char32_t point : points) {
+        if ((point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF)
+            point = 0xFFFD;   // surrogates and numbers beyond Unicode are no characters
+        if (point < 0x80) {
+            text += static_cast<char>(point);
+        } else if (point < 0x800) {
+            text += static_cast<char>(0xC0 | (point >> 6));
+            text += static_cast<char>(0x80 | (point & 0x3F));
+        } else if (point < 0x10000) {
+            text += static_cast<char>(0xE0 | (point >> 12));
+            text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (point & 0x3F));
+        } else {
+            text += static_cast<char>(0xF0 | (point >> 18));
+            text += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+            text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (point & 0x3F));
+        }
+    }
+    return text;
+}

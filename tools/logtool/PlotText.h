@@ -22,3 +22,5 @@ std::string PlainText(std::string_view markup);
 double EstimateTextWidth(std::string_view markup, double size);
 // The Unicode code points of UTF-8 text; a malformed byte becomes U+FFFD.
 std::vector<char32_t> DecodeUtf8(std::string_view text);
+// Code points back to UTF-8.
+std::string EncodeUtf8(const std::vector<char32_t>& points);

@@ -38,9 +38,10 @@ public:
         out_.append(buffer, 7);
         return *this;
     }
-    SvgText& Escaped(std::string_view text)
+    // Text content: valid UTF-8 (a malformed byte becomes U+FFFD), markup characters escaped.
+    SvgText& Escaped(std::string_view raw)
     {
-        for (char c : text) {
+        for (char c : EncodeUtf8(DecodeUtf8(raw))) {
             switch (c) {
             case '&': out_ += "&amp;"; break;
             case '<': out_ += "&lt;"; break;
