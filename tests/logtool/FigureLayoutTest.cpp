@@ -134,3 +134,38 @@ TEST(FigureLayout, SkippedPointsAreNamedWithTheirAxis)
     EXPECT_NE(lines[0].find("2 point(s) with |Z|"), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("log axis"), std::string::npos) << lines[0];
 }
+
+TEST(FigureLayout, ALongLegendGoesBesideThePanelsAndFitsTheCanvas)
+{
+    std::vector<PlotCurve> curves;
+    for (int i = 0; i < 24; ++i)
+        curves.push_back({"MeasCount " + std::to_string(i), {1, 2}, {{100.0 + i, -1}, {200.0 + i, 0}}, false});
+    for (const Figure& figure : {MakeNyquistFigure(curves, "flat"), MakeBodeFigure(curves, "many")}) {
+        const FigureLayout layout = LayoutFigure(figure);
+        ASSERT_EQ(layout.legend.size(), 24u);
+        EXPECT_TRUE(Inside({0, 0, double(layout.width), double(layout.height)}, layout.legendBox)) << figure.title;
+        for (const PanelLayout& panel : layout.panels)
+            EXPECT_GT(layout.legendBox.left, panel.area.right) << figure.title;
+        EXPECT_NE(layout.legend.front().color, layout.legend.back().color);
+    }
+}
+
+TEST(TrackLayout, TheBandWidensTheRangeButOneHugeErrorDoesNotFlattenTheValues)
+{
+    const struct {
+        std::vector<double> value, error;
+        double low, high;   // the range must reach these and stay within twice the values' span
+    } cases[] = {
+        {{10, 20, 30}, {1, 1, 1}, 9, 31},
+        {{10, 20, 30}, {1, 1e9, 1}, 9, 31},
+        {{5, 5, 5}, {2, 2, 2}, 3, 7},
+        {{10, 20, 30}, {NaN, Inf, 1}, 10, 31},
+    };
+    for (const auto& c : cases) {
+        const Figure figure = MakeTrackFigure({{"R", "Ω", {0, 1, 2}, c.value, c.error}}, "");
+        const AxisMap& y = LayoutFigure(figure).panels[0].y;
+        EXPECT_LE(y.low, c.low);
+        EXPECT_GE(y.high, c.high);
+        EXPECT_LT(y.high - y.low, 2.5 * (c.high - c.low)) << c.error[1];
+    }
+}

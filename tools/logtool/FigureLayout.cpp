@@ -42,20 +42,32 @@ Extent XExtent(const PlotPanel& panel)
     return extent;
 }
 
+// The y values, widened by the error bands, but by no more than half the values' own span: one
+// huge standard error must not flatten every value into a line.
 Extent YExtent(const PlotPanel& panel)
 {
-    Extent extent;
+    Extent values, bands;
     for (const PlotSeries& series : panel.series)
         for (size_t i = 0; i < std::min(series.x.size(), series.y.size()); ++i) {
             if (!Drawable(series.x[i], panel.x.scale) || !Drawable(series.y[i], panel.y.scale))
                 continue;
-            extent.Add(series.y[i]);
+            values.Add(series.y[i]);
             if (i < series.error.size() && std::isfinite(series.error[i]))
                 for (double bound : {series.y[i] - series.error[i], series.y[i] + series.error[i]})
                     if (Drawable(bound, panel.y.scale))
-                        extent.Add(bound);
+                        bands.Add(bound);
         }
-    return extent;
+    if (values.Empty() || bands.Empty())
+        return values;
+    const double reach = 0.5 * (values.high - values.low);
+    if (reach > 0) {
+        bands.low = std::max(bands.low, values.low - reach);
+        bands.high = std::min(bands.high, values.high + reach);
+        if (panel.y.scale == AxisScale::Log10 && bands.low <= 0)
+            bands.low = values.low;
+    }
+    values.Add(bands);
+    return values;
 }
 
 // The range an axis shows for data spanning `extent`: a little wider than the data, never empty.
@@ -282,6 +294,8 @@ FigureLayout LayoutWithLegend(const Figure& figure, bool legendOutside)
         const double boxLeft = layout.panels.front().area.right + 12;
         layout.legendBox = {boxLeft, layout.panels.front().area.top, boxLeft + legendWidth,
                             layout.panels.front().area.top + legendHeight};
+        // A long legend beside a low (cropped) panel gets the canvas it needs.
+        layout.height = std::max(layout.height, static_cast<int>(std::ceil(layout.legendBox.bottom + 12)));
         return layout;
     }
     // Inside the top panel, in the corner that hides the fewest points.
