@@ -202,8 +202,8 @@ std::string FormatLogTick(double value)
 {
     const int exponent = DecadeOf(value);
     if (exponent < -3 || exponent > 6) {
-        const double mantissa = value / std::pow(10.0, exponent);
-        return FixedText(mantissa, 0) + "×10^{" + std::to_string(exponent) + "}";
+        const std::string mantissa = FixedText(value / std::pow(10.0, exponent), 0);
+        return (mantissa == "1" ? "" : mantissa + "×") + "10^{" + std::to_string(exponent) + "}";
     }
     if (value >= 1000 * (1 - 1e-9)) {
         const bool mega = value >= 1e6 * (1 - 1e-9);
