@@ -2,6 +2,7 @@
 # archive made from it (scripts/package.sh). Installed layout, per machine under
 # Program Files\Kalvix:
 #   OstrelControlPanel.exe, KalvixCtrl.dll (the USB library), kalvix_measure.exe
+#   kalvix-log.exe (the measurement log tool) with DejaVuSans.ttf, the font of its pictures
 #   sdk\include\KalvixCtrl.h, sdk\lib\KalvixCtrl.lib (MSVC), sdk\lib\libKalvixCtrl.dll.a (mingw),
 #   sdk\examples\kalvix_measure.c, sdk\docs\library.md
 #   docs\operator-guide.md, driver\          (when the source tree has them)
@@ -16,6 +17,18 @@ endif()
 install(TARGETS KalvixCtrl OstrelControlPanel kalvix_measure
   RUNTIME DESTINATION . COMPONENT application
   ARCHIVE DESTINATION sdk/lib COMPONENT sdk)
+# --- The measurement log tool, the font its pictures are drawn with and the font's licence ---
+if(TARGET kalvix-log)
+  install(TARGETS kalvix-log RUNTIME DESTINATION . COMPONENT application)
+  install(FILES ${KALVIX_LOG_FONT} DESTINATION . COMPONENT application)
+  if(EXISTS /usr/share/doc/fonts-dejavu-core/copyright)
+    install(FILES /usr/share/doc/fonts-dejavu-core/copyright DESTINATION docs
+            RENAME DejaVu-font-licence.txt COMPONENT application)
+  endif()
+  if(EXISTS ${PROJECT_SOURCE_DIR}/docs/log-tool.md)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/log-tool.md DESTINATION docs COMPONENT application)
+  endif()
+endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/operator-guide.md)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/operator-guide.md DESTINATION docs COMPONENT application)
   # The guide's pictures, beside it as its links expect.

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   fonts-liberation fonts-wine
   nsis unzip
+  libeigen3-dev libboost-math-dev libstb-dev fonts-dejavu-core
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -14,6 +14,8 @@
 #                                   bar), kept in docs/images/
 #   scripts/run.sh measure [seconds] [divider]
 #                                   the headless C example (kalvix_measure) instead
+#   scripts/run.sh log COMMAND ...  the measurement log tool, built natively (kalvix-log --help;
+#                                   e.g. scripts/run.sh log info build/demo/*_demo.txt)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -25,6 +27,10 @@ if [ -z "$mode" ]; then
   if [ -n "${DISPLAY:-}" ]; then mode=panel; else mode=demo; fi
 else
   shift
+fi
+
+if [ "$mode" = log ]; then
+  exec "$build_dir/native/kalvix-log" "$@"
 fi
 
 . scripts/wine-env.sh
@@ -71,7 +77,7 @@ case "$mode" in
     wine ./kalvix_measure.exe "$@"
     ;;
   *)
-    echo "usage: scripts/run.sh [demo [seconds] | guide | measure [seconds] [divider]]" >&2
+    echo "usage: scripts/run.sh [demo [seconds] | guide | measure [seconds] [divider] | log COMMAND ...]" >&2
     exit 2
     ;;
 esac

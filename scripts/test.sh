@@ -7,6 +7,9 @@ scripts/install-deps.sh
 scripts/build.sh
 build_dir=${KALVIX_BUILD_DIR:-build}
 
+# The log tool's tests natively first (they need no Wine); the same tests run under Wine below.
+ctest --test-dir "$build_dir/native" --output-on-failure --timeout 900 "$@"
+
 . scripts/wine-env.sh
 kalvix_wine_setup "$build_dir"
 trap kalvix_wine_teardown EXIT

@@ -74,12 +74,14 @@ expect "setup /S over the installation: exit code" 0 "$rc"
 
 # --- Exactly the expected files ---
 expected=(
-  Uninstall.exe OstrelControlPanel.exe KalvixCtrl.dll kalvix_measure.exe
+  Uninstall.exe OstrelControlPanel.exe KalvixCtrl.dll kalvix_measure.exe kalvix-log.exe DejaVuSans.ttf
   sdk/include/KalvixCtrl.h sdk/lib/KalvixCtrl.lib sdk/lib/libKalvixCtrl.dll.a
   sdk/examples/kalvix_measure.c sdk/docs/library.md
   demo/KalvixCtrl.dll demo/OstrelControlPanel.exe
 )
 [ -f "$root/docs/operator-guide.md" ] && expected+=(docs/operator-guide.md)
+[ -f "$root/docs/log-tool.md" ] && expected+=(docs/log-tool.md)
+[ -f /usr/share/doc/fonts-dejavu-core/copyright ] && expected+=(docs/DejaVu-font-licence.txt)
 if [ -f "$root/docs/operator-guide.md" ] && [ -d "$root/docs/images" ]; then
   while IFS= read -r f; do expected+=("docs/images/$f"); done < <(cd "$root/docs/images" && find . -type f | sed 's|^\./||')
 fi
@@ -102,7 +104,7 @@ expect "exports of demo\\KalvixCtrl.dll" "GetDLLVersion KalvixControl KalvixEmul
 expect "KalvixCtrl.dll files in the installation" "KalvixCtrl.dll demo/KalvixCtrl.dll " \
   "$(cd "$inst" && find . -iname '*.dll' | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')"
 # Every DLL a shipped binary imports is Windows' own (here Wine's): the GCC runtime is linked in.
-for f in OstrelControlPanel.exe kalvix_measure.exe KalvixCtrl.dll demo/KalvixCtrl.dll; do
+for f in OstrelControlPanel.exe kalvix_measure.exe kalvix-log.exe KalvixCtrl.dll demo/KalvixCtrl.dll; do
   missing=""
   for dll in $($objdump -p "$inst/$f" | sed -n 's/^\tDLL Name: //p'); do
     [ -n "$(find "$drive_c/windows/system32" -maxdepth 1 -iname "$dll" -print -quit)" ] || missing+="$dll "

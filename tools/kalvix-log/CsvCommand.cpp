@@ -1,8 +1,166 @@
+// kalvix-log csv LOG: the log as comma-separated values, wide or long.
 #include "CommandLine.h"
 #include "Commands.h"
+#include "CsvText.h"
+#include "OutputFile.h"
+#include "Progress.h"
+#include "SpectrumSource.h"
 
-// Placeholder until the command lands.
-int RunCsvCommand(const Arguments&)
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace {
+
+const char* const CsvHelp =
+    "usage: kalvix-log csv LOG [-o FILE] [--range A:B] [--every N] [--mean N] [--long]\n\n"
+    "Writes the spectra of a measurement log as comma-separated values (RFC 4180, CR LF, '.' as\n"
+    "decimal point whatever the locale) to FILE, or to standard output without -o.\n\n"
+    "  wide (default)  one row per spectrum: MeasCount, time_s, then |Z| (ohm), phase (degree),\n"
+    "                  Z' and Z'' (ohm) for every frequency, then the status columns\n"
+    "                  (PPeriod_us, MaxA, MinA, MaxB, MinB, SysErr, GPIO, Battery_mV, ChargeStatus)\n"
+    "  --long          one row per spectrum and frequency: MeasCount, time_s, frequency_Hz,\n"
+    "                  Zmod_ohm, phase_deg, Zre_ohm, Zim_ohm (for data-frame users)\n"
+    "  --range A:B     only the spectra with MeasCount A to B (either side may be left empty)\n"
+    "  --every N       only every Nth spectrum (the first, the N+1st, ...)\n"
+    "  --mean N        the complex mean of each block of N spectra (a last, shorter block too);\n"
+    "                  MeasCount and status are the block's first, a column 'spectra' counts it\n\n"
+    "time_s is MeasCount times the spectrum period (FrequencyDivider, in ms) of the header.\n";
+
+struct Block {
+    uint64_t count = 0;
+    SpectrumRecord first{};
+    std::vector<std::complex<double>> sum;
+};
+
+void AppendFrequencyTitle(std::string& out, const char* what, float frequency)
 {
-    throw UsageError("the csv command is not available yet");
+    out += ',';
+    out += what;
+    out += '_';
+    AppendCsvFixed(out, frequency);
+    out += "Hz";
+}
+
+void AppendValues(std::string& out, std::complex<double> z)
+{
+    const float values[] = {static_cast<float>(std::abs(z)), static_cast<float>(std::arg(z) * 180 / std::numbers::pi),
+                            static_cast<float>(z.real()), static_cast<float>(z.imag())};
+    for (const float value : values) {
+        out += ',';
+        AppendCsvNumber(out, value);
+    }
+}
+
+void AppendTime(std::string& out, uint32_t measCount, int32_t divider)
+{
+    out += ',';
+    if (divider > 0)
+        AppendCsvNumber(out, static_cast<double>(measCount) * divider / 1000.0);
+}
+
+void AppendStatus(std::string& out, const SpectrumRecord& record)
+{
+    const unsigned values[] = {record.ProcPeriod, record.MaxChA, record.MinChA, record.MaxChB, record.MinChB};
+    for (const unsigned value : values)
+        out += ',' + std::to_string(value);
+    char hex[24];
+    std::snprintf(hex, sizeof hex, ",0x%04X,0x%02X", record.SysErrors, record.GPIOStatus);
+    out += hex;
+    out += ',' + std::to_string(record.BatteryLevel) + ',' + std::to_string(record.ChargerStatus);
+}
+
+} // namespace
+
+int RunCsvCommand(const Arguments& arguments)
+{
+    if (WantsHelp(arguments)) {
+        std::fputs(CsvHelp, stdout);
+        return ExitSuccess;
+    }
+    CommandGrammar grammar{{"-o", "--every", "--mean"}, {"--long"}, {}, 1, 1};
+    AddSourceOptions(grammar);
+    const CommandLine line(arguments, grammar);
+    if (line.Has("--spectrum") || line.Has("--columns"))
+        throw UsageError("csv takes --range A:B (and reads measurement logs only)");
+    if (line.Has("--every") && line.Has("--mean"))
+        throw UsageError("--every and --mean cannot be given together");
+    const uint64_t every = line.Integer("--every", 1, UINT32_MAX).value_or(1);
+    const uint64_t meanOf = line.Integer("--mean", 1, UINT32_MAX).value_or(0);
+    const bool longForm = line.Has("--long");
+
+    SpectrumSource source(line);
+    if (!source.IsLog())
+        throw InputError(source.Path() + ": not a measurement log (csv exports logs)");
+    const LogHeaderRead& header = *source.Header();
+    OutputFile output(line.Value("-o").value_or("-"));
+
+    std::string text = "MeasCount";
+    if (meanOf)
+        text += ",spectra";
+    text += ",time_s";
+    if (longForm) {
+        text += ",frequency_Hz,Zmod_ohm,phase_deg,Zre_ohm,Zim_ohm";
+    } else {
+        for (const float frequency : header.frequencies)
+            for (const char* what : {"Zmod", "phase", "Zre", "Zim"})
+                AppendFrequencyTitle(text, what, frequency);
+        text += ",PPeriod_us,MaxA,MinA,MaxB,MinB,SysErr,GPIO,Battery_mV,ChargeStatus";
+    }
+    EndCsvRow(text);
+
+    auto writeRow = [&](const SpectrumRecord& first, uint64_t count, const std::vector<std::complex<double>>& z) {
+        for (size_t i = 0; i < (longForm ? z.size() : 1); ++i) {
+            text += std::to_string(first.MeasCount);
+            if (meanOf)
+                text += ',' + std::to_string(count);
+            AppendTime(text, first.MeasCount, header.divider);
+            if (longForm) {
+                text += ',';
+                AppendCsvFixed(text, header.frequencies[i]);
+                AppendValues(text, z[i]);
+            } else {
+                for (const auto& value : z)
+                    AppendValues(text, value);
+                AppendStatus(text, first);
+            }
+            EndCsvRow(text);
+        }
+        output.WriteWhenFull(text);
+    };
+
+    ProgressBar progress("csv");
+    Spectrum spectrum;
+    Block block;
+    uint64_t seen = 0;
+    while (source.Next(spectrum)) {
+        progress.Update(source.Progress());
+        if (seen++ % every != 0)
+            continue;
+        if (!meanOf) {
+            writeRow(source.Record(), 1, spectrum.impedance);
+            continue;
+        }
+        if (block.count == 0) {
+            block.first = source.Record();
+            block.sum.assign(spectrum.impedance.size(), {});
+        }
+        for (size_t i = 0; i < spectrum.impedance.size(); ++i)
+            block.sum[i] += spectrum.impedance[i];
+        if (++block.count == meanOf) {
+            for (auto& value : block.sum)
+                value /= static_cast<double>(block.count);
+            writeRow(block.first, block.count, block.sum);
+            block.count = 0;
+        }
+    }
+    if (block.count > 0) {
+        for (auto& value : block.sum)
+            value /= static_cast<double>(block.count);
+        writeRow(block.first, block.count, block.sum);
+    }
+    progress.Finish();
+    output.Write(text);
+    output.Commit();
+    return ExitSuccess;
 }

@@ -1,0 +1,124 @@
+#include "CsvSpectrum.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '"'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                             text.back() == '"'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool ParseNumber(std::string_view text, double& value)
+{
+    text = Trim(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
+char SeparatorOf(std::string_view line)
+{
+    for (const char candidate : {',', ';', '\t'})
+        if (line.find(candidate) != std::string_view::npos)
+            return candidate;
+    return ',';
+}
+
+std::vector<std::string_view> SplitLine(std::string_view line, char separator)
+{
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const size_t at = line.find(separator);
+        fields.push_back(line.substr(0, at));
+        if (at == std::string_view::npos)
+            return fields;
+        line.remove_prefix(at + 1);
+    }
+}
+
+} // namespace
+
+bool ParseCsvColumns(std::string_view text, CsvColumns& columns)
+{
+    size_t values[3] = {};
+    for (size_t i = 0; i < 3; ++i) {
+        const size_t comma = text.find(',');
+        if ((comma == std::string_view::npos) != (i == 2))
+            return false;
+        const std::string_view item = text.substr(0, comma);
+        const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), values[i]);
+        if (item.empty() || error != std::errc() || end != item.data() + item.size() || values[i] < 1 ||
+            values[i] > 1000)
+            return false;
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    }
+    if (values[0] == values[1] || values[0] == values[2] || values[1] == values[2])
+        return false;
+    columns = {values[0], values[1], values[2]};
+    return true;
+}
+
+bool ParseCsvSpectrum(std::string_view text, const CsvColumns& columns, Spectrum& spectrum,
+                      std::string& error)
+{
+    spectrum = Spectrum();
+    const size_t needed = std::max({columns.frequency, columns.real, columns.imaginary});
+    char separator = 0;
+    size_t lineNumber = 0;
+    bool headerAllowed = true;
+    while (!text.empty()) {
+        const size_t feed = text.find('\n');
+        const std::string_view line = Trim(text.substr(0, feed));
+        text = feed == std::string_view::npos ? std::string_view() : text.substr(feed + 1);
+        ++lineNumber;
+        if (line.empty() || line.front() == '#')
+            continue;
+        if (!separator)
+            separator = SeparatorOf(line);
+        const std::vector<std::string_view> fields = SplitLine(line, separator);
+        const auto where = "line " + std::to_string(lineNumber) + ": ";
+        double f = 0, re = 0, im = 0;
+        const bool enough = fields.size() >= needed;
+        const bool numeric = enough && ParseNumber(fields[columns.frequency - 1], f) &&
+                             ParseNumber(fields[columns.real - 1], re) &&
+                             ParseNumber(fields[columns.imaginary - 1], im);
+        if (!numeric && headerAllowed) {
+            headerAllowed = false;
+            separator = 0;  // the data may be separated differently from the titles
+            continue;
+        }
+        if (!enough) {
+            error = where + std::to_string(fields.size()) + " columns, but --columns reads column " +
+                    std::to_string(needed);
+            return false;
+        }
+        headerAllowed = false;
+        if (!numeric) {
+            error = where + "frequency, Z' or Z'' is not a number";
+            return false;
+        }
+        if (!std::isfinite(f) || f <= 0 || !std::isfinite(re) || !std::isfinite(im)) {
+            error = where + (f <= 0 ? "the frequency is not positive" : "a value is not finite");
+            return false;
+        }
+        spectrum.frequency.push_back(f);
+        spectrum.impedance.emplace_back(re, im);
+        if (spectrum.line == 0)
+            spectrum.line = lineNumber;
+    }
+    if (spectrum.frequency.empty()) {
+        error = "no data rows";
+        return false;
+    }
+    return true;
+}
