@@ -67,6 +67,17 @@ std::string General(double value)
     return std::string(text, end);
 }
 
+// Six significant digits, never in exponent form: "0.0125893", "1258.93", "1000000".
+std::string FrequencyText(double hertz)
+{
+    char text[400];
+    auto end = std::to_chars(text, text + sizeof text, hertz, std::chars_format::general, 6).ptr;
+    double rounded = hertz;
+    std::from_chars(text, end, rounded);
+    end = std::to_chars(text, text + sizeof text, rounded, std::chars_format::fixed).ptr;
+    return std::string(text, end);
+}
+
 std::string PadLeft(const std::string& text, size_t width)
 {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
@@ -100,6 +111,8 @@ std::string KramersKronigJson(const KkResult& result)
     AppendArray(out, result.resistances);
     out += ",\"tau\":";
     AppendArray(out, result.tau);
+    out += ",\"mu_by_M\":";
+    AppendArray(out, result.muTried);
     out += ",\"too_few_points\":";
     out += result.tooFewPoints ? "true" : "false";
     out += ",\"note\":";
@@ -125,7 +138,7 @@ std::string KramersKronigReport(const KkResult& result)
             worst = i;
             worstSize = size;
         }
-        out += PadLeft(General(result.frequency[i]), 14) + PadLeft(Fixed(result.residualsReal[i] * percent, 3), 9) +
+        out += PadLeft(FrequencyText(result.frequency[i]), 14) + PadLeft(Fixed(result.residualsReal[i] * percent, 3), 9) +
                PadLeft(Fixed(result.residualsImag[i] * percent, 3), 10) + (over ? "  *" : "") + "\n";
     }
     out += "\nM = " + std::to_string(result.M) + " RC elements, mu = " + Fixed(result.mu, 3) +
@@ -135,7 +148,7 @@ std::string KramersKronigReport(const KkResult& result)
         out += "verdict: valid, every residual below " + General(result.threshold * percent) + " %\n";
     else
         out += "verdict: not valid, largest residual " + Fixed(worstSize * percent, 3) + " % at " +
-               General(result.frequency[worst]) + " Hz (threshold " + General(result.threshold * percent) +
+               FrequencyText(result.frequency[worst]) + " Hz (threshold " + General(result.threshold * percent) +
                " %, rows over it marked *)\n";
     if (!result.note.empty())
         out += "note: " + result.note + "\n";
