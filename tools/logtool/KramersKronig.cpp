@@ -12,10 +12,10 @@ namespace {
 
 constexpr double LeastFrequenciesPerDecade = 2;
 
-std::string FormatNumber(double value)
+std::string FormatNumber(double value, int digits = 6)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
     return text;
 }
 
@@ -270,7 +270,7 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
     const double perDecade = static_cast<double>(count - 1) / decades;
     if (perDecade < LeastFrequenciesPerDecade) {
         out.tooFewPoints = true;
-        AddNote(out.note, "only " + FormatNumber(perDecade) + " frequencies per decade, fewer than " +
+        AddNote(out.note, "only " + FormatNumber(perDecade, 2) + " frequencies per decade, fewer than " +
                               FormatNumber(LeastFrequenciesPerDecade) + ": too few to judge firmly");
     }
     if (options.fixedM == 0 && out.mu > options.c && out.M == dataMost && dataMost < options.maxM) {
