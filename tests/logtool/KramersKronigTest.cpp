@@ -224,6 +224,7 @@ TEST(KramersKronig, BadInputIsRefusedAndLeavesTheResultAlone)
         {"threshold must be a number above 0", [](Spectrum&, KkOptions& o) { o.threshold = 0; }},
         {"most RC elements must be 1 or more", [](Spectrum&, KkOptions& o) { o.maxM = 0; }},
         {"15 frequencies carry at most 13 RC elements", [](Spectrum&, KkOptions& o) { o.fixedM = 14; }},
+        {"at most 27 RC elements in this fit, not 28", [](Spectrum&, KkOptions& o) { o.mode = KkFitMode::Complex, o.fixedM = 28; }},
     };
     for (const auto& test : cases) {
         Spectrum spectrum = SpectrumOf(Device, [](double w, double) { return 20.0 + RC(100, 30e3, w); });

@@ -192,11 +192,59 @@ double Mu(const Eigen::VectorXd& resistances)
     return 1 - negative / positive;
 }
 
+// mu of every M from 1 (or just fixedM); M is the first after which no mu rises above c.
+void ChooseElementCount(const WeightedRows& rows, double fMin, double fMax, const KkOptions& options,
+                        int dataMost, KkResult& out)
+{
+    const int first = options.fixedM > 0 ? options.fixedM : 1;
+    const int most = options.fixedM > 0 ? options.fixedM : std::min(options.maxM, dataMost);
+    for (int m = first; m <= most; ++m) {
+        const ElementResponse response = ResponseOf(rows, TimeConstants(fMin, fMax, m));
+        out.muTried.push_back(Mu(FitCircuit(rows, response, options.mode).resistances));
+    }
+    out.M = first;
+    for (size_t i = 0; i < out.muTried.size(); ++i)
+        if (out.muTried[i] > options.c)
+            out.M = std::min(first + static_cast<int>(i) + 1, most);
+}
+
+// (Z - Zfit)/|Z| per row; valid when every one is below the threshold (a NaN is not).
+void SetResidualsAndVerdict(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit,
+                            KkResult& out)
+{
+    const Eigen::VectorXd fitReal = (response.real * circuit.resistances).array() + circuit.r0;
+    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega;
+    const Eigen::VectorXd real = (rows.real - fitReal).cwiseProduct(rows.weight);
+    const Eigen::VectorXd imag = (rows.imag - fitImag).cwiseProduct(rows.weight);
+    out.residualsReal.assign(real.begin(), real.end());
+    out.residualsImag.assign(imag.begin(), imag.end());
+    out.valid = (real.array().abs() < out.threshold).all() && (imag.array().abs() < out.threshold).all();
+}
+
 void AddNote(std::string& note, const std::string& text)
 {
     if (!note.empty())
         note += "; ";
     note += text;
+}
+
+// Fewer than 2 frequencies per decade, or M held by the number of frequencies while mu was
+// still above c: the verdict carries little weight, and the note says why.
+void NoteSparseData(double fMin, double fMax, size_t count, const KkOptions& options, int dataMost,
+                    KkResult& out)
+{
+    const double perDecade = static_cast<double>(count - 1) / std::log10(fMax / fMin);
+    if (perDecade < LeastFrequenciesPerDecade) {
+        out.tooFewPoints = true;
+        AddNote(out.note, "only " + FormatNumber(perDecade, 2) + " frequencies per decade, fewer than " +
+                              FormatNumber(LeastFrequenciesPerDecade) + ": too few to judge firmly");
+    }
+    if (options.fixedM == 0 && out.mu > options.c && out.M == dataMost && dataMost < options.maxM) {
+        out.tooFewPoints = true;
+        out.limitedByPoints = true;
+        AddNote(out.note, "M stopped at " + std::to_string(out.M) + " by the " + std::to_string(count) +
+                              " frequencies before mu came down to c: the residuals may be too small to judge by");
+    }
 }
 
 } // namespace
@@ -225,60 +273,21 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
 
     const auto [fMin, fMax] = std::minmax_element(spectrum.frequency.begin(), spectrum.frequency.end());
     const WeightedRows rows = RowsOf(spectrum);
-    const int most = options.fixedM > 0 ? options.fixedM : std::min(options.maxM, dataMost);
-    const int first = options.fixedM > 0 ? options.fixedM : 1;
-
     KkResult out;
     out.mode = options.mode;
     out.c = options.c;
     out.threshold = options.threshold;
-    // mu of every M tried; the overfitting starts after the last M whose mu is above c.
-    for (int m = first; m <= most; ++m) {
-        const Circuit trial = FitCircuit(rows, ResponseOf(rows, TimeConstants(*fMin, *fMax, m)), options.mode);
-        out.muTried.push_back(Mu(trial.resistances));
-    }
-    out.M = first;
-    for (size_t i = 0; i < out.muTried.size(); ++i)
-        if (out.muTried[i] > options.c)
-            out.M = std::min(first + static_cast<int>(i) + 1, most);
+    ChooseElementCount(rows, *fMin, *fMax, options, dataMost, out);
     out.tau = TimeConstants(*fMin, *fMax, out.M);
-    const Circuit circuit = FitCircuit(rows, ResponseOf(rows, out.tau), options.mode);
-    out.mu = Mu(circuit.resistances);
     const ElementResponse response = ResponseOf(rows, out.tau);
-    const Eigen::VectorXd fitReal = response.real * circuit.resistances +
-                                    Eigen::VectorXd::Constant(rows.omega.size(), circuit.r0);
-    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega;
-
-    out.frequency = spectrum.frequency;
-    out.residualsReal.resize(count);
-    out.residualsImag.resize(count);
-    out.valid = true;
-    for (size_t i = 0; i < count; ++i) {
-        const Eigen::Index row = static_cast<Eigen::Index>(i);
-        out.residualsReal[i] = (rows.real(row) - fitReal(row)) * rows.weight(row);
-        out.residualsImag[i] = (rows.imag(row) - fitImag(row)) * rows.weight(row);
-        // A NaN residual fails too.
-        if (!(std::abs(out.residualsReal[i]) < options.threshold &&
-              std::abs(out.residualsImag[i]) < options.threshold))
-            out.valid = false;
-    }
+    const Circuit circuit = FitCircuit(rows, response, options.mode);
+    out.mu = Mu(circuit.resistances);
     out.r0 = circuit.r0;
     out.inductance = circuit.inductance;
     out.resistances.assign(circuit.resistances.begin(), circuit.resistances.end());
-
-    const double decades = std::log10(*fMax / *fMin);
-    const double perDecade = static_cast<double>(count - 1) / decades;
-    if (perDecade < LeastFrequenciesPerDecade) {
-        out.tooFewPoints = true;
-        AddNote(out.note, "only " + FormatNumber(perDecade, 2) + " frequencies per decade, fewer than " +
-                              FormatNumber(LeastFrequenciesPerDecade) + ": too few to judge firmly");
-    }
-    if (options.fixedM == 0 && out.mu > options.c && out.M == dataMost && dataMost < options.maxM) {
-        out.tooFewPoints = true;
-        out.limitedByPoints = true;
-        AddNote(out.note, "M stopped at " + std::to_string(out.M) + " by the " + std::to_string(count) +
-                              " frequencies before mu came down to c: the residuals may be too small to judge by");
-    }
+    out.frequency = spectrum.frequency;
+    SetResidualsAndVerdict(rows, response, circuit, out);
+    NoteSparseData(*fMin, *fMax, count, options, dataMost, out);
     result = std::move(out);
     return true;
 }
