@@ -77,7 +77,8 @@ TEST(KramersKronig, VerdictFollowsTheObjectInEveryModeAtBothFrequencySets)
         {"R-Zarc n=0.8", [](double w, double) { return 10.0 + 100.0 / (1.0 + std::pow(J * w * TauAt(30e3), 0.8)); }, true},
         {"R-L-p(R,C)", [](double w, double) { return 5.0 + J * w * 20e-6 + RC(50, 15e3, w); }, true},
         // The object changes while it is measured: its resistance grows by 20 % during the sweep.
-        {"drifting R-p(R,C)", [](double w, double t) { return 20.0 + RC(100 * (1 + 0.2 * t), 30e3 / (1 + 0.2 * t), w); }, false},
+        {"drifting R-p(R,C)",
+         [](double w, double t) { return 20.0 + RC(100 * (1 + 0.2 * t), 30e3 / (1 + 0.2 * t), w); }, false},
     };
     for (const auto& test : cases)
         for (const auto* frequencies : {&Device, &Wide})
@@ -212,7 +213,8 @@ TEST(KramersKronig, BadInputIsRefusedAndLeavesTheResultAlone)
         const char* expected;
         std::function<void(Spectrum&, KkOptions&)> spoil;
     } cases[] = {
-        {"at least 3 frequencies, the spectrum has 2", [](Spectrum& s, KkOptions&) { s.frequency.resize(2), s.impedance.resize(2); }},
+        {"at least 3 frequencies, the spectrum has 2",
+         [](Spectrum& s, KkOptions&) { s.frequency.resize(2), s.impedance.resize(2); }},
         {"15 frequencies but 14 impedances", [](Spectrum& s, KkOptions&) { s.impedance.pop_back(); }},
         {"frequency 4 (0 Hz) is not a finite number above 0", [](Spectrum& s, KkOptions&) { s.frequency[3] = 0; }},
         {"(inf Hz) is not", [](Spectrum& s, KkOptions&) { s.frequency[4] = INFINITY; }},
@@ -224,7 +226,8 @@ TEST(KramersKronig, BadInputIsRefusedAndLeavesTheResultAlone)
         {"threshold must be a number above 0", [](Spectrum&, KkOptions& o) { o.threshold = 0; }},
         {"most RC elements must be 1 or more", [](Spectrum&, KkOptions& o) { o.maxM = 0; }},
         {"15 frequencies carry at most 13 RC elements", [](Spectrum&, KkOptions& o) { o.fixedM = 14; }},
-        {"at most 27 RC elements in this fit, not 28", [](Spectrum&, KkOptions& o) { o.mode = KkFitMode::Complex, o.fixedM = 28; }},
+        {"at most 27 RC elements in this fit, not 28",
+         [](Spectrum&, KkOptions& o) { o.mode = KkFitMode::Complex, o.fixedM = 28; }},
     };
     for (const auto& test : cases) {
         Spectrum spectrum = SpectrumOf(Device, [](double w, double) { return 20.0 + RC(100, 30e3, w); });
