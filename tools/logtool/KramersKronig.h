@@ -11,9 +11,9 @@
 // 1 until mu is at or below c for good: every M is tried up to maxM or the most the data can
 // carry (fewer free parameters than equations in every linear fit of the mode: Real and Imag
 // M <= N - 2, Complex M <= 2N - 3, N frequencies), and M is the first after which no mu rises
-// above c again. On measured data this is the first M with mu <= c; noise-free data whose time
-// constants fall between those of a few elements make mu dip below c and come back, long before
-// the fit follows the data, and such dips do not end the search. mu is 1 when no R_k is negative,
+// above c again. On noisy measured data, where mu falls steadily, that is the first M with
+// mu <= c; noise-free data whose time constants fall between those of a few elements make mu dip
+// below c and come back long before the fit follows the data, and such dips do not end the search. mu is 1 when no R_k is negative,
 // and minus infinity when every R_k is negative.
 //
 // The spectrum passes (valid) when every real and imaginary residual (Z - Zfit)/|Z| is smaller in
