@@ -1,27 +1,31 @@
 #!/usr/bin/env bash
 # Holds the lines between the layers of the tree:
-#   formats  <  library  <  emulator  <  panel/processing  <  panel/processing/win32  <  panel/ui
+#   formats  <  library  <  logfile  <  emulator  <  panel/processing  <  panel/processing/win32
+#   <  panel/ui, and beside the panel the log tool: logfile  <  tools/logtool  <  tools/kalvix-log
 # 1. Each layer (a folder and its subfolders, less the subfolders that are layers of their own)
 #    includes only headers of its own and of the layers below it; the emulator and the program
 #    reach the library through its public header, the emulator's platform filling also through
 #    the platform operations table. Every include that crosses a line the wrong way is printed.
-# 2. The native layers (formats, panel/processing without win32/) include no system header but
+# 2. The native layers (formats, logfile, panel/processing without win32/) include no system header but
 #    the standard library's, and build with the host's compiler, -Wall -Wextra, warnings as
 #    errors, and no Windows header anywhere.
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 
-layers=(formats library emulator panel/processing panel/processing/win32 panel/ui)
+layers=(formats library logfile emulator panel/processing panel/processing/win32 panel/ui tools/logtool tools/kalvix-log)
 declare -A allowed=(
   [formats]="formats"
   [library]="library formats"
+  [logfile]="logfile formats library/include"
   [emulator]="emulator formats library/include library/platform"
-  [panel/processing]="panel/processing formats library/include"
-  [panel/processing/win32]="panel/processing/win32 panel/processing formats library/include"
-  [panel/ui]="panel/ui panel/processing/win32 panel/processing panel/resources formats library/include"
+  [panel/processing]="panel/processing logfile formats library/include"
+  [panel/processing/win32]="panel/processing/win32 panel/processing logfile formats library/include"
+  [panel/ui]="panel/ui panel/processing/win32 panel/processing logfile panel/resources formats library/include"
+  [tools/logtool]="tools/logtool logfile formats library/include"
+  [tools/kalvix-log]="tools/kalvix-log tools/logtool logfile formats library/include"
 )
-native_layers=(formats panel/processing)
+native_layers=(formats logfile panel/processing)
 
 # The layer a source file or header belongs to, into $layer_found: the longest layer folder it
 # lies in (no subshell: this runs for every include).
@@ -38,7 +42,7 @@ layer_of() {
 declare -A header_paths=()
 while IFS= read -r header; do
   header_paths[$(basename "$header")]+="$header "
-done < <(find formats library emulator panel -name '*.h')
+done < <(find formats library logfile emulator panel tools -name '*.h')
 
 # A header may be used from a layer when it lies in one of the layer's allowed folders and not in
 # a layer nested deeper inside that folder.
@@ -56,7 +60,7 @@ may_use() {
 }
 
 violations=0
-sources=$(find formats library emulator panel -name '*.h' -o -name '*.cpp' -o -name '*.c')
+sources=$(find formats library logfile emulator panel tools -name '*.h' -o -name '*.cpp' -o -name '*.c')
 for file in $sources; do
   layer_of "$file"
   layer=$layer_found
@@ -93,6 +97,12 @@ for file in $sources; do
     case "$file" in *.cpp) native_sources+=("$file") ;; esac
   done
 done
+
+# The log tool's pure code also reaches header-only libraries, but never Windows.
+while IFS= read -r file; do
+  echo "$file includes a Windows header, which the log tool's pure code may not"
+  violations=$((violations + 1))
+done < <(grep -lE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|winbase|windef|io)\.h>' tools/logtool/* 2>/dev/null)
 
 if [ "$violations" -ne 0 ]; then
   echo "$violations include(s) cross a layer line"
