@@ -69,8 +69,10 @@ int RunCheckCommand(const Arguments& arguments)
     const Spectrum spectrum = SelectOneSpectrum(line, description);
     KkResult result;
     std::string error;
-    if (!RunKramersKronig(spectrum, options, result, error))
-        throw InputError(line.Positional()[0] + ", " + description + ": " + error);
+    if (!RunKramersKronig(spectrum, options, result, error)) {
+        const std::string& path = line.Positional()[0];
+        throw InputError((description.find(path) == std::string::npos ? path + ", " : "") + description + ": " + error);
+    }
 
     if (line.Has("--json")) {
         std::fputs(KramersKronigJson(result).c_str(), stdout);
