@@ -22,6 +22,8 @@ using Matrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, static_c
 using Vector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, static_cast<int>(MaxP), 1>;
 
 constexpr double Infinity = std::numeric_limits<double>::infinity();
+constexpr int BriefIterations = 40;      // of each automatic start
+constexpr size_t PolishedCandidates = 3; // the best briefly-run starts taken to convergence
 constexpr double LogLimit = 230.0;     // positive parameters within 1e-100 .. 1e100
 constexpr double LogitLimit = 36.0;    // exponents within 2e-16 .. 1 - 2e-16
 
@@ -577,7 +579,13 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
     }
     if (!warm) {
         const std::vector<std::vector<double>> automatic = BuildStarts(circuit, spectrum);
+        // Every start briefly, then the most promising few to full convergence.
+        struct Candidate {
+            double ssr;
+            Vector theta;
+        };
         std::vector<std::vector<double>> tried;
+        std::vector<Candidate> candidates;
         for (std::vector<double> candidate : automatic) {
             for (size_t i = 0; i < count; ++i)
                 if (!isFree[i] || guessed[i])
@@ -587,31 +595,28 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
             tried.push_back(candidate);
             problem.Setup(candidate.data(), isFree.data());
             problem.ThetaFromFull(candidate.data(), theta);
-            const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, 100, tinySsr);
+            const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, BriefIterations, tinySsr);
             ++starts;
-            if (outcome.ssr < best.ssr || !std::isfinite(best.ssr)) {
-                if (std::isfinite(outcome.ssr)) {
-                    best = outcome;
-                    bestTheta = theta;
-                }
-            }
+            if (std::isfinite(outcome.ssr))
+                candidates.push_back({outcome.ssr, theta});
         }
-        if (!std::isfinite(best.ssr)) {
+        if (candidates.empty() && !std::isfinite(best.ssr)) {
             error = "the fit found no starting point where the circuit's impedance is finite";
             return false;
         }
-        // Polish the best start to full convergence.
+        std::sort(candidates.begin(), candidates.end(),
+                  [](const Candidate& a, const Candidate& b) { return a.ssr < b.ssr; });
         std::array<double, MaxP> full;
         for (size_t i = 0; i < count; ++i)
             full[i] = isFree[i] ? 1.0 : fixedOrGuess[i];
         problem.Setup(full.data(), isFree.data());
-        theta = bestTheta;
-        const RunOutcome polished = RunLevenbergMarquardt(problem, theta, options.maxIterations, tinySsr);
-        if (std::isfinite(polished.ssr) && polished.ssr <= best.ssr) {
-            best.ssr = polished.ssr;
-            best.converged = polished.converged;
-            best.iterations += polished.iterations;
-            bestTheta = theta;
+        for (size_t c = 0; c < candidates.size() && c < PolishedCandidates; ++c) {
+            theta = candidates[c].theta;
+            const RunOutcome polished = RunLevenbergMarquardt(problem, theta, options.maxIterations, tinySsr);
+            if (std::isfinite(polished.ssr) && (polished.ssr < best.ssr || !std::isfinite(best.ssr))) {
+                best = polished;
+                bestTheta = theta;
+            }
         }
     }
     problem.SetTheta(bestTheta);

@@ -39,7 +39,7 @@ struct FitOptions {
     // Warm start: one value per circuit parameter (a previous FitResult::values). A single run
     // from there; the multistart only when that run fails.
     const std::vector<double>* previous = nullptr;
-    int maxIterations = 300;   // of the final run
+    int maxIterations = 1000;   // of each run taken to convergence
 };
 
 struct ParameterEstimate {
