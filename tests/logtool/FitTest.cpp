@@ -125,6 +125,7 @@ void ExpectRecovered(const Truth& truth, const std::vector<double>& frequencies,
         std::string error;
         ASSERT_TRUE(FitCircuit(circuit, spectrum, options, result, error)) << error;
         EXPECT_TRUE(result.converged) << truth.circuit << " " << what;
+        EXPECT_TRUE(result.warnings.empty()) << truth.circuit << " " << what << ": " << result.warnings.front();
         for (size_t i = 0; i < truth.values.size(); ++i)
             EXPECT_NEAR(result.values[i] / truth.values[i], 1.0, 1e-6)
                 << truth.circuit << " " << circuit.parameterNames[i] << ", " << what << ", "
@@ -427,6 +428,32 @@ TEST(FitReport, ParametersTheDataCannotSeeAreWarnedAboutInResultAndReport)
                                  "R0                    10         fixed\n", "  undetermined\n", "reduced chi-square ",
                                  "residuals, data - model:\n", "\n           1e+06", "\nwarning: R"})
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+}
+
+TEST(FitReport, ParametersRunningToTheirRangesEdgeAreWarnedAbout)
+{
+    // Data of R0-p(R1,C1) fitted with a CPE (its exponent goes to 1) and with a needless series
+    // capacitor (its capacitance goes to infinity).
+    const Circuit rc = Parse("R0-p(R1,C1)");
+    const Spectrum spectrum = Synthetic(rc, {10.0, 100.0, 5e-8}, DeviceFrequencies);
+    const struct {
+        const char* circuit;
+        const char* name;
+        const char* warning;
+    } cases[] = {
+        {"R0-p(R1,CPE1)", "CPE1_1", " ran to 1, the edge of its range: the element behaves as an ideal one"},
+        {"R0-p(R1,C1)-C2", "C2", ", where it no longer changes the impedance: the circuit may hold an element"},
+    };
+    for (const auto& c : cases) {
+        FitResult result;
+        std::string error;
+        ASSERT_TRUE(FitCircuit(Parse(c.circuit), spectrum, FitOptions{}, result, error)) << error;
+        EXPECT_TRUE(std::any_of(result.warnings.begin(), result.warnings.end(),
+                                [&](const std::string& w) {
+                                    return w.rfind(c.name, 0) == 0 && w.find(c.warning) != std::string::npos;
+                                }))
+            << c.circuit << ": " << (result.warnings.empty() ? "no warnings" : result.warnings[0]);
+    }
 }
 
 // Warm-started fits as `track` runs them, through a slowly drifting recording: every one stays a

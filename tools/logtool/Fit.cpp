@@ -206,10 +206,6 @@ public:
         return sum;
     }
 
-    bool AtLimit(size_t k, const Vector& theta) const
-    {
-        return std::abs(theta[static_cast<Eigen::Index>(k)]) >= ThetaLimit(kind_[k]) * 0.999;
-    }
     uint32_t FreeIndex(size_t k) const { return freeIndex_[k]; }
 
 private:
@@ -330,8 +326,10 @@ RunOutcome RunLevenbergMarquardt(Problem& problem, Vector& theta, int maxIterati
 
 // Standard errors in the original parameters, from J^T J at the solution.
 void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting, const Problem& problem,
-                double variance, std::array<double, MaxP>& stdError, FitResult& result)
+                double variance, std::array<double, MaxP>& stdError, std::array<double, MaxP>& influence,
+                FitResult& result)
 {
+    influence.fill(0.0);
     const size_t free = problem.Free();
     const Eigen::Index m = static_cast<Eigen::Index>(free);
     Matrix normal;
@@ -346,7 +344,10 @@ void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weig
         Weights(weighting, data, wr, wi);
         const Complex model = CircuitImpedanceGradient(circuit, problem.Full(), spectrum.frequency[f], dz);
         result.residuals[f] = data - model;
+        const double size = std::max(std::abs(data), std::abs(model));
         for (size_t k = 0; k < free; ++k) {
+            const uint32_t index = problem.FreeIndex(k);
+            influence[k] = std::max(influence[k], std::abs(dz[index]) * problem.Full()[index] / size);
             rowRe[k] = wr * dz[problem.FreeIndex(k)].real();
             rowIm[k] = wi * dz[problem.FreeIndex(k)].imag();
         }
@@ -634,7 +635,8 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
     stdError.fill(0.0);
     result.residuals.clear();
     result.warnings.clear();
-    Statistics(circuit, spectrum, options.weighting, problem, variance, stdError, result);
+    std::array<double, MaxP> influence;   // largest relative change of Z per relative change of each
+    Statistics(circuit, spectrum, options.weighting, problem, variance, stdError, influence, result);
     const double t = StudentT975(dof);
     result.parameters.resize(count);
     result.values.resize(count);
@@ -655,12 +657,15 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
         estimate.ciLow = estimate.value - t * estimate.stdError;
         estimate.ciHigh = estimate.value + t * estimate.stdError;
         estimate.undetermined = !(estimate.stdError <= std::abs(estimate.value));
-        if (problem.AtLimit(k, bestTheta)) {
-            const bool exponent = circuit.parameterKinds[i] == ParameterKind::Exponent;
-            const bool up = bestTheta[static_cast<Eigen::Index>(k)] > 0.0;
-            result.warnings.push_back(estimate.name + " ran to the edge of its range (" +
-                                      (exponent ? (up ? "1" : "0") : (up ? "infinity" : "0")) +
-                                      "): the circuit may hold an element the data do not need");
+        // A parameter that ran off to where it no longer changes the impedance (or an exponent to 1).
+        if (circuit.parameterKinds[i] == ParameterKind::Exponent && estimate.value > 1.0 - 1e-6) {
+            result.warnings.push_back(estimate.name + " ran to 1, the edge of its range: the element behaves "
+                                                      "as an ideal one (a CPE as a capacitor)");
+        } else if (circuit.parameterKinds[i] == ParameterKind::Exponent ? estimate.value < 1e-6
+                                                                          : influence[k] < 1e-7) {
+            result.warnings.push_back(estimate.name + " ran to " + Printed("%.3g", estimate.value) +
+                                      ", where it no longer changes the impedance: the circuit may hold an "
+                                      "element the data do not need");
         }
         if (estimate.undetermined)
             result.warnings.push_back(estimate.name + ": the data cannot determine it (standard error " +
