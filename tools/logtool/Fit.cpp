@@ -154,7 +154,7 @@ public:
         const size_t points = spectrum_.frequency.size();
         for (size_t f = 0; f < points; ++f) {
             const Complex data = spectrum_.impedance[f];
-            double wr, wi;
+            double wr = 1.0, wi = 1.0;
             Weights(weighting_, data, wr, wi);
             const Complex model = CircuitImpedanceGradient(circuit_, full_.data(), spectrum_.frequency[f], dz);
             const double rr = wr * (model.real() - data.real());
@@ -184,7 +184,7 @@ public:
         double sum = 0.0;
         for (size_t f = 0; f < spectrum_.frequency.size(); ++f) {
             const Complex data = spectrum_.impedance[f];
-            double wr, wi;
+            double wr = 1.0, wi = 1.0;
             Weights(weighting_, data, wr, wi);
             const Complex model = CircuitImpedance(circuit_, full, spectrum_.frequency[f]);
             const double rr = wr * (model.real() - data.real());
@@ -199,7 +199,7 @@ public:
     {
         double sum = 0.0;
         for (const Complex data : spectrum_.impedance) {
-            double wr, wi;
+            double wr = 1.0, wi = 1.0;
             Weights(weighting_, data, wr, wi);
             sum += wr * wr * data.real() * data.real() + wi * wi * data.imag() * data.imag();
         }
@@ -340,7 +340,7 @@ void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weig
     result.residuals.resize(spectrum.frequency.size());
     for (size_t f = 0; f < spectrum.frequency.size(); ++f) {
         const Complex data = spectrum.impedance[f];
-        double wr, wi;
+        double wr = 1.0, wi = 1.0;
         Weights(weighting, data, wr, wi);
         const Complex model = CircuitImpedanceGradient(circuit, problem.Full(), spectrum.frequency[f], dz);
         result.residuals[f] = data - model;
