@@ -271,7 +271,8 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
         free += isFree[i] ? 1 : 0;
     const int dof = static_cast<int>(2 * points) - static_cast<int>(free);
     if (dof < 1) {
-        error = "fewer data than free parameters: " + std::to_string(points) + " frequencies give " +
+        error = "fewer data than free parameters: " + std::to_string(points) +
+                (points == 1 ? " frequency gives " : " frequencies give ") +
                 std::to_string(2 * points) + " real data, " + std::to_string(free) +
                 " free parameters need at least " + std::to_string(free + 1);
         return false;
