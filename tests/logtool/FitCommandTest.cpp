@@ -74,7 +74,7 @@ TEST(FitCommand, FitsTheSelectedSpectrumOfALog)
         }
     }
     // The report form, with a fixed parameter and another weighting.
-    const std::string text = RunCaptured({log, "--circuit", "R0-p(R1,C1)", "--spectrum", "6", "--fix", "R0=10",
+    const std::string text = RunCaptured({log, "--circuit", "R0-p(R1,C1)", "--spectrum", "6", "--fix", "R0=+10",
                                           "--weight", "proportional", "--guess", "C1=1e-7"});
     for (const char* expected : {"spectrum  MeasCount 6\n", "circuit   R0-p(R1,C1)\n", "weighting proportional, 15 frequencies, 28 degrees of freedom",
                                  "fixed\n", "R1 ", "residuals, data - model:"})
@@ -109,6 +109,7 @@ TEST(FitCommand, HelpIsPrintedAndBadUsageAndBadInputAreToldApart)
         {{log, "--circuit", "R0", "--fix", "R0"}, true, "--fix needs NAME=VALUE, not \"R0\""},
         {{log, "--circuit", "R0", "--fix", "=3"}, true, "--fix needs NAME=VALUE, not \"=3\""},
         {{log, "--circuit", "R0", "--guess", "R0=ten"}, true, "--guess needs NAME=VALUE with a number, not \"R0=ten\""},
+        {{log, "--circuit", "R0", "--guess", "R0=+"}, true, "--guess needs NAME=VALUE with a number, not \"R0=+\""},
         {{log, "--circuit", "R0", "--guess", "R0="}, true, "--guess needs NAME=VALUE with a number, not \"R0=\""},
         {{log, "--circuit", "R0", "--fix", "R1=3"}, true, "--fix: the circuit R0 has no parameter \"R1\" (it has R0)"},
         {{log, "--circuit", "R0-CPE1", "--fix", "CPE1_1=2"}, true, "--fix CPE1_1=2: CPE1_1 must be an exponent in (0, 1]"},
@@ -116,7 +117,7 @@ TEST(FitCommand, HelpIsPrintedAndBadUsageAndBadInputAreToldApart)
         {{log, "--circuit", "R0", "--spectrum", "1", "--range", "1:2"}, true, "--spectrum and --range cannot be given together"},
         {{"no/such/log.txt", "--circuit", "R0"}, false, "no/such/log.txt"},
         {{log, "--circuit", "R0", "--spectrum", "7"}, false, "no spectrum with MeasCount 7"},
-        {{shortCsv, "--circuit", "R0-p(R1,C1)"}, false, "fewer data than free parameters: 1 frequencies give 2 real data"},
+        {{shortCsv, "--circuit", "R0-p(R1,C1)"}, false, "fewer data than free parameters: 1 frequency gives 2 real data"},
     };
     for (const Case& c : cases) {
         std::string joined;

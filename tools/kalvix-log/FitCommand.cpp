@@ -43,6 +43,8 @@ std::pair<std::string, double> NameValue(const std::string& option, const std::s
     if (equals == 0 || equals == std::string::npos)
         throw UsageError(option + " needs NAME=VALUE, not \"" + text + "\"");
     const char* first = text.data() + equals + 1;
+    if (first != text.data() + text.size() && *first == '+')   // from_chars takes no plus sign
+        ++first;
     const char* last = text.data() + text.size();
     const auto [end, error] = std::from_chars(first, last, value);
     if (error != std::errc() || end != last || first == last || !std::isfinite(value))

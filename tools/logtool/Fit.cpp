@@ -1,4 +1,5 @@
 #include "Fit.h"
+#include "FitProblem.h"
 #include "FitStarts.h"
 #include "JsonText.h"
 
@@ -17,39 +18,11 @@ namespace {
 
 using Complex = std::complex<double>;
 constexpr size_t MaxP = MaxCircuitParameters;
-// Fixed-capacity matrices: the fit never touches the heap for its linear algebra.
-using Matrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, static_cast<int>(MaxP), static_cast<int>(MaxP)>;
-using Vector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, static_cast<int>(MaxP), 1>;
-
+using Matrix = FitMatrix;
+using Vector = FitVector;
 constexpr double Infinity = std::numeric_limits<double>::infinity();
-constexpr double LogLimit = 230.0;     // positive parameters within 1e-100 .. 1e100
-constexpr double LogitLimit = 36.0;    // exponents within 2e-16 .. 1 - 2e-16
-
-double Clamp(double value, double limit)
-{
-    return std::clamp(value, -limit, limit);
-}
-
-double ToTheta(ParameterKind kind, double value)
-{
-    if (kind == ParameterKind::Positive)
-        return Clamp(std::log(value), LogLimit);
-    if (value >= 1.0)
-        return LogitLimit;
-    return Clamp(std::log(value / (1.0 - value)), LogitLimit);
-}
-
-double FromTheta(ParameterKind kind, double theta)
-{
-    if (kind == ParameterKind::Positive)
-        return std::exp(theta);
-    return 1.0 / (1.0 + std::exp(-theta));
-}
-
-double ThetaLimit(ParameterKind kind)
-{
-    return kind == ParameterKind::Positive ? LogLimit : LogitLimit;
-}
+constexpr int BriefIterations = 40;      // of each automatic start
+constexpr size_t PolishedCandidates = 3; // the best briefly-run starts taken to convergence
 
 bool ValueInRange(ParameterKind kind, double value)
 {
@@ -70,266 +43,12 @@ std::string Printed(const char* format, double value)
     return buffer;
 }
 
-// The weights of the real and imaginary residual at one data point.
-inline void Weights(Weighting weighting, Complex data, double& real, double& imaginary)
-{
-    switch (weighting) {
-    case Weighting::Unit:
-        real = imaginary = 1.0;
-        return;
-    case Weighting::Modulus:
-        real = imaginary = 1.0 / std::abs(data);
-        return;
-    case Weighting::Proportional: {
-        const double floor = 0.01 * std::abs(data);
-        real = 1.0 / std::max(std::abs(data.real()), floor);
-        imaginary = 1.0 / std::max(std::abs(data.imag()), floor);
-        return;
-    }
-    }
-}
-
-// The least-squares problem in the free parameters' transformed coordinates theta.
-class Problem {
-public:
-    Problem(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting)
-        : circuit_(circuit), spectrum_(spectrum), weighting_(weighting)
-    {
-    }
-
-    // Sets which parameters are free; `full` holds every parameter (the fixed ones' values).
-    void Setup(const double* full, const bool* isFree)
-    {
-        count_ = circuit_.ParameterCount();
-        free_ = 0;
-        for (size_t i = 0; i < count_; ++i) {
-            full_[i] = full[i];
-            if (isFree[i]) {
-                freeIndex_[free_] = static_cast<uint32_t>(i);
-                kind_[free_] = circuit_.parameterKinds[i];
-                ++free_;
-            }
-        }
-    }
-    size_t Free() const { return free_; }
-    const double* Full() const { return full_.data(); }
-
-    void ThetaFromFull(const double* full, Vector& theta) const
-    {
-        theta.resize(static_cast<Eigen::Index>(free_));
-        for (size_t k = 0; k < free_; ++k)
-            theta[static_cast<Eigen::Index>(k)] = ToTheta(kind_[k], full[freeIndex_[k]]);
-    }
-    void SetTheta(const Vector& theta)
-    {
-        for (size_t k = 0; k < free_; ++k)
-            full_[freeIndex_[k]] = FromTheta(kind_[k], theta[static_cast<Eigen::Index>(k)]);
-    }
-    void ClampTheta(Vector& theta) const
-    {
-        for (size_t k = 0; k < free_; ++k) {
-            const Eigen::Index i = static_cast<Eigen::Index>(k);
-            theta[i] = Clamp(theta[i], ThetaLimit(kind_[k]));
-        }
-    }
-
-    // ssr at theta, with J^T J and J^T r (J in theta); false when anything is not finite.
-    bool Evaluate(const Vector& theta, double& ssr, Matrix& normal, Vector& gradient)
-    {
-        SetTheta(theta);
-        const Eigen::Index m = static_cast<Eigen::Index>(free_);
-        normal.setZero(m, m);
-        gradient.setZero(m);
-        std::array<double, MaxP> chain;   // dp/dtheta
-        for (size_t k = 0; k < free_; ++k) {
-            const double p = full_[freeIndex_[k]];
-            chain[k] = kind_[k] == ParameterKind::Positive ? p : p * (1.0 - p);
-        }
-        alignas(16) double gradientStore[2 * MaxP];
-        Complex* dz = reinterpret_cast<Complex*>(gradientStore);
-        std::array<double, MaxP> rowRe, rowIm;
-        double sum = 0.0;
-        const size_t points = spectrum_.frequency.size();
-        for (size_t f = 0; f < points; ++f) {
-            const Complex data = spectrum_.impedance[f];
-            double wr, wi;
-            Weights(weighting_, data, wr, wi);
-            const Complex model = CircuitImpedanceGradient(circuit_, full_.data(), spectrum_.frequency[f], dz);
-            const double rr = wr * (model.real() - data.real());
-            const double ri = wi * (model.imag() - data.imag());
-            sum += rr * rr + ri * ri;
-            for (size_t k = 0; k < free_; ++k) {
-                const Complex d = dz[freeIndex_[k]] * chain[k];
-                rowRe[k] = wr * d.real();
-                rowIm[k] = wi * d.imag();
-                gradient[static_cast<Eigen::Index>(k)] += rowRe[k] * rr + rowIm[k] * ri;
-            }
-            for (size_t a = 0; a < free_; ++a)
-                for (size_t b = a; b < free_; ++b)
-                    normal(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b)) +=
-                        rowRe[a] * rowRe[b] + rowIm[a] * rowIm[b];
-        }
-        for (Eigen::Index a = 0; a < m; ++a)
-            for (Eigen::Index b = 0; b < a; ++b)
-                normal(a, b) = normal(b, a);
-        ssr = sum;
-        return std::isfinite(sum) && gradient.allFinite() && normal.allFinite();
-    }
-
-    // ssr of the full parameter vector `full`, model values only.
-    double Ssr(const double* full) const
-    {
-        double sum = 0.0;
-        for (size_t f = 0; f < spectrum_.frequency.size(); ++f) {
-            const Complex data = spectrum_.impedance[f];
-            double wr, wi;
-            Weights(weighting_, data, wr, wi);
-            const Complex model = CircuitImpedance(circuit_, full, spectrum_.frequency[f]);
-            const double rr = wr * (model.real() - data.real());
-            const double ri = wi * (model.imag() - data.imag());
-            sum += rr * rr + ri * ri;
-        }
-        return std::isfinite(sum) ? sum : Infinity;
-    }
-
-    // Sum of the squared weighted data, the scale ssr is measured against.
-    double DataNorm() const
-    {
-        double sum = 0.0;
-        for (const Complex data : spectrum_.impedance) {
-            double wr, wi;
-            Weights(weighting_, data, wr, wi);
-            sum += wr * wr * data.real() * data.real() + wi * wi * data.imag() * data.imag();
-        }
-        return sum;
-    }
-
-    bool AtLimit(size_t k, const Vector& theta) const
-    {
-        return std::abs(theta[static_cast<Eigen::Index>(k)]) >= ThetaLimit(kind_[k]) * 0.999;
-    }
-    uint32_t FreeIndex(size_t k) const { return freeIndex_[k]; }
-
-private:
-    const Circuit& circuit_;
-    const Spectrum& spectrum_;
-    Weighting weighting_;
-    size_t count_ = 0;
-    size_t free_ = 0;
-    std::array<double, MaxP> full_{};
-    std::array<uint32_t, MaxP> freeIndex_{};
-    std::array<ParameterKind, MaxP> kind_{};
-};
-
-struct RunOutcome {
-    double ssr = Infinity;
-    bool converged = false;
-    int iterations = 0;
-};
-
-// Levenberg-Marquardt from theta (changed in place), Nielsen's damping update with Marquardt's
-// scaling by the largest diagonal of J^T J seen so far.
-RunOutcome RunLevenbergMarquardt(Problem& problem, Vector& theta, int maxIterations, double tinySsr)
-{
-    RunOutcome outcome;
-    const Eigen::Index m = static_cast<Eigen::Index>(problem.Free());
-    Matrix normal, trialNormal, damped;
-    Vector gradient, trialGradient, step, trial, scale;
-    double ssr = Infinity;
-    if (!problem.Evaluate(theta, ssr, normal, gradient))
-        return outcome;
-    outcome.ssr = ssr;
-    if (m == 0) {
-        outcome.converged = true;
-        return outcome;
-    }
-    scale = normal.diagonal();
-    double mu = 1e-3, nu = 2.0;
-    int quietSteps = 0;
-    for (int iteration = 0; iteration < maxIterations; ++iteration) {
-        outcome.iterations = iteration + 1;
-        if (ssr <= tinySsr) {
-            outcome.converged = true;
-            break;
-        }
-        double largest = 0.0;
-        for (Eigen::Index i = 0; i < m; ++i) {
-            scale[i] = std::max(scale[i], normal(i, i));
-            largest = std::max(largest, scale[i]);
-        }
-        if (!(largest > 0.0)) {   // no parameter changes the model
-            outcome.converged = true;
-            break;
-        }
-        damped = normal;
-        for (Eigen::Index i = 0; i < m; ++i)
-            damped(i, i) += mu * std::max(scale[i], 1e-12 * largest);
-        Eigen::LLT<Matrix> llt(damped);
-        if (llt.info() != Eigen::Success) {
-            mu *= nu;
-            nu *= 2.0;
-            if (mu > 1e20)
-                break;
-            continue;
-        }
-        step = llt.solve(-gradient);
-        if (!step.allFinite()) {
-            mu *= nu;
-            nu *= 2.0;
-            if (mu > 1e20)
-                break;
-            continue;
-        }
-        const double stepSize = step.cwiseAbs().maxCoeff();
-        if (stepSize <= 1e-11) {
-            outcome.converged = true;
-            break;
-        }
-        trial = theta + step;
-        problem.ClampTheta(trial);
-        step = trial - theta;
-        double predicted = 0.0;
-        for (Eigen::Index i = 0; i < m; ++i)
-            predicted += step[i] * (mu * std::max(scale[i], 1e-12 * largest) * step[i] - gradient[i]);
-        double trialSsr = Infinity;
-        const bool finite = problem.Evaluate(trial, trialSsr, trialNormal, trialGradient);
-        const double rho = (finite && predicted > 0.0) ? (ssr - trialSsr) / predicted : -1.0;
-        if (rho > 0.0) {
-            const double gain = ssr - trialSsr;
-            theta = trial;
-            ssr = trialSsr;
-            normal = trialNormal;
-            gradient = trialGradient;
-            const double factor = 2.0 * rho - 1.0;
-            mu *= std::max(1.0 / 3.0, 1.0 - factor * factor * factor);
-            mu = std::max(mu, 1e-15);
-            nu = 2.0;
-            if (gain <= 1e-12 * ssr && stepSize <= 1e-5) {
-                if (++quietSteps >= 2) {
-                    outcome.converged = true;
-                    break;
-                }
-            } else {
-                quietSteps = 0;
-            }
-        } else {
-            mu *= nu;
-            nu *= 2.0;
-            if (mu > 1e16) {   // no step downhill however short: at the minimum within rounding
-                outcome.converged = true;
-                break;
-            }
-        }
-    }
-    problem.SetTheta(theta);
-    outcome.ssr = ssr;
-    return outcome;
-}
-
 // Standard errors in the original parameters, from J^T J at the solution.
-void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting, const Problem& problem,
-                double variance, std::array<double, MaxP>& stdError, FitResult& result)
+void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting, const FitProblem& problem,
+                double variance, std::array<double, MaxP>& stdError, std::array<double, MaxP>& influence,
+                FitResult& result)
 {
+    influence.fill(0.0);
     const size_t free = problem.Free();
     const Eigen::Index m = static_cast<Eigen::Index>(free);
     Matrix normal;
@@ -340,11 +59,14 @@ void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weig
     result.residuals.resize(spectrum.frequency.size());
     for (size_t f = 0; f < spectrum.frequency.size(); ++f) {
         const Complex data = spectrum.impedance[f];
-        double wr, wi;
-        Weights(weighting, data, wr, wi);
+        double wr = 1.0, wi = 1.0;
+        ResidualWeights(weighting, data, wr, wi);
         const Complex model = CircuitImpedanceGradient(circuit, problem.Full(), spectrum.frequency[f], dz);
         result.residuals[f] = data - model;
+        const double size = std::max(std::abs(data), std::abs(model));
         for (size_t k = 0; k < free; ++k) {
+            const uint32_t index = problem.FreeIndex(k);
+            influence[k] = std::max(influence[k], std::abs(dz[index]) * problem.Full()[index] / size);
             rowRe[k] = wr * dz[problem.FreeIndex(k)].real();
             rowIm[k] = wi * dz[problem.FreeIndex(k)].imag();
         }
@@ -549,13 +271,14 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
         free += isFree[i] ? 1 : 0;
     const int dof = static_cast<int>(2 * points) - static_cast<int>(free);
     if (dof < 1) {
-        error = "fewer data than free parameters: " + std::to_string(points) + " frequencies give " +
+        error = "fewer data than free parameters: " + std::to_string(points) +
+                (points == 1 ? " frequency gives " : " frequencies give ") +
                 std::to_string(2 * points) + " real data, " + std::to_string(free) +
                 " free parameters need at least " + std::to_string(free + 1);
         return false;
     }
 
-    Problem problem(circuit, spectrum, options.weighting);
+    FitProblem problem(circuit, spectrum, options.weighting);
     const double dataNorm = problem.DataNorm();
     const double tinySsr = 1e-28 * dataNorm;
     Vector theta, bestTheta;
@@ -577,7 +300,13 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
     }
     if (!warm) {
         const std::vector<std::vector<double>> automatic = BuildStarts(circuit, spectrum);
+        // Every start briefly, then the most promising few to full convergence.
+        struct Candidate {
+            double ssr;
+            Vector theta;
+        };
         std::vector<std::vector<double>> tried;
+        std::vector<Candidate> candidates;
         for (std::vector<double> candidate : automatic) {
             for (size_t i = 0; i < count; ++i)
                 if (!isFree[i] || guessed[i])
@@ -587,31 +316,28 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
             tried.push_back(candidate);
             problem.Setup(candidate.data(), isFree.data());
             problem.ThetaFromFull(candidate.data(), theta);
-            const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, 100, tinySsr);
+            const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, BriefIterations, tinySsr);
             ++starts;
-            if (outcome.ssr < best.ssr || !std::isfinite(best.ssr)) {
-                if (std::isfinite(outcome.ssr)) {
-                    best = outcome;
-                    bestTheta = theta;
-                }
-            }
+            if (std::isfinite(outcome.ssr))
+                candidates.push_back({outcome.ssr, theta});
         }
-        if (!std::isfinite(best.ssr)) {
+        if (candidates.empty() && !std::isfinite(best.ssr)) {
             error = "the fit found no starting point where the circuit's impedance is finite";
             return false;
         }
-        // Polish the best start to full convergence.
+        std::sort(candidates.begin(), candidates.end(),
+                  [](const Candidate& a, const Candidate& b) { return a.ssr < b.ssr; });
         std::array<double, MaxP> full;
         for (size_t i = 0; i < count; ++i)
             full[i] = isFree[i] ? 1.0 : fixedOrGuess[i];
         problem.Setup(full.data(), isFree.data());
-        theta = bestTheta;
-        const RunOutcome polished = RunLevenbergMarquardt(problem, theta, options.maxIterations, tinySsr);
-        if (std::isfinite(polished.ssr) && polished.ssr <= best.ssr) {
-            best.ssr = polished.ssr;
-            best.converged = polished.converged;
-            best.iterations += polished.iterations;
-            bestTheta = theta;
+        for (size_t c = 0; c < candidates.size() && c < PolishedCandidates; ++c) {
+            theta = candidates[c].theta;
+            const RunOutcome polished = RunLevenbergMarquardt(problem, theta, options.maxIterations, tinySsr);
+            if (std::isfinite(polished.ssr) && (polished.ssr < best.ssr || !std::isfinite(best.ssr))) {
+                best = polished;
+                bestTheta = theta;
+            }
         }
     }
     problem.SetTheta(bestTheta);
@@ -629,7 +355,8 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
     stdError.fill(0.0);
     result.residuals.clear();
     result.warnings.clear();
-    Statistics(circuit, spectrum, options.weighting, problem, variance, stdError, result);
+    std::array<double, MaxP> influence;   // largest relative change of Z per relative change of each
+    Statistics(circuit, spectrum, options.weighting, problem, variance, stdError, influence, result);
     const double t = StudentT975(dof);
     result.parameters.resize(count);
     result.values.resize(count);
@@ -650,12 +377,15 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
         estimate.ciLow = estimate.value - t * estimate.stdError;
         estimate.ciHigh = estimate.value + t * estimate.stdError;
         estimate.undetermined = !(estimate.stdError <= std::abs(estimate.value));
-        if (problem.AtLimit(k, bestTheta)) {
-            const bool exponent = circuit.parameterKinds[i] == ParameterKind::Exponent;
-            const bool up = bestTheta[static_cast<Eigen::Index>(k)] > 0.0;
-            result.warnings.push_back(estimate.name + " ran to the edge of its range (" +
-                                      (exponent ? (up ? "1" : "0") : (up ? "infinity" : "0")) +
-                                      "): the circuit may hold an element the data do not need");
+        // A parameter that ran off to where it no longer changes the impedance (or an exponent to 1).
+        if (circuit.parameterKinds[i] == ParameterKind::Exponent && estimate.value > 1.0 - 1e-6) {
+            result.warnings.push_back(estimate.name + " ran to 1, the edge of its range: the element behaves "
+                                                      "as an ideal one (a CPE as a capacitor)");
+        } else if (circuit.parameterKinds[i] == ParameterKind::Exponent ? estimate.value < 1e-6
+                                                                          : influence[k] < 1e-7) {
+            result.warnings.push_back(estimate.name + " ran to " + Printed("%.3g", estimate.value) +
+                                      ", where it no longer changes the impedance: the circuit may hold an "
+                                      "element the data do not need");
         }
         if (estimate.undetermined)
             result.warnings.push_back(estimate.name + ": the data cannot determine it (standard error " +

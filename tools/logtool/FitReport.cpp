@@ -75,7 +75,7 @@ std::string FitResultText(const Circuit& circuit, const Spectrum& spectrum, cons
             text += "         fixed\n";
             continue;
         }
-        text += " \xc2\xb1" + Padded(Format("%.3g", p.stdError), 11);
+        text += " +-" + Padded(Format("%.3g", p.stdError), 11);
         text += "   [" + Format("%.5g", p.ciLow) + ", " + Format("%.5g", p.ciHigh) + "]";
         if (p.undetermined)
             text += "  undetermined";

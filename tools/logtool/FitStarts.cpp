@@ -183,11 +183,14 @@ std::vector<std::vector<double>> BuildStarts(const Circuit& circuit, const Spect
             orders.push_back(positions);
             orders.emplace_back(positions.rbegin(), positions.rend());
         }
-        for (const std::vector<double>& order : orders) {
-            std::vector<double> start = base;
-            for (size_t i = 0; i < k; ++i)
-                StartGroup(circuit, dispersive[i], share, std::pow(10.0, -order[i]), start.data());
-            starts.push_back(std::move(start));
+        // Each order with the arcs' resistance as estimated, and four times smaller and larger.
+        for (const double factor : {1.0, 0.25, 4.0}) {
+            for (const std::vector<double>& order : orders) {
+                std::vector<double> start = base;
+                for (size_t i = 0; i < k; ++i)
+                    StartGroup(circuit, dispersive[i], share * factor, std::pow(10.0, -order[i]), start.data());
+                starts.push_back(std::move(start));
+            }
         }
         if (k == 0) {
             starts.push_back(base);
