@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -112,24 +113,25 @@ std::string ReadWholeFile(const std::string& path)
     return text;
 }
 
-// The circuit to draw and its parameter values: from --fit-from, or fitted to `spectrum`.
-void CircuitValues(const CommandLine& line, const Spectrum& spectrum, const std::string& description,
-                   Circuit& circuit, std::vector<double>& values, std::string& label)
+// The circuit to draw, with its parameter values when they come from a file.
+struct CircuitToDraw {
+    Circuit circuit;
+    std::vector<double> values;   // empty until fitted, when not read from --fit-from
+    std::string label;
+};
+
+// --circuit and --fit-from, checked before any spectrum is read.
+CircuitToDraw PrepareCircuit(const CommandLine& line)
 {
+    CircuitToDraw draw;
     std::string error;
     const auto circuitText = line.Value("--circuit");
-    if (circuitText && !ParseCircuit(*circuitText, circuit, error))
+    if (circuitText && !ParseCircuit(*circuitText, draw.circuit, error))
         throw UsageError("--circuit \"" + *circuitText + "\": " + error);
     const auto fitFile = line.Value("--fit-from");
     if (!fitFile) {
-        FitResult result;
-        if (!FitCircuit(circuit, spectrum, FitOptions{}, result, error))
-            throw InputError(line.Positional()[0] + " (" + description + "): the fit failed: " + error);
-        for (const std::string& warning : result.warnings)
-            std::fprintf(stderr, "kalvix-log plot: fit: %s\n", warning.c_str());
-        values = result.values;
-        label = "fit " + circuit.text;
-        return;
+        draw.label = "fit " + draw.circuit.text;
+        return draw;
     }
     SavedFit saved;
     if (!ParseSavedFit(ReadWholeFile(*fitFile), saved, error))
@@ -137,20 +139,35 @@ void CircuitValues(const CommandLine& line, const Spectrum& spectrum, const std:
     Circuit savedCircuit;
     if (!ParseCircuit(saved.circuit, savedCircuit, error))
         throw InputError(*fitFile + ": its circuit \"" + saved.circuit + "\": " + error);
-    if (circuitText && savedCircuit.text != circuit.text)
-        throw InputError(*fitFile + " holds a fit of " + savedCircuit.text + ", not of " + circuit.text);
-    circuit = savedCircuit;
-    values.assign(circuit.ParameterCount(), NAN);
+    if (circuitText && savedCircuit.text != draw.circuit.text)
+        throw InputError(*fitFile + " holds a fit of " + savedCircuit.text + ", not of " + draw.circuit.text);
+    draw.circuit = savedCircuit;
+    draw.values.assign(draw.circuit.ParameterCount(), NAN);
     for (const auto& [name, value] : saved.values) {
-        const int index = circuit.ParameterIndex(name);
+        const int index = draw.circuit.ParameterIndex(name);
         if (index < 0)
-            throw InputError(*fitFile + ": " + circuit.text + " has no parameter " + name);
-        values[index] = value;
+            throw InputError(*fitFile + ": " + draw.circuit.text + " has no parameter " + name);
+        draw.values[index] = value;
     }
-    for (size_t i = 0; i < values.size(); ++i)
-        if (!std::isfinite(values[i]))
-            throw InputError(*fitFile + ": no value for " + circuit.parameterNames[i]);
-    label = circuit.text + " (" + FileName(*fitFile) + ")";
+    for (size_t i = 0; i < draw.values.size(); ++i)
+        if (!std::isfinite(draw.values[i]))
+            throw InputError(*fitFile + ": no value for " + draw.circuit.parameterNames[i]);
+    draw.label = draw.circuit.text + " (" + FileName(*fitFile) + ")";
+    return draw;
+}
+
+// Fits the circuit to the spectrum when its values did not come from a file.
+void FitWhenNeeded(CircuitToDraw& draw, const Spectrum& spectrum, const std::string& where)
+{
+    if (!draw.values.empty())
+        return;
+    FitResult result;
+    std::string error;
+    if (!FitCircuit(draw.circuit, spectrum, FitOptions{}, result, error))
+        throw InputError(where + ": the fit failed: " + error);
+    for (const std::string& warning : result.warnings)
+        std::fprintf(stderr, "kalvix-log plot: fit: %s\n", warning.c_str());
+    draw.values = result.values;
 }
 
 PlotCurve CircuitCurve(const Circuit& circuit, const std::vector<double>& values, const Spectrum& spectrum,
@@ -191,14 +208,12 @@ int RunPlotCommand(const Arguments& arguments)
     const bool drawCircuit = line.Has("--circuit") || line.Has("--fit-from");
     if (drawCircuit && line.Has("--range"))
         throw UsageError("--circuit and --fit-from draw the fit of one spectrum: use --spectrum N, not --range");
-    std::string error;
-    if (const auto circuitText = line.Value("--circuit")) {
-        Circuit circuit;
-        if (!ParseCircuit(*circuitText, circuit, error))
-            throw UsageError("--circuit \"" + *circuitText + "\": " + error);
-    }
+    std::optional<CircuitToDraw> circuit;
+    if (drawCircuit)
+        circuit = PrepareCircuit(line);
     // The font is looked for before the file is read, so a long read does not end in that error.
     SetPictureFontSearchDirectory(ProgramDirectory());
+    std::string error;
     if (std::string fontPath; format == PictureFormat::Png && !FindPictureFont(fontPath, error))
         throw InputError(error);
 
@@ -217,12 +232,9 @@ int RunPlotCommand(const Arguments& arguments)
         // A CSV's description names its path, which the title already holds.
         if (description.find(line.Positional()[0]) == std::string::npos)
             title += ": " + description;
-        if (drawCircuit) {
-            Circuit circuit;
-            std::vector<double> values;
-            std::string label;
-            CircuitValues(line, spectrum, description, circuit, values, label);
-            curves.push_back(CircuitCurve(circuit, values, spectrum, label));
+        if (circuit) {
+            FitWhenNeeded(*circuit, spectrum, line.Positional()[0] + " (" + description + ")");
+            curves.push_back(CircuitCurve(circuit->circuit, circuit->values, spectrum, circuit->label));
         }
     }
     if (const auto custom = line.Value("--title"))
