@@ -209,7 +209,7 @@ TEST(CsvSpectrum, ReadsOtherInstrumentsFiles)
         {"comments and blanks", "# from the bench\n\n1,2,3\n", "1,2,3", 1, 2, 3, nullptr},
         {"too few columns", "f,re\n1,2\n", "1,2,3", 0, 0, 0, "line 2: 2 columns, but --columns reads column 3"},
         {"word in the data", "1,2,3\n4,x,6\n", "1,2,3", 0, 0, 0, "line 2: frequency, Z' or Z'' is not a number"},
-        {"negative frequency", "-1,2,3\n", "1,2,3", 0, 0, 0, "line 1: the frequency is not positive"},
+        {"negative frequency", "-1,2,3\n", "1,2,3", 0, 0, 0, "line 1: the frequency (column 1) is not positive; --columns F,RE,IM picks the columns"},
         {"infinite value", "1,inf,3\n", "1,2,3", 0, 0, 0, "line 1: a value is not finite"},
         {"empty", "", "1,2,3", 0, 0, 0, "no data rows"},
         {"header only", "f,re,im\n", "1,2,3", 0, 0, 0, "no data rows"},

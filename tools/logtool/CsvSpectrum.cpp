@@ -108,7 +108,9 @@ bool ParseCsvSpectrum(std::string_view text, const CsvColumns& columns, Spectrum
             return false;
         }
         if (!std::isfinite(f) || f <= 0 || !std::isfinite(re) || !std::isfinite(im)) {
-            error = where + (f <= 0 ? "the frequency is not positive" : "a value is not finite");
+            error = where + (f <= 0 ? "the frequency (column " + std::to_string(columns.frequency) +
+                                          ") is not positive; --columns F,RE,IM picks the columns"
+                                    : "a value is not finite");
             return false;
         }
         spectrum.frequency.push_back(f);
