@@ -112,6 +112,11 @@ TEST(CircuitParse, ParameterIndexFindsNames)
     EXPECT_EQ(circuit.ParameterIndex("CPE1"), -1);
 }
 
+struct Truth {
+    const char* circuit;
+    std::vector<double> values;
+};
+
 // Element impedances against their formulas at a few frequencies.
 struct ElementCase {
     const char* circuit;
@@ -168,32 +173,24 @@ TEST(CircuitImpedance, ElementsFollowTheirFormulas)
 
 TEST(CircuitImpedance, AnalyticDerivativesMatchFiniteDifferences)
 {
-    const char* circuits[] = {"R0-p(R1,C1)-L1",         "R0-p(R1,CPE1)",          "R0-W1",
-                              "R0-Wo1",                 "R0-Ws1",                 "R0-K1",
-                              "R0-Zarc1-Zarc2",         "R0-p(R1-Wo1,C1)",        "p(R1-p(R2,CPE2),C1)-Ws1"};
-    for (const char* text : circuits) {
+    const Truth cases[] = {
+        {"R0-p(R1,C1)-L1", {10.0, 100.0, 3e-7, 1e-5}},
+        {"R0-p(R1,CPE1)", {10.0, 100.0, 2e-6, 0.75}},
+        {"R0-W1", {10.0, 300.0}},
+        {"R0-Wo1", {10.0, 50.0, 3e-5}},
+        {"R0-Ws1", {10.0, 50.0, 3e-5}},
+        {"R0-K1", {10.0, 50.0, 3e-5}},
+        {"R0-Zarc1-Zarc2", {10.0, 50.0, 1e-3, 0.75, 30.0, 1e-5, 0.9}},
+        {"R0-p(R1-Wo1,C1)", {10.0, 40.0, 60.0, 3e-5, 3e-7}},
+        {"p(R1-p(R2,CPE2),C1)-Ws1", {20.0, 30.0, 2e-6, 0.7, 3e-7, 40.0, 1e-2}},
+    };
+    for (const Truth& c : cases) {
         Circuit circuit;
         std::string error;
-        ASSERT_TRUE(ParseCircuit(text, circuit, error)) << error;
-        std::vector<double> p(circuit.ParameterCount());
-        for (size_t i = 0; i < p.size(); ++i) {
-            const std::string& name = circuit.parameterNames[i];
-            if (circuit.parameterKinds[i] == ParameterKind::Exponent)
-                p[i] = 0.75;
-            else if (name[0] == 'C' && name.find('_') == std::string::npos)
-                p[i] = 3e-7;
-            else if (name.rfind("CPE", 0) == 0)
-                p[i] = 2e-6;
-            else if (name[0] == 'L')
-                p[i] = 1e-5;
-            else if (name.back() == '1' && name.find('_') != std::string::npos && name.rfind("Zarc", 0) != 0)
-                p[i] = 3e-5;   // Wo/Ws/K time constants
-            else if (name.rfind("Zarc", 0) == 0 && name.back() == '1')
-                p[i] = name[4] == '1' ? 1e-3 : 1e-5;
-            else
-                p[i] = 20.0 + 10.0 * static_cast<double>(i);
-        }
-        for (const double f : {1.0, 1e3, 3e4, 1e6, 1e9}) {
+        ASSERT_TRUE(ParseCircuit(c.circuit, circuit, error)) << error;
+        const std::vector<double>& p = c.values;
+        ASSERT_EQ(p.size(), circuit.ParameterCount()) << c.circuit;
+        for (const double f : {1e-3, 1.0, 1e3, 3e4, 1e6, 1e9}) {
             std::vector<Complex> gradient(p.size());
             const Complex z = CircuitImpedanceGradient(circuit, p.data(), f, gradient.data());
             EXPECT_NEAR(std::abs(z - CircuitImpedance(circuit, p.data(), f)), 0.0, 1e-12 * std::abs(z));
@@ -204,8 +201,8 @@ TEST(CircuitImpedance, AnalyticDerivativesMatchFiniteDifferences)
                 down[i] -= h;
                 const Complex numeric = (CircuitImpedance(circuit, up.data(), f) - CircuitImpedance(circuit, down.data(), f)) / (2.0 * h);
                 // Compared on the scale of |Z| per relative change of the parameter.
-                EXPECT_NEAR(std::abs(gradient[i] - numeric) * p[i], 0.0, 1e-7 * std::abs(z) + 1e-300)
-                    << text << " d/d" << circuit.parameterNames[i] << " at " << f << " Hz";
+                EXPECT_NEAR(std::abs(gradient[i] - numeric) * p[i], 0.0, 1e-7 * std::abs(z))
+                    << c.circuit << " d/d" << circuit.parameterNames[i] << " at " << f << " Hz";
             }
         }
     }
