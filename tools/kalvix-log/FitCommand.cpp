@@ -3,11 +3,10 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Fit.h"
+#include "FitSettings.h"
 #include "JsonText.h"
 #include "SpectrumSource.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -35,23 +34,6 @@ const char* const FitHelp =
     "Reported: every parameter with its standard error and 95% interval, the reduced chi-square,\n"
     "the residual at each frequency, and a warning for parameters the data cannot determine.\n";
 
-// "NAME=VALUE" into its parts; UsageError otherwise.
-std::pair<std::string, double> NameValue(const std::string& option, const std::string& text)
-{
-    const size_t equals = text.find('=');
-    double value = 0.0;
-    if (equals == 0 || equals == std::string::npos)
-        throw UsageError(option + " needs NAME=VALUE, not \"" + text + "\"");
-    const char* first = text.data() + equals + 1;
-    if (first != text.data() + text.size() && *first == '+')   // from_chars takes no plus sign
-        ++first;
-    const char* last = text.data() + text.size();
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc() || end != last || first == last || !std::isfinite(value))
-        throw UsageError(option + " needs NAME=VALUE with a number, not \"" + text + "\"");
-    return {text.substr(0, equals), value};
-}
-
 } // namespace
 
 int RunFitCommand(const Arguments& arguments)
@@ -60,31 +42,17 @@ int RunFitCommand(const Arguments& arguments)
         std::fputs(FitHelp, stdout);
         return ExitSuccess;
     }
-    CommandGrammar grammar{{"--circuit", "--weight"}, {"--json"}, {"--fix", "--guess"}, 1, 1};
+    CommandGrammar grammar{{}, {"--json"}, {}, 1, 1};
     AddSourceOptions(grammar);
+    AddFitOptions(grammar);
     const CommandLine line(arguments, grammar);
-
-    const auto circuitText = line.Value("--circuit");
-    if (!circuitText)
-        throw UsageError("--circuit is missing (for example --circuit \"R0-p(R1,C1)\")");
-    Circuit circuit;
-    std::string error;
-    if (!ParseCircuit(*circuitText, circuit, error))
-        throw UsageError("--circuit \"" + *circuitText + "\": " + error);
-
-    FitOptions options;
-    if (const auto weight = line.Value("--weight"); weight && !ParseWeighting(*weight, options.weighting))
-        throw UsageError("--weight is unit, modulus or proportional, not \"" + *weight + "\"");
-    for (const std::string& text : line.Values("--fix"))
-        options.fixed.push_back(NameValue("--fix", text));
-    for (const std::string& text : line.Values("--guess"))
-        options.guess.push_back(NameValue("--guess", text));
-    if (!CheckFitOptions(circuit, options, error))
-        throw UsageError(error);
+    const Circuit circuit = ReadCircuitOption(line);
+    const FitOptions options = ReadFitOptions(line, circuit);
 
     std::string description;
     const Spectrum spectrum = SelectOneSpectrum(line, description);
     FitResult result;
+    std::string error;
     if (!FitCircuit(circuit, spectrum, options, result, error))
         throw InputError(line.Positional()[0] + " (" + description + "): " + error);
 

@@ -1,0 +1,168 @@
+// The log tool on recordings of the software device measuring a known object, logged the way the
+// control panel logs: the fitted circuit gives back the object, and tracking finds the moment
+// the object changed.
+#include "AfeProcessing.h"
+#include "Circuit.h"
+#include "Commands.h"
+#include "Fit.h"
+#include "LogReader.h"
+#include "LogWriter.h"
+#include "ObjectModel.h"
+#include "ProcessingOverDevice.h"
+#include "ScratchFiles.h"
+#include "Spectrum.h"
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+namespace {
+
+class LogToolOverDevice : public ProcessingOverDevice {
+protected:
+    void SetUp() override
+    {
+        ProcessingOverDevice::SetUp();
+        // The AFE's shunt table loaded, as the panel does on connecting: the device then reports
+        // the object (with its leads) without the stray of the head's shunt.
+        ASSERT_EQ(ReadAfeRecord(ctrl, LibraryI2cBus(&control)), 0);
+        ASSERT_EQ(Call(CMD_LOAD_SHUNT, 0, nullptr, ctrl->Configuration.Shunt), "");
+        SetObject(Object);
+    }
+    void SetObject(const KalvixEmulatorObject& object)
+    {
+        KalvixEmulatorObject copy = object;
+        ASSERT_EQ(KalvixEmulatorControl(0, KALVIX_EMU_OBJECT, 0, &copy, sizeof copy), 0);
+    }
+    uint32_t NextMeasCount()
+    {
+        KalvixEmulatorState state{};
+        EXPECT_GT(KalvixEmulatorControl(0, KALVIX_EMU_GET_STATE, 0, &state, sizeof state), 0);
+        return state.nextMeasCount;
+    }
+    // Measures `count` spectra at divider 2 into a log; `onSpectra` sees the count so far after
+    // every poll. Returns the log's path.
+    std::string Record(size_t count, const std::function<void(size_t)>& onSpectra = nullptr)
+    {
+        std::strcpy(LogPath, folder.File("object.txt").c_str());
+        StartLog(ctrl);
+        EXPECT_EQ(Call(CMD_SET_DIVIDER, 2), "");
+        EXPECT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+        size_t delivered = 0;
+        const ULONGLONG deadline = GetTickCount64() + 60000;
+        while (delivered < count && GetTickCount64() < deadline) {
+            uint32_t got = 0;
+            const std::string text = Call(CMD_GET_SPECTRA, 25, &got, ctrl->SpectrumBuffer);
+            EXPECT_TRUE(text.empty() || text.rfind("WARNING", 0) == 0) << text;
+            AppendLogRows(ctrl, ctrl->SpectrumBuffer, got);
+            delivered += got;
+            if (onSpectra)
+                onSpectra(delivered);
+        }
+        EXPECT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+        StopLog(ctrl);
+        LogPath[0] = '\0';
+        const std::vector<std::string> logs = FolderEntries(folder.path);
+        EXPECT_EQ(logs.size(), 1u);
+        EXPECT_GE(delivered, count);
+        return logs.empty() ? std::string() : folder.File(logs[0]);
+    }
+
+    static constexpr KalvixEmulatorObject Object{100.0, 1000.0, 10e-9};
+    ScratchFolder folder;
+};
+
+// The complex mean of every spectrum of a log.
+Spectrum MeanSpectrum(const std::string& path)
+{
+    LogStream log;
+    std::string error;
+    EXPECT_TRUE(log.Open(path, error)) << error;
+    Spectrum mean;
+    mean.frequency.assign(log.Header().frequencies, log.Header().frequencies + 15);
+    mean.impedance.assign(15, {});
+    SpectrumRecord record;
+    size_t count = 0;
+    while (log.Next(record)) {
+        for (int k = 0; k < 15; ++k)
+            mean.impedance[k] += ImpedanceFromPolar(record.Module[k], record.Phase[k]);
+        ++count;
+    }
+    EXPECT_EQ(log.ProblemCount(), 0u);
+    for (auto& z : mean.impedance)
+        z /= static_cast<double>(count);
+    return mean;
+}
+
+TEST_F(LogToolOverDevice, FitGivesBackTheObjectAndItsLeads)
+{
+    struct Case {
+        int noisePpm;
+        double tolerance;
+    } cases[] = {{0, 0.001}, {2000, 0.01}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(KalvixEmulatorControl(0, KALVIX_EMU_NOISE_PPM, c.noisePpm, nullptr, 0), 0);
+        for (const auto& entry : FolderEntries(folder.path))
+            std::remove(folder.File(entry).c_str());
+        const Spectrum spectrum = MeanSpectrum(Record(100));
+
+        Circuit circuit;
+        std::string error;
+        ASSERT_TRUE(ParseCircuit("R0-L0-p(R1,C1)", circuit, error)) << error;
+        FitResult fit;
+        ASSERT_TRUE(FitCircuit(circuit, spectrum, FitOptions{}, fit, error)) << error;
+        const double expected[] = {Object.seriesOhm + LeadOhm, LeadHenry, Object.parallelOhm, Object.parallelFarad};
+        // The leads' inductance is too small to tell at these frequencies within the tolerance
+        // of the others; it is only checked to be of the right size.
+        for (size_t p = 0; p < 4; ++p) {
+            const double tolerance = p == 1 ? 0.5 : c.tolerance;
+            EXPECT_NEAR(fit.values[p], expected[p], tolerance * expected[p])
+                << circuit.parameterNames[p] << " at noise " << c.noisePpm << " ppm";
+        }
+    }
+}
+
+TEST_F(LogToolOverDevice, TrackFindsTheMomentTheObjectChanged)
+{
+    uint32_t changedFrom = 0, changedBy = 0;
+    const std::string log = Record(300, [&](size_t delivered) {
+        if (delivered < 150 || changedBy)
+            return;
+        changedFrom = NextMeasCount();
+        SetObject({Object.seriesOhm, 1.2 * Object.parallelOhm, Object.parallelFarad});
+        changedBy = NextMeasCount();
+    });
+    ASSERT_GT(changedBy, 0u);
+    const std::string table = folder.File("track.csv");
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(RunTrackCommand({log, "--circuit", "R0-L0-p(R1,C1)", "-o", table}), 0);
+    testing::internal::GetCapturedStderr();
+
+    std::ifstream file(table);
+    std::string row;
+    std::getline(file, row);
+    ASSERT_EQ(row.rfind("MeasCount,time_s,R0,R0_stderr,L0,L0_stderr,R1,R1_stderr,", 0), 0u) << row;
+    uint32_t firstChanged = UINT32_MAX, rows = 0;
+    while (std::getline(file, row)) {
+        std::vector<std::string> fields;
+        std::istringstream items(row);
+        for (std::string item; std::getline(items, item, ',');)
+            fields.push_back(item);
+        ASSERT_EQ(fields.back(), "ok\r") << row;
+        const uint32_t count = static_cast<uint32_t>(std::stoul(fields[0]));
+        EXPECT_DOUBLE_EQ(std::stod(fields[1]), count * 2 / 1000.0);
+        const double r1 = std::stod(fields[6]);
+        const bool changed = r1 > 1.1 * Object.parallelOhm;
+        EXPECT_NEAR(r1, (changed ? 1.2 : 1.0) * Object.parallelOhm, 0.02 * Object.parallelOhm) << count;
+        if (changed && firstChanged == UINT32_MAX)
+            firstChanged = count;
+        EXPECT_EQ(changed, firstChanged != UINT32_MAX) << "R1 went back at MeasCount " << count;
+        ++rows;
+    }
+    EXPECT_GE(rows, 300u);
+    EXPECT_GE(firstChanged, changedFrom);
+    EXPECT_LE(firstChanged, changedBy);
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+#include "CommandLine.h"
+#include "Commands.h"
+#include "SeriesThinning.h"
+#include "TestLogs.h"
+#include "TrackFitting.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <stdexcept>
+
+namespace {
+
+// R0 + R1 || C1 at the device's frequencies, R1 growing by one ohm per spectrum.
+TrackItem DriftingSpectrum(uint64_t index)
+{
+    TrackItem item;
+    item.spectrum.measCount = index;
+    const double r1 = 1000.0 + static_cast<double>(index);
+    for (const float f : TestLogFrequencies) {
+        const double omega = 2 * std::numbers::pi * f;
+        item.spectrum.frequency.push_back(f);
+        item.spectrum.impedance.push_back(100.0 + r1 / std::complex<double>(1.0, omega * r1 * 1e-8));
+    }
+    return item;
+}
+
+Circuit Parsed(const char* text)
+{
+    Circuit circuit;
+    std::string error;
+    EXPECT_TRUE(ParseCircuit(text, circuit, error)) << error;
+    return circuit;
+}
+
+} // namespace
+
+// Whatever the threads and chunks, every spectrum comes back once, in order, fitted; one that
+// cannot be fitted says why and the chain goes on after it.
+TEST(TrackFitting, EverySpectrumInOrderWhateverTheThreadsAndChunks)
+{
+    const Circuit circuit = Parsed("R0-p(R1,C1)");
+    constexpr uint64_t Count = 40, Broken = 17;
+    for (const TrackSettings settings : {TrackSettings{1, 1}, TrackSettings{3, 2}, TrackSettings{7, 3},
+                                         TrackSettings{256, 0}}) {
+        uint64_t handed = 0;
+        std::vector<uint64_t> order;
+        RunTrack(
+            circuit, FitOptions{}, settings,
+            [&](TrackItem& item) {
+                if (handed == Count)
+                    return false;
+                item = DriftingSpectrum(handed);
+                if (handed == Broken)
+                    item.spectrum.impedance[4] = 0.0;  // |Z| 0: no relative weight
+                ++handed;
+                return true;
+            },
+            [&](const TrackItem& item, const TrackOutcome& outcome) {
+                order.push_back(item.spectrum.measCount);
+                const uint64_t i = item.spectrum.measCount;
+                if (i == Broken) {
+                    EXPECT_FALSE(outcome.fitted);
+                    EXPECT_FALSE(outcome.error.empty());
+                    return;
+                }
+                ASSERT_TRUE(outcome.fitted) << i << ": " << outcome.error;
+                EXPECT_NEAR(outcome.fit.values[1], 1000.0 + i, 1e-6 * 1000) << i;
+                EXPECT_NEAR(outcome.fit.values[0], 100.0, 1e-6 * 100) << i;
+            });
+        std::vector<uint64_t> expected(Count);
+        for (uint64_t i = 0; i < Count; ++i)
+            expected[i] = i;
+        EXPECT_EQ(order, expected) << "chunk " << settings.chunkSize << ", threads " << settings.threads;
+    }
+}
+
+TEST(TrackFitting, AFailingConsumerEndsTheRunWithoutHanging)
+{
+    uint64_t handed = 0;
+    EXPECT_THROW(RunTrack(
+                     Parsed("R0-p(R1,C1)"), FitOptions{}, TrackSettings{2, 2},
+                     [&](TrackItem& item) {
+                         item = DriftingSpectrum(handed++);
+                         return handed < 1000;
+                     },
+                     [&](const TrackItem& item, const TrackOutcome&) {
+                         if (item.spectrum.measCount == 5)
+                             throw std::runtime_error("disk full");
+                     }),
+                 std::runtime_error);
+    EXPECT_LT(handed, 1000u);  // reading stopped soon after
+}
+
+// However many points go in, the kept ones fit in the buckets, stay in time order and hold every
+// extreme: the lowest and highest of the whole series and of each stretch a bucket covered.
+TEST(SeriesThinning, KeepsPeaksInBoundedMemory)
+{
+    for (const size_t count : {1u, 7u, 64u, 100000u}) {
+        ThinnedSeries series(32);
+        double lowest = INFINITY, highest = -INFINITY;
+        for (size_t i = 0; i < count; ++i) {
+            const double value = std::sin(0.37 * i) + (i == count / 3 ? 50.0 : 0.0) - (i == count / 2 ? 50.0 : 0.0);
+            lowest = std::min(lowest, value);
+            highest = std::max(highest, value);
+            series.Add({static_cast<double>(i), value, 0.1});
+        }
+        series.Add({static_cast<double>(count), NAN, 0.0});  // a failed fit: counted, not drawn
+        const auto points = series.Points();
+        EXPECT_EQ(series.Added(), count + 1);
+        EXPECT_LE(points.size(), count < 64 ? count : 64u) << count;
+        EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
+                                   [](const SeriesPoint& a, const SeriesPoint& b) { return a.time < b.time; }));
+        auto [low, high] = std::minmax_element(points.begin(), points.end(), [](const SeriesPoint& a, const SeriesPoint& b) {
+            return a.value < b.value;
+        });
+        EXPECT_EQ(low->value, lowest) << count;
+        EXPECT_EQ(high->value, highest) << count;
+    }
+}
+
+TEST(TrackCommand, TableRowsForEveryMeanAndEveryNth)
+{
+    std::vector<SpectrumRecord> records;
+    for (uint32_t count = 0; count < 10; ++count)
+        records.push_back(MakeTestRecord(count));
+    const auto log = WriteScratchFile("track.txt", TestLogText(records, 4));
+    const auto table = log.parent_path() / "track.csv";
+    struct Case {
+        Arguments extra;
+        const char* titles;
+        size_t rows;
+        const char* secondRow;
+    } cases[] = {
+        {{}, "MeasCount,time_s,R0,R0_stderr,R1,R1_stderr,C1,C1_stderr,chi2_reduced,status", 10, "1,0.004,"},
+        {{"--every", "4"}, "MeasCount,time_s,R0", 3, "4,0.016,"},
+        {{"--mean", "4"}, "MeasCount,time_s,spectra,R0", 3, "4,0.016,4,"},
+        {{"--mean", "4", "--range", "2:"}, "MeasCount,time_s,spectra,R0", 2, "6,0.024,4,"},
+    };
+    for (const Case& c : cases) {
+        Arguments arguments{log.string(), "--circuit", "R0-p(R1,C1)", "-o", table.string()};
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        testing::internal::CaptureStderr();
+        ASSERT_EQ(RunTrackCommand(arguments), ExitSuccess);
+        testing::internal::GetCapturedStderr();
+        const std::string text = ReadWholeFile(table);
+        EXPECT_EQ(text.rfind(c.titles, 0), 0u) << text.substr(0, 100);
+        EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), c.rows + 1) << c.titles;
+        const size_t second = text.find('\n', text.find('\n') + 1) + 1;
+        EXPECT_EQ(text.compare(second, std::strlen(c.secondRow), c.secondRow), 0) << text.substr(second, 40);
+    }
+    const std::string logPath = log.string();
+    for (const Arguments& bad : std::vector<Arguments>{
+             {logPath, "--circuit", "R0-p(R1,C1)"},                                   // no -o
+             {logPath, "-o", table.string()},                                          // no circuit
+             {logPath, "--circuit", "R0-p(R1,C1)", "-o", table.string(), "--plot", "x.gif"},
+             {logPath, "--circuit", "R0-p(R1,C1)", "-o", table.string(), "--every", "2", "--mean", "2"},
+             {logPath, "--circuit", "R0-p(R1,C1)", "-o", table.string(), "--spectrum", "2"},
+             {logPath, "--circuit", "R0-p(R1,C1)", "-o", table.string(), "--fix", "R9=1"}})
+        EXPECT_THROW(RunTrackCommand(bad), UsageError) << bad.back();
+}

@@ -1,0 +1,146 @@
+#include "TrackFitting.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Chunk {
+    std::vector<TrackItem> items;
+    std::vector<TrackOutcome> outcomes;
+    std::vector<double> start;   // where the chunk's second spectrum starts: the last good result
+    bool done = false;
+};
+
+// One fit, started from `start` when there is one; `start` moves on to a successful result.
+void FitOne(const Circuit& circuit, const FitOptions& base, const TrackItem& item, std::vector<double>& start,
+            TrackOutcome& outcome)
+{
+    FitOptions options = base;
+    options.previous = start.empty() ? nullptr : &start;
+    outcome.fitted = FitCircuit(circuit, item.spectrum, options, outcome.fit, outcome.error);
+    if (outcome.fitted)
+        start = outcome.fit.values;
+}
+
+class ChunkQueue {
+public:
+    void Push(std::shared_ptr<Chunk> chunk)
+    {
+        std::lock_guard lock(mutex_);
+        waiting_.push_back(std::move(chunk));
+        changed_.notify_all();
+    }
+    // The next chunk to fit, or nullptr once Close() was called and nothing is left.
+    std::shared_ptr<Chunk> Pop()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return closed_ || !waiting_.empty(); });
+        if (waiting_.empty())
+            return nullptr;
+        auto chunk = std::move(waiting_.front());
+        waiting_.pop_front();
+        return chunk;
+    }
+    void MarkDone(Chunk& chunk)
+    {
+        std::lock_guard lock(mutex_);
+        chunk.done = true;
+        changed_.notify_all();
+    }
+    void WaitDone(const Chunk& chunk)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return chunk.done; });
+    }
+    bool IsDone(const Chunk& chunk)
+    {
+        std::lock_guard lock(mutex_);
+        return chunk.done;
+    }
+    void Close()
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::shared_ptr<Chunk>> waiting_;
+    bool closed_ = false;
+};
+
+} // namespace
+
+void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSettings& settings,
+              const std::function<bool(TrackItem&)>& next,
+              const std::function<void(const TrackItem&, const TrackOutcome&)>& take)
+{
+    const unsigned threads =
+        settings.threads ? settings.threads : std::max(1u, std::thread::hardware_concurrency());
+    const size_t chunkSize = std::max<size_t>(settings.chunkSize, 1);
+    ChunkQueue queue;
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < threads; ++i)
+        workers.emplace_back([&] {
+            while (auto chunk = queue.Pop()) {
+                std::vector<double> start = chunk->start;
+                for (size_t i = 1; i < chunk->items.size(); ++i)
+                    FitOne(circuit, options, chunk->items[i], start, chunk->outcomes[i]);
+                queue.MarkDone(*chunk);
+            }
+        });
+
+    std::deque<std::shared_ptr<Chunk>> inFlight;
+    // Hands the finished chunks at the front back, waiting while more than `keep` are in flight.
+    auto handBack = [&](size_t keep) {
+        while (!inFlight.empty()) {
+            if (inFlight.size() > keep)
+                queue.WaitDone(*inFlight.front());
+            else if (!queue.IsDone(*inFlight.front()))
+                break;
+            const Chunk& chunk = *inFlight.front();
+            for (size_t i = 0; i < chunk.items.size(); ++i)
+                take(chunk.items[i], chunk.outcomes[i]);
+            inFlight.pop_front();
+        }
+    };
+
+    std::vector<double> seed = options.previous ? *options.previous : std::vector<double>();
+    try {
+        for (bool more = true; more;) {
+            auto chunk = std::make_shared<Chunk>();
+            chunk->items.reserve(chunkSize);
+            while (chunk->items.size() < chunkSize) {
+                TrackItem item;
+                if (!(more = next(item)))
+                    break;
+                chunk->items.push_back(std::move(item));
+            }
+            if (chunk->items.empty())
+                break;
+            chunk->outcomes.resize(chunk->items.size());
+            FitOne(circuit, options, chunk->items[0], seed, chunk->outcomes[0]);
+            chunk->start = seed;
+            inFlight.push_back(chunk);
+            queue.Push(chunk);
+            handBack(2 * threads);
+        }
+        handBack(0);
+    } catch (...) {
+        queue.Close();
+        for (auto& worker : workers)
+            worker.join();
+        throw;
+    }
+    queue.Close();
+    for (auto& worker : workers)
+        worker.join();
+}

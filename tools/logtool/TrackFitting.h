@@ -1,0 +1,37 @@
+// Fitting a whole recording in order: every spectrum started from the result of the one before
+// it, so that two similar elements keep their identity from one spectrum to the next, spread
+// over several threads. The spectra come in chunks; the first of each chunk is fitted on the
+// calling thread, started from the first of the chunk before (a chain one chunk long per step),
+// and the rest of the chunk on a worker, each from its predecessor. Results are handed back in
+// the order of the spectra, on the calling thread; at most a few chunks are in memory at once.
+#pragma once
+
+#include "Circuit.h"
+#include "Fit.h"
+#include "Spectrum.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct TrackItem {
+    Spectrum spectrum;
+    uint64_t spectra = 1;   // how many spectra it is the mean of
+};
+
+struct TrackOutcome {
+    bool fitted = false;    // false: `error` tells why this spectrum could not be fitted
+    std::string error;
+    FitResult fit;
+};
+
+struct TrackSettings {
+    size_t chunkSize = 256;
+    unsigned threads = 0;   // workers; 0: one per core
+};
+
+// Calls `next` until it returns false, fits every item it filled in, and calls `take` with each
+// item and its outcome in order. `take` runs on the calling thread.
+void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSettings& settings,
+              const std::function<bool(TrackItem&)>& next,
+              const std::function<void(const TrackItem&, const TrackOutcome&)>& take);
