@@ -2,6 +2,7 @@
 // and configured as the control panel leaves them: the fixture of the end-to-end tests.
 #pragma once
 
+#include "ConfigurationText.h"
 #include "GlobalCtrl.h"
 #include "KalvixCtrl.h"
 #include "KalvixEmulator.h"
