@@ -163,7 +163,7 @@ TEST(TrackLayout, TheBandWidensTheRangeButOneHugeErrorDoesNotFlattenTheValues)
     };
     for (const auto& c : cases) {
         const Figure figure = MakeTrackFigure({{"R", "Ω", {0, 1, 2}, c.value, c.error}}, "");
-        const AxisMap& y = LayoutFigure(figure).panels[0].y;
+        const AxisMap y = LayoutFigure(figure).panels[0].y;
         EXPECT_LE(y.low, c.low);
         EXPECT_GE(y.high, c.high);
         EXPECT_LT(y.high - y.low, 2.5 * (c.high - c.low)) << c.error[1];
