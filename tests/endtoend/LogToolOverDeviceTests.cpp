@@ -4,6 +4,7 @@
 #include "AfeProcessing.h"
 #include "Circuit.h"
 #include "Commands.h"
+#include "Dividers.h"
 #include "Fit.h"
 #include "LogReader.h"
 #include "LogWriter.h"
@@ -12,6 +13,7 @@
 #include "ScratchFiles.h"
 #include "Spectrum.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -24,8 +26,15 @@ protected:
     void SetUp() override
     {
         ProcessingOverDevice::SetUp();
-        // The AFE's shunt table loaded, as the panel does on connecting: the device then reports
-        // the object (with its leads) without the stray of the head's shunt.
+        // Divider 2, as the panel sets it: the device's frequencies halve, and the log's header
+        // carries the divider and the frequencies measured at.
+        ASSERT_EQ(Call(CMD_SET_DIVIDER, 2), "");
+        ctrl->DividerTable = DividersLookup;
+        ctrl->DividerIndex = static_cast<uint16_t>(std::find(DividersLookup, DividersLookup + DividerCount, 2) - DividersLookup);
+        for (int i = 0; i < 15; ++i)
+            ctrl->Frequencies[i] = static_cast<float>(ctrl->Configuration.FrequencyCodes[i] * 1000) / 2.0f;
+        // The AFE's shunt table interpolated onto those frequencies and loaded, as the panel does:
+        // the device then reports the object (with its leads) without the stray of the head's shunt.
         ASSERT_EQ(ReadAfeRecord(ctrl, LibraryI2cBus(&control)), 0);
         ASSERT_EQ(Call(CMD_LOAD_SHUNT, 0, nullptr, ctrl->Configuration.Shunt), "");
         SetObject(Object);
@@ -41,13 +50,12 @@ protected:
         EXPECT_GT(KalvixEmulatorControl(0, KALVIX_EMU_GET_STATE, 0, &state, sizeof state), 0);
         return state.nextMeasCount;
     }
-    // Measures `count` spectra at divider 2 into a log; `onSpectra` sees the count so far after
+    // Measures `count` spectra into a log; `onSpectra` sees the count so far after
     // every poll. Returns the log's path.
     std::string Record(size_t count, const std::function<void(size_t)>& onSpectra = nullptr)
     {
         std::strcpy(LogPath, folder.File("object.txt").c_str());
         StartLog(ctrl);
-        EXPECT_EQ(Call(CMD_SET_DIVIDER, 2), "");
         EXPECT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
         size_t delivered = 0;
         const ULONGLONG deadline = GetTickCount64() + 60000;
@@ -113,10 +121,10 @@ TEST_F(LogToolOverDevice, FitGivesBackTheObjectAndItsLeads)
         FitResult fit;
         ASSERT_TRUE(FitCircuit(circuit, spectrum, FitOptions{}, fit, error)) << error;
         const double expected[] = {Object.seriesOhm + LeadOhm, LeadHenry, Object.parallelOhm, Object.parallelFarad};
-        // The leads' inductance is too small to tell at these frequencies within the tolerance
-        // of the others; it is only checked to be of the right size.
+        // The leads' inductance turns the phase by about 1.4 degree at the top frequency, where
+        // the log's 0.01-degree steps alone make 0.7%: it is held to 1% at any noise.
         for (size_t p = 0; p < 4; ++p) {
-            const double tolerance = p == 1 ? 0.5 : c.tolerance;
+            const double tolerance = p == 1 ? std::max(c.tolerance, 0.01) : c.tolerance;
             EXPECT_NEAR(fit.values[p], expected[p], tolerance * expected[p])
                 << circuit.parameterNames[p] << " at noise " << c.noisePpm << " ppm";
         }
@@ -149,7 +157,7 @@ TEST_F(LogToolOverDevice, TrackFindsTheMomentTheObjectChanged)
         std::istringstream items(row);
         for (std::string item; std::getline(items, item, ',');)
             fields.push_back(item);
-        ASSERT_EQ(fields.back(), "ok\r") << row;
+        ASSERT_EQ(fields.back().substr(0, 2), "ok") << row;
         const uint32_t count = static_cast<uint32_t>(std::stoul(fields[0]));
         EXPECT_DOUBLE_EQ(std::stod(fields[1]), count * 2 / 1000.0);
         const double r1 = std::stod(fields[6]);
