@@ -14,14 +14,14 @@ struct JsonValue {
     enum class Kind { Null, Boolean, Number, String, Array, Object } kind = Kind::Null;
     double number = NAN;
     std::string text;
-    std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;
+    std::vector<JsonValue> items;          // an array's items, or an object's values
+    std::vector<std::string> names;        // an object's names, one per item
 
     const JsonValue* Member(std::string_view name) const
     {
-        for (const auto& [key, value] : members)
-            if (key == name)
-                return &value;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name)
+                return &items[i];
         return nullptr;
     }
 };
@@ -134,9 +134,8 @@ private:
                 if (!Read(item, depth + 1))
                     return false;
                 if (object)
-                    value.members.emplace_back(std::move(key), std::move(item));
-                else
-                    value.items.push_back(std::move(item));
+                    value.names.push_back(std::move(key));
+                value.items.push_back(std::move(item));
                 Skip();
                 if (Literal(","))
                     continue;
