@@ -198,6 +198,22 @@ else
 fi
 rm -rf "$drive_c/SdkCheck"
 
+# --- The log tool from the install folder: a fit, and a picture drawn with the font beside it ---
+mkdir -p "$drive_c/LogCheck"
+cp "$root/tests/logtool/data/two-zarc-synthetic.csv" "$drive_c/LogCheck/zarc.csv"
+rc=0
+got=$(cd "$drive_c/LogCheck" && wine "$inst/kalvix-log.exe" fit zarc.csv --columns 2,3,4 --circuit R0-Zarc1-Zarc2 --json </dev/null 2>"$work/log-tool.err") || rc=$?
+expect "kalvix-log fit: exit code" 0 "$rc"
+expect "kalvix-log fit: JSON of the circuit" 1 "$(echo "$got" | grep -c '^{"circuit":"R0-Zarc1-Zarc2","parameters":\[{"name":"R0"')"
+rc=0
+(cd "$drive_c/LogCheck" && wine "$inst/kalvix-log.exe" plot zarc.csv --columns 2,3,4 --nyquist --circuit R0-Zarc1-Zarc2 -o nyquist.png </dev/null >/dev/null 2>>"$work/log-tool.err") || rc=$?
+expect "kalvix-log plot: exit code" 0 "$rc"
+expect "kalvix-log plot: a PNG picture" "PNG" "$(head -c 4 "$drive_c/LogCheck/nyquist.png" 2>/dev/null | tail -c 3)"
+rc=0
+(cd "$drive_c/LogCheck" && wine "$inst/kalvix-log.exe" info zarc.csv </dev/null >/dev/null 2>&1) || rc=$?
+expect "kalvix-log info of a CSV: bad input" 1 "$rc"
+rm -rf "$drive_c/LogCheck"
+
 # --- Shortcuts ---
 lnk_text() { { $strings_tool -a "$1"; $strings_tool -a -el "$1"; } | tr '\n' ' '; }
 links=$(cd "$drive_c" && find . -name '*.lnk' -newer "$work/before-install" -o -name '*.lnk' -path '*Kalvix*' | sed 's|^\./||' | LC_ALL=C sort)
