@@ -192,15 +192,40 @@ double Mu(const Eigen::VectorXd& resistances)
     return 1 - negative / positive;
 }
 
-// mu of every M from 1 (or just fixedM); M is the first after which no mu rises above c.
+// Whether every residual (Z - Zfit)/|Z| of the fit lies below the threshold.
+bool FitsWithin(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit, double threshold)
+{
+    const Eigen::VectorXd fitReal = (response.real * circuit.resistances).array() + circuit.r0;
+    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega;
+    return ((rows.real - fitReal).cwiseProduct(rows.weight).array().abs() < threshold).all() &&
+           ((rows.imag - fitImag).cwiseProduct(rows.weight).array().abs() < threshold).all();
+}
+
+// mu of every M from 1 (or just fixedM). M is the first whose mu is at or below c and whose fit
+// follows the data within the threshold. On sparse spectra mu dips below c at an M whose time
+// constants merely straddle the data's (negative R_k trading places), long before the fit
+// follows it; such a dip does not end the search. When no M does both, M is the first after
+// which no mu rises above c again, and its residuals give the verdict.
 void ChooseElementCount(const WeightedRows& rows, double fMin, double fMax, const KkOptions& options,
                         int dataMost, KkResult& out)
 {
     const int first = options.fixedM > 0 ? options.fixedM : 1;
     const int most = options.fixedM > 0 ? options.fixedM : std::min(options.maxM, dataMost);
+    // Fitted to Z' and Z'' together, enough elements follow any data: the search for a fit that
+    // follows the data stops where a fit to one part alone would, at N - 2 elements.
+    const int searchMost = KkMostElements(static_cast<size_t>(rows.real.size()), KkFitMode::Real);
+    int firstGood = 0;
     for (int m = first; m <= most; ++m) {
         const ElementResponse response = ResponseOf(rows, TimeConstants(fMin, fMax, m));
-        out.muTried.push_back(Mu(FitCircuit(rows, response, options.mode).resistances));
+        const Circuit circuit = FitCircuit(rows, response, options.mode);
+        out.muTried.push_back(Mu(circuit.resistances));
+        if (!firstGood && m <= searchMost && out.muTried.back() <= options.c &&
+            FitsWithin(rows, response, circuit, options.threshold))
+            firstGood = m;
+    }
+    if (firstGood) {
+        out.M = firstGood;
+        return;
     }
     out.M = first;
     for (size_t i = 0; i < out.muTried.size(); ++i)

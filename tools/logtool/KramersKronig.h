@@ -7,14 +7,15 @@
 // the log scale, tau = 1/(2 pi sqrt(f_min f_max)). Every row is weighted by 1/|Z|.
 //
 // mu = 1 - sum(|R_k| for R_k < 0) / sum(R_k for R_k >= 0) measures overfitting: near 1 while
-// the elements are too few to follow the data, it falls once they follow its noise. M grows from
-// 1 until mu is at or below c for good: every M is tried up to maxM or the most the data can
-// carry (fewer free parameters than equations in every linear fit of the mode: Real and Imag
-// M <= N - 2, Complex M <= 2N - 3, N frequencies), and M is the first after which no mu rises
-// above c again. On noisy measured data, where mu falls steadily, that is the first M with
-// mu <= c; noise-free data whose time constants fall between those of a few elements make mu dip
-// below c and come back long before the fit follows the data, and such dips do not end the search. mu is 1 when no R_k is negative,
-// and minus infinity when every R_k is negative.
+// the elements are too few to follow the data, it falls once they follow its noise (1 when no
+// R_k is negative, minus infinity when every R_k is). Every M is tried from 1 up to maxM or the
+// most the data can carry (fewer free parameters than equations in every linear fit of the
+// mode: Real and Imag M <= N - 2, Complex M <= 2N - 3, N frequencies). M is the first whose mu is
+// at or below c and whose fit follows the data within the threshold (up to N - 2 elements in
+// every mode): on few frequencies mu dips below c at element counts whose time constants merely
+// straddle the data's, long before the fit follows it, and such a dip does not end the search.
+// When no M does both, M is the first after which no mu rises above c again, and its residuals
+// give the verdict.
 //
 // The spectrum passes (valid) when every real and imaginary residual (Z - Zfit)/|Z| is smaller in
 // magnitude than the threshold. tooFewPoints flags a spectrum too sparse for the verdict to carry
