@@ -8,7 +8,8 @@
 #   scripts/run.sh demo [seconds]   a short session driven from outside the program with window
 #                                   messages (connect, measure at divider 1 with logging, stop,
 #                                   open the configuration view and the I2C window) on a virtual
-#                                   screen; saves PNG pictures and the log in build/demo/
+#                                   screen; saves PNG pictures and the log in build/demo/, then
+#                                   runs the log tool on that log (fit, Bode, Nyquist, track, check)
 #   scripts/run.sh guide            the demonstration with the operator guide's pictures as well
 #                                   (save dialog, AFE read, AFE missing, an error in the status
 #                                   bar), kept in docs/images/
@@ -59,6 +60,21 @@ case "$mode" in
     ls "$out"/*.png 2>/dev/null | sed 's/^/  picture: /'
     for log in "$out"/*_demo.txt; do
       [ -e "$log" ] && echo "  log:     $log ($(grep -cP '^\t *\d' "$log") spectra)"
+    done
+    # The log tool on the log just written: what it holds, a fit, its pictures and a track.
+    for log in "$out"/*_demo.txt; do
+      [ -e "$log" ] && [ "$status" = 0 ] || continue
+      tool="$build_dir/native/kalvix-log"
+      circuit="R0-L0-p(R1,C1)"
+      "$tool" info "$log" | grep -E '^(spectra|MeasCount|gaps|unreadable)' | sed 's/^/  log tool: /'
+      "$tool" fit "$log" --spectrum 100 --circuit "$circuit" >"$out/fit.txt" || status=$?
+      "$tool" plot "$log" --bode --spectrum 100 --circuit "$circuit" -o "$out/log_bode.png" || status=$?
+      "$tool" plot "$log" --nyquist --spectrum 100 --circuit "$circuit" -o "$out/log_nyquist.png" || status=$?
+      "$tool" track "$log" --circuit "$circuit" -o "$out/track.csv" --plot "$out/log_track.png" 2>/dev/null || status=$?
+      "$tool" check "$log" --spectrum 100 >"$out/check.txt" || status=$?
+      echo "  log tool: $(grep -c . "$out/track.csv") rows of fitted values in $out/track.csv, the fit of spectrum 100"
+      echo "            in $out/fit.txt, its validity check in $out/check.txt ($(grep '^verdict' "$out/check.txt"))"
+      ls "$out"/log_*.png | sed 's/^/  picture: /'
     done
     if [ "$mode" = guide ] && [ "$status" = 0 ]; then
       mkdir -p docs/images

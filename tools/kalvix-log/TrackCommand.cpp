@@ -14,6 +14,7 @@
 #include "ParameterUnits.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -159,7 +160,7 @@ int RunTrackCommand(const Arguments& arguments)
             tracks.push_back(std::move(track));
         }
         std::string error;
-        if (!WriteFigure(MakeTrackFigure(tracks, circuit.text + " over " + source.Path()), *plot, error))
+        if (!WriteFigure(MakeTrackFigure(tracks, circuit.text + " over " + std::filesystem::path(source.Path()).filename().string()), *plot, error))
             throw InputError(*plot + ": " + error);
     }
     std::fprintf(stderr, "track: %llu spectra fitted", static_cast<unsigned long long>(fitted - failed));
