@@ -216,19 +216,29 @@ void ParseBlock(LibraryState& state, size_t received)
     const uint8_t* bytes = state.ReceiveBuffer;
     size_t pos = 0;
     FoundFrame frame;
+    // The transfer's spectra go into the ring together; any other frame between them is handed
+    // on after the spectra before it, so everything keeps its order.
+    const uint8_t* spectra[MaxSpectraPerTransfer];
+    size_t pending = 0;
+    auto storePending = [&] {
+        StoreSpectra(state, spectra, pending);
+        pending = 0;
+    };
     while (NextFrame(bytes, received, pos, frame)) {
-        switch (frame.tag) {
-        case TagSpectrum:
-            if (state.mode.load() != ModeIdle)
-                StoreSpectrum(state, bytes + frame.offset);
-            break;
-        case TagGpioStatus:
+        if (frame.tag == TagSpectrum) {
+            if (state.mode.load() == ModeIdle)
+                continue;
+            if (pending == MaxSpectraPerTransfer)
+                storePending();
+            spectra[pending++] = bytes + frame.offset;
+            continue;
+        }
+        storePending();
+        if (frame.tag == TagGpioStatus)
             StoreGpioStatus(state, bytes + frame.offset + 4);
-            break;
-        default:
+        else
             HandOverReply(state, frame.tag, bytes + frame.payloadOffset,
                           frame.offset + frame.length - frame.payloadOffset);
-            break;
-        }
     }
+    storePending();
 }

@@ -3,6 +3,7 @@
 #include "LibraryFixture.h"
 #include "Waits.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -180,6 +181,49 @@ TEST_F(Acquisition, OverrunIsPostedWhileDeliveryGoesOn)
             ASSERT_EQ(MeasCountOf(&buffer[192 * i]), next++);
     }
     EXPECT_EQ(Call(CMD_GET_SPECTRA, 1, &delivered, buffer.data()), "WARNING: Data polling timeout.");
+}
+
+// Transfers of 1 to 4 spectra, requests of 1 to 500 records, and the ring overrunning while the
+// caller is half way: records come whole and in MeasCount order, the oldest are the ones
+// dropped, the overrun is posted, and a request never takes more than it asked for.
+TEST_F(Acquisition, EveryTransferSizeAndRequestCountKeepsOrderAcrossAnOverrun)
+{
+    constexpr uint32_t Total = 708;
+    std::vector<uint8_t> buffer(500 * 192);
+    for (const uint32_t perTransfer : {1u, 2u, 3u, 4u})
+        for (const uint32_t request : {1u, 49u, 50u, 500u}) {
+            SCOPED_TRACE(std::to_string(perTransfer) + " per transfer, " + std::to_string(request) + " per request");
+            ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
+            ExpectPendingRead(768);
+            QueueSpectra(0, 300, perTransfer);
+            ASSERT_TRUE(WaitUntilDrained());
+            uint32_t delivered = 0;
+            ASSERT_EQ(Call(CMD_GET_SPECTRA, request, &delivered, buffer.data()),
+                      request <= 300 ? "" : "WARNING: Data polling timeout.");
+            ASSERT_EQ(delivered, std::min(request, 300u));
+            const uint32_t firstTaken = delivered;
+            for (uint32_t i = 0; i < firstTaken; ++i)
+                ASSERT_EQ(MeasCountOf(&buffer[192 * i]), i);
+            // 408 more while nobody reads (whole transfers of every size): whatever is beyond the
+            // ring's 500 is dropped, oldest first.
+            QueueSpectra(300, 408, perTransfer);
+            ASSERT_TRUE(WaitUntilDrained());
+            const uint32_t dropped = Total - firstTaken > 500 ? Total - firstTaken - 500 : 0;
+            EXPECT_EQ(Call(CMD_GET_STATUS, 0, &statusWord), dropped ? "ERROR: [14004] DLL internal error." : "");
+            uint32_t next = firstTaken + dropped;
+            while (next < Total) {
+                // The last call of a run that does not fill its request waits out its time-out.
+                const bool fills = Total - next >= request;
+                ASSERT_EQ(Call(CMD_GET_SPECTRA, request, &delivered, buffer.data()),
+                          fills ? "" : "WARNING: Data polling timeout.") << next;
+                ASSERT_EQ(delivered, std::min(request, Total - next));
+                for (uint32_t i = 0; i < delivered; ++i) {
+                    ASSERT_EQ(MeasCountOf(&buffer[192 * i]), next++);
+                    ASSERT_EQ(SpectrumFrame(MeasCountOf(&buffer[192 * i])), Bytes(&buffer[192 * i], &buffer[192 * (i + 1)]));
+                }
+            }
+            ASSERT_EQ(Call(CMD_STOP_MEASUREMENT), "");
+        }
 }
 
 TEST_F(Acquisition, StopReleasesAWaitingReaderAtOnce)
