@@ -440,6 +440,10 @@ bool NextTransferReady(const DeviceModel& device, Micros now, bool& fromOutbox)
     const size_t group = SpectraPerTransfer(device.divider);
     if (device.fifo.size() >= group)
         return true;
+    // The last rows of a replayed log go out in a short group (padded) rather than wait for
+    // spectra that will not come.
+    if (device.mode == 1 && IsReplaying(device.replay) && device.replay.ended)
+        return true;
     // A lone I2C reply under external trigger does not wait for spectra that may never come.
     return device.mode == 2 && GetU16(device.fifo.front().data() + 2) == TagI2cReply;
 }

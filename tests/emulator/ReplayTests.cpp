@@ -162,6 +162,24 @@ TEST_F(ReplayModelTest, EndOfLogStopsOrStartsOverAndEveryStartBeginsAtTheFirstRo
     }
 }
 
+TEST_F(ReplayModelTest, LastRowsGoOutInAShortGroupWhenTheLogEnds)
+{
+    ASSERT_EQ(DividerForCode(0), 1);
+    for (uint32_t rows : {1u, 4u, 5u, 7u}) {
+        SetUp();
+        Send(device, Req(OpDivider, {0}), T0); // four spectra per transfer
+        std::vector<uint32_t> counts(rows);
+        for (uint32_t k = 0; k < rows; ++k)
+            counts[k] = k;
+        Replay(WriteLog(1, counts), false);
+        Send(device, Req(OpStart, {0}), T0);
+        std::vector<uint32_t> sent;
+        for (const Sent& s : Collect(T0, T0 + 20 * Ms))
+            sent.push_back(s.record.MeasCount);
+        EXPECT_EQ(sent, counts) << rows << " rows";
+    }
+}
+
 TEST_F(ReplayModelTest, EndingReplayMeasuresTheObjectAgain)
 {
     Replay(WriteLog(1, {900, 901}), false);
