@@ -206,34 +206,32 @@ struct ReplayControlTest : ::testing::Test {
 
 TEST_F(ReplayControlTest, BadInputIsRefusedAndLeavesTheReplayAsItWas)
 {
-    const std::string good = folder.File("good.txt");
+    const std::string good = folder.File("good.txt"), log = LogText(2, {1});
     WriteBytes(good, LogText(2, {1, 2, 3}));
-    const std::string noDivider = folder.File("nodivider.txt");
-    std::string text = LogText(2, {1});
-    text.replace(text.find("FrequencyDivider="), 17, "FrequencyDividr=");
-    WriteBytes(noDivider, text);
-    WriteBytes(folder.File("notalog.txt"), "just some text\r\nnothing more\r\n");
-    WriteBytes(folder.File("empty.txt"), "");
-    WriteBytes(folder.File("headeronly.txt"), LogText(2, {}).substr(0, LogText(2, {}).find("\t\t\t\tModule")));
-
+    std::string noDivider = log;
+    noDivider.replace(noDivider.find("FrequencyDivider="), 17, "FrequencyDividr=");
     struct Case {
         const char* what;
         uint32_t instance;
-        std::string path;
+        const char* file;     // nullptr: no such file
+        std::string contents;
         int32_t loop;
         int32_t expected;
     } cases[] = {
-        {"missing file", 0, folder.File("missing.txt"), 0, KALVIX_EMU_ERR_LOG},
-        {"not a log", 0, folder.File("notalog.txt"), 0, KALVIX_EMU_ERR_LOG},
-        {"empty file", 0, folder.File("empty.txt"), 1, KALVIX_EMU_ERR_LOG},
-        {"header without rows' titles", 0, folder.File("headeronly.txt"), 0, KALVIX_EMU_ERR_LOG},
-        {"no divider", 0, noDivider, 0, KALVIX_EMU_ERR_LOG},
-        {"loop not 0 or 1", 0, good, 2, KALVIX_EMU_ERR_VALUE},
-        {"no such instance", MaxInstances, good, 0, KALVIX_EMU_ERR_INSTANCE},
+        {"missing file", 0, nullptr, "", 0, KALVIX_EMU_ERR_LOG},
+        {"not a log", 0, "text.txt", "just some text\r\nnothing more\r\n", 0, KALVIX_EMU_ERR_LOG},
+        {"empty file", 0, "empty.txt", "", 1, KALVIX_EMU_ERR_LOG},
+        {"header without the rows' titles", 0, "head.txt", log.substr(0, log.find("\t\t\t\tModule")), 0, KALVIX_EMU_ERR_LOG},
+        {"no divider", 0, "nodivider.txt", noDivider, 0, KALVIX_EMU_ERR_LOG},
+        {"loop not 0 or 1", 0, "log.txt", log, 2, KALVIX_EMU_ERR_VALUE},
+        {"no such instance", MaxInstances, "log.txt", log, 0, KALVIX_EMU_ERR_INSTANCE},
     };
     ASSERT_EQ(SetReplayPath(0, good, 1), 0);
     for (const Case& c : cases) {
-        EXPECT_EQ(SetReplayPath(c.instance, c.path, c.loop), c.expected) << c.what;
+        const std::string path = folder.File(c.file ? c.file : "missing.txt");
+        if (c.file)
+            WriteBytes(path, c.contents);
+        EXPECT_EQ(SetReplayPath(c.instance, path, c.loop), c.expected) << c.what;
         EXPECT_EQ(ReplayOf(0).path, good) << c.what;
         EXPECT_TRUE(ReplayOf(0).loop) << c.what;
         EXPECT_EQ(ReplayOf(0).divider, 2) << c.what;
