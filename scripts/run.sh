@@ -24,6 +24,10 @@
 #                                   e.g. scripts/run.sh log info build/demo/*_demo.txt)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = replay ] && { [ -z "${2:-}" ] || [ ! -f "$2" ]; }; then
+  echo "scripts/run.sh replay: give a measurement log file to play back${2:+ (no file $2)}" >&2
+  exit 2
+fi
 scripts/install-deps.sh
 scripts/build.sh
 build_dir=${KALVIX_BUILD_DIR:-build}
@@ -40,11 +44,7 @@ if [ "$mode" = log ]; then
 fi
 
 if [ "$mode" = replay ]; then
-  log=${1:-}
-  if [ -z "$log" ] || [ ! -f "$log" ]; then
-    echo "scripts/run.sh replay: give a measurement log file to play back${log:+ (no file $log)}" >&2
-    exit 2
-  fi
+  log=$1
   shift
   # A copy outside build/demo/, which the demonstration empties (the log may well come from there).
   mkdir -p "$build_dir/replay"
