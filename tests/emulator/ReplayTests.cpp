@@ -26,15 +26,11 @@ SpectrumRecord RowOf(uint32_t count)
         row.Module[i] = 1000.25f + count * 3.5f + i;
         row.Phase[i] = -45.5f + count * 0.25f - i;
     }
+    const auto word = [&](uint32_t base) { return static_cast<uint16_t>(base + count); };
     row.ProcPeriod = 2000 + count;
-    row.MaxChA = static_cast<uint16_t>(30000 + count);
-    row.MinChA = static_cast<uint16_t>(100 + count);
-    row.MaxChB = static_cast<uint16_t>(20000 + count);
-    row.MinChB = static_cast<uint16_t>(200 + count);
-    row.SysErrors = static_cast<uint16_t>(count & 0x6);
-    row.GPIOStatus = static_cast<uint16_t>(count & 0x7);
+    row.MaxChA = word(30000), row.MinChA = word(100), row.MaxChB = word(20000), row.MinChB = word(200);
+    row.SysErrors = count & 0x6, row.GPIOStatus = count & 0x7, row.ChargerStatus = count % 3;
     row.BatteryLevel = static_cast<uint16_t>(3900 - count);
-    row.ChargerStatus = static_cast<uint16_t>(count % 3);
     return row;
 }
 
