@@ -24,6 +24,8 @@ Micros SpectrumPeriod(const DeviceModel& device)
 {
     if (device.floodRate > 0)
         return std::max<Micros>(1, 1000000 / device.floodRate);
+    if (IsReplaying(device.replay))
+        return static_cast<Micros>(device.replay.divider) * 1000;
     return static_cast<Micros>(device.divider) * 1000;
 }
 
@@ -107,7 +109,7 @@ void PushFrameToFifo(DeviceModel& device, std::vector<uint8_t> frame)
         MarkGap(device);
 }
 
-void ProduceSpectrum(DeviceModel& device, Micros at)
+void ProduceObjectSpectrum(DeviceModel& device, Micros at)
 {
     SpectrumFrame record{};
     record.marker = FrameMarker;
@@ -157,6 +159,50 @@ void ProduceSpectrum(DeviceModel& device, Micros at)
     PushFrameToFifo(device, std::move(frame));
 }
 
+// A row of the log as the device's spectrum: every field as recorded, with the FIFO's own
+// overflow flag added when spectra were dropped just before it.
+void PushReplayedRow(DeviceModel& device, const SpectrumRecord& row, Micros at)
+{
+    SpectrumRecord record = row;
+    record.reserved4 = static_cast<uint16_t>(device.instance);
+    if (device.overflowed)
+        record.SysErrors |= SysFifoOverflow;
+    device.overflowed = false;
+    device.measCount = row.MeasCount + 1;
+    device.lastSpectrumAt = at;
+    std::vector<uint8_t> frame(sizeof record);
+    memcpy(frame.data(), &record, sizeof record);
+    ++device.counters.spectraProduced;
+    PushFrameToFifo(device, std::move(frame));
+}
+
+void ProduceSpectrum(DeviceModel& device, Micros at)
+{
+    if (!IsReplaying(device.replay)) {
+        ProduceObjectSpectrum(device, at);
+        return;
+    }
+    SpectrumRecord row;
+    if (TakeReplayRow(device.replay, row))
+        PushReplayedRow(device, row, at);
+}
+
+// Measuring from a log: each row comes as many periods after the one before as their MeasCounts
+// differ; after the last row of a log that does not loop nothing more comes.
+void AdvanceReplayedSpectra(DeviceModel& device, Micros now)
+{
+    while (device.nextSpectrumAt <= now) {
+        SpectrumRecord row;
+        if (!TakeReplayRow(device.replay, row)) {
+            device.nextSpectrumAt = NoEvent;
+            return;
+        }
+        const Micros at = device.nextSpectrumAt;
+        PushReplayedRow(device, row, at);
+        device.nextSpectrumAt = at + SpectrumPeriod(device) * PeriodsToNextRow(device.replay, row.MeasCount);
+    }
+}
+
 void AdvanceBattery(DeviceModel& device, Micros now)
 {
     if (now <= device.batteryUpdatedAt)
@@ -178,6 +224,10 @@ void StartBurst(DeviceModel& device, Micros pulseAt)
 void AdvanceSpectra(DeviceModel& device, Micros now)
 {
     const Micros period = SpectrumPeriod(device);
+    if (device.mode == 1 && IsReplaying(device.replay)) {
+        AdvanceReplayedSpectra(device, now);
+        return;
+    }
     if (device.mode == 1) {
         if (device.nextSpectrumAt > now)
             return;
@@ -293,6 +343,7 @@ void StartMeasuring(DeviceModel& device, int32_t mode, Micros now)
     device.burstLeft = 0;
     device.pulsesWaiting = 0;
     device.gpioReportAt = NoEvent;
+    RewindLogReplay(device.replay);
     if (mode == 1) {
         device.nextSpectrumAt = now + SpectrumPeriod(device);
     } else {
@@ -389,6 +440,10 @@ bool NextTransferReady(const DeviceModel& device, Micros now, bool& fromOutbox)
     const size_t group = SpectraPerTransfer(device.divider);
     if (device.fifo.size() >= group)
         return true;
+    // The last rows of a replayed log go out in a short group (padded) rather than wait for
+    // spectra that will not come.
+    if (device.mode == 1 && IsReplaying(device.replay) && device.replay.ended)
+        return true;
     // A lone I2C reply under external trigger does not wait for spectra that may never come.
     return device.mode == 2 && GetU16(device.fifo.front().data() + 2) == TagI2cReply;
 }
@@ -477,6 +532,7 @@ void RestartDevice(DeviceModel& device, Micros now)
     restarted.batteryMv = device.batteryMv;
     restarted.faults = device.faults;
     restarted.faults.failure = false;
+    restarted.replay = std::move(device.replay);
     restarted.floodRate = device.floodRate;
     restarted.fifoCapacity = device.fifoCapacity;
     restarted.triggerPeriod = device.triggerPeriod;
@@ -733,6 +789,16 @@ void SetTriggerPeriod(DeviceModel& device, uint32_t periodMs, Micros now)
     AdvanceDevice(device, now);
     device.triggerPeriod = static_cast<Micros>(periodMs) * 1000;
     device.nextAutoPulseAt = (device.mode == 2 && periodMs > 0) ? now + device.triggerPeriod : NoEvent;
+}
+
+void SetReplay(DeviceModel& device, LogReplay replay, Micros now)
+{
+    AdvanceDevice(device, now);
+    device.replay = std::move(replay);
+    if (device.mode == 1) {
+        device.lastSpectrumAt = now;
+        device.nextSpectrumAt = now + SpectrumPeriod(device);
+    }
 }
 
 void FillState(const DeviceModel& device, KalvixEmulatorState& state)

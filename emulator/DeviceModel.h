@@ -6,6 +6,7 @@
 #include "AfeMemory.h"
 #include "DeviceFrames.h"
 #include "KalvixEmulator.h"
+#include "LogReplay.h"
 #include "ObjectModel.h"
 #include "RecordLayouts.h"
 
@@ -74,6 +75,7 @@ struct DeviceModel {
     double batteryMv = 4020.0;
     Micros batteryUpdatedAt = 0;
     DeviceFaults faults{};
+    LogReplay replay;       // a log whose rows are sent instead of spectra of the object
 
     // Measuring.
     int32_t mode = 0; // 0 idle, 1 measuring, 2 external trigger
@@ -139,6 +141,9 @@ void SetAfePlugged(DeviceModel& device, bool plugged, Micros now);
 void SetGpioInputs(DeviceModel& device, uint8_t levels, Micros now);
 void FireTriggerPulses(DeviceModel& device, uint32_t pulses, Micros now);
 void SetTriggerPeriod(DeviceModel& device, uint32_t periodMs, Micros now);
+// Spectra from now on are the rows of `replay` (an empty one: of the object again). While
+// measuring, its first row comes one period from now; every START begins again at the first row.
+void SetReplay(DeviceModel& device, LogReplay replay, Micros now);
 
 // Derived values.
 uint16_t GpioStatusOf(const DeviceModel& device);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -224,11 +225,41 @@ int32_t PerInstance(EmulatedInstance& instance, uint32_t what, int32_t value, vo
     }
 }
 
+// KALVIX_EMU_REPLAY: the log is opened and its header and first rows read before the lock is
+// taken; only the finished replay is handed to the device under it.
+int32_t ControlReplay(Emulator& emulator, uint32_t instance, int32_t value, const void* data, uint32_t size)
+{
+    if (instance >= MaxInstances)
+        return KALVIX_EMU_ERR_INSTANCE;
+    if (value != 0 && value != 1)
+        return KALVIX_EMU_ERR_VALUE;
+    LogReplay replay;
+    if (data) {
+        const size_t length = strnlen(static_cast<const char*>(data), size);
+        if (length == size)
+            return KALVIX_EMU_ERR_DATA;
+        const std::string path(static_cast<const char*>(data), length);
+        std::string error;
+        if (!path.empty() && !OpenLogReplay(replay, path, value == 1, error))
+            return KALVIX_EMU_ERR_LOG;
+    }
+    EmulatorGuard hold(emulator.lock);
+    EmulatedInstance& target = emulator.instances[instance];
+    const Micros now = EmulatorNow();
+    SetReplay(target.device, std::move(replay), now);
+    if (target.file)
+        ServiceReads(target, now);
+    PokePump(emulator);
+    return 0;
+}
+
 } // namespace
 
 extern "C" int32_t KalvixEmulatorControl(uint32_t instance, uint32_t what, int32_t value, void* data, uint32_t size)
 {
     Emulator& emulator = TheEmulator();
+    if (what == KALVIX_EMU_REPLAY)
+        return ControlReplay(emulator, instance, value, data, size);
     EmulatorGuard hold(emulator.lock);
     int32_t result;
     if (what < 10) {

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 // True once the process has begun to end (its other threads are gone by then).
 extern "C" __declspec(dllimport) BOOLEAN NTAPI RtlDllShutdownInProgress(void);
@@ -88,6 +89,34 @@ void ResetEmulator(Emulator& emulator)
     }
 }
 
+namespace {
+// KALVIX_EMULATOR_REPLAY=<log> (and KALVIX_EMULATOR_REPLAY_LOOP=1): every instance replays the log.
+void ApplyStartReplay(Emulator& emulator)
+{
+    const DWORD needed = GetEnvironmentVariableA("KALVIX_EMULATOR_REPLAY", nullptr, 0);
+    if (needed <= 1)
+        return;
+    std::string path(needed, '\0');
+    const DWORD length = GetEnvironmentVariableA("KALVIX_EMULATOR_REPLAY", path.data(), needed);
+    if (length == 0 || length >= needed)
+        return;
+    path.resize(length);
+    char loop[4] = {};
+    const DWORD loopLength = GetEnvironmentVariableA("KALVIX_EMULATOR_REPLAY_LOOP", loop, sizeof loop);
+    const bool loops = loopLength == 1 && loop[0] == '1';
+    LogReplay replay;
+    std::string error;
+    if (!OpenLogReplay(replay, path, loops, error)) {
+        std::fprintf(stderr, "KALVIX_EMULATOR_REPLAY=%s: %s; the software device measures its object\n", path.c_str(),
+                     error.c_str());
+        return;
+    }
+    for (uint32_t i = 1; i < MaxInstances; ++i)
+        emulator.instances[i].device.replay = SameLogOpenedAtStart(replay);
+    emulator.instances[0].device.replay = std::move(replay);
+}
+} // namespace
+
 void ApplyStartEnvironment(Emulator& emulator)
 {
     // A program started for a demonstration cannot reach KalvixEmulatorControl in its own
@@ -98,6 +127,7 @@ void ApplyStartEnvironment(Emulator& emulator)
         for (EmulatedInstance& instance : emulator.instances)
             instance.device.afePlugged = false;
     }
+    ApplyStartReplay(emulator);
 }
 
 void PokePump(Emulator& emulator)

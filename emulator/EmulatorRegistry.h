@@ -101,7 +101,8 @@ Micros EmulatorNow();
 // Resets every instance and setting; open handles stay open. Caller holds the lock.
 void ResetEmulator(Emulator& emulator);
 // Start settings from the environment, applied once when the emulator is made:
-// KALVIX_EMULATOR_AFE=0 starts every instance with no AFE plugged.
+// KALVIX_EMULATOR_AFE=0 starts every instance with no AFE plugged; KALVIX_EMULATOR_REPLAY=<log>
+// (with KALVIX_EMULATOR_REPLAY_LOOP=1 to loop) makes every instance replay that log.
 void ApplyStartEnvironment(Emulator& emulator);
 
 // Wakes the pump so it looks at pending reads and device timers again.

@@ -20,7 +20,24 @@
  * exclusive open is shared between processes (an instance opened by one process is refused with
  * ERROR_ACCESS_DENIED to every other). A program that cannot call this function in another
  * process (a demonstration starting the control panel) sets the start in its environment
- * instead: KALVIX_EMULATOR_AFE=0 starts every instance with no AFE plugged.
+ * instead: KALVIX_EMULATOR_AFE=0 starts every instance with no AFE plugged;
+ * KALVIX_EMULATOR_REPLAY=<path of a measurement log> starts every instance replaying that log
+ * (as KALVIX_EMU_REPLAY), looping when KALVIX_EMULATOR_REPLAY_LOOP=1 is set too. A log named there
+ * that cannot be used is reported on the standard error and the devices measure their object.
+ *
+ * Replay (KALVIX_EMU_REPLAY): while measuring, every spectrum the device sends is the next row of
+ * the log as recorded (MeasCount, module, phase, ProcPeriod, the four levels, SysErrors, GPIO
+ * status, battery level, charger status; SysErrors gets bit 0x0008 added only when the device's
+ * own FIFO drops spectra during the replay). Rows come one every FrequencyDivider ms of the log's
+ * header (or at KALVIX_EMU_FLOOD_RATE when set); a row whose MeasCount is k above the previous
+ * row's comes k periods after it, so counts missing from the log stay missing and are time in
+ * which nothing is sent (a count that does not go forward, or a jump above 1000, takes one
+ * period). When the log ends the device sends nothing more until the next start (value 0), or
+ * goes on from the first row with its recorded MeasCounts (value 1). Every start (measuring or
+ * external trigger) begins at the first row; under external trigger each burst takes the next
+ * rows. Rows the log reader cannot use are skipped. The file is read a few rows at a time while
+ * the device runs, never whole; the device's other behaviour (GPIO frames, replies, settings)
+ * does not change, and the divider the host sets still decides how many spectra go per transfer.
  *
  * While an instance is open, a helper thread (the pump) completes its pending reads; it ends with
  * the last open instance. A program that frees the DLL while still connected unloads it: the
@@ -60,6 +77,7 @@ enum KalvixEmulatorWhat {
     KALVIX_EMU_NOISE_PPM = 25,         /* value: measurement noise (module deviation in ppm; 0 = exact) */
     KALVIX_EMU_GPIO_INPUTS = 26,       /* value: levels of input lines 1 and 2 (bits 2 and 1 of the status) */
     KALVIX_EMU_BATTERY_MV = 27,        /* value: battery level now, in millivolt */
+    KALVIX_EMU_REPLAY = 28,            /* data: path of a measurement log (text), value 0: stop at its end, 1: loop; empty text or no data: back to the object (see Replay above); an unusable log: KALVIX_EMU_ERR_LOG, nothing changed */
 
     /* Per instance: faults. */
     KALVIX_EMU_DEVICE_FAILURE = 30,    /* value 1: every read and write fails with ERROR_GEN_FAILURE; 0 afterwards: the device restarts (power-on settings) */
@@ -87,7 +105,8 @@ enum KalvixEmulatorError {
     KALVIX_EMU_ERR_UNKNOWN = -1,       /* unknown `what` */
     KALVIX_EMU_ERR_INSTANCE = -2,      /* instance above 16 */
     KALVIX_EMU_ERR_VALUE = -3,         /* value out of range */
-    KALVIX_EMU_ERR_DATA = -4           /* data missing or size too small */
+    KALVIX_EMU_ERR_DATA = -4,          /* data missing or size too small */
+    KALVIX_EMU_ERR_LOG = -5            /* the file cannot be opened or is not a measurement log */
 };
 
 /* Values of KALVIX_EMU_AFE_RECORD. */

@@ -15,10 +15,19 @@
 #                                   bar), kept in docs/images/
 #   scripts/run.sh measure [seconds] [divider]
 #                                   the headless C example (kalvix_measure) instead
+#   scripts/run.sh replay LOG [seconds]
+#                                   the software device plays LOG (a measurement log) back as its
+#                                   spectra: with a display the control panel's window, without
+#                                   one the demonstration above on the replayed log
+#                                   (KALVIX_EMULATOR_REPLAY_LOOP=1 in the environment: it loops)
 #   scripts/run.sh log COMMAND ...  the measurement log tool, built natively (kalvix-log --help;
 #                                   e.g. scripts/run.sh log info build/demo/*_demo.txt)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = replay ] && { [ -z "${2:-}" ] || [ ! -f "$2" ]; }; then
+  echo "scripts/run.sh replay: give a measurement log file to play back${2:+ (no file $2)}" >&2
+  exit 2
+fi
 scripts/install-deps.sh
 scripts/build.sh
 build_dir=${KALVIX_BUILD_DIR:-build}
@@ -34,11 +43,28 @@ if [ "$mode" = log ]; then
   exec "$build_dir/native/kalvix-log" "$@"
 fi
 
+if [ "$mode" = replay ]; then
+  log=$1
+  shift
+  # A copy outside build/demo/, which the demonstration empties (the log may well come from there).
+  mkdir -p "$build_dir/replay"
+  replay_log="$(cd "$build_dir/replay" && pwd)/$(basename "$log")"
+  [ "$(cd "$(dirname "$log")" && pwd)/$(basename "$log")" = "$replay_log" ] || cp "$log" "$replay_log"
+  if [ -n "${DISPLAY:-}" ]; then mode=panel; else mode=demo; fi
+fi
+
 . scripts/wine-env.sh
+# The log goes to the software device in the panel's process as a Windows path.
+replay_environment() {
+  [ -n "${replay_log:-}" ] || return 0
+  export KALVIX_EMULATOR_REPLAY="$(winepath -w "$replay_log")"
+  echo "The software device replays $replay_log"
+}
 case "$mode" in
   panel)
     KALVIX_OWN_DISPLAY=0 kalvix_wine_setup "$build_dir"
     trap kalvix_wine_teardown EXIT
+    replay_environment
     cd "$build_dir/emulated"
     wine ./OstrelControlPanel.exe
     ;;
@@ -46,6 +72,7 @@ case "$mode" in
     # Always on a screen of its own, so nothing on the operator's screen covers the pictures.
     KALVIX_OWN_DISPLAY=1 kalvix_wine_setup "$build_dir"
     trap kalvix_wine_teardown EXIT
+    replay_environment
     out="$(cd "$build_dir" && pwd)/demo"
     rm -rf "$out" && mkdir -p "$out"
     status=0
@@ -93,7 +120,7 @@ case "$mode" in
     wine ./kalvix_measure.exe "$@"
     ;;
   *)
-    echo "usage: scripts/run.sh [demo [seconds] | guide | measure [seconds] [divider] | log COMMAND ...]" >&2
+    echo "usage: scripts/run.sh [demo [seconds] | guide | replay LOG [seconds] | measure [seconds] [divider] | log COMMAND ...]" >&2
     exit 2
     ;;
 esac
