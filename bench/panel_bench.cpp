@@ -9,6 +9,10 @@
 //     of the window's handling of the batch (numbers, graphs, bars and log rows done); and the
 //     same for the batch's first spectrum, which also waits for the batch to fill.
 // Run from the emulated library's folder:  panel_bench [steady seconds] [latency seconds]
+// The flood run instead (panel_bench flood [seconds per rate] [rate ...]): the software device
+// sends at each rate asked for (spectra per second, regardless of the divider) while the panel
+// shows and logs; per rate, the spectra lost, the window thread's and the process's CPU, the
+// device-to-screen latency of each batch's last spectrum (p50, p99) and the log's bytes per second.
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "KalvixEmulator.h"
@@ -149,12 +153,91 @@ void Click(HWND window, int id)
     SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0);
 }
 
+// Bytes in the bench's log files so far (a new file may start with every START).
+uint64_t LogBytes(const std::string& folder)
+{
+    uint64_t bytes = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*_panel_bench.txt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        bytes += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return bytes;
+}
+
+// Each rate for `seconds` with display and log on, after 0.5 s of warm-up; a table row per rate.
+void RunFlood(HWND window, HANDLE mainThread, const std::string& folder, double seconds, const std::vector<int>& rates)
+{
+    std::printf("| device rate | handled/s | lost | window thread CPU | process CPU | latency p50 | latency p99 | log bytes/s |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    for (const int rate : rates) {
+        Emulator(0, KALVIX_EMU_FLOOD_RATE, rate, nullptr, 0);
+        Seen = Handled{};
+        Samples.clear();
+        Sampling.store(true);
+        HANDLE sampler = CreateThread(nullptr, 0, SampleSentCounter, nullptr, 0, nullptr);
+        Pump(100);
+        Seen.timing = true;
+        Click(window, IdStart);
+        Pump(500);
+        const double cpuStart = CpuMs(GetCurrentProcess(), nullptr);
+        const double mainStart = CpuMs(nullptr, mainThread);
+        const double wallStart = NowMs();
+        const uint64_t spectraStart = Seen.spectra;
+        const uint64_t logStart = LogBytes(folder);
+        Pump(seconds * 1000.0);
+        const double wall = NowMs() - wallStart;
+        const double cpu = CpuMs(GetCurrentProcess(), nullptr) - cpuStart;
+        const double mainCpu = CpuMs(nullptr, mainThread) - mainStart;
+        const uint64_t handled = Seen.spectra - spectraStart;
+        Click(window, IdStart);
+        Pump(300);
+        const uint64_t logEnd = LogBytes(folder);
+        Seen.timing = false;
+        Sampling.store(false);
+        WaitForSingleObject(sampler, 5000);
+        CloseHandle(sampler);
+        std::vector<double> latency;
+        for (const auto& [m, done] : Seen.lastDone)
+            if (const double sent = SentTime(m); sent > 0)
+                latency.push_back(done - sent);
+        // The device's sent counter skips what its FIFO dropped while MeasCount does not, so
+        // once spectra are lost the two no longer pair up and no latency is given.
+        char p50[32] = "-", p99[32] = "-";
+        if (Seen.lostSpectra == 0) {
+            std::snprintf(p50, sizeof p50, "%.1f ms", Percentile(latency, 0.5));
+            std::snprintf(p99, sizeof p99, "%.1f ms", Percentile(latency, 0.99));
+        }
+        std::printf("| %6d | %6.0f | %llu | %.1f %% | %.1f %% | %s | %s | %.0f |\n", rate, handled * 1000.0 / wall,
+                    static_cast<unsigned long long>(Seen.lostSpectra), 100.0 * mainCpu / wall, 100.0 * cpu / wall, p50,
+                    p99, (logEnd - logStart) * 1000.0 / wall);
+        std::fflush(stdout);
+    }
+    Emulator(0, KALVIX_EMU_FLOOD_RATE, 0, nullptr, 0);
+}
+
+void RemoveBenchLogs(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*_panel_bench.txt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileA((folder + found.cFileName).c_str());
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const double steadySeconds = argc > 1 ? std::atof(argv[1]) : 120.0;
-    const double latencySeconds = argc > 2 ? std::atof(argv[2]) : 20.0;
+    const bool flood = argc > 1 && std::string(argv[1]) == "flood";
+    const double steadySeconds = argc > 1 && !flood ? std::atof(argv[1]) : 120.0;
+    const double latencySeconds = argc > 2 && !flood ? std::atof(argv[2]) : 20.0;
 
     HWND window = StartControlPanel(GetModuleHandleA(nullptr), SW_SHOW);
     if (!window) {
@@ -184,6 +267,22 @@ int main(int argc, char** argv)
         return 1;
     }
     HANDLE mainThread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
+
+    if (flood) {
+        Click(window, IdStart);  // the flood run starts each rate itself
+        Pump(300);
+        const double seconds = argc > 2 ? std::atof(argv[2]) : 5.0;
+        std::vector<int> rates;
+        for (int i = 3; i < argc; ++i)
+            rates.push_back(std::atoi(argv[i]));
+        if (rates.empty())
+            rates = {1000, 2000, 4000, 5000, 8000, 12000, 16000};
+        RunFlood(window, mainThread, temp, seconds, rates);
+        Click(window, IdLogDataButton);
+        DestroyWindow(window);
+        RemoveBenchLogs(temp);
+        return 0;
+    }
 
     Pump(10000);
     const PROCESS_MEMORY_COUNTERS_EX memoryAt10s = Memory();
@@ -238,15 +337,6 @@ int main(int argc, char** argv)
     Click(window, IdStart);
     Click(window, IdLogDataButton);
     DestroyWindow(window);
-    for (const char* stamped : {"*_panel_bench.txt"}) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((std::string(temp) + stamped).c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do
-                DeleteFileA((std::string(temp) + found.cFileName).c_str());
-            while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-    }
+    RemoveBenchLogs(temp);
     return Seen.gaps == 0 ? 0 : 3;
 }
