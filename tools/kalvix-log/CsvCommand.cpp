@@ -83,10 +83,7 @@ int RunCsvCommand(const Arguments& arguments)
     const CommandLine line(arguments, grammar);
     if (line.Has("--spectrum") || line.Has("--columns"))
         throw UsageError("csv takes --range A:B (and reads measurement logs only)");
-    if (line.Has("--every") && line.Has("--mean"))
-        throw UsageError("--every and --mean cannot be given together");
-    const uint64_t every = line.Integer("--every", 1, UINT32_MAX).value_or(1);
-    const uint64_t meanOf = line.Integer("--mean", 1, UINT32_MAX).value_or(0);
+    const auto [every, meanOf] = ReadSpectrumThinning(line);
     const bool longForm = line.Has("--long");
 
     SpectrumSource source(line);

@@ -38,6 +38,14 @@ struct SpectrumSource::State {
     bool done = false;
 };
 
+SpectrumThinning ReadSpectrumThinning(const CommandLine& line)
+{
+    if (line.Has("--every") && line.Has("--mean"))
+        throw UsageError("--every and --mean cannot be given together");
+    return {static_cast<uint64_t>(line.Integer("--every", 1, UINT32_MAX).value_or(1)),
+            static_cast<uint64_t>(line.Integer("--mean", 1, UINT32_MAX).value_or(0))};
+}
+
 void AddSourceOptions(CommandGrammar& grammar)
 {
     grammar.valueOptions.insert(grammar.valueOptions.end(), {"--spectrum", "--range", "--columns"});

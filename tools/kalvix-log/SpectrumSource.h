@@ -11,6 +11,14 @@
 #include <memory>
 #include <string>
 
+// --every N (keep the first, the N+1st, ...) and --mean N (complex means of blocks of N), which
+// exclude each other: UsageError when both are given or a count is not a whole number from 1.
+struct SpectrumThinning {
+    uint64_t every = 1;
+    uint64_t meanOf = 0;   // 0: no means
+};
+SpectrumThinning ReadSpectrumThinning(const CommandLine& line);
+
 // The options every spectrum-reading command accepts, added to its grammar.
 void AddSourceOptions(CommandGrammar& grammar);   // --spectrum, --range, --columns
 

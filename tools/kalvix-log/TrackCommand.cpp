@@ -54,16 +54,13 @@ int RunTrackCommand(const Arguments& arguments)
     const CommandLine line(arguments, grammar);
     if (line.Has("--spectrum") || line.Has("--columns"))
         throw UsageError("track takes --range A:B (and reads measurement logs only)");
-    if (line.Has("--every") && line.Has("--mean"))
-        throw UsageError("--every and --mean cannot be given together");
     if (!line.Has("-o"))
         throw UsageError("-o FILE.csv is missing: where the table goes");
     if (const auto plot = line.Value("--plot"); plot && PictureFormatOf(*plot) == PictureFormat::Unknown)
         throw UsageError("--plot needs a .png or .svg file name, not \"" + *plot + "\"");
     const Circuit circuit = ReadCircuitOption(line);
     const FitOptions options = ReadFitOptions(line, circuit);
-    const uint64_t every = line.Integer("--every", 1, UINT32_MAX).value_or(1);
-    const uint64_t meanOf = line.Integer("--mean", 1, UINT32_MAX).value_or(0);
+    const auto [every, meanOf] = ReadSpectrumThinning(line);
     TrackSettings settings;
     settings.threads = static_cast<unsigned>(line.Integer("--threads", 1, 256).value_or(0));
 
