@@ -83,7 +83,8 @@ int RunCsvCommand(const Arguments& arguments)
     const CommandLine line(arguments, grammar);
     if (line.Has("--spectrum") || line.Has("--columns"))
         throw UsageError("csv takes --range A:B (and reads measurement logs only)");
-    const auto [every, meanOf] = ReadSpectrumThinning(line);
+    const SpectrumThinning thinning = ReadSpectrumThinning(line);
+    const uint64_t every = thinning.every, meanOf = thinning.meanOf;  // plain names: lambdas capture them
     const bool longForm = line.Has("--long");
 
     SpectrumSource source(line);

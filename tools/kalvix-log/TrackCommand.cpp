@@ -60,7 +60,8 @@ int RunTrackCommand(const Arguments& arguments)
         throw UsageError("--plot needs a .png or .svg file name, not \"" + *plot + "\"");
     const Circuit circuit = ReadCircuitOption(line);
     const FitOptions options = ReadFitOptions(line, circuit);
-    const auto [every, meanOf] = ReadSpectrumThinning(line);
+    const SpectrumThinning thinning = ReadSpectrumThinning(line);
+    const uint64_t every = thinning.every, meanOf = thinning.meanOf;  // plain names: lambdas capture them
     TrackSettings settings;
     settings.threads = static_cast<unsigned>(line.Integer("--threads", 1, 256).value_or(0));
 
