@@ -6,7 +6,6 @@
 namespace {
 
 constexpr DWORD ReplyLockStartWaitMs = 1;
-constexpr DWORD ReadLockWaitMs = 10;
 constexpr DWORD FailedReadPauseMs = 1;
 
 void AddReceived(LibraryState& state, ULONG count)
@@ -49,14 +48,13 @@ void RunReader(LibraryState& state)
     }
 
     while (state.running.load()) {
-        // Commands take ReadLock after waking the pending read, to know that the next read is
-        // issued with the ReadLength they stored; the reader holds it only around the read.
-        const DWORD lockWait = WaitForSingleObject(state.ReadLock, ReadLockWaitMs);
+        // Counted before ReadLength is loaded: a command that stored a new length and then saw
+        // every started read finished knows that the next read uses it (SyncReader).
+        state.ReadsStarted.fetch_add(1);
         const uint16_t length = state.ReadLength.load();
         ULONG ulRead = 0;
         const DWORD result = ReadPipe(state.device, state.ReceiveBuffer, length, &ulRead, INFINITE, state.WakeEvent);
-        if (lockWait == WAIT_OBJECT_0 || lockWait == WAIT_ABANDONED)
-            ReleaseMutex(state.ReadLock);
+        state.ReadsFinished.fetch_add(1);
 
         // A device that is pulled out may fail its reads with any of these; each ends the reader
         // (and is reported as STATUS_DEVICE_NOT_FUNCTIONING), where retrying would spin every

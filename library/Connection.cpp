@@ -82,14 +82,10 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
     record[0] = state.deviceIndex;
     state.RequestFrame[0] = FrameMarker;
 
-    state.ReadLock = CreateMutexA(nullptr, FALSE, nullptr);
-    if (state.ReadLock)
-        state.ReplyLock = CreateMutexA(nullptr, FALSE, nullptr);
+    state.ReplyLock = CreateMutexA(nullptr, FALSE, nullptr);
     if (state.ReplyLock)
         state.WakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (state.WakeEvent)
-        state.ring.lock = CreateMutexA(nullptr, FALSE, nullptr);
-    if (state.ring.lock)
         state.ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (state.ring.event)
         state.ReplyTaken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -140,10 +136,8 @@ DWORD ShutdownDevice(LibraryState& state, Teardown how)
         return WAIT_TIMEOUT;
     WaitForSpectraReaders(state, how);
 
-    CloseIfOpen(state.ReadLock);
     CloseIfOpen(state.ReplyLock);
     CloseIfOpen(state.WakeEvent);
-    CloseIfOpen(state.ring.lock);
     CloseIfOpen(state.ring.event);
     CloseIfOpen(state.ReplyTaken);
 

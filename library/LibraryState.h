@@ -4,6 +4,7 @@
 #include "FrameFormat.h"
 #include "KalvixCtrl.h"
 #include "RingIndexes.h"
+#include "ShortWait.h"
 
 #include <windows.h>
 
@@ -19,8 +20,9 @@ constexpr int RequestFrameWords = 1008;
 enum MeasureMode : int32_t { ModeIdle = 0, ModeMeasuring = 1, ModeExternalTrigger = 2 };
 
 struct SpectrumRing {
-    HANDLE lock;  // guards the index updates only; every wait for it is bounded to 10 ms
-    HANDLE event; // auto-reset; signalled while unread records exist
+    ShortLock lock; // guards the slots and indexes; held only while records are copied
+    HANDLE event;   // auto-reset; signalled for a waiting caller when records are stored
+    std::atomic<int> waiters; // callers that found the ring empty and wait on the event
     RingIndexes indexes;
     uint8_t slots[RingCapacity][KALVIX_SPECTRUM_SIZE];
 };
@@ -41,7 +43,10 @@ struct LibraryState {
     std::atomic<int32_t> mode;   // MeasureMode
     HANDLE WakeEvent;            // auto-reset; ends the reader's pending read
     std::atomic<uint16_t> ReadLength;
-    HANDLE ReadLock;             // held by the reader around each pipe read
+    // The reader counts each pipe read as it starts (before it loads ReadLength) and as it ends,
+    // so a command that changed ReadLength knows when no read of the old length is left.
+    std::atomic<uint32_t> ReadsStarted;
+    std::atomic<uint32_t> ReadsFinished;
     HANDLE ReplyLock;            // held by the reader, handed to a command waiting for a reply
     bool ReaderHoldsReplyLock;   // reader thread only: it owns ReplyLock now
     // The reply a command waits for: its tag, a sequence number of the request (bits 16..30) and,

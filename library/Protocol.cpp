@@ -142,20 +142,20 @@ void ExpectReply(LibraryState& state, uint16_t tag)
 
 DWORD SyncReader(LibraryState& state)
 {
-    // The reader may take ReadLock back before this thread waits for it and start a read that
-    // nothing ends (an idle device sends nothing), so the wake is repeated until the lock is
-    // ours; the whole wait stays bounded by ReadLockSyncMs.
+    // Every read started before now may have loaded the old length. The wake ends the one that
+    // is pending; it is repeated because it may land just before a read starts (an idle device
+    // sends nothing, so nothing else would end that read). Bounded by ReadLockSyncMs in all.
+    constexpr DWORD WakeAgainMs = 10;
+    const uint32_t started = state.ReadsStarted.load();
+    const auto finished = [&] { return static_cast<int32_t>(state.ReadsFinished.load() - started) >= 0; };
     const DWORD start = GetTickCount();
     for (;;) {
         SetEvent(state.WakeEvent);
-        const DWORD wait = WaitForSingleObject(state.ReadLock, 10);
-        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
-            break;
-        if (wait != WAIT_TIMEOUT || GetTickCount() - start >= ReadLockSyncMs)
+        if (WaitBriefly(finished, WakeAgainMs))
+            return 0;
+        if (GetTickCount() - start >= ReadLockSyncMs)
             return STATUS_READER_SYNC_FAILED;
     }
-    ReleaseMutex(state.ReadLock);
-    return 0;
 }
 
 void AwaitQueuedSpectra(LibraryState& state)

@@ -21,8 +21,8 @@ constexpr DWORD ReadLockSyncMs = 1000;
 // reports none).
 DWORD SendRequest(LibraryState& state, size_t words);
 
-// Wakes the reader and waits until it has let go of ReadLock, so that its next read uses the
-// ReadLength stored before. 0 or STATUS_READER_SYNC_FAILED.
+// Wakes the reader and waits until every read it started so far has finished, so that its next
+// read uses the ReadLength stored before. 0 or STATUS_READER_SYNC_FAILED.
 DWORD SyncReader(LibraryState& state);
 
 // Waits 1 ms, stores the new read length, then SyncReader.

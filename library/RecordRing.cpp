@@ -9,13 +9,6 @@
 
 namespace {
 
-// An abandoned lock (a thread ended while holding it) is owned all the same.
-bool LockRing(SpectrumRing& ring, DWORD timeoutMs)
-{
-    const DWORD wait = WaitForSingleObject(ring.lock, timeoutMs);
-    return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-}
-
 // What a run of index updates leaves to do: the event as the last update left it, and one
 // overrun status for every record dropped on the way.
 struct BatchAdvance {
@@ -30,10 +23,12 @@ struct BatchAdvance {
 };
 
 // Signals, resets and posts the overruns as the updates say; called with the lock held, so a
-// reset for an emptied ring cannot undo the signal of a record stored right after it.
+// reset for an emptied ring cannot undo the signal of a record stored right after it. The event
+// is only signalled for a caller that waits on it: one that finds records takes them without
+// waiting, so the common case costs no system call.
 void Announce(LibraryState& state, const BatchAdvance& batch)
 {
-    if (batch.last.signal)
+    if (batch.last.signal && state.ring.waiters.load() > 0)
         SetEvent(state.ring.event);
     if (batch.last.resetEvent)
         ResetEvent(state.ring.event);
@@ -42,13 +37,18 @@ void Announce(LibraryState& state, const BatchAdvance& batch)
 }
 
 // Takes the oldest records, up to `wanted`, into `destination`; the number taken, 0 when the
-// ring is empty or its lock could not be had within `timeoutMs`.
+// ring is empty or its lock could not be had within `timeoutMs`. A caller that finds the ring
+// empty is counted among the waiters before the lock is let go, so the next store signals it.
 uint32_t TakeOldest(LibraryState& state, uint8_t* destination, uint32_t wanted, DWORD timeoutMs)
 {
     SpectrumRing& ring = state.ring;
-    if (!LockRing(ring, timeoutMs))
+    if (!ring.lock.TakeWithin(timeoutMs)) {
+        ring.waiters.fetch_add(1);
         return 0;
+    }
     const uint32_t taken = std::min<uint32_t>(wanted, RingUnread(ring.indexes, RingCapacity));
+    if (taken == 0)
+        ring.waiters.fetch_add(1);
     BatchAdvance batch;
     for (uint32_t i = 0; i < taken; ++i) {
         memcpy(destination + static_cast<size_t>(KALVIX_SPECTRUM_SIZE) * i, ring.slots[ring.indexes.read],
@@ -57,7 +57,7 @@ uint32_t TakeOldest(LibraryState& state, uint8_t* destination, uint32_t wanted, 
     }
     if (taken > 0)
         Announce(state, batch);
-    ReleaseMutex(ring.lock);
+    ring.lock.Release();
     return taken;
 }
 
@@ -66,12 +66,12 @@ uint32_t TakeOldest(LibraryState& state, uint8_t* destination, uint32_t wanted, 
 void ResetRing(LibraryState& state)
 {
     SpectrumRing& ring = state.ring;
-    const bool locked = LockRing(ring, StoreLockWaitMs);
+    const bool locked = ring.lock.TakeWithin(StoreLockWaitMs);
     ResetEvent(ring.event);
     ring.indexes = RingIndexes{};
     memset(ring.slots, 0, sizeof ring.slots);
     if (locked)
-        ReleaseMutex(ring.lock);
+        ring.lock.Release();
 }
 
 void StoreSpectra(LibraryState& state, const uint8_t* const* frames, size_t count)
@@ -81,7 +81,7 @@ void StoreSpectra(LibraryState& state, const uint8_t* const* frames, size_t coun
     SpectrumRing& ring = state.ring;
     // The poll thread holds the lock only while it copies what it takes; records that still
     // cannot be placed are lost the way an overrun loses them.
-    if (!LockRing(ring, StoreLockWaitMs)) {
+    if (!ring.lock.TakeWithin(StoreLockWaitMs)) {
         for (size_t i = 0; i < count; ++i)
             PostStatus(state, STATUS_RING_OVERRUN);
         return;
@@ -92,7 +92,7 @@ void StoreSpectra(LibraryState& state, const uint8_t* const* frames, size_t coun
         batch.Add(AdvanceRingIndexes(ring.indexes, 1, 0, RingCapacity));
     }
     Announce(state, batch);
-    ReleaseMutex(ring.lock);
+    ring.lock.Release();
 }
 
 int ReadSpectra(LibraryState& state, uint32_t count, uint8_t* destination, uint32_t* delivered)
@@ -105,12 +105,19 @@ int ReadSpectra(LibraryState& state, uint32_t count, uint8_t* destination, uint3
     while (i < count) {
         const DWORD start = GetTickCount();
         uint32_t taken = 0;
-        // A wake with nothing to take (a signal left over from a stop) waits again for the rest
-        // of this wait's time. Once the reader has ended on a failed device nothing more will
-        // come, so what is left in the ring is taken without waiting.
-        for (DWORD waited = 0; taken == 0; waited = GetTickCount() - start) {
+        // Records already there are taken without waiting. A wake with nothing to take (a signal
+        // left over from a stop, or from a caller that gave up) waits again for the rest of this
+        // wait's time. Once the reader has ended on a failed device nothing more will come, so
+        // what is left in the ring is taken without waiting.
+        for (DWORD waited = 0;; waited = GetTickCount() - start) {
+            taken = TakeOldest(state, destination + static_cast<size_t>(KALVIX_SPECTRUM_SIZE) * i, count - i, timeout);
+            if (taken > 0)
+                break;
             const bool readerRuns = state.running.load() != 0;
-            if (waited >= timeout || WaitForSingleObject(state.ring.event, readerRuns ? timeout - waited : 0) != WAIT_OBJECT_0) {
+            const bool woken = waited < timeout &&
+                               WaitForSingleObject(state.ring.event, readerRuns ? timeout - waited : 0) == WAIT_OBJECT_0;
+            state.ring.waiters.fetch_sub(1);
+            if (!woken) {
                 if (!readerRuns)
                     SetEvent(state.ring.event); // another caller waiting gives up too
                 result = RESULT_POLLING_TIMEOUT;
@@ -118,7 +125,6 @@ int ReadSpectra(LibraryState& state, uint32_t count, uint8_t* destination, uint3
             }
             if (state.mode.load() == ModeIdle) // stopped while waiting
                 break;
-            taken = TakeOldest(state, destination + static_cast<size_t>(KALVIX_SPECTRUM_SIZE) * i, count - i, timeout);
         }
         if (taken == 0)
             break;

@@ -17,13 +17,13 @@ constexpr size_t MaxSpectraPerTransfer = 4;
 
 // Copies the 192-byte spectrum frames of one transfer, in order, into the slots from the write
 // index on and advances the writer, all under one hold of the ring lock and with one signal of
-// the ring event. Each record stored into a full ring drops the oldest and posts
+// the ring event (when a caller waits on it). Each record stored into a full ring drops the oldest and posts
 // STATUS_RING_OVERRUN.
 void StoreSpectra(LibraryState& state, const uint8_t* const* frames, size_t count);
 
-// Delivers up to `count` records into `destination`, oldest first. It waits for the ring event
-// with the time-out of the current mode, then takes every record there is, up to what is still
-// wanted, under one hold of the lock; it waits again while records are still wanted. Writes the
+// Delivers up to `count` records into `destination`, oldest first. It takes every record there
+// is, up to what is still wanted, under one hold of the lock; while records are still wanted and
+// the ring is empty it waits for the ring event with the time-out of the current mode. Writes the
 // number delivered to `delivered` (when given). 0, or RESULT_POLLING_TIMEOUT when a wait timed
 // out.
 int ReadSpectra(LibraryState& state, uint32_t count, uint8_t* destination, uint32_t* delivered);

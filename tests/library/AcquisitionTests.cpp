@@ -249,6 +249,37 @@ TEST_F(Acquisition, StopReleasesAWaitingReaderAtOnce)
     EXPECT_LT(elapsed, 6000);
 }
 
+// Two callers waiting on an empty ring: each stored record wakes one of them, and the one still
+// waiting after the other has gone is woken by the next record, long before its 11.8 s time-out.
+TEST_F(Acquisition, EachRecordWakesOneOfTwoWaitingCallers)
+{
+    ASSERT_EQ(Call(CMD_SET_DIVIDER, 1792), "");
+    ASSERT_EQ(Call(CMD_EXT_TRIGGER, 1), "");
+    ExpectPendingRead(192);
+    std::atomic<int> returned{0};
+    uint32_t counts[2] = {99, 99};
+    long long elapsed[2] = {};
+    std::vector<std::thread> polls;
+    for (int p = 0; p < 2; ++p)
+        polls.emplace_back([&, p] {
+            uint8_t record[192] = {};
+            uint32_t delivered = 0;
+            const auto start = Clock::now();
+            EXPECT_EQ(Call(CMD_GET_SPECTRA, 1, &delivered, record), "");
+            elapsed[p] = MsSince(start);
+            counts[p] = delivered == 1 ? MeasCountOf(record) : 99;
+            ++returned;
+        });
+    ASSERT_TRUE(WaitUntil([] { return State->ring.waiters.load() == 2; }, WaitMs));
+    QueueSpectra(0, 1, 1);
+    EXPECT_TRUE(WaitUntil([&] { return returned.load() == 1; }, WaitMs));
+    QueueSpectra(1, 1, 1);
+    for (std::thread& poll : polls)
+        poll.join();
+    EXPECT_EQ(std::set<uint32_t>(counts, counts + 2), (std::set<uint32_t>{0, 1}));
+    EXPECT_LT(std::max(elapsed[0], elapsed[1]), 6000);
+}
+
 TEST_F(Acquisition, DisconnectReleasesAWaitingReader)
 {
     ASSERT_EQ(Call(CMD_SET_DIVIDER, 1792), "");

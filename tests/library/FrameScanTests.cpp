@@ -121,7 +121,6 @@ protected:
     void SetUp() override
     {
         state = std::make_unique<LibraryState>();
-        state->ring.lock = CreateMutexA(nullptr, FALSE, nullptr);
         state->ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         state->ReplyLock = CreateMutexA(nullptr, TRUE, nullptr);
         state->ReaderHoldsReplyLock = true;
@@ -131,7 +130,6 @@ protected:
     }
     void TearDown() override
     {
-        CloseHandle(state->ring.lock);
         CloseHandle(state->ring.event);
         CloseHandle(state->ReplyLock);
         CloseHandle(state->ReplyTaken);
@@ -149,6 +147,7 @@ protected:
 TEST_F(ParseBlockTest, StoresSpectraOnlyWhileMeasuring)
 {
     const Bytes block = Concat({SpectrumFrame(10), SpectrumFrame(11), SpectrumFrame(12), SpectrumFrame(13)});
+    state->ring.waiters = 1; // a caller waits on the ring event
     Parse(block);
     EXPECT_EQ(state->ring.indexes.write, 0);
     EXPECT_EQ(WaitForSingleObject(state->ring.event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
