@@ -144,7 +144,7 @@ DWORD SyncReader(LibraryState& state)
 {
     // Every read started before now may have loaded the old length. The wake ends the one that
     // is pending; it is repeated because it may land just before a read starts (an idle device
-    // sends nothing, so nothing else would end that read). Bounded by ReadLockSyncMs in all.
+    // sends nothing, so nothing else would end that read). Bounded by ReaderSyncMs in all.
     constexpr DWORD WakeAgainMs = 10;
     const uint32_t started = state.ReadsStarted.load();
     const auto finished = [&] { return static_cast<int32_t>(state.ReadsFinished.load() - started) >= 0; };
@@ -153,7 +153,7 @@ DWORD SyncReader(LibraryState& state)
         SetEvent(state.WakeEvent);
         if (WaitBriefly(finished, WakeAgainMs))
             return 0;
-        if (GetTickCount() - start >= ReadLockSyncMs)
+        if (GetTickCount() - start >= ReaderSyncMs)
             return STATUS_READER_SYNC_FAILED;
     }
 }

@@ -14,7 +14,7 @@
 constexpr uint16_t IdleReadLength = GpioStatusFrameLength;
 
 constexpr DWORD ReplyWaitMs = 100;
-constexpr DWORD ReadLockSyncMs = 1000;
+constexpr DWORD ReaderSyncMs = 1000;
 
 // Writes words 0..words-1 of RequestFrame, low byte first, as one OUT transfer and adds the
 // bytes to the sent counter. 0, or the system error (ERROR_INVALID_PARAMETER when the system

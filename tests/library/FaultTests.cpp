@@ -151,8 +151,9 @@ TEST_F(Faults, PollsRacingDisconnectsNeverWaitOnClosedHandles)
 }
 
 // A platform slow to cancel: the read the reader gives up on for a length change stays pending.
-// The reader must not wait for it without end (holding ReadLock, so every command would fail with
-// 14003); the command goes on, and once the old read has finished everything works again.
+// The reader must not wait for it without end (with that read never finished, every command
+// would fail with 14003); the command goes on, and once the old read has finished everything
+// works again.
 TEST_F(Faults, AnAbortThatDoesNotFinishDelaysTheReaderOnlyBoundedly)
 {
     AnswerLikeTheDevice();
