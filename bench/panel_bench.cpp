@@ -13,15 +13,11 @@
 // sends at each rate asked for (spectra per second, regardless of the divider) while the panel
 // shows and logs; per rate, the spectra lost, the window thread's and the process's CPU, the
 // device-to-screen latency of each batch's last spectrum (p50, p99) and the log's bytes per second.
-#include "ControlIds.h"
-#include "GlobalCtrl.h"
-#include "KalvixEmulator.h"
-#include "ProgramStart.h"
-
 #include "BenchClock.h"
+#include "ControlIds.h"
+#include "PanelSession.h"
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -33,23 +29,7 @@
 
 namespace {
 
-KalvixEmulatorControlProc Emulator;
-WNDPROC PanelProc;
-double StartMs = 0;
-
-// What the window handled.
-struct Handled {
-    uint64_t batches = 0;
-    uint64_t spectra = 0;
-    uint64_t gaps = 0;
-    uint64_t lostSpectra = 0;
-    uint32_t lastCount = 0;
-    double longestBatchMs = 0; // the window's handling of one batch
-    bool haveLast = false;
-    bool timing = false;
-    std::vector<std::pair<uint32_t, double>> firstDone; // MeasCount of the first record, done time
-    std::vector<std::pair<uint32_t, double>> lastDone;
-} Seen;
+constexpr char LogName[] = "panel_bench.txt";
 
 // (time, spectra sent so far) samples of the software device.
 std::mutex SamplesLock;
@@ -73,67 +53,6 @@ DWORD WINAPI SampleSentCounter(void*)
     return 0;
 }
 
-LRESULT CALLBACK WatchBatches(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message != WM_USER)
-        return CallWindowProcA(PanelProc, window, message, wParam, lParam);
-    const uint32_t count = static_cast<uint32_t>(lParam);
-    const double begun = NowMs();
-    const LRESULT result = CallWindowProcA(PanelProc, window, message, wParam, lParam);
-    const double done = NowMs();
-    Seen.longestBatchMs = std::max(Seen.longestBatchMs, done - begun);
-    if (count == 0 || count > DataBuffRecords)
-        return result;
-    ++Seen.batches;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t m = DataBuffPtr[i].MeasCount;
-        if (Seen.haveLast && m != Seen.lastCount + 1) {
-            ++Seen.gaps;
-            Seen.lostSpectra += m - 1 - Seen.lastCount;
-        }
-        Seen.lastCount = m;
-        Seen.haveLast = true;
-    }
-    Seen.spectra += count;
-    if (Seen.timing) {
-        Seen.firstDone.emplace_back(DataBuffPtr[0].MeasCount, done);
-        Seen.lastDone.emplace_back(DataBuffPtr[count - 1].MeasCount, done);
-    }
-    return result;
-}
-
-void Pump(double milliseconds)
-{
-    const double until = NowMs() + milliseconds;
-    while (NowMs() < until) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
-double CpuMs(HANDLE process, HANDLE thread)
-{
-    FILETIME created, exited, kernel, user;
-    const BOOL ok = thread ? GetThreadTimes(thread, &created, &exited, &kernel, &user)
-                           : GetProcessTimes(process, &created, &exited, &kernel, &user);
-    if (!ok)
-        return 0;
-    const auto ms = [](FILETIME t) { return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0; };
-    return ms(kernel) + ms(user);
-}
-
-PROCESS_MEMORY_COUNTERS_EX Memory()
-{
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    return counters;
-}
-
 double Percentile(std::vector<double> values, double p)
 {
     if (values.empty())
@@ -149,26 +68,6 @@ double SentTime(uint32_t m)
     const auto at = std::lower_bound(Samples.begin(), Samples.end(), m + 1,
                                      [](const std::pair<double, uint32_t>& s, uint32_t n) { return s.second < n; });
     return at == Samples.end() ? -1 : at->first;
-}
-
-void Click(HWND window, int id)
-{
-    SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0);
-}
-
-// Bytes in the bench's log files so far (a new file may start with every START).
-uint64_t LogBytes(const std::string& folder)
-{
-    uint64_t bytes = 0;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*_panel_bench.txt").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do
-        bytes += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    return bytes;
 }
 
 // Each rate for `seconds` with display and log on, after 0.5 s of warm-up; a table row per rate.
@@ -191,7 +90,7 @@ void RunFlood(HWND window, HANDLE mainThread, const std::string& folder, double 
         const double mainStart = CpuMs(nullptr, mainThread);
         const double wallStart = NowMs();
         const uint64_t spectraStart = Seen.spectra;
-        const uint64_t logStart = LogBytes(folder);
+        const uint64_t logStart = LogBytes(folder, LogName);
         Pump(seconds * 1000.0);
         const double wall = NowMs() - wallStart;
         const double cpu = CpuMs(GetCurrentProcess(), nullptr) - cpuStart;
@@ -204,7 +103,7 @@ void RunFlood(HWND window, HANDLE mainThread, const std::string& folder, double 
         Emulator(0, KALVIX_EMU_GET_STATE, 0, &device, sizeof device);
         Click(window, IdStart);
         Pump(300);
-        const uint64_t logEnd = LogBytes(folder);
+        const uint64_t logEnd = LogBytes(folder, LogName);
         Seen.timing = false;
         Sampling.store(false);
         WaitForSingleObject(sampler, 5000);
@@ -231,18 +130,6 @@ void RunFlood(HWND window, HANDLE mainThread, const std::string& folder, double 
     Emulator(0, KALVIX_EMU_FLOOD_RATE, 0, nullptr, 0);
 }
 
-void RemoveBenchLogs(const std::string& folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*_panel_bench.txt").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do
-        DeleteFileA((folder + found.cFileName).c_str());
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -251,33 +138,10 @@ int main(int argc, char** argv)
     const double steadySeconds = argc > 1 && !flood ? std::atof(argv[1]) : 120.0;
     const double latencySeconds = argc > 2 && !flood ? std::atof(argv[2]) : 20.0;
 
-    HWND window = StartControlPanel(GetModuleHandleA(nullptr), SW_SHOW);
-    if (!window) {
-        std::fprintf(stderr, "the panel did not start\n");
+    std::string temp;
+    HWND window = StartMeasuringPanel(LogName, temp);
+    if (!window)
         return 1;
-    }
-    Emulator = reinterpret_cast<KalvixEmulatorControlProc>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KalvixCtrl.dll"), "KalvixEmulatorControl")));
-    if (!Emulator) {
-        std::fprintf(stderr, "run from the emulated library's folder\n");
-        return 1;
-    }
-    PanelProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchBatches)));
-
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string logName = std::string(temp) + "panel_bench.txt";
-    lstrcpynA(LogPath, logName.c_str(), ProgramPathSize);
-
-    Click(window, IdConnectDeviceButton);
-    Pump(1500);
-    Click(window, IdLogDataButton);
-    StartMs = NowMs();
-    Click(window, IdStart);
-    if (!IsDlgButtonChecked(window, IdStart)) {
-        std::fprintf(stderr, "the measurement did not start\n");
-        return 1;
-    }
     HANDLE mainThread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
 
     if (flood) {
@@ -292,7 +156,7 @@ int main(int argc, char** argv)
         RunFlood(window, mainThread, temp, seconds, rates);
         Click(window, IdLogDataButton);
         DestroyWindow(window);
-        RemoveBenchLogs(temp);
+        RemoveLogs(temp, LogName);
         return 0;
     }
 
@@ -349,6 +213,6 @@ int main(int argc, char** argv)
     Click(window, IdStart);
     Click(window, IdLogDataButton);
     DestroyWindow(window);
-    RemoveBenchLogs(temp);
+    RemoveLogs(temp, LogName);
     return Seen.gaps == 0 ? 0 : 3;
 }

@@ -1,52 +1,11 @@
 #include "CsvSpectrum.h"
 
+#include "CsvFields.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <vector>
-
-namespace {
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '"'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                             text.back() == '"'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool ParseNumber(std::string_view text, double& value)
-{
-    text = Trim(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && error == std::errc() && end == text.data() + text.size();
-}
-
-char SeparatorOf(std::string_view line)
-{
-    for (const char candidate : {',', ';', '\t'})
-        if (line.find(candidate) != std::string_view::npos)
-            return candidate;
-    return ',';
-}
-
-std::vector<std::string_view> SplitLine(std::string_view line, char separator)
-{
-    std::vector<std::string_view> fields;
-    for (;;) {
-        const size_t at = line.find(separator);
-        fields.push_back(line.substr(0, at));
-        if (at == std::string_view::npos)
-            return fields;
-        line.remove_prefix(at + 1);
-    }
-}
-
-} // namespace
 
 bool ParseCsvColumns(std::string_view text, CsvColumns& columns)
 {
@@ -78,20 +37,20 @@ bool ParseCsvSpectrum(std::string_view text, const CsvColumns& columns, Spectrum
     bool headerAllowed = true;
     while (!text.empty()) {
         const size_t feed = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, feed));
+        const std::string_view line = TrimCsvField(text.substr(0, feed));
         text = feed == std::string_view::npos ? std::string_view() : text.substr(feed + 1);
         ++lineNumber;
         if (line.empty() || line.front() == '#')
             continue;
         if (!separator)
-            separator = SeparatorOf(line);
-        const std::vector<std::string_view> fields = SplitLine(line, separator);
+            separator = CsvSeparatorOf(line);
+        const std::vector<std::string_view> fields = SplitCsvLine(line, separator);
         const auto where = "line " + std::to_string(lineNumber) + ": ";
         double f = 0, re = 0, im = 0;
         const bool enough = fields.size() >= needed;
-        const bool numeric = enough && ParseNumber(fields[columns.frequency - 1], f) &&
-                             ParseNumber(fields[columns.real - 1], re) &&
-                             ParseNumber(fields[columns.imaginary - 1], im);
+        const bool numeric = enough && ParseCsvNumber(fields[columns.frequency - 1], f) &&
+                             ParseCsvNumber(fields[columns.real - 1], re) &&
+                             ParseCsvNumber(fields[columns.imaginary - 1], im);
         if (!numeric && headerAllowed) {
             headerAllowed = false;
             separator = 0;  // the data may be separated differently from the titles
