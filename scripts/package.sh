@@ -17,6 +17,11 @@ version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build_dir/CPac
 setup="$out/KalvixControl-$version-win64-setup.exe"
 zip="$out/KalvixControl-$version-win64.zip"
 rm -f "$setup" "$zip"
+# Strip writes the current time into the header of every program it rewrites, and CPack strips
+# each file once per component and package: two copies of one program (the panel and the demo
+# panel) would differ by the second each was stripped in. The last commit's time makes every
+# copy the same, and the package reproducible.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 (cd "$build_dir" && cpack --config CPackConfig.cmake -B "$out" >"$out.log" 2>&1) || {
   cat "$out.log" >&2
   echo "cpack failed (log: $out.log)" >&2
