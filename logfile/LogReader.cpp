@@ -1,5 +1,7 @@
 #include "LogReader.h"
 
+#include "WholeNumber.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -42,11 +44,7 @@ bool ParseHex(std::string_view text, uint64_t high, uint64_t& value)
 
 bool ParseFloat(std::string_view text, float& value)
 {
-    text = TrimBlanks(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+    return ParseWholeNumber(TrimBlanks(text), value);
 }
 
 std::string FieldReason(size_t index, const char* what)

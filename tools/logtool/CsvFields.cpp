@@ -1,6 +1,6 @@
 #include "CsvFields.h"
 
-#include <charconv>
+#include "WholeNumber.h"
 
 std::string_view TrimCsvField(std::string_view text)
 {
@@ -14,11 +14,7 @@ std::string_view TrimCsvField(std::string_view text)
 
 bool ParseCsvNumber(std::string_view text, double& value)
 {
-    text = TrimCsvField(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+    return ParseWholeNumber(TrimCsvField(text), value);
 }
 
 char CsvSeparatorOf(std::string_view line)
