@@ -13,6 +13,7 @@ packages=(
   fonts-liberation fonts-wine
   nsis unzip
   libeigen3-dev libboost-math-dev libstb-dev fonts-dejavu-core
+  libfmt-dev nlohmann-json3-dev
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
