@@ -1,7 +1,7 @@
 // Any text read as a circuit string: it parses or gives a reason; a circuit that parses names
 // each parameter once, reads back the same from its own text, and evaluates to a finite
 // impedance for ordinary values at ordinary frequencies.
-#include "Circuit.h"
+#include "fit/Circuit.h"
 #include "FuzzInput.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 // Any text read as a CSV spectrum with any columns: it reads or gives a reason, and what it
 // reads is finite with positive frequencies.
-#include "CsvSpectrum.h"
+#include "data/CsvSpectrum.h"
 #include "FuzzInput.h"
 
 #include <cmath>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Holds the lines between the layers of the tree:
 #   formats  <  library  <  logfile  <  emulator  <  panel/processing  <  panel/processing/win32
-#   <  panel/ui, and beside the panel the log tool: logfile  <  tools/logtool  <  tools/kalvix-log
+#   <  panel/ui, and beside the panel the log tool: logfile  <  tools/logtool/data  <  render
+#   <  figure, data  <  fit, and the front tools/kalvix-log over all of them
 # 1. Each layer (a folder and its subfolders, less the subfolders that are layers of their own)
 #    includes only headers of its own and of the layers below it; the emulator and the program
 #    reach the library through its public header, the emulator's platform filling also through
@@ -13,7 +14,8 @@ set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 
-layers=(formats library logfile emulator panel/processing panel/processing/win32 panel/ui tools/logtool tools/kalvix-log)
+layers=(formats library logfile emulator panel/processing panel/processing/win32 panel/ui
+        tools/logtool/data tools/logtool/render tools/logtool/figure tools/logtool/fit tools/kalvix-log)
 declare -A allowed=(
   [formats]="formats"
   [library]="library formats"
@@ -22,8 +24,11 @@ declare -A allowed=(
   [panel/processing]="panel/processing logfile formats library/include"
   [panel/processing/win32]="panel/processing/win32 panel/processing logfile formats library/include"
   [panel/ui]="panel/ui panel/processing/win32 panel/processing logfile panel/resources formats library/include"
-  [tools/logtool]="tools/logtool logfile formats library/include"
-  [tools/kalvix-log]="tools/kalvix-log tools/logtool logfile formats library/include"
+  [tools/logtool/data]="tools/logtool/data logfile formats library/include"
+  [tools/logtool/render]="tools/logtool/render tools/logtool/data logfile formats library/include"
+  [tools/logtool/figure]="tools/logtool/figure tools/logtool/render tools/logtool/data logfile formats library/include"
+  [tools/logtool/fit]="tools/logtool/fit tools/logtool/data logfile formats library/include"
+  [tools/kalvix-log]="tools/kalvix-log tools/logtool/fit tools/logtool/figure tools/logtool/render tools/logtool/data logfile formats library/include"
 )
 native_layers=(formats logfile panel/processing)
 
@@ -102,7 +107,7 @@ done
 while IFS= read -r file; do
   echo "$file includes a Windows header, which the log tool's pure code may not"
   violations=$((violations + 1))
-done < <(grep -lE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|winbase|windef|io)\.h>' tools/logtool/* 2>/dev/null)
+done < <(grep -lE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|winbase|windef|io)\.h>' tools/logtool/*/* 2>/dev/null)
 
 if [ "$violations" -ne 0 ]; then
   echo "$violations include(s) cross a layer line"

@@ -4,8 +4,8 @@
 // Exit code 0 success, 1 bad input, 2 bad usage.
 #include "SoakColumns.h"
 
-#include "FigureFile.h"
-#include "NumberTable.h"
+#include "figure/FigureFile.h"
+#include "data/NumberTable.h"
 
 #include <cmath>
 #include <cstdio>

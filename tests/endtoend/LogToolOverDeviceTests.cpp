@@ -2,14 +2,14 @@
 // control panel logs: the fitted circuit gives back the object, and tracking finds the moment
 // the object changed.
 #include "AfeProcessing.h"
-#include "Circuit.h"
+#include "fit/Circuit.h"
 #include "Commands.h"
 #include "Dividers.h"
-#include "Fit.h"
+#include "fit/Fit.h"
 #include "LogReader.h"
 #include "LoggingOverDevice.h"
 #include "ObjectModel.h"
-#include "Spectrum.h"
+#include "data/Spectrum.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "AxisTicks.h"
-#include "PlotText.h"
+#include "figure/AxisTicks.h"
+#include "render/PlotText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
-#include "CsvSpectrum.h"
-#include "KramersKronigOutput.h"
+#include "data/CsvSpectrum.h"
+#include "fit/KramersKronigOutput.h"
 #include "TestLogs.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Circuit strings (valid and not), element impedances and their analytic derivatives.
-#include "Circuit.h"
+#include "fit/Circuit.h"
 
 #include <gtest/gtest.h>
 

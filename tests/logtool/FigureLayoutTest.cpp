@@ -1,7 +1,7 @@
-#include "FigureLayout.h"
-#include "ImpedanceFigures.h"
+#include "figure/FigureLayout.h"
+#include "figure/ImpedanceFigures.h"
 #include "PictureTestSupport.h"
-#include "TrackFigure.h"
+#include "figure/TrackFigure.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // kalvix-log fit: spectrum selection from a log, a CSV, the report forms, usage against input errors.
-#include "Circuit.h"
+#include "fit/Circuit.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "TestLogs.h"

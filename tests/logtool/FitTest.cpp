@@ -1,7 +1,7 @@
 // Equivalent-circuit fits: recovery of known values, interval coverage under noise, the reference
 // two-arc spectrum, --fix and --guess, warm starts, bad options, the JSON and text reports.
-#include "Circuit.h"
-#include "Fit.h"
+#include "fit/Circuit.h"
+#include "fit/Fit.h"
 
 #include <gtest/gtest.h>
 

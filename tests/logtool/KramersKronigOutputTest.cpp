@@ -1,4 +1,4 @@
-#include "KramersKronigOutput.h"
+#include "fit/KramersKronigOutput.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "CsvSpectrum.h"
-#include "KramersKronig.h"
+#include "data/CsvSpectrum.h"
+#include "fit/KramersKronig.h"
 #include "TestLogs.h"
 
 #include <gtest/gtest.h>

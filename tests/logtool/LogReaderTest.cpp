@@ -1,4 +1,4 @@
-#include "CsvSpectrum.h"
+#include "data/CsvSpectrum.h"
 #include "LogFormat.h"
 #include "LogReader.h"
 #include "TestLogs.h"

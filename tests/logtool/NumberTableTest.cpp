@@ -1,4 +1,4 @@
-#include "NumberTable.h"
+#include "data/NumberTable.h"
 
 #include <gtest/gtest.h>
 

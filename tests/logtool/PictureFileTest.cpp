@@ -1,9 +1,9 @@
-#include "FigureDrawing.h"
-#include "FigureFile.h"
-#include "FigureLayout.h"
-#include "ImpedanceFigures.h"
+#include "figure/FigureDrawing.h"
+#include "figure/FigureFile.h"
+#include "figure/FigureLayout.h"
+#include "figure/ImpedanceFigures.h"
 #include "PictureTestSupport.h"
-#include "TrackFigure.h"
+#include "figure/TrackFigure.h"
 
 #include <gtest/gtest.h>
 

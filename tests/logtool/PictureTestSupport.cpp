@@ -1,7 +1,7 @@
 #include "PictureTestSupport.h"
 
-#include "PathText.h"
-#include "PictureFont.h"
+#include "data/PathText.h"
+#include "render/PictureFont.h"
 
 #include <stb_image.h>
 

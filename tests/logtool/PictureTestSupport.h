@@ -2,9 +2,9 @@
 // directory, PNG decoding and a tag-balance check of SVG text.
 #pragma once
 
-#include "Figure.h"
-#include "ImpedanceFigures.h"
-#include "Raster.h"
+#include "figure/Figure.h"
+#include "figure/ImpedanceFigures.h"
+#include "render/Raster.h"
 
 #include <filesystem>
 #include <string>

@@ -1,5 +1,5 @@
 // kalvix-log plot: which spectra and curves are drawn, usage and input errors that leave nothing.
-#include "Circuit.h"
+#include "fit/Circuit.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "PictureTestSupport.h"

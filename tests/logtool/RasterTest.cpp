@@ -1,5 +1,5 @@
-#include "LineDecimation.h"
-#include "Raster.h"
+#include "figure/LineDecimation.h"
+#include "render/Raster.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "SavedFit.h"
+#include "fit/SavedFit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "CommandLine.h"
 #include "Commands.h"
-#include "SeriesThinning.h"
+#include "data/SeriesThinning.h"
 #include "TestLogs.h"
-#include "TrackFitting.h"
+#include "fit/TrackFitting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // kalvix-log check LOG|CSV: the linear Kramers-Kronig validity test of one spectrum.
 #include "CommandLine.h"
 #include "Commands.h"
-#include "KramersKronig.h"
-#include "KramersKronigOutput.h"
+#include "fit/KramersKronig.h"
+#include "fit/KramersKronigOutput.h"
 #include "SpectrumSource.h"
 
 #include <cstdio>

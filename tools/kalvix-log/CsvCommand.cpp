@@ -1,7 +1,7 @@
 // kalvix-log csv LOG: the log as comma-separated values, wide or long.
 #include "CommandLine.h"
 #include "Commands.h"
-#include "CsvText.h"
+#include "data/CsvText.h"
 #include "OutputFile.h"
 #include "Progress.h"
 #include "SpectrumSource.h"

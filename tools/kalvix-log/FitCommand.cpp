@@ -1,10 +1,10 @@
 // kalvix-log fit LOG|CSV --circuit C: an equivalent circuit fitted to one spectrum.
-#include "Circuit.h"
+#include "fit/Circuit.h"
 #include "CommandLine.h"
 #include "Commands.h"
-#include "Fit.h"
+#include "fit/Fit.h"
 #include "FitSettings.h"
-#include "JsonText.h"
+#include "data/JsonText.h"
 #include "SpectrumSource.h"
 
 #include <cstdio>

@@ -2,9 +2,9 @@
 // --weight, --fix NAME=VALUE and --guess NAME=VALUE, read and checked against the circuit.
 #pragma once
 
-#include "Circuit.h"
+#include "fit/Circuit.h"
 #include "CommandLine.h"
-#include "Fit.h"
+#include "fit/Fit.h"
 
 #include <string>
 

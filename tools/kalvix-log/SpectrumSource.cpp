@@ -1,6 +1,6 @@
 #include "SpectrumSource.h"
 
-#include "CsvSpectrum.h"
+#include "data/CsvSpectrum.h"
 
 #include <cstdio>
 #include <fstream>

@@ -5,7 +5,7 @@
 
 #include "CommandLine.h"
 #include "LogReader.h"
-#include "Spectrum.h"
+#include "data/Spectrum.h"
 
 #include <functional>
 #include <memory>

@@ -2,16 +2,16 @@
 // the parameters against MeasCount and time, and a picture of them.
 #include "CommandLine.h"
 #include "Commands.h"
-#include "CsvText.h"
-#include "FigureFile.h"
+#include "data/CsvText.h"
+#include "figure/FigureFile.h"
 #include "FitSettings.h"
 #include "OutputFile.h"
 #include "Progress.h"
-#include "SeriesThinning.h"
+#include "data/SeriesThinning.h"
 #include "SpectrumSource.h"
-#include "TrackFigure.h"
-#include "TrackFitting.h"
-#include "ParameterUnits.h"
+#include "figure/TrackFigure.h"
+#include "fit/TrackFitting.h"
+#include "fit/ParameterUnits.h"
 
 #include <cstdio>
 #include <filesystem>

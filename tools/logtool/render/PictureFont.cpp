@@ -1,6 +1,6 @@
 #include "PictureFont.h"
 
-#include "PathText.h"
+#include "data/PathText.h"
 #include "PlotText.h"
 
 #include <stb_truetype.h>

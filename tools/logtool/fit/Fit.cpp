@@ -1,7 +1,7 @@
 #include "Fit.h"
 #include "FitProblem.h"
 #include "FitStarts.h"
-#include "JsonText.h"
+#include "data/JsonText.h"
 
 #include <Eigen/Dense>
 #include <boost/math/distributions/students_t.hpp>

@@ -3,15 +3,12 @@
 // places it on the canvas; the SVG and PNG writers draw the result.
 #pragma once
 
+#include "render/Color.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct Color {
-    uint8_t red = 0, green = 0, blue = 0;
-    bool operator==(const Color&) const = default;
-};
 
 enum class AxisScale { Linear, Log10 };
 

@@ -3,7 +3,7 @@
 // that each series becomes one element (one SVG <path>).
 #pragma once
 
-#include "Figure.h"
+#include "Color.h"
 
 #include <string>
 #include <variant>

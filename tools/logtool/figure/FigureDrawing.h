@@ -3,7 +3,7 @@
 
 #include "Figure.h"
 #include "FigureLayout.h"
-#include "Scene.h"
+#include "render/Scene.h"
 
 Scene DrawFigure(const Figure& figure, const FigureLayout& layout);
 // LayoutFigure, then DrawFigure.

@@ -18,19 +18,14 @@
 #pragma once
 
 #include "Circuit.h"
-#include "Spectrum.h"
+#include "Weighting.h"
+#include "data/Spectrum.h"
 
 #include <complex>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-
-enum class Weighting { Unit, Modulus, Proportional };
-
-// "unit", "modulus", "proportional"; false for anything else.
-bool ParseWeighting(std::string_view text, Weighting& weighting);
-const char* WeightingName(Weighting weighting);
 
 struct FitOptions {
     Weighting weighting = Weighting::Modulus;

@@ -8,7 +8,7 @@
 
 #include "Circuit.h"
 #include "Fit.h"
-#include "Spectrum.h"
+#include "data/Spectrum.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "FigureLayout.h"
 
 #include "FigureStyle.h"
-#include "PlotText.h"
+#include "render/PlotText.h"
 
 #include <algorithm>
 #include <cmath>

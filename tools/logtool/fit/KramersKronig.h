@@ -23,7 +23,7 @@
 // frequencies (not by maxM) before mu came down to c; `note` then says which.
 #pragma once
 
-#include "Spectrum.h"
+#include "data/Spectrum.h"
 
 #include <string>
 #include <string_view>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "Circuit.h"
-#include "Spectrum.h"
+#include "data/Spectrum.h"
 
 #include <vector>
 

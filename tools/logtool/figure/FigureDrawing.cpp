@@ -2,7 +2,7 @@
 
 #include "FigureStyle.h"
 #include "LineDecimation.h"
-#include "PlotText.h"
+#include "render/PlotText.h"
 
 #include <algorithm>
 #include <cmath>

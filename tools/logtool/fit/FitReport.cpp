@@ -1,6 +1,6 @@
 // The fit's result as JSON and as a readable report.
 #include "Fit.h"
-#include "JsonText.h"
+#include "data/JsonText.h"
 
 #include <algorithm>
 #include <cmath>

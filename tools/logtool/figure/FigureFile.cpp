@@ -1,9 +1,9 @@
 #include "FigureFile.h"
 
 #include "FigureDrawing.h"
-#include "PathText.h"
-#include "PngWriter.h"
-#include "SvgWriter.h"
+#include "data/PathText.h"
+#include "render/PngWriter.h"
+#include "render/SvgWriter.h"
 
 #include <algorithm>
 #include <cerrno>

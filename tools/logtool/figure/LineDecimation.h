@@ -3,7 +3,7 @@
 // every peak and is drawn at the cost of a few points per column.
 #pragma once
 
-#include "Scene.h"
+#include "render/Scene.h"
 
 #include <vector>
 

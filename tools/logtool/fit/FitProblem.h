@@ -5,8 +5,8 @@
 #pragma once
 
 #include "Circuit.h"
-#include "Fit.h"
-#include "Spectrum.h"
+#include "Weighting.h"
+#include "data/Spectrum.h"
 
 #include <Eigen/Dense>
 

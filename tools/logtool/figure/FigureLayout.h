@@ -4,7 +4,7 @@
 
 #include "AxisTicks.h"
 #include "Figure.h"
-#include "Scene.h"
+#include "render/Scene.h"
 
 #include <string>
 #include <vector>
