@@ -66,7 +66,7 @@ int RunCheckCommand(const Arguments& arguments)
     const KkOptions options = CheckOptions(line);
 
     std::string description;
-    const Spectrum spectrum = SelectOneSpectrum(line, description);
+    const Spectrum spectrum = SelectOneSpectrum(ReadSourceSettings(line), description);
     KkResult result;
     std::string error;
     if (!RunKramersKronig(spectrum, options, result, error)) {

@@ -1,7 +1,8 @@
 #include "CommandLine.h"
 
+#include "WholeNumber.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace {
@@ -83,8 +84,7 @@ std::optional<int64_t> CommandLine::Integer(const std::string& option, int64_t l
     if (!text)
         return std::nullopt;
     int64_t value = 0;
-    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-    if (error != std::errc() || end != text->data() + text->size() || value < low || value > high)
+    if (!ParseWholeNumber(*text, value) || value < low || value > high)
         throw UsageError(option + " needs a whole number from " + std::to_string(low) + " to " +
                          std::to_string(high) + ", not \"" + *text + "\"");
     return value;
@@ -96,8 +96,7 @@ std::optional<double> CommandLine::Number(const std::string& option) const
     if (!text)
         return std::nullopt;
     double value = 0;
-    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-    if (error != std::errc() || end != text->data() + text->size() || !std::isfinite(value))
+    if (!ParseWholeNumber(*text, value) || !std::isfinite(value))
         throw UsageError(option + " needs a number, not \"" + *text + "\"");
     return value;
 }
@@ -111,8 +110,7 @@ CountRange ParseCountRange(const std::string& text)
     auto parse = [&](std::string_view part, uint64_t& value) {
         if (part.empty())
             return;
-        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
-        if (error != std::errc() || end != part.data() + part.size())
+        if (!ParseWholeNumber(part, value))
             throw UsageError("a range is FIRST:LAST with whole numbers, not \"" + text + "\"");
     };
     parse(std::string_view(text).substr(0, colon), range.first);

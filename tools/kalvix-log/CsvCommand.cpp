@@ -27,12 +27,6 @@ const char* const CsvHelp =
     "                  MeasCount and status are the block's first, a column 'spectra' counts it\n\n"
     "time_s is MeasCount times the spectrum period (FrequencyDivider, in ms) of the header.\n";
 
-struct Block {
-    uint64_t count = 0;
-    SpectrumRecord first{};
-    std::vector<std::complex<double>> sum;
-};
-
 void AppendFrequencyTitle(std::string& out, const char* what, float frequency)
 {
     out += ',';
@@ -83,18 +77,18 @@ int RunCsvCommand(const Arguments& arguments)
     const CommandLine line(arguments, grammar);
     if (line.Has("--spectrum") || line.Has("--columns"))
         throw UsageError("csv takes --range A:B (and reads measurement logs only)");
-    const SpectrumThinning thinning = ReadSpectrumThinning(line);
-    const uint64_t every = thinning.every, meanOf = thinning.meanOf;  // plain names: lambdas capture them
+    const ThinningSettings thinningSettings = ReadThinningSettings(line);
+    const bool means = thinningSettings.meanOf != 0;
     const bool longForm = line.Has("--long");
 
-    SpectrumSource source(line);
+    SpectrumSource source(ReadSourceSettings(line));
     if (!source.IsLog())
         throw InputError(source.Path() + ": not a measurement log (csv exports logs)");
     const LogHeaderRead& header = *source.Header();
     OutputFile output(line.Value("-o").value_or("-"));
 
     std::string text = "MeasCount";
-    if (meanOf)
+    if (means)
         text += ",spectra";
     text += ",time_s";
     if (longForm) {
@@ -110,7 +104,7 @@ int RunCsvCommand(const Arguments& arguments)
     auto writeRow = [&](const SpectrumRecord& first, uint64_t count, const std::vector<std::complex<double>>& z) {
         for (size_t i = 0; i < (longForm ? z.size() : 1); ++i) {
             text += std::to_string(first.MeasCount);
-            if (meanOf)
+            if (means)
                 text += ',' + std::to_string(count);
             AppendTime(text, first.MeasCount, header.divider);
             if (longForm) {
@@ -128,35 +122,22 @@ int RunCsvCommand(const Arguments& arguments)
     };
 
     ProgressBar progress("csv");
+    SpectrumThinning thinning(thinningSettings);
+    SpectrumRecord first{};   // the record of the kept spectrum, or of a block's first
+    auto writeReady = [&] {
+        const ThinnedSpectrum kept = thinning.Take();
+        writeRow(first, kept.spectra, kept.spectrum.impedance);
+    };
     Spectrum spectrum;
-    Block block;
-    uint64_t seen = 0;
     while (source.Next(spectrum)) {
         progress.Update(source.Progress());
-        if (seen++ % every != 0)
-            continue;
-        if (!meanOf) {
-            writeRow(source.Record(), 1, spectrum.impedance);
-            continue;
-        }
-        if (block.count == 0) {
-            block.first = source.Record();
-            block.sum.assign(spectrum.impedance.size(), {});
-        }
-        for (size_t i = 0; i < spectrum.impedance.size(); ++i)
-            block.sum[i] += spectrum.impedance[i];
-        if (++block.count == meanOf) {
-            for (auto& value : block.sum)
-                value /= static_cast<double>(block.count);
-            writeRow(block.first, block.count, block.sum);
-            block.count = 0;
-        }
+        if (thinning.Offer(spectrum) == SpectrumThinning::Step::Started)
+            first = source.Record();
+        if (thinning.Ready())
+            writeReady();
     }
-    if (block.count > 0) {
-        for (auto& value : block.sum)
-            value /= static_cast<double>(block.count);
-        writeRow(block.first, block.count, block.sum);
-    }
+    if (thinning.FinishLastBlock())
+        writeReady();
     progress.Finish();
     output.Write(text);
     output.Commit();

@@ -50,7 +50,7 @@ int RunFitCommand(const Arguments& arguments)
     const FitOptions options = ReadFitOptions(line, circuit);
 
     std::string description;
-    const Spectrum spectrum = SelectOneSpectrum(line, description);
+    const Spectrum spectrum = SelectOneSpectrum(ReadSourceSettings(line), description);
     FitResult result;
     std::string error;
     if (!FitCircuit(circuit, spectrum, options, result, error))

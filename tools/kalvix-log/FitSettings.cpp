@@ -1,6 +1,7 @@
 #include "FitSettings.h"
 
-#include <charconv>
+#include "WholeNumber.h"
+
 #include <cmath>
 
 namespace {
@@ -12,12 +13,7 @@ std::pair<std::string, double> NameValue(const std::string& option, const std::s
     double value = 0.0;
     if (equals == 0 || equals == std::string::npos)
         throw UsageError(option + " needs NAME=VALUE, not \"" + text + "\"");
-    const char* first = text.data() + equals + 1;
-    if (first != text.data() + text.size() && *first == '+')   // from_chars takes no plus sign
-        ++first;
-    const char* last = text.data() + text.size();
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc() || end != last || first == last || !std::isfinite(value))
+    if (!ParseWholeNumber(std::string_view(text).substr(equals + 1), value) || !std::isfinite(value))
         throw UsageError(option + " needs NAME=VALUE with a number, not \"" + text + "\"");
     return {text.substr(0, equals), value};
 }

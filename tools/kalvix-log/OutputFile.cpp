@@ -3,8 +3,8 @@
 #include "CommandLine.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -17,7 +17,7 @@ constexpr size_t BlockSize = 1 << 20;
 OutputFile::OutputFile(const std::string& path) : path_(path)
 {
     if (path.empty() || path == "-") {
-        file_ = stdout;
+        toStandardOutput_ = true;
 #ifdef _WIN32
         // The text carries its own CR LF line ends; text mode would double the CR.
         std::fflush(stdout);
@@ -25,27 +25,21 @@ OutputFile::OutputFile(const std::string& path) : path_(path)
 #endif
         return;
     }
-    temporary_ = path + ".partial";
-    file_ = std::fopen(temporary_.c_str(), "wb");
-    if (!file_)
-        throw InputError(path + ": cannot write: " + std::strerror(errno));
-}
-
-OutputFile::~OutputFile()
-{
-    if (committed_ || file_ == stdout)
-        return;
-    if (file_)
-        std::fclose(file_);
-    std::error_code ignored;
-    std::filesystem::remove(temporary_, ignored);
+    std::string reason;
+    if (!file_.Open(path, reason))
+        throw InputError(path + ": cannot write: " + reason);
 }
 
 void OutputFile::Write(std::string_view text)
 {
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
-        throw InputError((file_ == stdout ? std::string("standard output") : path_) +
-                         ": write failed: " + std::strerror(errno));
+    if (toStandardOutput_) {
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+            throw InputError(std::string("standard output: write failed: ") + std::strerror(errno));
+        return;
+    }
+    std::string reason;
+    if (!file_.Write(text, reason))
+        throw InputError(path_ + ": write failed: " + reason);
 }
 
 void OutputFile::WriteWhenFull(std::string& text)
@@ -58,17 +52,12 @@ void OutputFile::WriteWhenFull(std::string& text)
 
 void OutputFile::Commit()
 {
-    if (std::fflush(file_) != 0)
-        throw InputError(path_ + ": write failed: " + std::strerror(errno));
-    if (file_ == stdout)
+    if (toStandardOutput_) {
+        if (std::fflush(stdout) != 0)
+            throw InputError(path_ + ": write failed: " + std::strerror(errno));
         return;
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-    if (closed != 0)
-        throw InputError(path_ + ": write failed: " + std::strerror(errno));
-    std::error_code error;
-    std::filesystem::rename(temporary_, path_, error);
-    if (error)
-        throw InputError(path_ + ": cannot put the file in place: " + error.message());
-    committed_ = true;
+    }
+    std::string reason;
+    if (!file_.Commit(reason))
+        throw InputError(path_ + (file_.WriteFailed() ? ": write failed: " : ": cannot put the file in place: ") + reason);
 }

@@ -1,9 +1,10 @@
-// Where a command's text goes: standard output, or a file written under a temporary name and
-// renamed into place by Commit(), so that a failed or interrupted command never leaves half a
-// file under the name asked for. Write errors (a full disk) throw InputError.
+// Where a command's text goes: standard output, or a file written whole or not at all (AtomicFile:
+// a failed or interrupted command never leaves half a file under the name asked for). Write
+// errors (a full disk) throw InputError.
 #pragma once
 
-#include <cstdio>
+#include "data/AtomicFile.h"
+
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,6 @@ class OutputFile {
 public:
     // "-" or empty: standard output.
     explicit OutputFile(const std::string& path);
-    ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -21,7 +21,7 @@ public:
     void Commit();
 
 private:
-    std::string path_, temporary_;
-    std::FILE* file_ = nullptr;
-    bool committed_ = false;
+    std::string path_;
+    bool toStandardOutput_ = false;
+    AtomicFile file_;
 };

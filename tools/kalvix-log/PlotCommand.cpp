@@ -65,7 +65,7 @@ PlotCurve CurveOf(const Spectrum& spectrum, std::string label)
 std::vector<Spectrum> ReadRange(const CommandLine& line)
 {
     constexpr size_t RangeCandidates = 1024;
-    SpectrumSource source(line);
+    SpectrumSource source(ReadSourceSettings(line));
     ProgressBar progress("reading");
     std::vector<Spectrum> kept;   // kept[i] is spectrum number i * stride of the range
     Spectrum spectrum, last;
@@ -227,7 +227,7 @@ int RunPlotCommand(const Arguments& arguments)
                  std::to_string(spectra.back().measCount);
     } else {
         std::string description;
-        const Spectrum spectrum = SelectOneSpectrum(line, description);
+        const Spectrum spectrum = SelectOneSpectrum(ReadSourceSettings(line), description);
         curves.push_back(CurveOf(spectrum, "measured"));
         // A CSV's description names its path, which the title already holds.
         if (description.find(line.Positional()[0]) == std::string::npos)

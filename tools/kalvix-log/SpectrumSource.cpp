@@ -38,7 +38,7 @@ struct SpectrumSource::State {
     bool done = false;
 };
 
-SpectrumThinning ReadSpectrumThinning(const CommandLine& line)
+ThinningSettings ReadThinningSettings(const CommandLine& line)
 {
     if (line.Has("--every") && line.Has("--mean"))
         throw UsageError("--every and --mean cannot be given together");
@@ -51,26 +51,43 @@ void AddSourceOptions(CommandGrammar& grammar)
     grammar.valueOptions.insert(grammar.valueOptions.end(), {"--spectrum", "--range", "--columns"});
 }
 
-SpectrumSource::SpectrumSource(const CommandLine& line) : state_(std::make_unique<State>())
+SourceSettings ReadSourceSettings(const CommandLine& line)
 {
-    State& state = *state_;
-    state.path = line.Positional().at(0);
+    SourceSettings settings;
+    settings.path = line.Positional().at(0);
     if (line.Has("--spectrum") && line.Has("--range"))
         throw UsageError("--spectrum and --range cannot be given together");
     if (const auto count = line.Integer("--spectrum", 0, UINT32_MAX)) {
-        state.range = {static_cast<uint64_t>(*count), static_cast<uint64_t>(*count)};
+        settings.spectrum = static_cast<uint64_t>(*count);
+        settings.spectrumText = *line.Value("--spectrum");
+    }
+    if (const auto range = line.Value("--range")) {
+        settings.range = ParseCountRange(*range);
+        settings.rangeText = *range;
+    }
+    if (const auto text = line.Value("--columns")) {
+        CsvColumns columns;
+        if (!ParseCsvColumns(*text, columns))
+            throw UsageError("--columns needs three distinct column numbers F,RE,IM (from 1), not \"" + *text + "\"");
+        settings.columns = columns;
+    }
+    return settings;
+}
+
+SpectrumSource::SpectrumSource(const SourceSettings& settings) : state_(std::make_unique<State>())
+{
+    State& state = *state_;
+    state.path = settings.path;
+    if (settings.spectrum) {
+        state.range = {*settings.spectrum, *settings.spectrum};
         state.single = true;
     }
-    if (const auto range = line.Value("--range"))
-        state.range = ParseCountRange(*range);
-
-    CsvColumns columns;
-    if (const auto text = line.Value("--columns"); text && !ParseCsvColumns(*text, columns))
-        throw UsageError("--columns needs three distinct column numbers F,RE,IM (from 1), not \"" + *text + "\"");
+    if (settings.range)
+        state.range = *settings.range;
 
     state.isLog = LooksLikeLog(state.path);
     if (state.isLog) {
-        if (line.Has("--columns"))
+        if (settings.columns)
             throw UsageError("--columns is for CSV files; " + state.path + " is a measurement log");
         std::string error;
         if (!state.log.Open(state.path, error))
@@ -86,9 +103,9 @@ SpectrumSource::SpectrumSource(const CommandLine& line) : state_(std::make_uniqu
         throw InputError(state.path + ": cannot read the file" +
                          (text.str().size() > LargestCsvBytes ? " (larger than a spectrum's CSV can be)" : ""));
     std::string error;
-    if (!ParseCsvSpectrum(text.str(), columns, state.csvSpectrum, error))
+    if (!ParseCsvSpectrum(text.str(), settings.columns.value_or(CsvColumns{}), state.csvSpectrum, error))
         throw InputError(state.path + ": " + error);
-    if (line.Has("--spectrum") || line.Has("--range"))
+    if (settings.spectrum || settings.range)
         throw UsageError("--spectrum and --range pick spectra of a measurement log; a CSV holds one");
 }
 
@@ -166,37 +183,28 @@ bool SpectrumSource::Next(Spectrum& spectrum)
     return false;
 }
 
-Spectrum SelectOneSpectrum(const CommandLine& line, std::string& description)
+Spectrum SelectOneSpectrum(const SourceSettings& settings, std::string& description)
 {
-    SpectrumSource source(line);
-    Spectrum first;
-    if (!source.Next(first)) {
-        if (line.Has("--spectrum"))
-            throw InputError(source.Path() + ": no spectrum with MeasCount " + *line.Value("--spectrum"));
-        throw InputError(source.Path() + (line.Has("--range") ? ": no spectrum in the range " + *line.Value("--range")
-                                                               : ": no spectra"));
+    SpectrumSource source(settings);
+    // Without --range the first spectrum selected; with it, the complex mean of the range's.
+    SpectrumThinning thinning({1, settings.range ? UINT64_MAX : 0});
+    Spectrum spectrum;
+    while (!thinning.Ready() && source.Next(spectrum))
+        thinning.Offer(spectrum);
+    if (!thinning.FinishLastBlock()) {
+        if (settings.spectrum)
+            throw InputError(source.Path() + ": no spectrum with MeasCount " + settings.spectrumText);
+        throw InputError(source.Path() + (settings.range ? ": no spectrum in the range " + settings.rangeText
+                                                          : ": no spectra"));
     }
-    if (!source.IsLog()) {
+    const ThinnedSpectrum selected = thinning.Take();
+    if (!source.IsLog())
         description = "the spectrum of " + source.Path();
-        return first;
-    }
-    if (!line.Has("--range")) {
-        description = (line.Has("--spectrum") ? "MeasCount " : "the first spectrum, MeasCount ") +
-                      std::to_string(first.measCount);
-        return first;
-    }
-    // The complex mean of every spectrum in the range.
-    Spectrum mean = first, next;
-    uint64_t count = 1, last = first.measCount;
-    while (source.Next(next)) {
-        for (size_t i = 0; i < mean.impedance.size(); ++i)
-            mean.impedance[i] += next.impedance[i];
-        last = next.measCount;
-        ++count;
-    }
-    for (auto& value : mean.impedance)
-        value /= static_cast<double>(count);
-    description = "mean of " + std::to_string(count) + " spectra, MeasCount " + std::to_string(first.measCount) +
-                  " to " + std::to_string(last);
-    return mean;
+    else if (!settings.range)
+        description = (settings.spectrum ? "MeasCount " : "the first spectrum, MeasCount ") +
+                      std::to_string(selected.spectrum.measCount);
+    else
+        description = "mean of " + std::to_string(selected.spectra) + " spectra, MeasCount " +
+                      std::to_string(selected.spectrum.measCount) + " to " + std::to_string(selected.lastMeasCount);
+    return selected.spectrum;
 }

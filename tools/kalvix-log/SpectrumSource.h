@@ -5,28 +5,39 @@
 
 #include "CommandLine.h"
 #include "LogReader.h"
+#include "data/CsvSpectrum.h"
 #include "data/Spectrum.h"
+#include "data/SpectrumThinning.h"
 
-#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-// --every N (keep the first, the N+1st, ...) and --mean N (complex means of blocks of N), which
-// exclude each other: UsageError when both are given or a count is not a whole number from 1.
-struct SpectrumThinning {
-    uint64_t every = 1;
-    uint64_t meanOf = 0;   // 0: no means
+// --every N and --mean N, which exclude each other: UsageError when both are given or a count
+// is not a whole number from 1.
+ThinningSettings ReadThinningSettings(const CommandLine& line);
+
+// What to read and which spectra of it.
+struct SourceSettings {
+    std::string path;
+    std::optional<uint64_t> spectrum;   // --spectrum N
+    std::string spectrumText;           // as given, for messages
+    std::optional<CountRange> range;    // --range A:B
+    std::string rangeText;              // as given, for messages
+    std::optional<CsvColumns> columns;  // --columns F,RE,IM
 };
-SpectrumThinning ReadSpectrumThinning(const CommandLine& line);
 
 // The options every spectrum-reading command accepts, added to its grammar.
 void AddSourceOptions(CommandGrammar& grammar);   // --spectrum, --range, --columns
+// Those options and the first positional argument; UsageError when they are malformed or
+// --spectrum and --range are both given.
+SourceSettings ReadSourceSettings(const CommandLine& line);
 
 class SpectrumSource {
 public:
-    // Opens the file named by the first positional argument; a log when its first line is a log
-    // header field, a CSV otherwise. InputError when it cannot be read.
-    explicit SpectrumSource(const CommandLine& line);
+    // Opens the file; a log when its first line is a log header field, a CSV otherwise.
+    // InputError when it cannot be read, UsageError when the selection does not suit it.
+    explicit SpectrumSource(const SourceSettings& settings);
     ~SpectrumSource();
 
     bool IsLog() const;
@@ -49,4 +60,4 @@ private:
 // --spectrum N, the complex mean of the spectra of --range A:B, or else the first spectrum of the
 // file. `description` says which ("MeasCount 17", "mean of 50 spectra, MeasCount 0 to 49",
 // "the first spectrum, MeasCount 0"). InputError when there is no such spectrum.
-Spectrum SelectOneSpectrum(const CommandLine& line, std::string& description);
+Spectrum SelectOneSpectrum(const SourceSettings& settings, std::string& description);

@@ -1,6 +1,7 @@
 #include "CsvSpectrum.h"
 
 #include "CsvFields.h"
+#include "WholeNumber.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,9 +16,7 @@ bool ParseCsvColumns(std::string_view text, CsvColumns& columns)
         if ((comma == std::string_view::npos) != (i == 2))
             return false;
         const std::string_view item = text.substr(0, comma);
-        const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), values[i]);
-        if (item.empty() || error != std::errc() || end != item.data() + item.size() || values[i] < 1 ||
-            values[i] > 1000)
+        if (!ParseWholeNumber(item, values[i]) || values[i] < 1 || values[i] > 1000)
             return false;
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     }

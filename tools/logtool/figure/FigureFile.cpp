@@ -4,12 +4,9 @@
 #include "data/PathText.h"
 #include "render/PngWriter.h"
 #include "render/SvgWriter.h"
+#include "data/AtomicFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <system_error>
 
 namespace {
 
@@ -27,36 +24,6 @@ PictureFormat PictureFormatOf(const std::string& path)
 {
     const std::string extension = LowerExtension(path);
     return extension == ".png" ? PictureFormat::Png : extension == ".svg" ? PictureFormat::Svg : PictureFormat::Unknown;
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
-{
-    const std::filesystem::path target = PathFromUtf8(path);
-    std::filesystem::path temporary = target;
-    temporary += ".part";
-    std::error_code ignored;
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            error = "cannot write " + path + ": " + std::strerror(errno);
-            return false;
-        }
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        file.close();
-        if (!file) {
-            error = "cannot write " + path + " (disk full?)";
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code renameError;
-    std::filesystem::rename(temporary, target, renameError);
-    if (renameError) {
-        error = "cannot write " + path + ": " + renameError.message();
-        std::filesystem::remove(temporary, ignored);
-        return false;
-    }
-    return true;
 }
 
 bool WriteFigure(const Figure& figure, const std::string& path, std::string& error)

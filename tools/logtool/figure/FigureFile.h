@@ -12,5 +12,3 @@ enum class PictureFormat { Png, Svg, Unknown };
 PictureFormat PictureFormatOf(const std::string& path);
 // False with an error (unknown extension, no font for a PNG, cannot write) and no file written.
 bool WriteFigure(const Figure& figure, const std::string& path, std::string& error);
-// The bytes to a file through a temporary beside it; false with an error and nothing left behind.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);

@@ -4,15 +4,9 @@
 #pragma once
 
 #include "Figure.h"
+#include "data/TrackSeries.h"
 
 #include <string>
 #include <vector>
-
-struct TrackSeries {
-    std::string name, unit;           // "R1", "Ω"
-    std::vector<double> time;         // s
-    std::vector<double> value;
-    std::vector<double> error;        // standard errors; empty, or NaN where unknown
-};
 
 Figure MakeTrackFigure(const std::vector<TrackSeries>& series, const std::string& title);
