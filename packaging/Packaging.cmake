@@ -37,7 +37,8 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/docs/operator-guide.md)
   endif()
 endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/driver)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/driver/ DESTINATION driver COMPONENT application)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/driver/ DESTINATION driver COMPONENT application PATTERN "*.in" EXCLUDE)
+  install(FILES ${KALVIX_DRIVER_INF} DESTINATION driver COMPONENT application)
 endif()
 
 # --- SDK for C callers ---

@@ -1,6 +1,6 @@
-// The WinUSB INF (driver/kalvix-winusb.inf) against the library it serves: the meter's hardware
-// ID, WinUSB taken from Windows' winusb.inf in the install and the .Services section, the interface
-// class the library enumerates (DevGUID) as DeviceInterfaceGUIDs of type REG_MULTI_SZ, the
+// The WinUSB INF (the build makes it from driver/kalvix-winusb.inf.in) against the library it
+// serves: the meter's hardware ID, WinUSB taken from Windows' winusb.inf in the install and the
+// .Services section, the interface class the library enumerates (DevGUID) as DeviceInterfaceGUIDs of type REG_MULTI_SZ, the
 // version section, and the file's form (plain ASCII, every line ended by CR LF). The checker
 // reads the INF the way Windows does (sections and keys in any case, %strings%, comments, the
 // platform decoration of the models section), and is itself shown to catch each fault in a copy.
@@ -398,8 +398,8 @@ TEST(DriverInf, EachFaultInACopyIsReported)
         {"another setup class", "Class       = USBDevice", "Class       = USB", "Class is \"USB\""},
         {"no catalog file", "CatalogFile = kalvix-winusb.cat", "; CatalogFile = kalvix-winusb.cat", "needs one CatalogFile"},
         {"another provider", "ProviderName     = \"Kalvix\"", "ProviderName     = \"Someone\"", "Provider is \"Someone\""},
-        {"a stale driver version", ",1.6.0.0", ",1.5.9.0", "is not the project's"},
-        {"a driver date out of range", "DriverVer   = 12/", "DriverVer   = 13/", "DriverVer is not mm/dd/yyyy"},
+        {"a stale driver version", "," KALVIX_PROJECT_VERSION ".0", ",0.0.1.0", "is not the project's"},
+        {"a driver date out of range", "DriverVer   = ", "DriverVer   = 13", "DriverVer is not mm/dd/yyyy"},
         {"a string that is not defined", "%DeviceName% =", "%DeviceTitle% =", "%DeviceTitle% is not in [Strings]"},
     };
     for (const Fault& fault : faults) {

@@ -385,7 +385,7 @@ TEST(FitReport, JsonHasTheAgreedShapeAndFullPrecision)
     result.residuals = {{0.5, -0.25}};
     result.warnings = {"R1: \"quoted\""};
     result.converged = true;
-    const std::string json = FitResultJson(circuit, result);
+    const std::string json = JsonText(FitResultDocument(circuit, result));
     EXPECT_EQ(json,
               "{\"circuit\":\"R0-p(R1,C1)\",\"parameters\":["
               "{\"name\":\"R0\",\"value\":10.5,\"stderr\":0.25,\"ci95\":[10,11],\"fixed\":false,\"undetermined\":false},"
@@ -396,7 +396,7 @@ TEST(FitReport, JsonHasTheAgreedShapeAndFullPrecision)
               "\"converged\":true,\"residuals\":[[0.5,-0.25]],\"warnings\":[\"R1: \\\"quoted\\\"\"]}");
     // A locale with decimal commas changes nothing (where the system has one).
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "German_Germany.1252")) {
-        EXPECT_EQ(FitResultJson(circuit, result), json);
+        EXPECT_EQ(JsonText(FitResultDocument(circuit, result)), json);
         std::setlocale(LC_ALL, "C");
     }
 }

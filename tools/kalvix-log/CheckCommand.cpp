@@ -5,6 +5,7 @@
 #include "fit/KramersKronigOutput.h"
 #include "SpectrumSource.h"
 
+#include <fmt/format.h>
 #include <cstdio>
 
 namespace {
@@ -77,7 +78,7 @@ int RunCheckCommand(const Arguments& arguments)
     if (line.Has("--json")) {
         std::fputs(KramersKronigJson(result).c_str(), stdout);
     } else {
-        std::printf("file: %s\nspectrum: %s\n", line.Positional()[0].c_str(), description.c_str());
+        fmt::print("file: {}\nspectrum: {}\n", line.Positional()[0], description);
         std::fputs(KramersKronigReport(result).c_str(), stdout);
     }
     return ExitSuccess;

@@ -6,6 +6,7 @@
 #include "Progress.h"
 #include "SpectrumSource.h"
 
+#include <fmt/format.h>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -32,7 +33,7 @@ void AppendFrequencyTitle(std::string& out, const char* what, float frequency)
     out += ',';
     out += what;
     out += '_';
-    AppendCsvFixed(out, frequency);
+    AppendShortestFixed(out, frequency);
     out += "Hz";
 }
 
@@ -42,7 +43,7 @@ void AppendValues(std::string& out, std::complex<double> z)
                             static_cast<float>(z.real()), static_cast<float>(z.imag())};
     for (const float value : values) {
         out += ',';
-        AppendCsvNumber(out, value);
+        AppendShortest(out, value);
     }
 }
 
@@ -50,18 +51,15 @@ void AppendTime(std::string& out, uint32_t measCount, int32_t divider)
 {
     out += ',';
     if (divider > 0)
-        AppendCsvNumber(out, static_cast<double>(measCount) * divider / 1000.0);
+        AppendShortest(out, static_cast<double>(measCount) * divider / 1000.0);
 }
 
 void AppendStatus(std::string& out, const SpectrumRecord& record)
 {
-    const unsigned values[] = {record.ProcPeriod, record.MaxChA, record.MinChA, record.MaxChB, record.MinChB};
-    for (const unsigned value : values)
-        out += ',' + std::to_string(value);
-    char hex[24];
-    std::snprintf(hex, sizeof hex, ",0x%04X,0x%02X", record.SysErrors, record.GPIOStatus);
-    out += hex;
-    out += ',' + std::to_string(record.BatteryLevel) + ',' + std::to_string(record.ChargerStatus);
+    // The record's fields are packed: each is copied (unary +) rather than bound by reference.
+    fmt::format_to(std::back_inserter(out), ",{},{},{},{},{},0x{:04X},0x{:02X},{},{}", +record.ProcPeriod,
+                   +record.MaxChA, +record.MinChA, +record.MaxChB, +record.MinChB, +record.SysErrors,
+                   +record.GPIOStatus, +record.BatteryLevel, +record.ChargerStatus);
 }
 
 } // namespace
@@ -109,7 +107,7 @@ int RunCsvCommand(const Arguments& arguments)
             AppendTime(text, first.MeasCount, header.divider);
             if (longForm) {
                 text += ',';
-                AppendCsvFixed(text, header.frequencies[i]);
+                AppendShortestFixed(text, header.frequencies[i]);
                 AppendValues(text, z[i]);
             } else {
                 for (const auto& value : z)

@@ -4,9 +4,10 @@
 #include "Commands.h"
 #include "fit/Fit.h"
 #include "FitSettings.h"
-#include "data/JsonText.h"
+#include "data/Json.h"
 #include "SpectrumSource.h"
 
+#include <fmt/format.h>
 #include <cstdio>
 
 namespace {
@@ -57,12 +58,11 @@ int RunFitCommand(const Arguments& arguments)
         throw InputError(line.Positional()[0] + " (" + description + "): " + error);
 
     if (line.Has("--json")) {
-        std::string json = FitResultJson(circuit, result);
-        // The spectrum the fit is about, after the agreed fields.
-        json.insert(json.size() - 1, ",\"spectrum\":" + JsonString(description));
-        std::printf("%s\n", json.c_str());
+        Json document = FitResultDocument(circuit, result);
+        document["spectrum"] = description;   // the spectrum the fit is about, after the agreed fields
+        fmt::print("{}\n", JsonText(document));
     } else {
-        std::printf("file      %s\nspectrum  %s\n", line.Positional()[0].c_str(), description.c_str());
+        fmt::print("file      {}\nspectrum  {}\n", line.Positional()[0], description);
         std::fputs(FitResultText(circuit, spectrum, result).c_str(), stdout);
     }
     return ExitSuccess;

@@ -4,6 +4,7 @@
 #include "LogReader.h"
 #include "Progress.h"
 
+#include <fmt/format.h>
 #include <cstdio>
 
 namespace {
@@ -60,34 +61,30 @@ int RunInfoCommand(const Arguments& arguments)
     progress.Finish();
 
     const LogHeaderRead& header = log.Header();
-    std::printf("file: %s\nheader (%llu lines):\n", path.c_str(), static_cast<unsigned long long>(header.lines));
+    fmt::print("file: {}\nheader ({} lines):\n", path, header.lines);
     for (const LogField& field : header.fields)
-        std::printf("  %s: %s\n", field.name.c_str(), field.value.c_str());
+        fmt::print("  {}: {}\n", field.name, field.value);
     if (header.divider > 0)
-        std::printf("spectrum period: %d ms (%.3f spectra per second)\n", header.divider, 1000.0 / header.divider);
-    std::printf("spectra: %llu", static_cast<unsigned long long>(spectra));
+        fmt::print("spectrum period: {} ms ({:.3f} spectra per second)\n", header.divider, 1000.0 / header.divider);
+    fmt::print("spectra: {}", spectra);
     if (spectra > 0)
-        std::printf(" (lines %llu to %llu)\nMeasCount: %u to %u\n", static_cast<unsigned long long>(firstLine),
-                    static_cast<unsigned long long>(lastLine), lowest, highest);
+        fmt::print(" (lines {} to {})\nMeasCount: {} to {}\n", firstLine, lastLine, lowest, highest);
     else
-        std::printf("\n");
-    std::printf("gaps: %zu, spectra lost: %llu\n", gaps.size(), static_cast<unsigned long long>(lost));
+        fmt::print("\n");
+    fmt::print("gaps: {}, spectra lost: {}\n", gaps.size(), lost);
     for (const CountJump& gap : gaps)
-        std::printf("  line %llu: MeasCount %u follows %u, %u lost (%u to %u)\n",
-                    static_cast<unsigned long long>(gap.line), gap.after, gap.before, gap.after - gap.before - 1,
-                    gap.before + 1, gap.after - 1);
+        fmt::print("  line {}: MeasCount {} follows {}, {} lost ({} to {})\n", gap.line, gap.after, gap.before,
+                   gap.after - gap.before - 1, gap.before + 1, gap.after - 1);
     if (!restarts.empty()) {
-        std::printf("MeasCount starts again: %zu times\n", restarts.size());
+        fmt::print("MeasCount starts again: {} times\n", restarts.size());
         for (const CountJump& restart : restarts)
-            std::printf("  line %llu: MeasCount %u follows %u\n", static_cast<unsigned long long>(restart.line),
-                        restart.after, restart.before);
+            fmt::print("  line {}: MeasCount {} follows {}\n", restart.line, restart.after, restart.before);
     }
-    std::printf("unreadable rows: %llu\n", static_cast<unsigned long long>(log.ProblemCount()));
+    fmt::print("unreadable rows: {}\n", log.ProblemCount());
     for (const LogProblem& problem : log.Problems())
-        std::printf("  line %llu: %s\n", static_cast<unsigned long long>(problem.line), problem.reason.c_str());
+        fmt::print("  line {}: {}\n", problem.line, problem.reason);
     if (log.ProblemCount() > log.Problems().size())
-        std::printf("  (%llu more not listed)\n",
-                    static_cast<unsigned long long>(log.ProblemCount() - log.Problems().size()));
+        fmt::print("  ({} more not listed)\n", log.ProblemCount() - log.Problems().size());
     if (!log.ReadError().empty())
         throw InputError(path + ": " + log.ReadError());
     return ExitSuccess;

@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 
+#include <fmt/format.h>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -30,7 +31,7 @@ void PrintUsage(std::FILE* out)
                "Reads the control panel's measurement logs (and CSV files of frequency, Z', Z'').\n\n"
                "commands:\n", out);
     for (const CommandEntry& command : Commands)
-        std::fprintf(out, "  %-6s %s\n", command.name, command.summary);
+        fmt::print(out, "  {:<6} {}\n", command.name, command.summary);
     std::fputs("\nexit codes: 0 success, 1 bad input, 2 bad usage\n", out);
 }
 
@@ -48,7 +49,7 @@ int main(int argc, char** argv)
         return ExitSuccess;
     }
     if (name == "--version") {
-        std::puts("kalvix-log 1.6.0");
+        std::puts("kalvix-log " KALVIX_LOG_VERSION);
         return ExitSuccess;
     }
     const Arguments arguments(argv + 2, argv + argc);
@@ -58,18 +59,18 @@ int main(int argc, char** argv)
         try {
             return command.run(arguments);
         } catch (const UsageError& error) {
-            std::fprintf(stderr, "kalvix-log %s: %s\n(kalvix-log %s --help shows the usage)\n",
-                         command.name, error.what(), command.name);
+            fmt::print(stderr, "kalvix-log {0}: {1}\n(kalvix-log {0} --help shows the usage)\n", command.name,
+                       error.what());
             return ExitBadUsage;
         } catch (const InputError& error) {
-            std::fprintf(stderr, "kalvix-log %s: %s\n", command.name, error.what());
+            fmt::print(stderr, "kalvix-log {}: {}\n", command.name, error.what());
             return ExitBadInput;
         } catch (const std::bad_alloc&) {
-            std::fprintf(stderr, "kalvix-log %s: out of memory\n", command.name);
+            fmt::print(stderr, "kalvix-log {}: out of memory\n", command.name);
             return ExitBadInput;
         }
     }
-    std::fprintf(stderr, "kalvix-log: unknown command \"%s\"\n", name.c_str());
+    fmt::print(stderr, "kalvix-log: unknown command \"{}\"\n", name);
     PrintUsage(stderr);
     return ExitBadUsage;
 }

@@ -13,6 +13,7 @@
 #include "fit/SavedFit.h"
 #include "SpectrumSource.h"
 
+#include <fmt/format.h>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -97,8 +98,8 @@ std::vector<Spectrum> ReadRange(const CommandLine& line)
                                                                                   : nearest * stride - wanted);
         chosen.push_back(lastIsNearer ? last : kept[nearest]);
     }
-    std::fprintf(stderr, "kalvix-log plot: the range holds %llu spectra; %zu of them, evenly spaced, are drawn\n",
-                 static_cast<unsigned long long>(total), chosen.size());
+    fmt::print(stderr, "kalvix-log plot: the range holds {} spectra; {} of them, evenly spaced, are drawn\n", total,
+               chosen.size());
     return chosen;
 }
 
@@ -166,7 +167,7 @@ void FitWhenNeeded(CircuitToDraw& draw, const Spectrum& spectrum, const std::str
     if (!FitCircuit(draw.circuit, spectrum, FitOptions{}, result, error))
         throw InputError(where + ": the fit failed: " + error);
     for (const std::string& warning : result.warnings)
-        std::fprintf(stderr, "kalvix-log plot: fit: %s\n", warning.c_str());
+        fmt::print(stderr, "kalvix-log plot: fit: {}\n", warning);
     draw.values = result.values;
 }
 
@@ -242,7 +243,7 @@ int RunPlotCommand(const Arguments& arguments)
 
     const Figure figure = line.Has("--bode") ? MakeBodeFigure(curves, title) : MakeNyquistFigure(curves, title);
     for (const std::string& skipped : DescribeSkippedPoints(figure))
-        std::fprintf(stderr, "kalvix-log plot: %s\n", skipped.c_str());
+        fmt::print(stderr, "kalvix-log plot: {}\n", skipped);
     if (!WriteFigure(figure, *output, error))
         throw InputError(error);
     return ExitSuccess;

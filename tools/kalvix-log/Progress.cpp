@@ -1,5 +1,6 @@
 #include "Progress.h"
 
+#include <fmt/format.h>
 #include <cstdio>
 #ifdef _WIN32
 #include <io.h>
@@ -39,8 +40,7 @@ void ProgressBar::Update(double fraction)
     lastPermille_ = permille;
     shown_ = true;
     const int filled = permille * BarWidth / 1000;
-    std::fprintf(stderr, "\r%s [%.*s%*s] %5.1f%%", label_.c_str(), filled,
-                 "########################################", BarWidth - filled, "", permille / 10.0);
+    fmt::print(stderr, "\r{} [{:#<{}}{:{}}] {:5.1f}%", label_, "", filled, "", BarWidth - filled, permille / 10.0);
     std::fflush(stderr);
 }
 
@@ -49,6 +49,6 @@ void ProgressBar::Finish()
     if (!shown_)
         return;
     shown_ = false;
-    std::fprintf(stderr, "\r%*s\r", static_cast<int>(label_.size()) + BarWidth + 12, "");
+    fmt::print(stderr, "\r{:{}}\r", "", label_.size() + BarWidth + 12);
     std::fflush(stderr);
 }

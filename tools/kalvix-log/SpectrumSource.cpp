@@ -2,6 +2,7 @@
 
 #include "data/CsvSpectrum.h"
 
+#include <fmt/format.h>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -115,13 +116,11 @@ SpectrumSource::~SpectrumSource()
         return;
     const LogStream& log = state_->log;
     for (const LogProblem& problem : log.Problems())
-        std::fprintf(stderr, "%s:%llu: skipped: %s\n", state_->path.c_str(),
-                     static_cast<unsigned long long>(problem.line), problem.reason.c_str());
+        fmt::print(stderr, "{}:{}: skipped: {}\n", state_->path, problem.line, problem.reason);
     if (log.ProblemCount() > log.Problems().size())
-        std::fprintf(stderr, "%s: %llu more rows skipped\n", state_->path.c_str(),
-                     static_cast<unsigned long long>(log.ProblemCount() - log.Problems().size()));
+        fmt::print(stderr, "{}: {} more rows skipped\n", state_->path, log.ProblemCount() - log.Problems().size());
     if (!log.ReadError().empty())
-        std::fprintf(stderr, "%s: %s\n", state_->path.c_str(), log.ReadError().c_str());
+        fmt::print(stderr, "{}: {}\n", state_->path, log.ReadError());
 }
 
 bool SpectrumSource::IsLog() const

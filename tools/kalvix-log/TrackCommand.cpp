@@ -10,6 +10,7 @@
 #include "figure/TrackFigure.h"
 #include "fit/TrackTable.h"
 
+#include <fmt/format.h>
 #include <cstdio>
 #include <filesystem>
 
@@ -95,11 +96,11 @@ int RunTrackCommand(const Arguments& arguments)
             throw InputError(*plot + ": " + error);
     }
     const uint64_t fitted = table.Rows(), failed = table.Unfitted(), notConverged = table.NotConverged();
-    std::fprintf(stderr, "track: %llu spectra fitted", static_cast<unsigned long long>(fitted - failed));
+    fmt::print(stderr, "track: {} spectra fitted", fitted - failed);
     if (notConverged)
-        std::fprintf(stderr, ", %llu of them not converged", static_cast<unsigned long long>(notConverged));
+        fmt::print(stderr, ", {} of them not converged", notConverged);
     if (failed)
-        std::fprintf(stderr, ", %llu could not be fitted (their rows say why)", static_cast<unsigned long long>(failed));
+        fmt::print(stderr, ", {} could not be fitted (their rows say why)", failed);
     std::fputc('\n', stderr);
     return ExitSuccess;
 }

@@ -29,6 +29,7 @@ public:
         Started,    // kept: the first (or only) spectrum of what Take() gives next
         Added,      // went into the block already started
     };
+    // The next spectrum of the stream; once Ready(), Take() comes before the next Offer.
     Step Offer(const Spectrum& spectrum);
     // True when a kept spectrum or a full block waits for Take().
     bool Ready() const { return ready_; }

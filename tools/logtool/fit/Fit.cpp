@@ -1,8 +1,9 @@
 #include "Fit.h"
 #include "FitProblem.h"
 #include "FitStarts.h"
-#include "data/JsonText.h"
+#include "data/NumberText.h"
 
+#include <fmt/format.h>
 #include <Eigen/Dense>
 #include <boost/math/distributions/students_t.hpp>
 
@@ -34,13 +35,6 @@ bool ValueInRange(ParameterKind kind, double value)
 std::string RangeText(ParameterKind kind)
 {
     return kind == ParameterKind::Positive ? "a positive number" : "an exponent in (0, 1]";
-}
-
-std::string Printed(const char* format, double value)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
 }
 
 // Standard errors in the original parameters, from J^T J at the solution.
@@ -171,7 +165,7 @@ bool CheckFitOptions(const Circuit& circuit, const FitOptions& options, std::str
             }
             const ParameterKind kind = circuit.parameterKinds[static_cast<size_t>(index)];
             if (!ValueInRange(kind, value)) {
-                error = std::string(option) + " " + name + "=" + JsonNumber(value) + ": " + name + " must be " +
+                error = std::string(option) + " " + name + "=" + CompactText(value) + ": " + name + " must be " +
                         RangeText(kind);
                 return false;
             }
@@ -242,11 +236,11 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
             return false;
         }
         if (!std::isfinite(z.real()) || !std::isfinite(z.imag())) {
-            error = "the impedance at " + JsonNumber(frequency) + " Hz is not a finite number";
+            error = "the impedance at " + CompactText(frequency) + " Hz is not a finite number";
             return false;
         }
         if (options.weighting != Weighting::Unit && std::abs(z) == 0.0) {
-            error = "the impedance at " + JsonNumber(frequency) + " Hz is zero, which " +
+            error = "the impedance at " + CompactText(frequency) + " Hz is zero, which " +
                     WeightingName(options.weighting) + " weighting cannot divide by";
             return false;
         }
@@ -383,14 +377,14 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
                                                       "as an ideal one (a CPE as a capacitor)");
         } else if (circuit.parameterKinds[i] == ParameterKind::Exponent ? estimate.value < 1e-6
                                                                           : influence[k] < 1e-7) {
-            result.warnings.push_back(estimate.name + " ran to " + Printed("%.3g", estimate.value) +
+            result.warnings.push_back(estimate.name + " ran to " + fmt::format("{:.3g}", estimate.value) +
                                       ", where it no longer changes the impedance: the circuit may hold an "
                                       "element the data do not need");
         }
         if (estimate.undetermined)
             result.warnings.push_back(estimate.name + ": the data cannot determine it (standard error " +
-                                      Printed("%.3g", estimate.stdError) + " larger than the value " +
-                                      Printed("%.6g", estimate.value) + ")");
+                                      fmt::format("{:.3g}", estimate.stdError) + " larger than the value " +
+                                      fmt::format("{:.6g}", estimate.value) + ")");
         ++k;
     }
     result.ssr = best.ssr;

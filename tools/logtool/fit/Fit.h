@@ -19,6 +19,7 @@
 
 #include "Circuit.h"
 #include "Weighting.h"
+#include "data/Json.h"
 #include "data/Spectrum.h"
 
 #include <complex>
@@ -79,9 +80,8 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
 
 // {"circuit":..., "parameters":[{"name":..., "value":..., "stderr":..., "ci95":[lo,hi],
 // "fixed":...}...], "chi2_reduced":..., "ssr":..., "points":..., then "dof", "weighting",
-// "converged", "residuals":[[re,im]...], "warnings":[...]. Numbers in full precision with '.'
-// whatever the locale, null when not finite.
-std::string FitResultJson(const Circuit& circuit, const FitResult& result);
+// "converged", "residuals":[[re,im]...], "warnings":[...] (JsonText writes it).
+Json FitResultDocument(const Circuit& circuit, const FitResult& result);
 // A readable report: parameter table with standard errors and intervals, reduced chi-square, the
 // residual at each frequency of `spectrum` (the one fitted), warnings.
 std::string FitResultText(const Circuit& circuit, const Spectrum& spectrum, const FitResult& result);

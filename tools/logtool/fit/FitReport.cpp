@@ -1,97 +1,77 @@
 // The fit's result as JSON and as a readable report.
 #include "Fit.h"
-#include "data/JsonText.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <fmt/format.h>
 
 namespace {
 
 using Complex = std::complex<double>;
 
-std::string Format(const char* format, double value)
+// A number of the report with '.' whatever the locale: `digits` significant digits (style 'g')
+// or decimals after one digit (style 'e'); "-" when it is not a number.
+std::string Number(double value, int digits, char style = 'g')
 {
     if (!std::isfinite(value))
         return std::isnan(value) ? "-" : (value > 0 ? "inf" : "-inf");
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
-
-std::string Padded(std::string text, size_t width)
-{
-    if (text.size() < width)
-        text.insert(0, width - text.size(), ' ');
-    return text;
+    return style == 'e' ? fmt::format("{:.{}e}", value, digits) : fmt::format("{:.{}g}", value, digits);
 }
 
 } // namespace
 
-std::string FitResultJson(const Circuit& circuit, const FitResult& result)
+Json FitResultDocument(const Circuit& circuit, const FitResult& result)
 {
-    std::string json = "{\"circuit\":" + JsonString(circuit.text) + ",\"parameters\":[";
-    for (size_t i = 0; i < result.parameters.size(); ++i) {
-        const ParameterEstimate& p = result.parameters[i];
-        if (i)
-            json += ",";
-        json += "{\"name\":" + JsonString(p.name) + ",\"value\":" + JsonNumber(p.value) +
-                ",\"stderr\":" + JsonNumber(p.stdError) + ",\"ci95\":[" + JsonNumber(p.ciLow) + "," +
-                JsonNumber(p.ciHigh) + "],\"fixed\":" + (p.fixed ? "true" : "false") +
-                ",\"undetermined\":" + (p.undetermined ? "true" : "false") + "}";
-    }
-    json += "],\"chi2_reduced\":" + JsonNumber(result.chi2Reduced) + ",\"ssr\":" + JsonNumber(result.ssr) +
-            ",\"points\":" + std::to_string(result.points) + ",\"dof\":" + std::to_string(result.degreesOfFreedom) +
-            ",\"weighting\":" + JsonString(WeightingName(result.weighting)) +
-            ",\"converged\":" + (result.converged ? "true" : "false") + ",\"residuals\":[";
-    for (size_t f = 0; f < result.residuals.size(); ++f) {
-        if (f)
-            json += ",";
-        json += "[" + JsonNumber(result.residuals[f].real()) + "," + JsonNumber(result.residuals[f].imag()) + "]";
-    }
-    json += "],\"warnings\":[";
-    for (size_t w = 0; w < result.warnings.size(); ++w) {
-        if (w)
-            json += ",";
-        json += JsonString(result.warnings[w]);
-    }
-    return json + "]}";
+    Json parameters = Json::array();
+    for (const ParameterEstimate& p : result.parameters)
+        parameters.push_back({{"name", p.name},
+                              {"value", p.value},
+                              {"stderr", p.stdError},
+                              {"ci95", {p.ciLow, p.ciHigh}},
+                              {"fixed", p.fixed},
+                              {"undetermined", p.undetermined}});
+    Json residuals = Json::array();
+    for (const Complex& r : result.residuals)
+        residuals.push_back({r.real(), r.imag()});
+    return {{"circuit", circuit.text},
+            {"parameters", std::move(parameters)},
+            {"chi2_reduced", result.chi2Reduced},
+            {"ssr", result.ssr},
+            {"points", result.points},
+            {"dof", result.degreesOfFreedom},
+            {"weighting", WeightingName(result.weighting)},
+            {"converged", result.converged},
+            {"residuals", std::move(residuals)},
+            {"warnings", result.warnings}};
 }
 
 std::string FitResultText(const Circuit& circuit, const Spectrum& spectrum, const FitResult& result)
 {
-    std::string text = "circuit   " + circuit.text + "\n";
-    text += "weighting " + std::string(WeightingName(result.weighting)) + ", " + std::to_string(result.points) +
-            " frequencies, " + std::to_string(result.degreesOfFreedom) + " degrees of freedom\n\n";
+    std::string text = fmt::format("circuit   {}\nweighting {}, {} frequencies, {} degrees of freedom\n\n", circuit.text,
+                                   WeightingName(result.weighting), result.points, result.degreesOfFreedom);
     size_t width = 9;
     for (const ParameterEstimate& p : result.parameters)
         width = std::max(width, p.name.size());
-    text += std::string("parameter") + std::string(width - 9, ' ') +
-            "          value     std error            95% interval\n";
+    text += fmt::format("{:<{}}          value     std error            95% interval\n", "parameter", width);
     for (const ParameterEstimate& p : result.parameters) {
-        text += p.name + std::string(width - p.name.size(), ' ');
-        text += Padded(Format("%.6g", p.value), 15);
+        text += fmt::format("{:<{}}{:>15}", p.name, width, Number(p.value, 6));
         if (p.fixed) {
             text += "         fixed\n";
             continue;
         }
-        text += " +-" + Padded(Format("%.3g", p.stdError), 11);
-        text += "   [" + Format("%.5g", p.ciLow) + ", " + Format("%.5g", p.ciHigh) + "]";
-        if (p.undetermined)
-            text += "  undetermined";
-        text += "\n";
+        text += fmt::format(" +-{:>11}   [{}, {}]{}\n", Number(p.stdError, 3), Number(p.ciLow, 5), Number(p.ciHigh, 5),
+                            p.undetermined ? "  undetermined" : "");
     }
-    text += "\nreduced chi-square " + Format("%.6g", result.chi2Reduced) + " (ssr " + Format("%.6g", result.ssr) +
-            ", " + WeightingName(result.weighting) + " weighting)" + (result.converged ? "" : ", NOT converged") +
-            "\n\n";
+    text += fmt::format("\nreduced chi-square {} (ssr {}, {} weighting){}\n\n", Number(result.chi2Reduced, 6),
+                        Number(result.ssr, 6), WeightingName(result.weighting),
+                        result.converged ? "" : ", NOT converged");
     text += "residuals, data - model:\n    frequency/Hz         Z'/ohm        Z''/ohm        dZ'/ohm       dZ''/ohm   |dZ|/|Z|\n";
     for (size_t f = 0; f < result.residuals.size() && f < spectrum.frequency.size(); ++f) {
         const Complex z = spectrum.impedance[f];
         const Complex r = result.residuals[f];
-        text += Padded(Format("%.6g", spectrum.frequency[f]), 16) + Padded(Format("%.6g", z.real()), 15) +
-                Padded(Format("%.6g", z.imag()), 15) + Padded(Format("%.4g", r.real()), 15) +
-                Padded(Format("%.4g", r.imag()), 15) +
-                Padded(std::abs(z) > 0 ? Format("%.2e", std::abs(r) / std::abs(z)) : "-", 11) + "\n";
+        text += fmt::format("{:>16}{:>15}{:>15}{:>15}{:>15}{:>11}\n", Number(spectrum.frequency[f], 6),
+                            Number(z.real(), 6), Number(z.imag(), 6), Number(r.real(), 4), Number(r.imag(), 4),
+                            std::abs(z) > 0 ? Number(std::abs(r) / std::abs(z), 2, 'e') : "-");
     }
     for (const std::string& warning : result.warnings)
         text += "\nwarning: " + warning;

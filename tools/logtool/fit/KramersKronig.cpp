@@ -1,5 +1,6 @@
 #include "KramersKronig.h"
 
+#include <fmt/format.h>
 #include <Eigen/Dense>
 
 #include <algorithm>
@@ -14,9 +15,7 @@ constexpr double LeastFrequenciesPerDecade = 2;
 
 std::string FormatNumber(double value, int digits = 6)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
-    return text;
+    return fmt::format("{:.{}g}", value, digits);
 }
 
 std::string CheckOptions(const KkOptions& options)

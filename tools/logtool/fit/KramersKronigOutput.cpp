@@ -1,124 +1,65 @@
 #include "KramersKronigOutput.h"
 
+#include "data/Json.h"
+#include "data/NumberText.h"
+
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
-// Shortest text that reads back to the same double, '.' as decimal point whatever the locale.
-void AppendNumber(std::string& out, double value)
+// Numbers of the report with '.' whatever the locale; a residual that is not finite reads
+// "-inf" (no element fits) or "nan".
+std::string NotFinite(double value)
 {
-    if (!std::isfinite(value)) {
-        out += "null";
-        return;
-    }
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    out.append(text, end);
+    return value < 0 ? "-inf" : "nan";
 }
 
-void AppendArray(std::string& out, const std::vector<double>& values)
-{
-    out += '[';
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i)
-            out += ',';
-        AppendNumber(out, values[i]);
-    }
-    out += ']';
-}
-
-void AppendString(std::string& out, const std::string& text)
-{
-    out += '"';
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
-// Fixed-point text with '.' whatever the locale.
 std::string Fixed(double value, int decimals)
 {
-    if (!std::isfinite(value))
-        return value < 0 ? "-inf" : "nan";
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
-    return std::string(text, end);
+    return std::isfinite(value) ? fmt::format("{:.{}f}", value, decimals) : NotFinite(value);
 }
 
 std::string General(double value)
 {
-    if (!std::isfinite(value))
-        return value < 0 ? "-inf" : "nan";
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6).ptr;
-    return std::string(text, end);
+    return std::isfinite(value) ? fmt::format("{:.6g}", value) : NotFinite(value);
 }
 
 // Six significant digits, never in exponent form: "0.0125893", "1258.93", "1000000".
 std::string FrequencyText(double hertz)
 {
-    char text[400];
-    auto end = std::to_chars(text, text + sizeof text, hertz, std::chars_format::general, 6).ptr;
     double rounded = hertz;
-    std::from_chars(text, end, rounded);
-    end = std::to_chars(text, text + sizeof text, rounded, std::chars_format::fixed).ptr;
-    return std::string(text, end);
-}
-
-std::string PadLeft(const std::string& text, size_t width)
-{
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+    const std::string sixDigits = fmt::format("{:.6g}", hertz);
+    std::from_chars(sixDigits.data(), sixDigits.data() + sixDigits.size(), rounded);
+    std::string text;
+    AppendShortestFixed(text, rounded);
+    return text;
 }
 
 } // namespace
 
 std::string KramersKronigJson(const KkResult& result)
 {
-    std::string out = "{\"M\":" + std::to_string(result.M) + ",\"mu\":";
-    AppendNumber(out, result.mu);
-    out += ",\"valid\":";
-    out += result.valid ? "true" : "false";
-    out += ",\"residuals_real\":";
-    AppendArray(out, result.residualsReal);
-    out += ",\"residuals_imag\":";
-    AppendArray(out, result.residualsImag);
-    out += ",\"frequencies\":";
-    AppendArray(out, result.frequency);
-    out += ",\"threshold\":";
-    AppendNumber(out, result.threshold);
-    out += ",\"c\":";
-    AppendNumber(out, result.c);
-    out += ",\"fit\":";
-    AppendString(out, KkFitModeName(result.mode));
-    out += ",\"r0\":";
-    AppendNumber(out, result.r0);
-    out += ",\"inductance\":";
-    AppendNumber(out, result.inductance);
-    out += ",\"resistances\":";
-    AppendArray(out, result.resistances);
-    out += ",\"tau\":";
-    AppendArray(out, result.tau);
-    out += ",\"mu_by_M\":";
-    AppendArray(out, result.muTried);
-    out += ",\"too_few_points\":";
-    out += result.tooFewPoints ? "true" : "false";
-    out += ",\"note\":";
-    AppendString(out, result.note);
-    out += "}\n";
-    return out;
+    const Json document = {{"M", result.M},
+                           {"mu", result.mu},
+                           {"valid", result.valid},
+                           {"residuals_real", result.residualsReal},
+                           {"residuals_imag", result.residualsImag},
+                           {"frequencies", result.frequency},
+                           {"threshold", result.threshold},
+                           {"c", result.c},
+                           {"fit", KkFitModeName(result.mode)},
+                           {"r0", result.r0},
+                           {"inductance", result.inductance},
+                           {"resistances", result.resistances},
+                           {"tau", result.tau},
+                           {"mu_by_M", result.muTried},
+                           {"too_few_points", result.tooFewPoints},
+                           {"note", result.note}};
+    return JsonText(document) + "\n";
 }
 
 std::string KramersKronigReport(const KkResult& result)
@@ -138,18 +79,18 @@ std::string KramersKronigReport(const KkResult& result)
             worst = i;
             worstSize = size;
         }
-        out += PadLeft(FrequencyText(result.frequency[i]), 14) + PadLeft(Fixed(result.residualsReal[i] * percent, 3), 9) +
-               PadLeft(Fixed(result.residualsImag[i] * percent, 3), 10) + (over ? "  *" : "") + "\n";
+        out += fmt::format("{:>14}{:>9}{:>10}{}\n", FrequencyText(result.frequency[i]),
+                           Fixed(result.residualsReal[i] * percent, 3), Fixed(result.residualsImag[i] * percent, 3),
+                           over ? "  *" : "");
     }
-    out += "\nM = " + std::to_string(result.M) + " RC elements, mu = " + Fixed(result.mu, 3) +
-           " (c = " + General(result.c) + ")\n";
-    out += "R0 = " + General(result.r0) + " ohm, L = " + General(result.inductance) + " H\n";
+    out += fmt::format("\nM = {} RC elements, mu = {} (c = {})\n", result.M, Fixed(result.mu, 3), General(result.c));
+    out += fmt::format("R0 = {} ohm, L = {} H\n", General(result.r0), General(result.inductance));
     if (result.valid)
-        out += "verdict: valid, every residual below " + General(result.threshold * percent) + " %\n";
+        out += fmt::format("verdict: valid, every residual below {} %\n", General(result.threshold * percent));
     else
-        out += "verdict: not valid, largest residual " + Fixed(worstSize * percent, 3) + " % at " +
-               FrequencyText(result.frequency[worst]) + " Hz (threshold " + General(result.threshold * percent) +
-               " %, rows over it marked *)\n";
+        out += fmt::format("verdict: not valid, largest residual {} % at {} Hz (threshold {} %, rows over it marked *)\n",
+                           Fixed(worstSize * percent, 3), FrequencyText(result.frequency[worst]),
+                           General(result.threshold * percent));
     if (!result.note.empty())
         out += "note: " + result.note + "\n";
     return out;

@@ -9,7 +9,7 @@ void AppendOptionalNumber(std::string& out, bool present, double value)
 {
     out += ',';
     if (present)
-        AppendCsvNumber(out, value);
+        AppendShortest(out, value);
 }
 
 } // namespace
