@@ -21,8 +21,8 @@ TextSink MakeTextSink(char* buffer, size_t limit);
 
 // Appends the formatted text (format_to_n with `format`, checked when compiled), cut at the limit.
 // A floating-point field with a width names its alignment ("{:>12.2f}"): {fmt} 9 puts the blanks
-// of "nan" and "inf" after them unless told, where printf puts them before.
-// The arguments are taken by value-like const reference, so fields of packed records pass too.
+// of "nan" and "inf" after them unless told, where printf puts them before. The arguments are
+// taken by const reference, so a field of a packed record (SpectrumRecord) binds to a copy.
 void PrintArgs(TextSink& sink, fmt::string_view format, fmt::format_args args);
 template <typename... Args>
 void Print(TextSink& sink, fmt::format_string<Args...> format, const Args&... args)
