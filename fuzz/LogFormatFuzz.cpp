@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     char text[64];
     std::string printed(512, '\0');
     TextSink fixed = MakeTextSink(printed.data(), printed.size());
-    PutFixed(fixed, value, width, precision);
+    Print(fixed, "{:>{}.{}f}", value, width, precision);
     if (std::isfinite(value) && std::fabs(value) < 1e30) {
         std::snprintf(text, sizeof text, "%*.*f", width, precision, value);
         FUZZ_CHECK(std::string(fixed.buffer, fixed.length) == text);

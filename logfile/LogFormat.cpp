@@ -2,43 +2,11 @@
 
 namespace {
 
-constexpr int HeaderLabelWidth = 24;
-
-void PutLine(TextSink& sink)
+// A header line: the label left-aligned in 24 characters, then the value.
+template <typename Value>
+void PrintHeaderLine(TextSink& sink, std::string_view label, const Value& value)
 {
-    PutText(sink, "\r\n");
-}
-
-void PutLabel(TextSink& sink, std::string_view label)
-{
-    PutTextPadded(sink, label, HeaderLabelWidth);
-}
-
-void PutTextLine(TextSink& sink, std::string_view label, std::string_view value)
-{
-    PutLabel(sink, label);
-    PutText(sink, value);
-    PutLine(sink);
-}
-
-void PutIntLine(TextSink& sink, std::string_view label, int64_t value)
-{
-    PutLabel(sink, label);
-    PutInt(sink, value);
-    PutLine(sink);
-}
-
-void PutTableLine(TextSink& sink, std::string_view label, const float* values, size_t count, int width,
-                  std::string_view unit)
-{
-    PutLabel(sink, label);
-    for (size_t i = 0; i < count; ++i) {
-        if (i > 0)
-            PutText(sink, ",");
-        PutFixed(sink, values[i], width, 2);
-        PutText(sink, unit);
-    }
-    PutLine(sink);
+    Print(sink, "{:<24}{}\r\n", label, value);
 }
 
 } // namespace
@@ -53,21 +21,14 @@ LogPathParts SplitLogPath(std::string_view logPath)
 
 void FormatFileNameDate(TextSink& sink, const LogTime& time, std::string_view suffix)
 {
-    PutInt(sink, static_cast<int>(time.year) - 2000, 2, true);
-    PutInt(sink, time.month, 2, true);
-    PutInt(sink, time.day, 2, true);
-    PutText(sink, "_");
-    PutInt(sink, time.hour, 2, true);
-    PutInt(sink, time.minute, 2, true);
-    PutInt(sink, time.second, 2, true);
-    PutText(sink, "_");
-    PutText(sink, suffix);
+    Print(sink, "{:02}{:02}{:02}_{:02}{:02}{:02}_{}", static_cast<int>(time.year) - 2000, time.month, time.day, time.hour,
+          time.minute, time.second, suffix);
 }
 
 void FormatLogNameCandidate(TextSink& sink, std::string_view name, uint32_t attempt)
 {
     if (attempt <= 1) {
-        PutText(sink, name);
+        Print(sink, "{}", name);
         return;
     }
     const size_t separator = name.find_last_of("\\/");
@@ -75,93 +36,50 @@ void FormatLogNameCandidate(TextSink& sink, std::string_view name, uint32_t atte
     size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || dot < start)
         dot = name.size();
-    PutText(sink, name.substr(0, dot));
-    PutText(sink, "_");
-    PutInt(sink, attempt);
-    PutText(sink, name.substr(dot));
+    Print(sink, "{}_{}{}", name.substr(0, dot), attempt, name.substr(dot));
 }
 
 void FormatLogHeader(TextSink& sink, const LogHeaderData& header)
 {
-    PutTextLine(sink, "LogName=", header.logName);
-
-    PutLabel(sink, "Created=");
-    PutInt(sink, header.created.year, 4, true);
-    PutText(sink, " ");
-    PutInt(sink, header.created.month, 2, true);
-    PutText(sink, ".");
-    PutInt(sink, header.created.day, 2, true);
-    PutText(sink, " ");
-    PutInt(sink, header.created.hour, 2, true);
-    PutText(sink, ":");
-    PutInt(sink, header.created.minute, 2, true);
-    PutText(sink, ":");
-    PutInt(sink, header.created.second, 2, true);
-    PutLine(sink);
-
-    PutTextLine(sink, "ApplicationVersion=", ApplicationVersion);
-    PutTextLine(sink, "DeviceDescription=", header.deviceDescription);
-    PutTextLine(sink, "DeviceSerial=", header.deviceSerial);
-    PutTextLine(sink, "AFEDescription=", header.afeDescription);
-    PutIntLine(sink, "FrequencyDivider=", header.divider);
-    PutIntLine(sink, "ExcitationLevel=", header.excitationLevel);
-    PutTextLine(sink, "GainCH-A=", header.gainA);
-    PutTextLine(sink, "GainCH-B=", header.gainB);
-    PutIntLine(sink, "OnExtTrigger=", header.onExtTrigger);
-    PutIntLine(sink, "OnBattery=", header.onBattery);
-    PutIntLine(sink, "CompensationState=", header.compensationState);
-    PutIntLine(sink, "MeasureCompState=", header.measureCompState);
-    PutTableLine(sink, "Frequencies=", header.frequencies, MeasurementFrequencyCount, 11, "Hz");
-    PutTableLine(sink, "Shunt(re...im...)=", header.shunt, 2 * MeasurementFrequencyCount, 13, "");
-    PutTableLine(sink, "CompValues(re...im...)=", header.comp, 2 * MeasurementFrequencyCount, 13, "");
-    PutLine(sink);
-    PutLine(sink);
-
-    PutText(sink, "\t\t\t\tModule(ohm) Phase(degree)");
-    PutLine(sink);
+    const LogTime& t = header.created;
+    constexpr size_t pairs = 2 * MeasurementFrequencyCount;
+    PrintHeaderLine(sink, "LogName=", header.logName);
+    Print(sink, "{:<24}{:04} {:02}.{:02} {:02}:{:02}:{:02}\r\n", "Created=", t.year, t.month, t.day, t.hour, t.minute,
+          t.second);
+    PrintHeaderLine(sink, "ApplicationVersion=", ApplicationVersion);
+    PrintHeaderLine(sink, "DeviceDescription=", header.deviceDescription);
+    PrintHeaderLine(sink, "DeviceSerial=", header.deviceSerial);
+    PrintHeaderLine(sink, "AFEDescription=", header.afeDescription);
+    PrintHeaderLine(sink, "FrequencyDivider=", header.divider);
+    PrintHeaderLine(sink, "ExcitationLevel=", header.excitationLevel);
+    PrintHeaderLine(sink, "GainCH-A=", header.gainA);
+    PrintHeaderLine(sink, "GainCH-B=", header.gainB);
+    PrintHeaderLine(sink, "OnExtTrigger=", header.onExtTrigger);
+    PrintHeaderLine(sink, "OnBattery=", header.onBattery);
+    PrintHeaderLine(sink, "CompensationState=", header.compensationState);
+    PrintHeaderLine(sink, "MeasureCompState=", header.measureCompState);
+    // Each value with its unit, "Hz" between the values and after the last.
+    Print(sink, "{:<24}{:>11.2f}Hz\r\n", "Frequencies=",
+          fmt::join(header.frequencies, header.frequencies + MeasurementFrequencyCount, "Hz,"));
+    Print(sink, "{:<24}{:>13.2f}\r\n", "Shunt(re...im...)=", fmt::join(header.shunt, header.shunt + pairs, ","));
+    Print(sink, "{:<24}{:>13.2f}\r\n", "CompValues(re...im...)=", fmt::join(header.comp, header.comp + pairs, ","));
+    Print(sink, "\r\n\r\n\t\t\t\tModule(ohm) Phase(degree)\r\n");
 
     // Three tabs after "Count" (a row has two), so the labels stand one tab stop to the right.
-    PutText(sink, "\tCount\t\t\t");
-    for (int k = 1; k <= static_cast<int>(MeasurementFrequencyCount); ++k) {
-        PutInt(sink, k, 12);
-        PutText(sink, "\t");
-        PutInt(sink, k, 7);
-        PutText(sink, "\t");
-    }
-    PutText(sink, "\tPPeriod(us)\tMax-A\tMin-A\tMax-B\tMin-B\tSysErr\tGPIO\tBattery\tChargeStatus");
-    PutLine(sink);
+    Print(sink, "\tCount\t\t\t");
+    for (int k = 1; k <= static_cast<int>(MeasurementFrequencyCount); ++k)
+        Print(sink, "{:12}\t{:7}\t", k, k);
+    Print(sink, "\tPPeriod(us)\tMax-A\tMin-A\tMax-B\tMin-B\tSysErr\tGPIO\tBattery\tChargeStatus\r\n");
 }
 
 void FormatLogRow(TextSink& sink, const SpectrumRecord& record)
 {
-    PutText(sink, "\t");
-    PutInt(sink, static_cast<int32_t>(record.MeasCount), 10);
-    PutText(sink, "\t\t");
-    for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
-        PutFixed(sink, record.Module[i], 12, 2);
-        PutText(sink, "\t");
-        PutFixed(sink, record.Phase[i], 7, 2);
-        PutText(sink, "\t");
-    }
-    PutText(sink, "\t");
-    PutInt(sink, static_cast<int32_t>(record.ProcPeriod), 8);
-    PutText(sink, "\t");
-    PutInt(sink, record.MaxChA, 5);
-    PutText(sink, "\t");
-    PutInt(sink, record.MinChA, 5);
-    PutText(sink, "\t");
-    PutInt(sink, record.MaxChB, 5);
-    PutText(sink, "\t");
-    PutInt(sink, record.MinChB, 5);
-    PutText(sink, "\t0x");
-    PutHex(sink, record.SysErrors, 4);
-    PutText(sink, "\t0x");
-    PutHex(sink, record.GPIOStatus, 2);
-    PutText(sink, "\t");
-    PutInt(sink, record.BatteryLevel, 4);
-    PutText(sink, "\t");
-    PutInt(sink, record.ChargerStatus);
-    PutLine(sink);
+    Print(sink, "\t{:10}\t\t", static_cast<int32_t>(record.MeasCount));
+    for (size_t i = 0; i < MeasurementFrequencyCount; ++i)
+        Print(sink, "{:>12.2f}\t{:>7.2f}\t", record.Module[i], record.Phase[i]);
+    Print(sink, "\t{:8}\t{:5}\t{:5}\t{:5}\t{:5}\t0x{:04X}\t0x{:02X}\t{:4}\t{}\r\n", static_cast<int32_t>(record.ProcPeriod),
+          record.MaxChA, record.MinChA, record.MaxChB, record.MinChB, record.SysErrors, record.GPIOStatus,
+          record.BatteryLevel, record.ChargerStatus);
 }
 
 bool LogFlushDue(uint32_t fill, uint32_t count)

@@ -2,6 +2,8 @@
 
 #include "WholeNumber.h"
 
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -51,16 +53,11 @@ std::string FieldReason(size_t index, const char* what)
 {
     static const char* const StatusNames[] = {"PPeriod", "Max-A", "Min-A", "Max-B", "Min-B",
                                               "SysErr", "GPIO", "Battery", "ChargeStatus"};
-    std::string name;
-    if (index == 0) {
-        name = "Count";
-    } else if (index <= 2 * MeasurementFrequencyCount) {
-        const size_t frequency = (index - 1) / 2 + 1;
-        name = ((index - 1) % 2 == 0 ? "module " : "phase ") + std::to_string(frequency);
-    } else {
-        name = StatusNames[index - 1 - 2 * MeasurementFrequencyCount];
-    }
-    return name + ": " + what;
+    if (index == 0)
+        return fmt::format("Count: {}", what);
+    if (index <= 2 * MeasurementFrequencyCount)
+        return fmt::format("{} {}: {}", (index - 1) % 2 == 0 ? "module" : "phase", (index - 1) / 2 + 1, what);
+    return fmt::format("{}: {}", StatusNames[index - 1 - 2 * MeasurementFrequencyCount], what);
 }
 
 } // namespace
@@ -92,15 +89,14 @@ bool ParseLogTable(std::string_view value, float* values, size_t count, std::str
     for (size_t i = 0; i < count; ++i) {
         const size_t comma = value.find(',');
         if ((comma == std::string_view::npos) != (i + 1 == count)) {
-            reason = "has " + std::string(comma == std::string_view::npos ? "fewer" : "more") + " than " +
-                     std::to_string(count) + " values";
+            reason = fmt::format("has {} than {} values", comma == std::string_view::npos ? "fewer" : "more", count);
             return false;
         }
         std::string_view item = TrimBlanks(value.substr(0, comma));
         if (!unit.empty() && item.size() >= unit.size() && item.substr(item.size() - unit.size()) == unit)
             item.remove_suffix(unit.size());
         if (!ParseFloat(item, values[i])) {
-            reason = "value " + std::to_string(i + 1) + " is not a number";
+            reason = fmt::format("value {} is not a number", i + 1);
             return false;
         }
         value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
@@ -117,7 +113,7 @@ bool ParseLogRow(std::string_view line, SpectrumRecord& record, std::string& rea
         const std::string_view item = TrimBlanks(line.substr(0, tab));
         if (!item.empty()) {
             if (count == RowFieldCount) {
-                reason = "more than " + std::to_string(RowFieldCount) + " fields";
+                reason = fmt::format("more than {} fields", RowFieldCount);
                 return false;
             }
             fields[count++] = item;
@@ -125,7 +121,7 @@ bool ParseLogRow(std::string_view line, SpectrumRecord& record, std::string& rea
         line = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
     }
     if (count < RowFieldCount) {
-        reason = std::to_string(count) + " fields where a row has " + std::to_string(RowFieldCount);
+        reason = fmt::format("{} fields where a row has {}", count, RowFieldCount);
         return false;
     }
 
@@ -206,7 +202,7 @@ bool LogStream::ReadLine(bool& terminated)
             bufferEnd_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
             if (bufferEnd_ == 0) {
                 if (std::ferror(file_))
-                    readError_ = "read error after " + std::to_string(bytesRead_) + " bytes";
+                    readError_ = fmt::format("read error after {} bytes", bytesRead_);
                 break;
             }
         }
@@ -231,7 +227,7 @@ bool LogStream::ReadLine(bool& terminated)
     if (!lineText_.empty() && lineText_.back() == '\r')
         lineText_.pop_back();
     if (tooLong) {
-        AddProblem(line_, "line longer than " + std::to_string(LongestLine) + " bytes");
+        AddProblem(line_, fmt::format("line longer than {} bytes", LongestLine));
         lineText_.clear();
     }
     return true;
@@ -249,7 +245,7 @@ bool LogStream::Open(const std::string& path, std::string& error)
     path_ = path;
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_) {
-        error = "cannot open: " + std::string(std::strerror(errno));
+        error = fmt::format("cannot open: {}", std::strerror(errno));
         return false;
     }
     if (std::fseek(file_, 0, SEEK_END) == 0) {
@@ -272,7 +268,7 @@ bool LogStream::Open(const std::string& path, std::string& error)
             continue;
         if (text.rfind("Count", 0) == 0) {
             if (!anyField) {
-                error = "line " + std::to_string(line_) + ": column titles before any header field";
+                error = fmt::format("line {}: column titles before any header field", line_);
                 return false;
             }
             header_.lines = line_;
@@ -280,7 +276,7 @@ bool LogStream::Open(const std::string& path, std::string& error)
         }
         LogField field;
         if (!ParseLogHeaderField(lineText_, field)) {
-            error = "line " + std::to_string(line_) + ": not a header field (Name=value): not a measurement log";
+            error = fmt::format("line {}: not a header field (Name=value): not a measurement log", line_);
             return false;
         }
         if (field.name == "FrequencyDivider") {

@@ -1,11 +1,13 @@
-// Bounded text building that never depends on the C locale: numbers always get '.' as their
-// decimal point, whatever locale the process runs in. Every write is cut at the limit the way a
-// bounded printf cuts (the text stays terminated), and the sink remembers that it was cut.
+// Bounded text building over {fmt}: a TextSink is a caller's buffer that Print fills with
+// formatted text. Numbers never depend on the C locale ('.' is always the decimal point; the
+// locale-dependent 'L' specifier is never used). Every write is cut at the limit the way a bounded
+// printf cuts (the text stays terminated), and the sink remembers that it was cut.
 #pragma once
+
+#include <fmt/format.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 struct TextSink {
     char* buffer;
@@ -17,17 +19,16 @@ struct TextSink {
 // A sink over buffer[0 .. limit-1]; the buffer is terminated at once (when limit > 0).
 TextSink MakeTextSink(char* buffer, size_t limit);
 
-void PutText(TextSink& sink, std::string_view text);
-// Text padded with blanks on the right to at least `width` characters.
-void PutTextPadded(TextSink& sink, std::string_view text, int width);
-// "%*d" / "%0*d" / "%-d": right-aligned in width, padded with blanks or (zeroPad) zeros.
-void PutInt(TextSink& sink, int64_t value, int width = 0, bool zeroPad = false);
-// "%-*d": left-aligned in width, padded with blanks on the right.
-void PutIntLeft(TextSink& sink, int64_t value, int width);
-// "%0*X": upper-case hexadecimal, zero-padded to width.
-void PutHex(TextSink& sink, uint64_t value, int width);
-// "%*.*f": fixed notation with `precision` decimals, right-aligned in width.
-void PutFixed(TextSink& sink, double value, int width, int precision);
+// Appends the formatted text (format_to_n with `format`, checked when compiled), cut at the limit.
+// A floating-point field with a width names its alignment ("{:>12.2f}"): {fmt} 9 puts the blanks
+// of "nan" and "inf" after them unless told, where printf puts them before. The arguments are
+// taken by const reference, so a field of a packed record (SpectrumRecord) binds to a copy.
+void PrintArgs(TextSink& sink, fmt::string_view format, fmt::format_args args);
+template <typename... Args>
+void Print(TextSink& sink, fmt::format_string<Args...> format, const Args&... args)
+{
+    PrintArgs(sink, format, fmt::make_format_args(args...));
+}
 
 // The length of text in a buffer of `size` characters that may lack a terminator.
 size_t BoundedLength(const char* text, size_t size);

@@ -8,8 +8,9 @@
 #    reach the library through its public header, the emulator's platform filling also through
 #    the platform operations table. Every include that crosses a line the wrong way is printed.
 # 2. The native layers (formats, logfile, panel/processing without win32/) include no system header but
-#    the standard library's, and build with the host's compiler, -Wall -Wextra, warnings as
-#    errors, and no Windows header anywhere.
+#    the standard library's and {fmt}'s, and build with the host's compiler, -Wall -Wextra, warnings
+#    as errors, and no Windows header anywhere ({fmt} header-only, seen through a folder holding
+#    just its link, as the builds see it).
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
@@ -84,7 +85,8 @@ for file in $sources; do
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done
 
-# The native layers: standard headers only (C++ names, or the C headers a plain C record needs).
+# The native layers: standard headers only (C++ names, or the C headers a plain C record needs)
+# and {fmt}'s.
 native_sources=()
 for file in $sources; do
   layer_of "$file"
@@ -93,7 +95,7 @@ for file in $sources; do
     [ "$layer" = "$native" ] || continue
     while IFS= read -r header; do
       case "$header" in
-        *.h) case "$header" in stdint.h | stddef.h) ;; *)
+        *.h) case "$header" in stdint.h | stddef.h | fmt/*.h) ;; *)
           echo "$file includes <$header>, a system header the native $layer may not use"
           violations=$((violations + 1)) ;;
         esac ;;
@@ -121,10 +123,18 @@ if [ -z "$compiler" ]; then
   echo "native build: no host C++ compiler found"
   exit 1
 fi
+fmt_dir=${KALVIX_FMT_DIR:-/usr/include/fmt}
+if [ ! -f "$fmt_dir/format.h" ]; then
+  echo "native build: $fmt_dir/format.h is missing: scripts/install-deps.sh installs it"
+  exit 1
+fi
+fmt_stage=$(mktemp -d)
+trap 'rm -rf "$fmt_stage"' EXIT
+ln -s "$fmt_dir" "$fmt_stage/fmt"
 failed=0
 for file in "${native_sources[@]}"; do
   if ! "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I formats -I library/include \
-      -I panel/processing -I logfile "$file"; then
+      -I panel/processing -I logfile -isystem "$fmt_stage" -DFMT_HEADER_ONLY "$file"; then
     echo "native build: $file does not build on its own"
     failed=$((failed + 1))
   fi

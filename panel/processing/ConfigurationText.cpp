@@ -6,19 +6,6 @@
 #include <cstddef>
 #include <cstring>
 
-namespace {
-
-void PutValueRow(TextSink& sink, const float* values)
-{
-    for (size_t i = 0; i < 2 * MeasurementFrequencyCount; ++i) {
-        if (i > 0)
-            PutText(sink, ", ");
-        PutFixed(sink, values[i], 0, 2);
-    }
-}
-
-} // namespace
-
 void ComputeMeasurementFrequencies(const DeviceConfiguration& configuration, uint16_t divider, float* frequencies)
 {
     for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
@@ -29,10 +16,8 @@ void ComputeMeasurementFrequencies(const DeviceConfiguration& configuration, uin
 
 void FormatFrequencyList(TextSink& sink, const float* frequencies)
 {
-    for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
-        PutFixed(sink, frequencies[i], 11, 2);
-        PutText(sink, "Hz\n");
-    }
+    for (size_t i = 0; i < MeasurementFrequencyCount; ++i)
+        Print(sink, "{:>11.2f}Hz\n", frequencies[i]);
 }
 
 void FormatConfigurationView(TextSink& sink, const uint8_t* afeArea, const DeviceConfiguration& configuration)
@@ -40,17 +25,13 @@ void FormatConfigurationView(TextSink& sink, const uint8_t* afeArea, const Devic
     int32_t shuntCount = 0;
     std::memcpy(&shuntCount, afeArea + offsetof(AfeRecordHead, SHUNTCount), sizeof shuntCount);
 
-    PutText(sink, "Analog Front End Data:\r\n\r\nDescription=");
-    PutText(sink, AfeDescription(afeArea));
-    PutText(sink, "\r\nAFEType=0x");
-    PutHex(sink, afeArea[offsetof(AfeRecordHead, AFEType)], 2);
-    PutText(sink, "\r\nSHUNTType=0x");
-    PutHex(sink, afeArea[offsetof(AfeRecordHead, SHUNTType)], 2);
-    PutText(sink, "\r\nSHUNTCount=");
-    PutInt(sink, shuntCount);
-    PutText(sink, "\r\n\r\nCurrent Configuration Data:\r\n\r\nShunt(re...im...)=\t");
-    PutValueRow(sink, configuration.Shunt);
-    PutText(sink, "\r\nComp(re...im...)=\t");
-    PutValueRow(sink, configuration.Comp);
-    PutText(sink, "\r\n");
+    constexpr size_t values = 2 * MeasurementFrequencyCount;
+    Print(sink,
+          "Analog Front End Data:\r\n\r\n"
+          "Description={}\r\nAFEType=0x{:02X}\r\nSHUNTType=0x{:02X}\r\nSHUNTCount={}\r\n\r\n"
+          "Current Configuration Data:\r\n\r\n"
+          "Shunt(re...im...)=\t{:.2f}\r\nComp(re...im...)=\t{:.2f}\r\n",
+          AfeDescription(afeArea), afeArea[offsetof(AfeRecordHead, AFEType)], afeArea[offsetof(AfeRecordHead, SHUNTType)],
+          shuntCount, fmt::join(configuration.Shunt, configuration.Shunt + values, ", "),
+          fmt::join(configuration.Comp, configuration.Comp + values, ", "));
 }

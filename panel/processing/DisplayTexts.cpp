@@ -22,36 +22,17 @@ const char* ReadScaleInteger(const char* p, const char* end, int32_t& value)
 
 void FormatImpedanceNumbers(TextSink& sink, const SpectrumRecord& record)
 {
-    for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
-        if (i > 0)
-            PutText(sink, "\r\n");
-        PutFixed(sink, record.Module[i], 13, 2);
-        PutFixed(sink, record.Phase[i], 13, 2);
-    }
+    for (size_t i = 0; i < MeasurementFrequencyCount; ++i)
+        Print(sink, "{}{:>13.2f}{:>13.2f}", i > 0 ? "\r\n" : "", record.Module[i], record.Phase[i]);
 }
 
 void FormatStatusValues(TextSink& sink, const SpectrumRecord& record)
 {
-    PutText(sink, "MeasCount: ");
-    PutIntLeft(sink, static_cast<int32_t>(record.MeasCount), 10);
-    PutText(sink, "\nProcPeriod[us]: ");
-    PutIntLeft(sink, static_cast<int32_t>(record.ProcPeriod), 8);
-    PutText(sink, "\nMaxChA: ");
-    PutIntLeft(sink, record.MaxChA, 5);
-    PutText(sink, "\nMinChA: ");
-    PutIntLeft(sink, record.MinChA, 5);
-    PutText(sink, "\nMaxChB: ");
-    PutIntLeft(sink, record.MaxChB, 5);
-    PutText(sink, "\nMinChB: ");
-    PutIntLeft(sink, record.MinChB, 5);
-    PutText(sink, "\nChargerStatus: ");
-    PutInt(sink, record.ChargerStatus);
-    PutText(sink, "\nBatteryLevel[mV]: ");
-    PutInt(sink, record.BatteryLevel, 4);
-    PutText(sink, "\nSysErrors: 0x");
-    PutHex(sink, record.SysErrors, 4);
-    PutText(sink, "\nGPIOStatus: 0x");
-    PutHex(sink, record.GPIOStatus, 2);
+    Print(sink,
+          "MeasCount: {:<10}\nProcPeriod[us]: {:<8}\nMaxChA: {:<5}\nMinChA: {:<5}\nMaxChB: {:<5}\nMinChB: {:<5}\n"
+          "ChargerStatus: {}\nBatteryLevel[mV]: {:4}\nSysErrors: 0x{:04X}\nGPIOStatus: 0x{:02X}",
+          static_cast<int32_t>(record.MeasCount), static_cast<int32_t>(record.ProcPeriod), record.MaxChA, record.MinChA,
+          record.MaxChB, record.MinChB, record.ChargerStatus, record.BatteryLevel, record.SysErrors, record.GPIOStatus);
 }
 
 FixedScale ReadFixedScale(const char* text, size_t length)

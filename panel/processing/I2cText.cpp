@@ -101,6 +101,5 @@ uint32_t ReadByteCountText(std::string_view text)
 
 void FormatHexBytes(TextSink& sink, const uint8_t* bytes, uint32_t count)
 {
-    for (uint32_t i = 0; i < count; ++i)
-        PutHex(sink, bytes[i], 2);
+    Print(sink, "{:02X}", fmt::join(bytes, bytes + count, ""));
 }

@@ -32,8 +32,7 @@ void ReportLostSpectra(GlobalCtrl* ctrl, CounterTracking& sequence, const Spectr
             continue;
         char text[32];
         TextSink sink = MakeTextSink(text, sizeof text);
-        PutInt(sink, lost);
-        PutText(sink, " Spectra Lost");
+        Print(sink, "{} Spectra Lost", lost);
         ShowStatusMessage(ctrl->MainWindow, text, 1);
     }
 }

@@ -28,10 +28,8 @@ void Connect(HWND window, GlobalCtrl* ctrl)
     SetCaption(window, IdConnectDeviceButton, "DISCONNECT");
     char text[64];
     TextSink sink = MakeTextSink(text, sizeof text);
-    PutText(sink, "CONNECTED @ [");
-    PutInt(sink, deviceIndex);
-    PutText(sink, "] - ");
-    PutText(sink, std::string_view(ctrl->DeviceSerial, BoundedLength(ctrl->DeviceSerial, sizeof ctrl->DeviceSerial)));
+    Print(sink, "CONNECTED @ [{}] - {}", deviceIndex,
+          std::string_view(ctrl->DeviceSerial, BoundedLength(ctrl->DeviceSerial, sizeof ctrl->DeviceSerial)));
     SetStatusPartText(window, StatusPartConnection, text);
 
     EnableControl(window, IdStart, false);

@@ -50,8 +50,7 @@ void ShowExcitationLevel(HWND window, int32_t level)
 {
     char text[40];
     TextSink sink = MakeTextSink(text, sizeof text);
-    PutText(sink, "Excitation Level\r\n");
-    PutInt(sink, static_cast<uint32_t>(level));
+    Print(sink, "Excitation Level\r\n{}", static_cast<uint32_t>(level));
     SetDlgItemTextA(window, IdExcitationLabel, text);
 }
 
@@ -200,13 +199,10 @@ void OnDividerScroll(HWND window, GlobalCtrl* ctrl, int code)
     const uint16_t divider = CurrentDivider(ctrl);
     char text[64];
     TextSink label = MakeTextSink(text, sizeof text);
-    PutText(label, "Samplrate\r\nDivider\r\n");
-    PutInt(label, divider);
+    Print(label, "Samplrate\r\nDivider\r\n{}", divider);
     SetDlgItemTextA(window, IdDividerLabel, text);
     TextSink period = MakeTextSink(text, sizeof text);
-    PutText(period, "Measurement Period ");
-    PutFixed(period, divider / 1000.0, 5, 3);
-    PutText(period, "s");
+    Print(period, "Measurement Period {:>5.3f}s", divider / 1000.0);
     SetStatusPartText(window, StatusPartPeriod, text);
 
     // Page steps, tracking and the rest only move the label: the device gets a divider on line

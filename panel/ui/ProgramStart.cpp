@@ -7,7 +7,6 @@
 #include "ProgramIcons.h"
 #include "ResourceIds.h"
 
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -43,8 +42,9 @@ HWND StartControlPanel(HINSTANCE instance, int showCommand)
         return nullptr;
     }
 
-    size_t used = std::strlen(szTitle);
-    std::snprintf(szTitle + used, ProgramNameSize - used, "%s", ApplicationVersion);
+    const size_t used = std::strlen(szTitle);
+    TextSink title = MakeTextSink(szTitle + used, ProgramNameSize - used);
+    Print(title, "{}", ApplicationVersion);
 
     bool creationFailureShown = false;
     HWND window = CreateWindowExA(0, szWindowClass, szTitle, MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -4,12 +4,12 @@
 #include "GlobalCtrl.h"
 #include "MainWindowState.h"
 #include "ProgramIcons.h"
+#include "TextFormat.h"
 #include "Throughput.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -134,7 +134,8 @@ void UpdateThroughput(GlobalCtrl* ctrl, uint32_t bytes)
     if (!ThroughputTick(state->Status.RateMeter, bytes, nowMs, &rate))
         return;
     char text[32];
-    std::snprintf(text, sizeof text, "% 4d Kb/sec", static_cast<int>(rate));
+    TextSink sink = MakeTextSink(text, sizeof text);
+    Print(sink, "{: 4} Kb/sec", static_cast<int>(rate));
     SetPartText(ctrl->MainWindow, StatusPartRate, text);
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -48,4 +50,24 @@ TEST(AxisLabels, ValuesFarOutsideTheUsualRangeAreNeverCut)
     EXPECT_EQ(big.substr(big.size() - 3), ".00");
     EXPECT_EQ(big.size(), 35u); // sign, 31 digits, point, 2 decimals
     EXPECT_EQ(X(3e12f), "3000000M");
+}
+
+// The labels as printf's "%3.0f" and "%5.2f" wrote them before, at the edges: ties to even, the
+// sign of zero kept, NaN without its sign, infinities with their suffix.
+TEST(AxisLabels, EdgeValuesKeepTheirFormerText)
+{
+    const std::pair<float, const char*> xs[] = {
+        {0.5f, "  0"},    {1.5f, "  2"},       {2.5f, "  2"},    {-0.4f, " -0"},  {-0.0f, " -0"},
+        {999.5f, "1000"}, {999.9f, "  1k"},    {2500.0f, "  2k"}, {3500.0f, "  4k"}, {999999.9f, "1000k"},
+        {2.5e6f, "  2M"}, {NAN, "nan"},        {-NAN, "nan"},    {INFINITY, "infM"}, {-INFINITY, "-inf"},
+    };
+    for (const auto& [x, text] : xs)
+        EXPECT_EQ(X(x), text) << x;
+    const std::pair<double, const char*> ys[] = {
+        {0.125, " 0.12"},     {-0.0, "-0.00"},        {1e-300, " 0.00"},   {-1e-300, "-0.00"},
+        {999.85, " 1.00k"},   {1234.5, " 1.23k"},     {2.5e6, " 2.50M"},   {0.005, " 0.01"},
+        {NAN, "  nan"},       {-NAN, "  nan"},        {INFINITY, "  infM"}, {-INFINITY, " -inf"},
+    };
+    for (const auto& [y, text] : ys)
+        EXPECT_EQ(Y(y), text) << y;
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -18,8 +19,17 @@ std::string Fixed(double v, int width, int precision)
 {
     char buffer[512];
     TextSink sink = MakeTextSink(buffer, sizeof buffer);
-    PutFixed(sink, v, width, precision);
+    Print(sink, "{:>{}.{}f}", v, width, precision);
     return buffer;
+}
+
+template <typename... Args>
+std::string Printed(fmt::format_string<Args...> format, const Args&... args)
+{
+    char buffer[512];
+    TextSink sink = MakeTextSink(buffer, sizeof buffer);
+    Print(sink, format, args...);
+    return std::string(buffer, sink.length);
 }
 
 // Switches the C locale of this test to one with a decimal comma while alive.
@@ -62,26 +72,107 @@ TEST(TextFormat, IntegersAndCuttingMatchPrintf)
     char buffer[64];
     for (int64_t v : {0ll, 7ll, -7ll, 2147483647ll, -2147483648ll, 123456789012ll}) {
         TextSink sink = MakeTextSink(buffer, sizeof buffer);
-        PutInt(sink, v, 10);
+        Print(sink, "{:10}", v);
         EXPECT_STREQ(buffer, Printf("%10lld", static_cast<long long>(v)).c_str());
         sink = MakeTextSink(buffer, sizeof buffer);
-        PutInt(sink, v, 4, true);
+        Print(sink, "{:04}", v);
         EXPECT_STREQ(buffer, Printf("%04lld", static_cast<long long>(v)).c_str());
     }
     TextSink hex = MakeTextSink(buffer, sizeof buffer);
-    PutHex(hex, 0xA0, 4);
-    PutHex(hex, 0xBEEF1, 2);
+    Print(hex, "{:04X}", 0xA0);
+    Print(hex, "{:02X}", 0xBEEF1);
     EXPECT_STREQ(buffer, "00A0BEEF1");
 
     // Cut like a bounded printf: limit - 1 characters and a terminator.
     char small[6];
     std::memset(small, '#', sizeof small);
     TextSink sink = MakeTextSink(small, sizeof small);
-    PutText(sink, "abc");
-    PutFixed(sink, 12.5, 6, 2);
+    Print(sink, "abc");
+    Print(sink, "{:>6.2f}", 12.5);
     EXPECT_TRUE(sink.truncated);
     EXPECT_EQ(sink.length, 5u);
     EXPECT_STREQ(small, "abc 1"); // "abc" + " 12.50"
+}
+
+// Each format the log and the panel's texts use, at the edge values, against the texts the
+// formatters written by hand before {fmt} gave (and printf's "% 4d" for the status bar's rate).
+TEST(TextFormat, PrintGivesTheFormerTextsAtTheEdges)
+{
+    const std::pair<std::string, const char*> cases[] = {
+        {Printed("{:>12.2f}", -NAN), "        -nan"},
+        {Printed("{:>12.2f}", NAN), "         nan"},
+        {Printed("{:>5.2f}", -NAN), " -nan"},
+        {Printed("{:>7.2f}", INFINITY), "    inf"},
+        {Printed("{:>7.2f}", -INFINITY), "   -inf"},
+        {Printed("{:>13.2f}", -0.0f), "        -0.00"},
+        {Printed("{:>7.2f}", -0.004f), "  -0.00"},
+        {Printed("{:>7.2f}", 0.125f), "   0.12"},
+        {Printed("{:>7.2f}", 0.375f), "   0.38"},
+        {Printed("{:>7.2f}", 2.675), "   2.67"},
+        {Printed("{:>12.2f}", 0.005), "        0.01"},
+        {Printed("{:>12.2f}", 1e-45f), "        0.00"},
+        {Printed("{:>12.2f}", -1e-45f), "       -0.00"},
+        {Printed("{:>12.2f}", 3.4028235e38f), "340282346638528859811704183484516925440.00"},
+        {Printed("{:>7.2f}", 12345.678f), "12345.68"},
+        {Printed("{:.2f}", -1.5f), "-1.50"},
+        {Printed("{:>11.2f}", 999999.94f), "  999999.94"},
+        {Printed("{:>5.3f}", 1792 / 1000.0), "1.792"},
+        {Printed("{:>5.3f}", 65535 / 1000.0), "65.535"},
+        {Printed("{:>5.3f}", 1 / 1000.0), "0.001"},
+        {Printed("{:>3.0f}", 0.5), "  0"},
+        {Printed("{:>3.0f}", 1.5), "  2"},
+        {Printed("{:>3.0f}", 2.5), "  2"},
+        {Printed("{:>3.0f}", -0.4), " -0"},
+        {Printed("{:10}", INT32_MIN), "-2147483648"},
+        {Printed("{:10}", -7), "        -7"},
+        {Printed("{:04}", -5), "-005"},
+        {Printed("{:04}", -12345), "-12345"},
+        {Printed("{:02}", 0), "00"},
+        {Printed("{}", 4000000000u), "4000000000"},
+        {Printed("{:4}", uint16_t{65535}), "65535"},
+        {Printed("{:<10}", -5), "-5        "},
+        {Printed("{:<5}", uint16_t{65535}), "65535"},
+        {Printed("{:<5}", 123456), "123456"},
+        {Printed("{:04X}", uint16_t{0xBEEF}), "BEEF"},
+        {Printed("{:02X}", uint8_t{0}), "00"},
+        {Printed("{:04X}", uint16_t{0xFFFF}), "FFFF"},
+        {Printed("{:02X}", 0xABC), "ABC"},
+        {Printed("{:04X}", 0xA), "000A"},
+        {Printed("{:<24}", "Frequencies="), "Frequencies=            "},
+        {Printed("{:<24}", "A label longer than its column"), "A label longer than its column"},
+        {Printed("{: 4}", 0), "   0"},
+        {Printed("{: 4}", -5), "  -5"},
+        {Printed("{: 4}", 12345), " 12345"},
+    };
+    for (const auto& [got, expected] : cases)
+        EXPECT_EQ(got, expected);
+}
+
+// Cut at limit - 1 characters, terminated, flagged; what follows a cut stays out.
+TEST(TextFormat, PrintCutsAtTheLimit)
+{
+    struct Case {
+        size_t limit;
+        const char* kept;
+        bool truncated;
+    };
+    const Case cases[] = {{0, "", true}, {1, "", true}, {2, "a", true}, {9, "ab  -1.5", true}, {10, "ab  -1.50", false}};
+    for (const Case& c : cases) {
+        char buffer[16];
+        std::memset(buffer, '#', sizeof buffer);
+        TextSink sink = MakeTextSink(c.limit ? buffer : nullptr, c.limit);
+        Print(sink, "ab{:>7.2f}", -1.5);
+        Print(sink, "");
+        EXPECT_EQ(std::string(buffer, sink.length), c.kept) << c.limit;
+        EXPECT_EQ(sink.truncated, c.truncated) << c.limit;
+        Print(sink, "x");
+        EXPECT_EQ(std::string(buffer, sink.length), c.kept) << c.limit;
+        EXPECT_TRUE(sink.truncated) << c.limit;
+        if (c.limit) {
+            EXPECT_EQ(buffer[sink.length], '\0') << c.limit;
+        }
+        EXPECT_EQ(buffer[c.limit], '#') << c.limit;
+    }
 }
 
 TEST(TextFormat, FileNameDateKeepsTheWholeName)

@@ -43,9 +43,7 @@ int32_t ReadAfeRecord(GlobalCtrl* ctrl, const I2cBus& bus)
     if (checked != AfeRecordOk) {
         char text[64];
         TextSink sink = MakeTextSink(text, sizeof text);
-        PutText(sink, "ERROR: AFE Data CRC failed, expected CRC value: 0x");
-        PutHex(sink, storedCrc, 4);
-        PutText(sink, ".");
+        Print(sink, "ERROR: AFE Data CRC failed, expected CRC value: 0x{:04X}.", storedCrc);
         PanelShowStatus(ctrl->Hooks, text, 0);
         return AfeCrcOrInterpolationError;
     }

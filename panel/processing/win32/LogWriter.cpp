@@ -17,8 +17,7 @@ void ShowEntryCount(GlobalCtrl* ctrl)
 {
     char text[64];
     TextSink sink = MakeTextSink(text, sizeof text);
-    PutText(sink, "Log Entry Count: ");
-    PutInt(sink, ctrl->LogEntryCount);
+    Print(sink, "Log Entry Count: {}", ctrl->LogEntryCount);
     PanelShowLogEntryCount(ctrl->Hooks, text);
 }
 
@@ -43,8 +42,7 @@ void ReportSystemError(GlobalCtrl* ctrl, const char* what, DWORD error)
 {
     char text[64];
     TextSink sink = MakeTextSink(text, sizeof text);
-    PutText(sink, what);
-    PutInt(sink, static_cast<int32_t>(error));
+    Print(sink, "{}{}", what, static_cast<int32_t>(error));
     PanelShowStatus(ctrl->Hooks, text, 0);
 }
 
@@ -175,8 +173,7 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
         // The full name is built whole; one that does not fit a path fails like a create error.
         char fullName[ScratchTextSize];
         TextSink path = MakeTextSink(fullName, sizeof fullName);
-        PutText(path, parts.directory);
-        PutText(path, std::string_view(fileName, name.length));
+        Print(path, "{}{}", parts.directory, std::string_view(fileName, name.length));
         if (stamped.truncated || name.truncated || path.truncated || path.length >= MAX_PATH) {
             ReportCreateError(ctrl, ERROR_FILENAME_EXCED_RANGE);
             return -1;
@@ -234,8 +231,7 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
 
     char labelText[ScratchTextSize];
     TextSink label = MakeTextSink(labelText, sizeof labelText);
-    PutText(label, "Log: ");
-    PutText(label, std::string_view(fileName, name.length));
+    Print(label, "Log: {}", std::string_view(fileName, name.length));
     PanelShowLogFileName(ctrl->Hooks, labelText);
     return 0;
 }

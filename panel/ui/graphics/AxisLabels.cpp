@@ -1,24 +1,40 @@
 #include "AxisLabels.h"
 
-#include <cstdio>
+#include "TextFormat.h"
+
+#include <cmath>
+
+namespace {
+
+// The labels have always shown a NaN as "nan", whatever its sign bit.
+double WithoutNanSign(double value)
+{
+    return std::isnan(value) ? std::fabs(value) : value;
+}
+
+} // namespace
 
 void FormatXLabel(float x, char (&text)[AxisLabelSize])
 {
+    TextSink sink = MakeTextSink(text, AxisLabelSize);
+    const double value = WithoutNanSign(x);
     // The frequencies are single-precision values, and so is the 999.8 they are compared with.
     if (x >= 1000000.0f)
-        std::snprintf(text, AxisLabelSize, "%3.0fM", x / 1000000.0);
+        Print(sink, "{:>3.0f}M", value / 1000000.0);
     else if (x > 999.8f)
-        std::snprintf(text, AxisLabelSize, "%3.0fk", x / 1000.0);
+        Print(sink, "{:>3.0f}k", value / 1000.0);
     else
-        std::snprintf(text, AxisLabelSize, "%3.0f", static_cast<double>(x));
+        Print(sink, "{:>3.0f}", value);
 }
 
 void FormatYLabel(double value, char (&text)[AxisLabelSize])
 {
+    TextSink sink = MakeTextSink(text, AxisLabelSize);
+    value = WithoutNanSign(value);
     if (value >= 1000000)
-        std::snprintf(text, AxisLabelSize, "%5.2fM", value / 1000000);
+        Print(sink, "{:>5.2f}M", value / 1000000);
     else if (value > 999.8)
-        std::snprintf(text, AxisLabelSize, "%5.2fk", value / 1000);
+        Print(sink, "{:>5.2f}k", value / 1000);
     else
-        std::snprintf(text, AxisLabelSize, "%5.2f", value);
+        Print(sink, "{:>5.2f}", value);
 }
