@@ -1,6 +1,10 @@
 // The software Kalvix device: what it does with each request, and what it has ready for the
 // host's next IN transfer at a given moment. Time is passed in (microseconds of any monotonic
 // clock), so the model runs as fast or as slow as its caller likes.
+//
+// The record and its life (power-on, restart, the world's inputs, GPIO reports, read-back) are
+// here; the request handlers in DeviceRequests, the clock and the spectra in SpectrumClock, and
+// what waits to be sent, as typed records until a read takes it, in Outbox.
 #pragma once
 
 #include "AfeMemory.h"
