@@ -195,8 +195,8 @@ void AdvanceTriggered(DeviceModel& device, Micros now)
 
 } // namespace
 
-const SpectrumSource ObjectSpectra = {"object", ObjectPeriod, NextObjectSpectrum, ObjectNeverEnds, true};
-const SpectrumSource LogRows = {"log", LogPeriod, NextLogRow, LogEnded, false};
+const SpectrumSource ObjectSpectra = {ObjectPeriod, NextObjectSpectrum, ObjectNeverEnds, true};
+const SpectrumSource LogRows = {LogPeriod, NextLogRow, LogEnded, false};
 
 const SpectrumSource& ChooseSpectrumSource(const LogReplay& replay)
 {

@@ -21,7 +21,6 @@ enum class DeviceMode : uint32_t {
 // Where spectra come from. A measurement takes its source as it starts (and a replay set while it
 // runs switches it at once); from then on every spectrum asks only that source.
 struct SpectrumSource {
-    const char* name;
     // Time between two spectra, unless a flood rate sets it.
     Micros (*period)(const DeviceModel& device);
     // Puts the spectrum due `at` into the FIFO and tells how long after it the next one is due
