@@ -1,49 +1,34 @@
 // The software Kalvix device: what it does with each request, and what it has ready for the
 // host's next IN transfer at a given moment. Time is passed in (microseconds of any monotonic
 // clock), so the model runs as fast or as slow as its caller likes.
+//
+// The record and its life (power-on, restart, the world's inputs, GPIO reports, read-back) are
+// here; the request handlers in DeviceRequests, the clock and the spectra in SpectrumClock, and
+// what waits to be sent, as typed records until a read takes it, in Outbox.
 #pragma once
 
 #include "AfeMemory.h"
+#include "DeviceFaults.h"
 #include "DeviceFrames.h"
+#include "DeviceRequests.h"
 #include "KalvixEmulator.h"
 #include "LogReplay.h"
 #include "ObjectModel.h"
+#include "Outbox.h"
 #include "RecordLayouts.h"
+#include "SpectrumClock.h"
 
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <vector>
 
-using Micros = uint64_t;
-constexpr Micros NoEvent = UINT64_MAX;
-
-constexpr size_t DefaultFifoCapacity = 256;
-constexpr size_t MaxFifoCapacity = 4096;
 constexpr size_t FrameLogLength = 64;
 
-// SysErrors bits of the spectrum frames.
-constexpr uint16_t SysBadParameter = 0x0001; // an unknown divider code was given
+// SysErrors bits of the spectra besides SysBadParameter (DeviceRequests.h) and SysFifoOverflow
+// (Outbox.h).
 constexpr uint16_t SysChannelClipped = 0x0002;
 constexpr uint16_t SysBatteryLow = 0x0004;
-constexpr uint16_t SysFifoOverflow = 0x0008; // spectra were dropped just before this one
-
-// The device's own time to answer a request.
-constexpr int32_t DefaultReplyDelayMs = 2;
-
-struct DeviceFaults {
-    bool failure = false;        // reads and writes end with ERROR_GEN_FAILURE
-    int32_t replyDelayMs = DefaultReplyDelayMs; // < 0: replies are never sent
-    bool i2cNack = false;
-    uint32_t noiseTransfers = 0; // transfers still to carry noise bytes
-    uint32_t shortTransfers = 0; // short fragments still to send
-};
-
-struct TimedFrame {
-    Micros readyAt;
-    std::vector<uint8_t> bytes;
-    bool leftover = false; // spectra of a measurement that was stopped
-};
 
 struct DeviceModel {
     uint32_t instance = 0;
@@ -78,7 +63,8 @@ struct DeviceModel {
     LogReplay replay;       // a log whose rows are sent instead of spectra of the object
 
     // Measuring.
-    int32_t mode = 0; // 0 idle, 1 measuring, 2 external trigger
+    DeviceMode mode = DeviceMode::Idle;
+    const SpectrumSource* source = &ObjectSpectra; // chosen as a measurement starts
     uint32_t measCount = 0;
     Micros nextSpectrumAt = NoEvent;
     Micros lastSpectrumAt = 0;
@@ -88,15 +74,9 @@ struct DeviceModel {
     Micros triggerPeriod = 0;
     Micros nextAutoPulseAt = NoEvent;
     uint32_t floodRate = 0;
-    bool overflowed = false;
 
     // What waits to go to the host.
-    std::deque<std::vector<uint8_t>> fifo; // 192-byte frames: spectra, and I2C replies while measuring
-    size_t fifoCapacity = DefaultFifoCapacity;
-    std::deque<TimedFrame> outbox;         // single-frame transfers (GPIO status, replies while idle)
-    std::deque<TimedFrame> delayedReplies;
-    std::vector<uint8_t> partial;          // rest of a transfer longer than the read that took it
-    size_t partialOffset = 0;
+    Outbox outbox;
     uint16_t lastReportedGpio = 0xFFFF;
     Micros gpioReportAt = NoEvent;         // GPIO status frame owed after a measurement
 
@@ -123,9 +103,6 @@ void FlushDeviceOutput(DeviceModel& device);
 // the rest of one being delivered over several reads, is lost.
 void LoseTransferInFlight(DeviceModel& device, size_t readLength, Micros now);
 
-// One OUT transfer from the host.
-void ReceiveRequest(DeviceModel& device, const uint8_t* bytes, size_t length, Micros now);
-
 // Brings clocks, battery and measurement up to `now`.
 void AdvanceDevice(DeviceModel& device, Micros now);
 
@@ -139,17 +116,13 @@ Micros NextDeviceEvent(const DeviceModel& device);
 // Inputs from the world.
 void SetAfePlugged(DeviceModel& device, bool plugged, Micros now);
 void SetGpioInputs(DeviceModel& device, uint8_t levels, Micros now);
-void FireTriggerPulses(DeviceModel& device, uint32_t pulses, Micros now);
-void SetTriggerPeriod(DeviceModel& device, uint32_t periodMs, Micros now);
-// Spectra from now on are the rows of `replay` (an empty one: of the object again). While
-// measuring, its first row comes one period from now; every START begins again at the first row.
-void SetReplay(DeviceModel& device, LogReplay replay, Micros now);
 
-// Derived values.
+// The GPIO status word as the device reports it now.
 uint16_t GpioStatusOf(const DeviceModel& device);
-uint32_t SpectraPerTransfer(uint16_t divider);
-// Divider for a device code, or 0 for a code the device does not know.
-uint16_t DividerForCode(uint16_t code);
-const uint16_t* FrequencyCodes(); // 15 codes; frequency = code * 1000 / divider
-void BuildConfiguration(const DeviceModel& device, uint8_t (&out)[ConfigPayloadSize]);
+// Queues a GPIO status frame at `at` (the mask request is answered so, changed or not).
+void QueueGpioReport(DeviceModel& device, Micros at);
+// Reports a changed GPIO status at once while idle; while measuring the spectra carry it and a
+// frame follows when the measurement ends.
+void NoteGpioChange(DeviceModel& device, Micros now);
+
 void FillState(const DeviceModel& device, KalvixEmulatorState& state);

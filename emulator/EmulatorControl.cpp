@@ -177,7 +177,7 @@ int32_t PerInstance(EmulatedInstance& instance, uint32_t what, int32_t value, vo
     case KALVIX_EMU_FIFO_CAPACITY:
         if (value < 1 || value > static_cast<int32_t>(MaxFifoCapacity))
             return KALVIX_EMU_ERR_VALUE;
-        device.fifoCapacity = static_cast<size_t>(value);
+        device.outbox.fifoCapacity = static_cast<size_t>(value);
         return 0;
     case KALVIX_EMU_GET_STATE: {
         if (!data || size < sizeof(KalvixEmulatorState))

@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Dividers, PacingTest,
 TEST_F(DeviceModelTest, FullFifoDropsTheOldestSpectraAndCountsThem)
 {
     Send(device, Req(OpDivider, {6}), T0); // divider 6, one spectrum per transfer
-    device.fifoCapacity = 10;
+    device.outbox.fifoCapacity = 10;
     Send(device, Req(OpStart, {0}), T0);
     // 25 spectra due, none read: 15 dropped, the newest 10 wait.
     const auto first = Take(device, SpectrumFrameLength, T0 + 25 * 6 * Ms);
@@ -682,10 +682,10 @@ TEST_F(DeviceModelTest, LoweredFifoCapacityDropsDownToItAndCountsOnlySpectra)
     Send(device, Req(OpI2c, {0, AfeI2cAddress, 4}), T0 + 1 * Ms);
     AdvanceDevice(device, T0 + 1 * Ms); // its reply heads the FIFO
     AdvanceDevice(device, T0 + 30 * 6 * Ms);
-    ASSERT_EQ(device.fifo.size(), 31u);
-    device.fifoCapacity = 5;
+    ASSERT_EQ(device.outbox.fifo.size(), 31u);
+    device.outbox.fifoCapacity = 5;
     AdvanceDevice(device, T0 + 31 * 6 * Ms);
-    EXPECT_EQ(device.fifo.size(), 5u);
+    EXPECT_EQ(device.outbox.fifo.size(), 5u);
     KalvixEmulatorState state;
     FillState(device, state);
     EXPECT_EQ(state.spectraDropped, 26u) << "the reply and 26 spectra went; the reply is no spectrum";
@@ -700,7 +700,7 @@ TEST_F(DeviceModelTest, LoweredFifoCapacityDropsDownToItAndCountsOnlySpectra)
 TEST_F(DeviceModelTest, SpectraDroppedOneByOneFlagTheFirstSpectrumAfterTheGap)
 {
     Send(device, Req(OpDivider, {6}), T0);
-    device.fifoCapacity = 4;
+    device.outbox.fifoCapacity = 4;
     Send(device, Req(OpStart, {0}), T0);
     for (int i = 1; i <= 6; ++i) // the device fills up a spectrum at a time: 0 and 1 are dropped
         AdvanceDevice(device, T0 + i * 6 * Ms);

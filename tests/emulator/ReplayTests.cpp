@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -79,12 +80,12 @@ struct ReplayModelTest : ::testing::Test {
         WriteBytes(path, LogText(divider, counts));
         return path;
     }
-    void Replay(const std::string& path, bool loop)
+    void Replay(const std::string& path, bool loop, Micros at = T0)
     {
         LogReplay replay;
         std::string error;
         ASSERT_TRUE(OpenLogReplay(replay, path, loop, error)) << error;
-        SetReplay(device, std::move(replay), T0);
+        SetReplay(device, std::move(replay), at);
     }
     // Reads every millisecond from `from` to `until`: the spectra and when each came.
     std::vector<Sent> Collect(Micros from, Micros until)
@@ -186,6 +187,65 @@ TEST_F(ReplayModelTest, EndingReplayMeasuresTheObjectAgain)
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent[0].record.MeasCount, 902u) << "the device goes on after the last count sent";
     EXPECT_NE(RowText(sent[0].record), RowText(RowOf(902)));
+}
+
+// The source of spectra is chosen as a measurement starts (a replay set while idle waits for
+// it); a replay set or ended while measuring switches the running measurement at once.
+TEST_F(ReplayModelTest, StartChoosesTheSourceOfSpectra)
+{
+    enum Change { None, SetLog, EndLog };
+    struct Case {
+        const char* what;
+        Change beforeStart;
+        uint16_t startOpcode;
+        Change whileMeasuring;
+        const SpectrumSource* source;
+    } cases[] = {
+        {"no log: the object", None, OpStart, None, &ObjectSpectra},
+        {"log set while idle: its rows", SetLog, OpStart, None, &LogRows},
+        {"log set while idle, external trigger: its rows on pulses", SetLog, OpTrigger, None, &LogRows},
+        {"log set and ended while idle: the object", EndLog, OpStart, None, &ObjectSpectra},
+        {"log set while measuring the object: its rows at once", None, OpStart, SetLog, &LogRows},
+        {"log ended while measuring it: the object at once", SetLog, OpStart, EndLog, &ObjectSpectra},
+        {"log set under external trigger: the next burst's rows", None, OpTrigger, SetLog, &LogRows},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        const std::string log = WriteLog(3, {500, 501, 502});
+        const auto change = [&](Change what, Micros at) {
+            if (what != None)
+                Replay(log, false, at);
+            if (what == EndLog)
+                SetReplay(device, LogReplay{}, at);
+        };
+        change(c.beforeStart, T0);
+        EXPECT_EQ(device.source, &ObjectSpectra) << c.what << ": an idle device has not chosen";
+        Send(device, Req(c.startOpcode, {1}), T0);
+        const Micros from = c.whileMeasuring == None ? T0 : T0 + Ms;
+        change(c.whileMeasuring, from);
+        EXPECT_EQ(device.source, c.source) << c.what;
+        if (c.startOpcode == OpTrigger)
+            FireTriggerPulses(device, 1, from);
+        const Micros period = (c.source == &LogRows ? 3 : 6) * Ms; // the log's divider or the host's
+        EXPECT_TRUE(Take(device, SpectrumFrameLength, from + period - 1).empty()) << c.what;
+        const std::vector<uint32_t> first = MeasCountsIn(Take(device, SpectrumFrameLength, from + period));
+        EXPECT_EQ(first, std::vector<uint32_t>({c.source == &LogRows ? 500u : 0u})) << c.what;
+    }
+}
+
+TEST_F(ReplayModelTest, AStartWhoseLogIsGoneSendsNothing)
+{
+    const std::string log = WriteLog(1, {7, 8});
+    Replay(log, false);
+    Send(device, Req(OpStart, {0}), T0);
+    ASSERT_EQ(Collect(T0, T0 + 10 * Ms).size(), 2u);
+    Send(device, Req(OpcodeStop), T0 + 20 * Ms);
+    Collect(T0 + 20 * Ms, T0 + 50 * Ms);
+    ASSERT_EQ(std::remove(log.c_str()), 0);
+    Send(device, Req(OpStart, {0}), T0 + 100 * Ms);
+    EXPECT_EQ(device.source, &LogRows);
+    EXPECT_TRUE(device.outbox.grouping.sourceEnded);
+    EXPECT_TRUE(Collect(T0 + 100 * Ms, T0 + 150 * Ms).empty());
 }
 
 struct ReplayControlTest : ::testing::Test {
