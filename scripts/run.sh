@@ -28,8 +28,6 @@ if [ "${1:-}" = replay ] && { [ -z "${2:-}" ] || [ ! -f "$2" ]; }; then
   echo "scripts/run.sh replay: give a measurement log file to play back${2:+ (no file $2)}" >&2
   exit 2
 fi
-scripts/install-deps.sh
-scripts/build.sh
 build_dir=${KALVIX_BUILD_DIR:-build}
 
 mode=${1:-}
@@ -38,6 +36,17 @@ if [ -z "$mode" ]; then
 else
   shift
 fi
+
+# Only what the mode runs is built (the test programs are not): the panel beside the emulated
+# library, the program that drives it and the native log tool for the demonstration, the C
+# example for measure, the log tool alone for log.
+scripts/install-deps.sh
+case "$mode" in
+  log) cross=none native=kalvix-log ;;
+  measure) cross="KalvixCtrlEmulated kalvix_measure" native=none ;;
+  *) cross="KalvixCtrlEmulated OstrelControlPanel panel_demo" native=kalvix-log ;;
+esac
+KALVIX_CROSS_TARGETS=$cross KALVIX_NATIVE_TARGETS=$native scripts/build.sh
 
 if [ "$mode" = log ]; then
   exec "$build_dir/native/kalvix-log" "$@"
