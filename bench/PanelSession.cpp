@@ -3,6 +3,7 @@
 #include "BenchClock.h"
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
+#include "MainWindowState.h"
 #include "ProgramStart.h"
 
 #include <algorithm>
@@ -27,6 +28,7 @@ LRESULT CALLBACK WatchBatches(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (count == 0 || count > DataBuffRecords)
         return result;
     ++Seen.batches;
+    const SpectrumRecord* DataBuffPtr = MainDataBuffOf(window);
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t m = DataBuffPtr[i].MeasCount;
         if (Seen.haveLast && m != Seen.lastCount + 1) {

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <utility>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,7 +66,7 @@ EmulatedInstance* FindFile(Emulator& emulator, HANDLE file, uint32_t* index = nu
     if (!file || file == INVALID_HANDLE_VALUE)
         return nullptr;
     for (uint32_t i = 0; i < MaxInstances; ++i)
-        if (emulator.instances[i].file == file) {
+        if (emulator.instances[i].file.Get() == file) {
             if (index)
                 *index = i;
             return &emulator.instances[i];
@@ -136,16 +136,16 @@ void EnsurePump(Emulator& emulator)
     if (emulator.pump)
         return;
     const uint32_t id = ++emulator.pumpsStarted;
-    HANDLE thread = CreateThread(nullptr, 0, PumpThread, reinterpret_cast<void*>(static_cast<uintptr_t>(id)), 0, nullptr);
+    OwnedThread thread(CreateThread(nullptr, 0, PumpThread, reinterpret_cast<void*>(static_cast<uintptr_t>(id)), 0, nullptr));
     if (!thread)
         return;
-    emulator.pump = thread;
+    emulator.pump = std::move(thread);
     emulator.pumpId = id;
 }
 
 struct EndingPump {
-    HANDLE thread = nullptr;
-    HANDLE parks = nullptr; // during an unload
+    OwnedThread thread;
+    HANDLE parks = nullptr; // during an unload; never closed (see CloseInstance)
 };
 
 // Closes the instance; the last one to close takes the pump, to end it after letting go of the
@@ -159,15 +159,14 @@ EndingPump CloseInstance(Emulator& emulator, EmulatedInstance& instance)
         delete usb;
         instance.usb = nullptr;
     }
-    CloseHandle(instance.file);
-    instance.file = nullptr;
+    instance.file.Reset();
     EndingPump ending;
     if (--emulator.openCount == 0 && emulator.pump) {
         // The event stays open for good: a signal-and-wait that is interrupted may be repeated.
-        ending = EndingPump{emulator.pump, emulator.unloading ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr};
+        ending.thread = std::move(emulator.pump);
+        ending.parks = emulator.unloading ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
         emulator.pumpParks = ending.parks;
         emulator.pumpId = 0;
-        emulator.pump = nullptr;
     }
     PokePump(emulator);
     return ending;
@@ -175,9 +174,10 @@ EndingPump CloseInstance(Emulator& emulator, EmulatedInstance& instance)
 
 // Waits (bounded) until the pump has ended, or parked during an unload: nothing of it runs once
 // its closing has returned. A pump ended by the system (the process is ending) has simply ended.
-void EndPump(Emulator& emulator, const EndingPump& pump)
+// The thread's handle is closed last.
+void EndPump(Emulator& emulator, EndingPump& pump)
 {
-    const HANDLE ends[2] = {pump.thread, pump.parks};
+    const HANDLE ends[2] = {pump.thread.Get(), pump.parks};
     const DWORD start = GetTickCount();
     DWORD wait;
     // A pump started since may have taken the wake; wake again until this one has gone.
@@ -185,8 +185,8 @@ void EndPump(Emulator& emulator, const EndingPump& pump)
            GetTickCount() - start < PumpEndWaitMs)
         PokePump(emulator);
     if (wait == WAIT_OBJECT_0 + 1)
-        QueueUserAPC(reinterpret_cast<PAPCFUNC>(reinterpret_cast<void*>(&ExitThread)), pump.thread, 0);
-    CloseHandle(pump.thread);
+        QueueUserAPC(reinterpret_cast<PAPCFUNC>(reinterpret_cast<void*>(&ExitThread)), pump.thread.Get(), 0);
+    pump.thread.Reset();
 }
 
 // --- SetupAPI ---
@@ -322,15 +322,15 @@ HANDLE WINAPI EmuCreateFile(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBU
     // made it has the device; everybody else finds it existing and is refused.
     char name[64];
     snprintf(name, sizeof name, "KalvixEmulatedDevice-%u", static_cast<unsigned>(index));
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    OwnedMutex mutex(CreateMutexA(nullptr, FALSE, name));
     if (!mutex)
         return INVALID_HANDLE_VALUE; // last error from CreateMutexA
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(mutex);
+        mutex.Reset(); // before the error is set: closing may leave its own
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    instance.file = mutex;
+    instance.file = std::move(mutex);
     instance.access = access;
     instance.overlappedOpen = (flags & FILE_FLAG_OVERLAPPED) != 0;
     instance.usb = nullptr;
@@ -339,7 +339,7 @@ HANDLE WINAPI EmuCreateFile(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBU
     ++emulator.openCount;
     EnsurePump(emulator);
     SetLastError(ERROR_SUCCESS);
-    return mutex;
+    return instance.file.Get();
 }
 
 BOOL WINAPI EmuCloseHandle(HANDLE handle)
@@ -349,6 +349,8 @@ BOOL WINAPI EmuCloseHandle(HANDLE handle)
     {
         EmulatorGuard hold(emulator.lock);
         EmulatedInstance* instance = FindFile(emulator, handle);
+        // Anything else given out through the table (the read events of createEvent) is a
+        // plain kernel handle: this is the table's own close operation, so it closes it here.
         if (!instance)
             return CloseHandle(handle);
         ending = CloseInstance(emulator, *instance);
@@ -542,7 +544,7 @@ BOOL WINAPI EmuUsbReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffe
 {
     Emulator& emulator = TheEmulator();
     OVERLAPPED own{};
-    std::unique_ptr<void, decltype(&CloseHandle)> ownEvent(nullptr, &CloseHandle);
+    OwnedEvent ownEvent;
     {
         EmulatorGuard hold(emulator.lock);
         EmulatedInstance* instance = FindUsb(emulator, usb);
@@ -555,10 +557,10 @@ BOOL WINAPI EmuUsbReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffe
         if (const DWORD error = InstanceError(*instance))
             return Fail(error);
         if (!overlapped) {
-            ownEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+            ownEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
             if (!ownEvent)
                 return FALSE;
-            own.hEvent = ownEvent.get();
+            own.hEvent = ownEvent.Get();
         }
         OVERLAPPED* target = overlapped ? overlapped : &own;
         // Like every overlapped request, the read starts by clearing its event.

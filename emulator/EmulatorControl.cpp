@@ -185,7 +185,7 @@ int32_t PerInstance(EmulatedInstance& instance, uint32_t what, int32_t value, vo
         AdvanceDevice(device, now);
         KalvixEmulatorState state;
         FillState(device, state);
-        state.open = instance.file != nullptr;
+        state.open = static_cast<bool>(instance.file);
         state.pendingReads = static_cast<uint32_t>(instance.reads.size());
         memcpy(data, &state, sizeof state);
         return sizeof state;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "DeviceModel.h"
+#include "KernelOwners.h"
 
 #include <windows.h>
 
@@ -31,7 +32,7 @@ struct EmulatedInstance {
     char serial[17] = {};
 
     // Host side, while this process has the instance open.
-    HANDLE file = nullptr; // the instance's named mutex doubles as the file handle
+    OwnedMutex file;       // the instance's named mutex doubles as the file handle
     DWORD access = 0;
     bool overlappedOpen = false;
     void* usb = nullptr;   // the WinUSB handle given out for it
@@ -82,7 +83,7 @@ struct Emulator {
     uint32_t pathPadding = 0;
     EmulatedInstance instances[MaxInstances];
     uint32_t openCount = 0;
-    HANDLE pump = nullptr;       // the pump thread while one is wanted
+    OwnedThread pump;            // the pump thread while one is wanted
     bool unloading = false;      // the emulated library is being unloaded (PlatformUnloading)
     HANDLE pumpParks = nullptr;  // given to a pump ending during the unload (see PumpThread)
     uint32_t pumpId = 0;         // the wanted pump; a pump that finds another id ends

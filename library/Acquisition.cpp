@@ -20,7 +20,7 @@ void EndOnDeviceFailure(LibraryState& state)
     state.running.store(0);
     // A CMD_GET_SPECTRA waiting for spectra would otherwise wait out its whole time-out (over
     // 10 s under external trigger) for a device that sends nothing more.
-    SetEvent(state.ring.event);
+    SetEvent(state.ring.event.Get());
 }
 
 // A block shorter than the read asked for is dropped unless it holds nothing but whole frames
@@ -38,7 +38,7 @@ bool KeepsShortBlock(const LibraryState& state, ULONG received, uint16_t length)
 
 void RunReader(LibraryState& state)
 {
-    const bool ownsReplyLock = WaitForSingleObject(state.ReplyLock, ReplyLockStartWaitMs) == WAIT_OBJECT_0;
+    const bool ownsReplyLock = WaitForSingleObject(state.ReplyLock.Get(), ReplyLockStartWaitMs) == WAIT_OBJECT_0;
     state.ReaderHoldsReplyLock = ownsReplyLock;
     state.readerStarted.store(1);
     if (!ownsReplyLock) {
@@ -53,7 +53,7 @@ void RunReader(LibraryState& state)
         state.ReadsStarted.fetch_add(1);
         const uint16_t length = state.ReadLength.load();
         ULONG ulRead = 0;
-        const DWORD result = ReadPipe(state.device, state.ReceiveBuffer, length, &ulRead, INFINITE, state.WakeEvent);
+        const DWORD result = ReadPipe(state.device, state.ReceiveBuffer, length, &ulRead, INFINITE, state.WakeEvent.Get());
         state.ReadsFinished.fetch_add(1);
 
         // A device that is pulled out may fail its reads with any of these; each ends the reader

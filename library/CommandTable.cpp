@@ -247,7 +247,7 @@ char* StopMeasurement(LibraryState& s)
     if (char* error = SendOpcode(s, OpcodeStop))
         return error;
     s.mode.store(ModeIdle);
-    SetEvent(s.ring.event);
+    SetEvent(s.ring.event.Get());
     AwaitQueuedSpectra(s);
     return Resync(s, IdleReadLength);
 }
@@ -347,7 +347,7 @@ char* ExternalTrigger(LibraryState& s, uint32_t param)
     if (Idle(s))
         return Fail(RESULT_ALREADY_IDLE);
     s.mode.store(ModeIdle);
-    SetEvent(s.ring.event);
+    SetEvent(s.ring.event.Get());
     if (char* error = SendValue(s, 9, 0))
         return error;
     AwaitQueuedSpectra(s);

@@ -15,14 +15,6 @@ constexpr DWORD ReaderEndWaitMs = 5000;
 constexpr DWORD SpectraReaderLeaveMs = 1000;
 constexpr DWORD ReaderStartWaitMs = 1000;
 
-void CloseIfOpen(HANDLE& handle)
-{
-    if (handle) {
-        CloseHandle(handle);
-        handle = nullptr;
-    }
-}
-
 void SendQuietly(LibraryState& state, uint16_t opcode, size_t words, uint16_t value = 0)
 {
     state.RequestFrame[1] = opcode;
@@ -38,22 +30,23 @@ bool StopReader(LibraryState& state, Teardown how)
         return true;
     if (how == Teardown::ProcessEnd) { // it has been ended already, wherever it was
         state.running.store(0);
-        CloseIfOpen(state.thread);
+        state.thread.Reset();
         return true;
     }
     // Under the loader lock the reader cannot finish ending: it parks instead and says so. The
-    // event stays open for good, since a signal-and-wait that is interrupted may be repeated.
+    // event stays open for good, since a signal-and-wait that is interrupted may be repeated: it
+    // has no owner.
     HANDLE parks = how == Teardown::Unload ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
     state.ReaderParks.store(parks);
     state.running.store(0);
-    SetEvent(state.WakeEvent);
-    const HANDLE ends[2] = {state.thread, parks};
+    SetEvent(state.WakeEvent.Get());
+    const HANDLE ends[2] = {state.thread.Get(), parks};
     const DWORD wait = WaitForMultipleObjects(parks ? 2 : 1, ends, FALSE, ReaderEndWaitMs);
     if (wait == WAIT_OBJECT_0 + 1)
-        EndParkedThread(state.thread);
+        EndParkedThread(state.thread.Get());
     else if (wait != WAIT_OBJECT_0)
         return false;
-    CloseIfOpen(state.thread);
+    state.thread.Reset();
     return true;
 }
 
@@ -67,7 +60,7 @@ void WaitForSpectraReaders(LibraryState& state, Teardown how)
         return;
     const DWORD start = GetTickCount();
     while (state.spectraReaders.load() > 0 && GetTickCount() - start < SpectraReaderLeaveMs) {
-        SetEvent(state.ring.event);
+        SetEvent(state.ring.event.Get());
         Sleep(1);
     }
 }
@@ -82,13 +75,13 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
     record[0] = state.deviceIndex;
     state.RequestFrame[0] = FrameMarker;
 
-    state.ReplyLock = CreateMutexA(nullptr, FALSE, nullptr);
+    state.ReplyLock = OwnedMutex(CreateMutexA(nullptr, FALSE, nullptr));
     if (state.ReplyLock)
-        state.WakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        state.WakeEvent = OwnedEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (state.WakeEvent)
-        state.ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        state.ring.event = OwnedEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (state.ring.event)
-        state.ReplyTaken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        state.ReplyTaken = OwnedEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!state.ReplyTaken) {
         error = GetLastError();
         ShutdownDevice(state);
@@ -101,7 +94,7 @@ int ConnectDevice(LibraryState& state, uint8_t* serial, uint32_t* record, DWORD&
     state.readerStarted.store(0);
     state.ReaderParks.store(nullptr);
     state.running.store(1);
-    state.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, AcquisitionThread, &state, 0, nullptr));
+    state.thread = OwnedThread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, AcquisitionThread, &state, 0, nullptr)));
     if (!state.thread) {
         error = GetLastError();
         state.running.store(0);
@@ -130,16 +123,16 @@ DWORD ShutdownDevice(LibraryState& state, Teardown how)
     state.mode.store(ModeIdle);
     state.divider = 1;
     if (state.ring.event)
-        SetEvent(state.ring.event); // a CMD_GET_SPECTRA waiting elsewhere returns at once
+        SetEvent(state.ring.event.Get()); // a CMD_GET_SPECTRA waiting elsewhere returns at once
 
     if (!StopReader(state, how))
         return WAIT_TIMEOUT;
     WaitForSpectraReaders(state, how);
 
-    CloseIfOpen(state.ReplyLock);
-    CloseIfOpen(state.WakeEvent);
-    CloseIfOpen(state.ring.event);
-    CloseIfOpen(state.ReplyTaken);
+    state.ReplyLock.Reset();
+    state.WakeEvent.Reset();
+    state.ring.event.Reset();
+    state.ReplyTaken.Reset();
 
     if (!state.device)
         return 0;

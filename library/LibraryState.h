@@ -3,6 +3,7 @@
 
 #include "FrameFormat.h"
 #include "KalvixCtrl.h"
+#include "KernelOwners.h"
 #include "RingIndexes.h"
 #include "ShortWait.h"
 
@@ -21,7 +22,7 @@ enum MeasureMode : int32_t { ModeIdle = 0, ModeMeasuring = 1, ModeExternalTrigge
 
 struct SpectrumRing {
     ShortLock lock; // guards the slots and indexes; held only while records are copied
-    HANDLE event;   // auto-reset; signalled for a waiting caller when records are stored
+    OwnedEvent event; // auto-reset; signalled for a waiting caller when records are stored
     std::atomic<int> waiters; // callers that found the ring empty and wait on the event
     RingIndexes indexes;
     uint8_t slots[RingCapacity][KALVIX_SPECTRUM_SIZE];
@@ -30,7 +31,7 @@ struct SpectrumRing {
 struct LibraryState {
     uint16_t deviceIndex;
     UsbDevice* device;           // null = no device open
-    HANDLE thread;               // the acquisition thread
+    OwnedThread thread;          // the acquisition thread
     std::atomic<HANDLE> ReaderParks; // set by an unload: the reader parks on its end (see AcquisitionThread)
     std::atomic<uint32_t*> StatusWord;
     std::atomic<uint32_t*> GpioWord;
@@ -41,13 +42,13 @@ struct LibraryState {
     uint8_t SpectraPerRead;      // spectra per IN transfer while measuring, 1..4
     uint16_t divider;            // current divider, a member of DividersLookup
     std::atomic<int32_t> mode;   // MeasureMode
-    HANDLE WakeEvent;            // auto-reset; ends the reader's pending read
+    OwnedEvent WakeEvent;        // auto-reset; ends the reader's pending read
     std::atomic<uint16_t> ReadLength;
     // The reader counts each pipe read as it starts (before it loads ReadLength) and as it ends,
     // so a command that changed ReadLength knows when no read of the old length is left.
     std::atomic<uint32_t> ReadsStarted;
     std::atomic<uint32_t> ReadsFinished;
-    HANDLE ReplyLock;            // held by the reader, handed to a command waiting for a reply
+    OwnedMutex ReplyLock;        // held by the reader, handed to a command waiting for a reply
     bool ReaderHoldsReplyLock;   // reader thread only: it owns ReplyLock now
     // The reply a command waits for: its tag, a sequence number of the request (bits 16..30) and,
     // once the reader has taken the reply for it, ReplyClaimed. 0 = nobody waits.
@@ -56,7 +57,7 @@ struct LibraryState {
     uint32_t AwaitedTicket;      // command thread only: the ticket of its own request
     uint16_t ReplySequence;      // command thread only
     uint8_t ReplyData[ConfigPayloadSize]; // payload of the reply handed over, copied out of ReceiveBuffer
-    HANDLE ReplyTaken;           // auto-reset; the command has copied the handed-over reply
+    OwnedEvent ReplyTaken;       // auto-reset; the command has copied the handed-over reply
     uint8_t ReceiveBuffer[ReceiveBufferSize];
     uint16_t RequestFrame[RequestFrameWords];
     SpectrumRing ring;

@@ -25,7 +25,7 @@ bool Owned(DWORD wait)
 bool ReaderTakesReplyLock(LibraryState& state)
 {
     if (!state.ReaderHoldsReplyLock)
-        state.ReaderHoldsReplyLock = Owned(WaitForSingleObject(state.ReplyLock, ReplyWaitMs));
+        state.ReaderHoldsReplyLock = Owned(WaitForSingleObject(state.ReplyLock.Get(), ReplyWaitMs));
     return state.ReaderHoldsReplyLock;
 }
 
@@ -44,9 +44,9 @@ void HandOverReply(LibraryState& state, uint16_t tag, const uint8_t* payload, si
         return;
     memcpy(state.ReplyData, payload, length);
     state.ReplyFor.store(ticket);
-    ReleaseMutex(state.ReplyLock);
+    ReleaseMutex(state.ReplyLock.Get());
     state.ReaderHoldsReplyLock = false;
-    WaitForSingleObject(state.ReplyTaken, ReplyWaitMs);
+    WaitForSingleObject(state.ReplyTaken.Get(), ReplyWaitMs);
     ReaderTakesReplyLock(state);
 }
 
@@ -56,10 +56,10 @@ bool TakeHandedOver(LibraryState& state, uint32_t ticket, DWORD budgetMs)
 {
     const DWORD start = GetTickCount();
     for (DWORD waited = 0; waited <= budgetMs; waited = GetTickCount() - start) {
-        if (Owned(WaitForSingleObject(state.ReplyLock, budgetMs - waited))) {
+        if (Owned(WaitForSingleObject(state.ReplyLock.Get(), budgetMs - waited))) {
             if (state.ReplyFor.load() == ticket)
                 return true;
-            ReleaseMutex(state.ReplyLock);
+            ReleaseMutex(state.ReplyLock.Get());
             Sleep(1);
         } else if (GetTickCount() - start >= budgetMs) {
             break;
@@ -91,8 +91,8 @@ void ReleaseReply(LibraryState& state)
 {
     state.ReplyFor.store(0);
     state.ReplyTicket.store(0);
-    SetEvent(state.ReplyTaken);
-    ReleaseMutex(state.ReplyLock);
+    SetEvent(state.ReplyTaken.Get());
+    ReleaseMutex(state.ReplyLock.Get());
 }
 
 void StoreGpioStatus(LibraryState& state, const uint8_t* value)
@@ -136,7 +136,7 @@ void ExpectReply(LibraryState& state, uint16_t tag)
     }
     state.ReplySequence = static_cast<uint16_t>(state.ReplySequence % 0x7FFF + 1);
     state.AwaitedTicket = tag | (static_cast<uint32_t>(state.ReplySequence) << 16);
-    ResetEvent(state.ReplyTaken);
+    ResetEvent(state.ReplyTaken.Get());
     state.ReplyTicket.store(state.AwaitedTicket);
 }
 
@@ -150,7 +150,7 @@ DWORD SyncReader(LibraryState& state)
     const auto finished = [&] { return static_cast<int32_t>(state.ReadsFinished.load() - started) >= 0; };
     const DWORD start = GetTickCount();
     for (;;) {
-        SetEvent(state.WakeEvent);
+        SetEvent(state.WakeEvent.Get());
         if (WaitBriefly(finished, WakeAgainMs))
             return 0;
         if (GetTickCount() - start >= ReaderSyncMs)

@@ -29,9 +29,9 @@ struct BatchAdvance {
 void Announce(LibraryState& state, const BatchAdvance& batch)
 {
     if (batch.last.signal && state.ring.waiters.load() > 0)
-        SetEvent(state.ring.event);
+        SetEvent(state.ring.event.Get());
     if (batch.last.resetEvent)
-        ResetEvent(state.ring.event);
+        ResetEvent(state.ring.event.Get());
     for (unsigned i = 0; i < batch.overruns; ++i)
         PostStatus(state, STATUS_RING_OVERRUN);
 }
@@ -67,7 +67,7 @@ void ResetRing(LibraryState& state)
 {
     SpectrumRing& ring = state.ring;
     const bool locked = ring.lock.TakeWithin(StoreLockWaitMs);
-    ResetEvent(ring.event);
+    ResetEvent(ring.event.Get());
     ring.indexes = RingIndexes{};
     memset(ring.slots, 0, sizeof ring.slots);
     if (locked)
@@ -115,11 +115,11 @@ int ReadSpectra(LibraryState& state, uint32_t count, uint8_t* destination, uint3
                 break;
             const bool readerRuns = state.running.load() != 0;
             const bool woken = waited < timeout &&
-                               WaitForSingleObject(state.ring.event, readerRuns ? timeout - waited : 0) == WAIT_OBJECT_0;
+                               WaitForSingleObject(state.ring.event.Get(), readerRuns ? timeout - waited : 0) == WAIT_OBJECT_0;
             state.ring.waiters.fetch_sub(1);
             if (!woken) {
                 if (!readerRuns)
-                    SetEvent(state.ring.event); // another caller waiting gives up too
+                    SetEvent(state.ring.event.Get()); // another caller waiting gives up too
                 result = RESULT_POLLING_TIMEOUT;
                 break;
             }

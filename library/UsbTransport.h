@@ -7,7 +7,9 @@
 
 struct LibraryState;
 
-// One open device; created by OpenUsbDevice, released by CloseUsbDevice.
+// One open device; created by OpenUsbDevice, released by CloseUsbDevice. Its handles came from
+// the platform operations and go back through them (closeHandle), never through the kernel
+// owners: the software device and the tests' fake see, and may refuse, every close.
 struct UsbDevice {
     HANDLE fileHandle;
     WINUSB_INTERFACE_HANDLE usbHandle;

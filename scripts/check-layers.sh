@@ -2,7 +2,9 @@
 # Holds the lines between the layers of the tree:
 #   formats  <  library  <  logfile  <  emulator  <  panel/processing  <  panel/processing/win32
 #   <  panel/ui, and beside the panel the log tool: logfile  <  tools/logtool/data  <  render
-#   <  figure, data  <  fit, and the front tools/kalvix-log over all of them
+#   <  figure, data  <  fit, and the front tools/kalvix-log over all of them; kernel (the owners
+#   of Windows kernel objects) lies at the bottom beside formats, for the library, the emulator
+#   and the panel's Win32 code only
 # 1. Each layer (a folder and its subfolders, less the subfolders that are layers of their own)
 #    includes only headers of its own and of the layers below it; the emulator and the program
 #    reach the library through its public header, the emulator's platform filling also through
@@ -15,16 +17,17 @@ set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 
-layers=(formats library logfile emulator panel/processing panel/processing/win32 panel/ui
+layers=(formats kernel library logfile emulator panel/processing panel/processing/win32 panel/ui
         tools/logtool/data tools/logtool/render tools/logtool/figure tools/logtool/fit tools/kalvix-log)
 declare -A allowed=(
   [formats]="formats"
-  [library]="library formats"
+  [kernel]="kernel"
+  [library]="library formats kernel"
   [logfile]="logfile formats library/include"
-  [emulator]="emulator logfile formats library/include library/platform"
+  [emulator]="emulator logfile formats kernel library/include library/platform"
   [panel/processing]="panel/processing logfile formats library/include"
-  [panel/processing/win32]="panel/processing/win32 panel/processing logfile formats library/include"
-  [panel/ui]="panel/ui panel/processing/win32 panel/processing logfile panel/resources formats library/include"
+  [panel/processing/win32]="panel/processing/win32 panel/processing logfile formats kernel library/include"
+  [panel/ui]="panel/ui panel/processing/win32 panel/processing logfile panel/resources formats kernel library/include"
   [tools/logtool/data]="tools/logtool/data logfile formats library/include"
   [tools/logtool/render]="tools/logtool/render tools/logtool/data logfile formats library/include"
   [tools/logtool/figure]="tools/logtool/figure tools/logtool/render tools/logtool/data logfile formats library/include"
@@ -48,7 +51,7 @@ layer_of() {
 declare -A header_paths=()
 while IFS= read -r header; do
   header_paths[$(basename "$header")]+="$header "
-done < <(find formats library logfile emulator panel tools -name '*.h')
+done < <(find formats kernel library logfile emulator panel tools -name '*.h')
 
 # A header may be used from a layer when it lies in one of the layer's allowed folders and not in
 # a layer nested deeper inside that folder.
@@ -66,7 +69,7 @@ may_use() {
 }
 
 violations=0
-sources=$(find formats library logfile emulator panel tools -name '*.h' -o -name '*.cpp' -o -name '*.c')
+sources=$(find formats kernel library logfile emulator panel tools -name '*.h' -o -name '*.cpp' -o -name '*.c')
 for file in $sources; do
   layer_of "$file"
   layer=$layer_found

@@ -7,6 +7,7 @@
 #include "LibraryBinding.h"
 #include "MainCommands.h"
 #include "MainControls.h"
+#include "MainWindowState.h"
 #include "PanelRules.h"
 #include "StatusBar.h"
 #include "TextFormat.h"
@@ -123,7 +124,7 @@ void OnGainSelected(HWND window)
 
 void OnGpioLevel(HWND window, int id)
 {
-    if (Report(window, SendGpioMask(window, GlobalCtrlPtr)))
+    if (Report(window, SendGpioMask(window, MainCtrlOf(window))))
         SetDown(window, id, false);
 }
 
@@ -134,7 +135,7 @@ void OnGpioDirection(HWND window, int id)
         if (line.direction == id)
             level = line.level;
     if (IsDown(window, id)) {
-        if (Report(window, SendGpioMask(window, GlobalCtrlPtr))) {
+        if (Report(window, SendGpioMask(window, MainCtrlOf(window)))) {
             SetDown(window, level, false);
             SetDown(window, id, false);
             return;
@@ -145,7 +146,7 @@ void OnGpioDirection(HWND window, int id)
     }
     SetCaption(window, id, "I");
     EnableControl(window, level, false);
-    Report(window, SendGpioMask(window, GlobalCtrlPtr));
+    Report(window, SendGpioMask(window, MainCtrlOf(window)));
 }
 
 void OnAfeDetectionBox(HWND window, GlobalCtrl* ctrl)

@@ -1,5 +1,7 @@
 #include "LibraryBinding.h"
 
+#include <utility>
+
 // Program-wide: the one loaded library, which CallKalvix reaches from the window and the poll thread.
 KalvixLibrary BoundLibrary{};
 // Program-wide on purpose: the tests load other libraries through the program's own start-up.
@@ -14,38 +16,34 @@ bool IsAcceptedLibraryVersion(const char* text)
     return text && lstrcmpiA(text, KALVIX_LIBRARY_VERSION) == 0;
 }
 
-LibraryBindResult BindKalvixLibrary(const char* fileName, ActivityCounters* counters, KalvixLibrary* library)
+LibraryBindResult BindKalvixLibrary(const char* fileName, ActivityCounters* counters, OwnedModule* loaded,
+                                    KalvixLibrary* library)
 {
     *library = KalvixLibrary{};
     SetDllDirectoryA("");
-    HMODULE module = LoadLibraryA(fileName);
+    // Freed again on every failure below.
+    OwnedModule module(LoadLibraryA(fileName));
     if (!module)
         return LibraryBindResult::NotLoaded;
-    auto control = reinterpret_cast<KalvixControlProc>(reinterpret_cast<void*>(GetProcAddress(module, "KalvixControl")));
-    if (!control) {
-        FreeLibrary(module);
+    auto control = reinterpret_cast<KalvixControlProc>(reinterpret_cast<void*>(GetProcAddress(module.Get(), "KalvixControl")));
+    if (!control)
         return LibraryBindResult::NoControlEntry;
-    }
-    auto version = reinterpret_cast<GetDLLVersionProc>(reinterpret_cast<void*>(GetProcAddress(module, "GetDLLVersion")));
-    if (!version) {
-        FreeLibrary(module);
+    auto version = reinterpret_cast<GetDLLVersionProc>(reinterpret_cast<void*>(GetProcAddress(module.Get(), "GetDLLVersion")));
+    if (!version)
         return LibraryBindResult::NoVersionEntry;
-    }
-    if (!IsAcceptedLibraryVersion(version(counters))) {
-        // The refused library must not keep the counters' address past its unloading.
-        FreeLibrary(module);
+    // The refused library must not keep the counters' address past its unloading.
+    if (!IsAcceptedLibraryVersion(version(counters)))
         return LibraryBindResult::WrongVersion;
-    }
-    library->Module = module;
+    library->Module = module.Get();
     library->Control = control;
     library->Version = version;
+    *loaded = std::move(module);
     return LibraryBindResult::Bound;
 }
 
-void UnbindKalvixLibrary(KalvixLibrary* library)
+void UnbindKalvixLibrary(OwnedModule* loaded, KalvixLibrary* library)
 {
-    if (library->Module)
-        FreeLibrary(library->Module);
+    loaded->Reset();
     *library = KalvixLibrary{};
 }
 

@@ -4,11 +4,12 @@
 #include <windows.h>
 
 #include "KalvixCtrl.h"
+#include "KernelOwners.h"
 
 #include <cstdint>
 
 struct KalvixLibrary {
-    HMODULE Module;
+    HMODULE Module; // lent: the owner of the loaded module frees it
     KalvixControlProc Control;
     GetDLLVersionProc Version;
 };
@@ -21,17 +22,20 @@ enum class LibraryBindResult {
     WrongVersion,   // the version text is not "1.20"
 };
 
-// The program's bound library, set at main window creation and cleared when it is destroyed.
+// The program's bound library, set at main window creation and cleared when it is destroyed
+// (the main window's state owns the module meanwhile).
 extern KalvixLibrary BoundLibrary;
 // The file the program loads, "KalvixCtrl.dll"; tests point it at other libraries.
 extern const char* KalvixLibraryFile;
 
 // Loads the file with the current directory taken out of the search path (so the program's own
 // folder comes first and a planted copy in a working folder is never loaded), binds both exports
-// and checks the version, handing `counters` to the library. On any failure nothing stays
-// loaded and `library` is left empty.
-LibraryBindResult BindKalvixLibrary(const char* fileName, ActivityCounters* counters, KalvixLibrary* library);
-void UnbindKalvixLibrary(KalvixLibrary* library);
+// and checks the version, handing `counters` to the library. Bound, `loaded` owns the module and
+// `library` holds it with its entries; on any failure nothing stays loaded and both are empty.
+LibraryBindResult BindKalvixLibrary(const char* fileName, ActivityCounters* counters, OwnedModule* loaded,
+                                    KalvixLibrary* library);
+// Frees the module, then empties `library`.
+void UnbindKalvixLibrary(OwnedModule* loaded, KalvixLibrary* library);
 
 // "1.20" in any letter case, and nothing else.
 bool IsAcceptedLibraryVersion(const char* text);

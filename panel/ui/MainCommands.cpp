@@ -5,13 +5,14 @@
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "I2cWindow.h"
+#include "MainWindowState.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
 
 void OnMainCommand(HWND window, int id, int notification)
 {
-    GlobalCtrl* ctrl = GlobalCtrlPtr;
+    GlobalCtrl* ctrl = MainCtrlOf(window);
     if (!ctrl)
         return;
     switch (id) {
@@ -52,7 +53,7 @@ void OnMainCommand(HWND window, int id, int notification)
 
 void OnMainVScroll(HWND window, HWND trackbar, int code)
 {
-    GlobalCtrl* ctrl = GlobalCtrlPtr;
+    GlobalCtrl* ctrl = MainCtrlOf(window);
     if (!ctrl || !trackbar)
         return;
     switch (GetDlgCtrlID(trackbar)) {
@@ -64,9 +65,9 @@ void OnMainVScroll(HWND window, HWND trackbar, int code)
 
 void OnMainRightButton(HWND window, LPARAM position)
 {
-    (void)window;
-    GlobalCtrl* ctrl = GlobalCtrlPtr;
-    if (!ctrl || !DataBuffPtr)
+    GlobalCtrl* ctrl = MainCtrlOf(window);
+    SpectrumRecord* records = MainDataBuffOf(window);
+    if (!ctrl || !records)
         return;
     // Client coordinates, signed: the impedance numbers lie strictly inside (20, 402)-(320, 650).
     const int x = GET_X_LPARAM(position);
@@ -74,6 +75,6 @@ void OnMainRightButton(HWND window, LPARAM position)
     if (!(x > 20 && x < 320 && y > 402 && y < 650))
         return;
     // Nothing is confirmed when the clipboard could not take the table.
-    if (CopyImpedanceToClipboard(ctrl, DataBuffPtr) == 0)
+    if (CopyImpedanceToClipboard(ctrl, records) == 0)
         MessageBoxA(nullptr, "Impedance data copied to clipboard!", "INFO", MB_ICONINFORMATION);
 }

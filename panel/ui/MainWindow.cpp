@@ -35,67 +35,75 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
 {
     if (!AttachMainWindowState(window))
         return FailCreation(window, create, "Window Creation Failed!");
-    GlobalCtrlPtr = CreateGlobalCtrl(window);
-    if (!GlobalCtrlPtr)
+    MainWindowState& state = *MainStateOf(window);
+    state.GlobalCtrlPtr = CreateGlobalCtrl(window);
+    if (!state.GlobalCtrlPtr)
         return FailCreation(window, create, "Error allocating memory for GlobalCtrl!");
-    DataBuffPtr = CreateDataBuff();
-    if (!DataBuffPtr)
+    state.DataBuffPtr = CreateDataBuff();
+    if (!state.DataBuffPtr)
         return FailCreation(window, create, "Error allocating memory for DataBuffPtr!");
 
-    LibraryBindResult bound = BindKalvixLibrary(KalvixLibraryFile, &ProgramActivityCounters, &BoundLibrary);
+    LibraryBindResult bound = BindKalvixLibrary(KalvixLibraryFile, &ProgramActivityCounters, &state.Library, &BoundLibrary);
     if (bound != LibraryBindResult::Bound)
         return FailCreation(window, create, BindFailureText(bound));
 
     InitCommonControls();
     LoadProgramIcons(create->hInstance);
     if (!CreateStatusBar(window, create->hInstance) ||
-        !CreateMainControls(window, create->hInstance, GlobalCtrlPtr->GainNames, *MainStateOf(window)))
+        !CreateMainControls(window, create->hInstance, state.GlobalCtrlPtr->GainNames, state))
         return FailCreation(window, create, "Window Creation Failed!");
 
-    CallKalvix(CMD_GET_STATUS, 0, &GlobalCtrlPtr->LibraryErrorWord, nullptr);
-    GlobalCtrlPtr->SpectrumBuffer = DataBuffPtr;
-    BindPanelToMainWindow(GlobalCtrlPtr, window);
+    CallKalvix(CMD_GET_STATUS, 0, &state.GlobalCtrlPtr->LibraryErrorWord, nullptr);
+    state.GlobalCtrlPtr->SpectrumBuffer = state.DataBuffPtr;
+    BindPanelToMainWindow(state.GlobalCtrlPtr, window);
     return 0;
 }
 
 // A measurement or trigger run is stopped and its poll thread has ended before the device is
 // disconnected and the records it uses are freed; the wait keeps handling the thread's
 // synchronous sends to this window.
-void StopMeasurementRun(HWND window)
+void StopMeasurementRun(HWND window, GlobalCtrl* ctrl)
 {
-    if (!GlobalCtrlPtr)
+    if (!ctrl)
         return;
     if (IsDown(window, IdStart))
         CallKalvix(CMD_STOP_MEASUREMENT, 0, nullptr, nullptr);
     if (IsDown(window, IdExtTrigger))
         CallKalvix(CMD_EXT_TRIGGER, 0, nullptr, nullptr);
-    EndPollThread(GlobalCtrlPtr);
+    EndPollThread(ctrl);
 }
 
+// The records are freed, and the library unloaded, in this order; a window whose creation failed
+// before its state was made has none of them.
 void OnDestroy(HWND window)
 {
-    StopMeasurementRun(window);
+    MainWindowState* state = MainStateOf(window);
+    GlobalCtrl* ctrl = state ? state->GlobalCtrlPtr : nullptr;
+    StopMeasurementRun(window, ctrl);
     // A running log keeps every row: what waits in its buffer is written before the records go.
-    if (GlobalCtrlPtr && (GlobalCtrlPtr->LogFile || GlobalCtrlPtr->LogBuffer))
-        StopLog(GlobalCtrlPtr);
+    if (ctrl && (ctrl->LogFile || ctrl->LogBuffer))
+        StopLog(ctrl);
     if (IsDown(window, IdConnectDeviceButton))
         CallKalvix(CMD_DISCONNECT, 0, nullptr, nullptr);
     DiscardQueuedStatusTexts(window);
-    if (GlobalCtrlPtr) {
-        UnbindPanel(GlobalCtrlPtr);
-        FreeGlobalCtrl(GlobalCtrlPtr);
-        GlobalCtrlPtr = nullptr;
+    if (ctrl) {
+        UnbindPanel(ctrl);
+        FreeGlobalCtrl(ctrl);
+        state->GlobalCtrlPtr = nullptr;
     }
-    if (DataBuffPtr) {
-        FreeDataBuff(DataBuffPtr);
-        DataBuffPtr = nullptr;
+    if (state && state->DataBuffPtr) {
+        FreeDataBuff(state->DataBuffPtr);
+        state->DataBuffPtr = nullptr;
     }
     KillTimer(window, TimerStatusReset);
     KillTimer(window, TimerDeviceInfo);
     KillTimer(window, TimerDeviceWatch);
     KillTimer(window, TimerSentReset);
     KillTimer(window, TimerReceivedReset);
-    UnbindKalvixLibrary(&BoundLibrary);
+    if (state)
+        UnbindKalvixLibrary(&state->Library, &BoundLibrary);
+    else
+        BoundLibrary = KalvixLibrary{};
     FreeMainWindowState(window);
     PostQuitMessage(0);
 }
@@ -122,12 +130,15 @@ LRESULT PaintControlOnWindowBackground(HDC dc)
 
 void OnTimer(HWND window, UINT_PTR timerId)
 {
-    if (HandleStatusTimer(window, timerId) || !GlobalCtrlPtr)
+    if (HandleStatusTimer(window, timerId))
+        return;
+    GlobalCtrl* ctrl = MainCtrlOf(window);
+    if (!ctrl)
         return;
     if (timerId == TimerDeviceWatch)
-        OnDeviceWatchTick(GlobalCtrlPtr);
+        OnDeviceWatchTick(ctrl);
     else if (timerId == TimerDeviceInfo)
-        OnDeviceInfoTick(GlobalCtrlPtr);
+        OnDeviceInfoTick(ctrl);
 }
 
 } // namespace
@@ -153,8 +164,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnTimer(window, wParam);
         return 0;
     case WM_USER:
-        if (GlobalCtrlPtr && DataBuffPtr)
-            HandleSpectrumBatch(GlobalCtrlPtr, DataBuffPtr, static_cast<uint32_t>(lParam));
+        if (const MainWindowState* state = MainStateOf(window); state && state->GlobalCtrlPtr && state->DataBuffPtr)
+            HandleSpectrumBatch(state->GlobalCtrlPtr, state->DataBuffPtr, static_cast<uint32_t>(lParam));
         return 0;
     case WM_COMMAND:
         OnMainCommand(window, LOWORD(wParam), HIWORD(wParam));

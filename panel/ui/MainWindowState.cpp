@@ -21,3 +21,15 @@ MainWindowState* MainStateOf(HWND mainWindow)
 {
     return reinterpret_cast<MainWindowState*>(GetWindowLongPtrA(mainWindow, GWLP_USERDATA));
 }
+
+GlobalCtrl* MainCtrlOf(HWND mainWindow)
+{
+    const MainWindowState* state = MainStateOf(mainWindow);
+    return state ? state->GlobalCtrlPtr : nullptr;
+}
+
+SpectrumRecord* MainDataBuffOf(HWND mainWindow)
+{
+    const MainWindowState* state = MainStateOf(mainWindow);
+    return state ? state->DataBuffPtr : nullptr;
+}

@@ -7,11 +7,20 @@
 
 #include "BatchHandling.h"
 #include "DeviceWatch.h"
+#include "GlobalCtrl.h"
+#include "KernelOwners.h"
 #include "MainLayout.h"
 #include "StatusBar.h"
 #include "Widgets.h"
 
 struct MainWindowState {
+    // The program's shared record and the spectrum buffer the poll thread fills, made in
+    // WM_CREATE and freed in WM_DESTROY before the library is unloaded; null before and after.
+    GlobalCtrl* GlobalCtrlPtr;
+    SpectrumRecord* DataBuffPtr;
+    // The device library, loaded in WM_CREATE and freed last in WM_DESTROY; BoundLibrary lends
+    // its entries to every thread meanwhile.
+    OwnedModule Library;
     WidgetSet Widgets;
     LayoutFonts Fonts;
     StatusIndicators Status;
@@ -28,3 +37,6 @@ bool AttachMainWindowState(HWND mainWindow);
 void FreeMainWindowState(HWND mainWindow);
 // The window's record; null before WM_CREATE made it and after WM_DESTROY freed it.
 MainWindowState* MainStateOf(HWND mainWindow);
+// The shared record and the spectrum buffer kept in it; null while the window has none.
+GlobalCtrl* MainCtrlOf(HWND mainWindow);
+SpectrumRecord* MainDataBuffOf(HWND mainWindow);

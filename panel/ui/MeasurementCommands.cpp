@@ -56,7 +56,7 @@ void StartMeasurement(HWND window, GlobalCtrl* ctrl)
     // The poll thread of the last run ends before anything of this one starts: it would take
     // this run's spectra or write into the buffer being cleared.
     EndPollThread(ctrl);
-    std::memset(DataBuffPtr, 0, DataBuffRecords * sizeof(SpectrumRecord));
+    std::memset(MainDataBuffOf(window), 0, DataBuffRecords * sizeof(SpectrumRecord));
     uint32_t mode = 0;
     const int32_t position = TrackbarPosition(window, IdExcitationTrackbar);
     bool& startedInModeD = MainStateOf(window)->RunStartedInModeD;

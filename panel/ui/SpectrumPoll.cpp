@@ -1,8 +1,10 @@
 #include "SpectrumPoll.h"
 
 #include "GlobalCtrl.h"
+#include "KernelOwners.h"
 #include "LibraryBinding.h"
 #include "MainControls.h"
+#include "MainWindowState.h"
 #include "PanelRules.h"
 #include "PumpingWait.h"
 #include "StatusBar.h"
@@ -47,7 +49,7 @@ unsigned __stdcall SpectrumPollThread(void* argument)
 bool StartPollThread(GlobalCtrl* ctrl)
 {
     EndPollThread(ctrl);
-    ctrl->SpectrumBuffer = DataBuffPtr;
+    ctrl->SpectrumBuffer = MainDataBuffOf(ctrl->MainWindow);
     ctrl->SpectraPerPoll = SpectraPerPollFor(CurrentDivider(ctrl));
     ctrl->RunFlag.store(1);
     const uintptr_t thread = StartThread(SpectrumPollThread, ctrl);
@@ -64,9 +66,11 @@ void EndPollThread(GlobalCtrl* ctrl)
     ctrl->RunFlag.store(0);
     if (!ctrl->PollThread)
         return;
-    HANDLE thread = ULongToHandle(ctrl->PollThread);
-    WaitPumpingSends(thread);
-    CloseHandle(thread);
+    // The record keeps the thread's handle as its 32-bit value (its layout is fixed); it is owned
+    // here from the wait to the close.
+    OwnedThread thread(ULongToHandle(ctrl->PollThread));
+    WaitPumpingSends(thread.Get());
+    thread.Reset();
     ctrl->PollThread = 0;
     // A warning the thread posted just before it was told to end would otherwise be shown after
     // the stop or disconnect that ended it, over that command's own report.

@@ -129,7 +129,7 @@ TEST_F(ProcessingOverDevice, EverySpectrumOfAMeasurementIsLoggedInOrder)
     std::strcpy(LogPath, folder.File("run.txt").c_str());
 
     StartLog(ctrl);
-    ASSERT_NE(ctrl->LogBuffer, nullptr);
+    ASSERT_NE(ctrl->LogBuffer.get(), nullptr);
     ASSERT_EQ(Call(CMD_SET_DIVIDER, 2), "");
     ASSERT_EQ(Call(CMD_START_MEASUREMENT, 0), "");
     // 400 spectra at 500 a second; each poll waits a bounded time, and the reads end at the

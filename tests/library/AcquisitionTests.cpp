@@ -354,9 +354,9 @@ TEST_F(Acquisition, TheReaderHoldsTheReplyLockWhenConnectReturns)
         // Another thread cannot take it: a command waiting for a reply will get the reader's.
         bool taken = false;
         std::thread other([&] {
-            taken = WaitForSingleObject(State->ReplyLock, 0) == WAIT_OBJECT_0;
+            taken = WaitForSingleObject(State->ReplyLock.Get(), 0) == WAIT_OBJECT_0;
             if (taken)
-                ReleaseMutex(State->ReplyLock);
+                ReleaseMutex(State->ReplyLock.Get());
         });
         other.join();
         ASSERT_FALSE(taken) << round;

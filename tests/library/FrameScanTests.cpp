@@ -121,18 +121,18 @@ protected:
     void SetUp() override
     {
         state = std::make_unique<LibraryState>();
-        state->ring.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        state->ReplyLock = CreateMutexA(nullptr, TRUE, nullptr);
+        state->ring.event = OwnedEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+        state->ReplyLock = OwnedMutex(CreateMutexA(nullptr, TRUE, nullptr));
         state->ReaderHoldsReplyLock = true;
-        state->ReplyTaken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        state->ReplyTaken = OwnedEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         state->StatusWord = &status;
         state->GpioWord = &gpio;
     }
     void TearDown() override
     {
-        CloseHandle(state->ring.event);
-        CloseHandle(state->ReplyLock);
-        CloseHandle(state->ReplyTaken);
+        state->ring.event.Reset();
+        state->ReplyLock.Reset();
+        state->ReplyTaken.Reset();
     }
     void Parse(const Bytes& block)
     {
@@ -150,12 +150,12 @@ TEST_F(ParseBlockTest, StoresSpectraOnlyWhileMeasuring)
     state->ring.waiters = 1; // a caller waits on the ring event
     Parse(block);
     EXPECT_EQ(state->ring.indexes.write, 0);
-    EXPECT_EQ(WaitForSingleObject(state->ring.event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(state->ring.event.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     state->mode = ModeMeasuring;
     Parse(block);
     EXPECT_EQ(state->ring.indexes.write, 4);
-    EXPECT_EQ(WaitForSingleObject(state->ring.event, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(state->ring.event.Get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(MeasCountOf(state->ring.slots[i]), 10u + i);
         EXPECT_EQ(memcmp(state->ring.slots[i], block.data() + 192 * i, 192), 0) << "record " << i;
@@ -208,11 +208,11 @@ TEST_F(ParseBlockTest, EachReplyReachesOnlyTheRequestWaitingForIt)
     };
 
     const auto arrive = [&](const char* text) {
-        ASSERT_EQ(WaitForSingleObject(state->ReplyLock, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        ASSERT_EQ(WaitForSingleObject(state->ReplyLock.Get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
         state->ReaderHoldsReplyLock = true;
         Parse(TextReplyFrame(text));
         if (state->ReaderHoldsReplyLock) // it may have failed to take the lock back after a hand-over
-            ReleaseMutex(state->ReplyLock);
+            ReleaseMutex(state->ReplyLock.Get());
         state->ReaderHoldsReplyLock = false;
     };
     const auto fetch = [&] {
@@ -220,7 +220,7 @@ TEST_F(ParseBlockTest, EachReplyReachesOnlyTheRequestWaitingForIt)
         const int result = FetchReplyText(*state, reinterpret_cast<uint8_t*>(text));
         return result == 0 ? std::string(text) : result == RESULT_NO_RESPONSE ? "none" : "error " + std::to_string(result);
     };
-    ReleaseMutex(state->ReplyLock);
+    ReleaseMutex(state->ReplyLock.Get());
     state->ReaderHoldsReplyLock = false;
     const HANDLE fetching = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     for (const auto& c : cases) {
@@ -256,7 +256,7 @@ TEST_F(ParseBlockTest, EachReplyReachesOnlyTheRequestWaitingForIt)
     }
     CloseHandle(fetching);
     // The fixture's reader holds the lock.
-    WaitForSingleObject(state->ReplyLock, 5000);
+    WaitForSingleObject(state->ReplyLock.Get(), 5000);
     EXPECT_EQ(status, 0u);
 }
 

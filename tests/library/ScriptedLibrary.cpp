@@ -25,7 +25,7 @@ extern "C" void ScriptedDeviceFeed(uint32_t transfers)
 // The reader thread's id while connected, else 0.
 extern "C" DWORD ScriptedReaderThreadId()
 {
-    return State && State->thread ? GetThreadId(State->thread) : 0;
+    return State && State->thread ? GetThreadId(State->thread.Get()) : 0;
 }
 
 // The fake platform runs no threads of its own.

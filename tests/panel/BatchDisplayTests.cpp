@@ -24,14 +24,14 @@ protected:
         window = OpenPanel();
         ASSERT_NE(window, nullptr);
         for (int i = 0; i < 15; ++i)
-            GlobalCtrlPtr->Frequencies[i] = 1000.0f * static_cast<float>(i + 1);
+            PanelCtrl()->Frequencies[i] = 1000.0f * static_cast<float>(i + 1);
     }
     void TearDown() override { ClosePanel(window); }
 
     // One spectrum as record 0 of the buffer, handed over as a batch of one.
     void ShowSpectrum(uint16_t maxA, uint16_t minA, uint16_t maxB, uint16_t minB)
     {
-        SpectrumRecord& r = DataBuffPtr[0];
+        SpectrumRecord& r = PanelDataBuff()[0];
         r.MeasCount = 1;
         r.MaxChA = maxA;
         r.MinChA = minA;

@@ -66,7 +66,7 @@ protected:
             Panel = OpenPanel();
         window = Panel;
         ASSERT_NE(window, nullptr);
-        ctrl = GlobalCtrlPtr;
+        ctrl = PanelCtrl();
         ASSERT_EQ(Emulator(KALVIX_EMU_RESET, 0), 0) << "the emulated library is loaded";
         for (int id : {1102, 1164, 1120})
             SendDlgItemMessageA(window, id, BM_SETCHECK, BST_UNCHECKED, 0);
@@ -611,5 +611,5 @@ TEST_F(ExtraWindows, MainWindowClosingWithBothWindowsOpenEndsCleanly)
     EXPECT_FALSE(IsWindow(i2c));
     EXPECT_TRUE(FontDeleted(editorFont));
     EXPECT_TRUE(FontDeleted(labelFont));
-    EXPECT_EQ(GlobalCtrlPtr, nullptr);
+    EXPECT_EQ(PanelCtrl(), nullptr);
 }

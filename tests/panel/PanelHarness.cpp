@@ -1,8 +1,38 @@
 #include "PanelHarness.h"
 
+#include "MainWindowState.h"
 #include "ProgramStart.h"
 
 #include <commctrl.h>
+
+namespace {
+
+// The main window of this process, or null; other processes' panels are left alone.
+HWND OwnMainWindow()
+{
+    for (HWND found = FindWindowExA(nullptr, nullptr, "MainWindowClass", nullptr); found;
+         found = FindWindowExA(nullptr, found, "MainWindowClass", nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(found, &process);
+        if (process == GetCurrentProcessId())
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+GlobalCtrl* PanelCtrl()
+{
+    HWND window = OwnMainWindow();
+    return window ? MainCtrlOf(window) : nullptr;
+}
+
+SpectrumRecord* PanelDataBuff()
+{
+    HWND window = OwnMainWindow();
+    return window ? MainDataBuffOf(window) : nullptr;
+}
 
 void DrainQuit()
 {

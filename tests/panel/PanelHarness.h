@@ -4,6 +4,7 @@
 #pragma once
 
 #include "BmpFile.h"
+#include "GlobalCtrl.h"
 #include "MessageBoxes.h"
 #include "Picture.h"
 #include "ScratchFiles.h"
@@ -19,6 +20,12 @@ void DrainQuit();
 // The panel started the program's way (classes, window, shown); null on failure.
 HWND OpenPanel();
 void ClosePanel(HWND mainWindow);
+
+// The records kept in the state of this process's main window, from any thread: its shared
+// record and its spectrum buffer; null while there is no such window or it has none (before its
+// creation made them, once its destruction freed them).
+GlobalCtrl* PanelCtrl();
+SpectrumRecord* PanelDataBuff();
 
 RECT ControlRectInClient(HWND mainWindow, int id);
 std::string WindowText(HWND window);

@@ -77,17 +77,17 @@ TEST(Startup, MainWindowHasTitleClassStyleAndSize)
         EXPECT_EQ(FindWindowA(name, nullptr), nullptr);
     }
     // The records exist while the window does, the spectrum buffer with its first record marked.
-    ASSERT_NE(GlobalCtrlPtr, nullptr);
-    ASSERT_NE(DataBuffPtr, nullptr);
-    EXPECT_EQ(GlobalCtrlPtr->MainWindow, window);
-    EXPECT_EQ(GlobalCtrlPtr->SpectrumBuffer, DataBuffPtr);
-    EXPECT_EQ(DataBuffPtr[0].reserved4, 192);
-    EXPECT_STREQ(reinterpret_cast<const char*>(GlobalCtrlPtr->AfeArea), "AFE Disconnected");
-    EXPECT_STREQ(GlobalCtrlPtr->GainNames[3], "10x");
+    ASSERT_NE(PanelCtrl(), nullptr);
+    ASSERT_NE(PanelDataBuff(), nullptr);
+    EXPECT_EQ(PanelCtrl()->MainWindow, window);
+    EXPECT_EQ(PanelCtrl()->SpectrumBuffer, PanelDataBuff());
+    EXPECT_EQ(PanelDataBuff()[0].reserved4, 192);
+    EXPECT_STREQ(reinterpret_cast<const char*>(PanelCtrl()->AfeArea), "AFE Disconnected");
+    EXPECT_STREQ(PanelCtrl()->GainNames[3], "10x");
     EXPECT_TRUE(LibraryLoaded("KalvixCtrl.dll"));
     ClosePanel(window);
-    EXPECT_EQ(GlobalCtrlPtr, nullptr);
-    EXPECT_EQ(DataBuffPtr, nullptr);
+    EXPECT_EQ(PanelCtrl(), nullptr);
+    EXPECT_EQ(PanelDataBuff(), nullptr);
     EXPECT_FALSE(LibraryLoaded("KalvixCtrl.dll")) << "unloaded with the window";
 }
 
@@ -106,7 +106,7 @@ TEST(Startup, RegistersTheErrorWordAndDisconnectsBeforeUnloading)
     int count = probe.TakeCommands(commands, records, 64);
     ASSERT_EQ(count, 1);
     EXPECT_EQ(commands[0], 3u);
-    EXPECT_EQ(records[0], &GlobalCtrlPtr->LibraryErrorWord);
+    EXPECT_EQ(records[0], &PanelCtrl()->LibraryErrorWord);
 
     // Closed while CONNECT DEVICE is down: the library is told to disconnect.
     CheckDlgButton(window, 1102, BST_CHECKED);
@@ -134,12 +134,12 @@ TEST(Startup, ClosingWhileMeasuringStopsTheRunBeforeDisconnecting)
         HWND window;
         std::atomic<int> sends{0};
     } state{window};
-    GlobalCtrlPtr->RunFlag.store(1);
+    PanelCtrl()->RunFlag.store(1);
     HANDLE thread = CreateThread(
         nullptr, 0,
         [](void* argument) -> DWORD {
             auto* poll = static_cast<PollState*>(argument);
-            while (GlobalCtrlPtr && GlobalCtrlPtr->RunFlag.load()) {
+            while (PanelCtrl() && PanelCtrl()->RunFlag.load()) {
                 SendMessageA(poll->window, WM_NULL, 0, 0);
                 poll->sends.fetch_add(1);
                 Sleep(5);
@@ -151,7 +151,7 @@ TEST(Startup, ClosingWhileMeasuringStopsTheRunBeforeDisconnecting)
     HANDLE kept;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS));
     CloseHandle(thread);
-    GlobalCtrlPtr->PollThread = HandleToULong(kept);
+    PanelCtrl()->PollThread = HandleToULong(kept);
     CheckDlgButton(window, 1102, BST_CHECKED);
     CheckDlgButton(window, 1164, BST_CHECKED);
     ASSERT_TRUE(PumpUntil([&] { return state.sends.load() > 2; }, 5000));
@@ -191,8 +191,8 @@ TEST(Startup, AcceptsVersion120InAnyLetterCaseOnly)
             EXPECT_EQ(boxes[0].Caption, "Error!");
             EXPECT_EQ(boxes[0].Icon(), UINT{MB_ICONERROR});
             EXPECT_NE(boxes[0].Owner, nullptr) << "owned by the main window being created";
-            EXPECT_EQ(GlobalCtrlPtr, nullptr);
-            EXPECT_EQ(DataBuffPtr, nullptr);
+            EXPECT_EQ(PanelCtrl(), nullptr);
+            EXPECT_EQ(PanelDataBuff(), nullptr);
         }
         ClosePanel(window);
     }
@@ -225,7 +225,7 @@ TEST(Startup, LibraryFailuresShowTheirCauseAndLeaveNothingBehind)
         EXPECT_NE(boxes[0].Owner, nullptr);
         EXPECT_EQ(FindWindowA("MainWindowClass", nullptr), nullptr);
         EXPECT_EQ(BoundLibrary.Module, nullptr);
-        EXPECT_EQ(GlobalCtrlPtr, nullptr);
+        EXPECT_EQ(PanelCtrl(), nullptr);
         ClosePanel(window);
     }
     EXPECT_FALSE(LibraryLoaded("kalvix_probe_noversion.dll")) << "a refused library is unloaded";
@@ -260,7 +260,7 @@ TEST(Startup, ClassRegistrationFailuresShowUnownedBoxes)
         EXPECT_EQ(boxes[0].Icon(), UINT{MB_ICONERROR});
         // No main window is left running, and with it the library is gone again.
         EXPECT_EQ(FindWindowA("MainWindowClass", "Ostrel Control Panel v1.6"), nullptr);
-        EXPECT_EQ(GlobalCtrlPtr, nullptr);
+        EXPECT_EQ(PanelCtrl(), nullptr);
         EXPECT_EQ(BoundLibrary.Module, nullptr);
         ClosePanel(window);
         UnregisterClassA(c.taken, GetModuleHandleA(nullptr));

@@ -187,15 +187,15 @@ TEST_F(StatusBar, TransferActivityLightsFor200MsPerDirection)
 // between the times taken around them.
 TEST_F(StatusBar, RateIsShownInItsFormAndFallsToZero)
 {
-    ASSERT_NE(GlobalCtrlPtr, nullptr);
-    UpdateThroughput(GlobalCtrlPtr, 0); // nothing received lately: the meter starts afresh
+    ASSERT_NE(PanelCtrl(), nullptr);
+    UpdateThroughput(PanelCtrl(), 0); // nothing received lately: the meter starts afresh
     const DWORD beforeFirst = GetTickCount();
-    UpdateThroughput(GlobalCtrlPtr, 1000);
+    UpdateThroughput(PanelCtrl(), 1000);
     const DWORD afterFirst = GetTickCount();
     EXPECT_EQ(StatusPartText(window, 2), "   0 Kb/sec") << "the first tick only starts the clock";
     WaitUntil([&] { return GetTickCount() - afterFirst > 600; }, 5000);
     const DWORD beforeSecond = GetTickCount();
-    UpdateThroughput(GlobalCtrlPtr, 10000);
+    UpdateThroughput(PanelCtrl(), 10000);
     const DWORD afterSecond = GetTickCount();
 
     // 10000 bytes are 80000 bits; the clocks may differ by a few milliseconds.
@@ -207,7 +207,7 @@ TEST_F(StatusBar, RateIsShownInItsFormAndFallsToZero)
         matched = matched || shown == Printf("%4u Kb/sec", rate);
     EXPECT_TRUE(matched) << '"' << shown << "\" for a rate of " << lowest << " to " << highest;
 
-    UpdateThroughput(GlobalCtrlPtr, 0);
+    UpdateThroughput(PanelCtrl(), 0);
     EXPECT_EQ(StatusPartText(window, 2), "   0 Kb/sec");
 }
 
@@ -244,7 +244,7 @@ TEST(Throughput, NothingReceivedResetsAndMidnightGivesASmallRate)
 
 TEST_F(StatusBar, ProcessingHooksReachTheRealControls)
 {
-    const PanelHooks& hooks = GlobalCtrlPtr->Hooks;
+    const PanelHooks& hooks = PanelCtrl()->Hooks;
     PanelShowStatus(hooks, "ERROR: from processing", 0);
     EXPECT_EQ(StatusPartText(window, 5), "ERROR: from processing");
     PanelShowLogEntryCount(hooks, "Log Entry Count: 7");
@@ -303,12 +303,12 @@ TEST(StatusBarClosed, HooksGoWithTheRecordOnceTheWindowIsGone)
 {
     HWND window = OpenPanel();
     ASSERT_NE(window, nullptr);
-    ASSERT_NE(GlobalCtrlPtr, nullptr);
-    EXPECT_EQ(GlobalCtrlPtr->Hooks.context, window);
-    ASSERT_NE(GlobalCtrlPtr->Hooks.ShowStatusMessage, nullptr);
+    ASSERT_NE(PanelCtrl(), nullptr);
+    EXPECT_EQ(PanelCtrl()->Hooks.context, window);
+    ASSERT_NE(PanelCtrl()->Hooks.ShowStatusMessage, nullptr);
     ClosePanel(window);
-    EXPECT_EQ(GlobalCtrlPtr, nullptr) << "the record, and its hooks with it, are gone";
-    EXPECT_EQ(DataBuffPtr, nullptr);
+    EXPECT_EQ(PanelCtrl(), nullptr) << "the record, and its hooks with it, are gone";
+    EXPECT_EQ(PanelDataBuff(), nullptr);
 }
 
 } // namespace

@@ -33,8 +33,8 @@ TEST(GlobalCtrl, CreatedZeroFilledWithItsInitialValues)
     EXPECT_STREQ(ctrl->GainNames[2], "5x");
     EXPECT_STREQ(ctrl->GainNames[3], "10x");
     EXPECT_EQ(ctrl->RunFlag.load(), 0);
-    EXPECT_EQ(ctrl->LogFile, nullptr);
-    EXPECT_EQ(ctrl->LogBuffer, nullptr);
+    EXPECT_FALSE(ctrl->LogFile);
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
     EXPECT_EQ(ctrl->LogSize, 0u);
     EXPECT_EQ(ctrl->AfePresent, 0);
     EXPECT_EQ(ctrl->SpectrumBuffer, nullptr);

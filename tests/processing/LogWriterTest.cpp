@@ -125,8 +125,7 @@ struct LogFixture : ::testing::Test {
         DWORD written = 0;
         EXPECT_FALSE(WriteFile(readOnly, "x", 1, &written, nullptr));
         const DWORD code = GetLastError();
-        CloseHandle(ctrl->LogFile);
-        ctrl->LogFile = readOnly;
+        ctrl->LogFile.Reset(readOnly);
         return code;
     }
 
@@ -139,8 +138,8 @@ struct LogFixture : ::testing::Test {
 TEST_F(LogFixture, FirstBatchOfOneCreatesTheStampedFileWithHeaderAndRow)
 {
     StartLog(ctrl.get());
-    ASSERT_NE(ctrl->LogBuffer, nullptr);
-    EXPECT_EQ(ctrl->LogFile, nullptr) << "the file waits for the first batch";
+    ASSERT_NE(ctrl->LogBuffer.get(), nullptr);
+    EXPECT_FALSE(ctrl->LogFile) << "the file waits for the first batch";
     EXPECT_TRUE(FolderEntries(folder.path).empty());
 
     const SpectrumRecord record = MakeRecord(7);
@@ -172,12 +171,12 @@ TEST_F(LogFixture, EntryCountWrappingToZeroKeepsTheOpenFile)
     StartLog(ctrl.get());
     const SpectrumRecord first = MakeRecord(1);
     AppendLogRows(ctrl.get(), &first, 1);
-    const HANDLE file = ctrl->LogFile;
-    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(ctrl->LogFile);
+    const HANDLE file = ctrl->LogFile.Get();
     ctrl->LogEntryCount = -1; // one row before the signed count wraps to 0
     const SpectrumRecord rows[2] = {MakeRecord(2), MakeRecord(3)};
     AppendLogRows(ctrl.get(), rows, 2);
-    EXPECT_EQ(ctrl->LogFile, file) << "no second file, no header in the middle of the log";
+    EXPECT_EQ(ctrl->LogFile.Get(), file) << "no second file, no header in the middle of the log";
     EXPECT_EQ(FolderEntries(folder.path), std::vector<std::string>{stampedName});
     StopLog(ctrl.get());
     EXPECT_EQ(LogBytes(), ExpectedHeader("run.txt") + ExpectedRow(first) + ExpectedRow(rows[0]) + ExpectedRow(rows[1]));
@@ -218,8 +217,8 @@ TEST_F(LogFixture, BatchesOfFiftyAreWrittenByTheFlushRuleAndStopWritesTheRest)
     EXPECT_EQ(LogBytes(), header + rows);
     EXPECT_EQ(hooks.LastText("entries"), "Log Entry Count: 100");
     EXPECT_EQ(hooks.LastText("logfile"), "Log:");
-    EXPECT_EQ(ctrl->LogFile, nullptr);
-    EXPECT_EQ(ctrl->LogBuffer, nullptr);
+    EXPECT_FALSE(ctrl->LogFile);
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
     EXPECT_EQ(ctrl->LogBufferFill, 0u);
 
     // The file is closed: it can now be opened without sharing.
@@ -374,7 +373,7 @@ TEST_F(LogFixture, CreateFailuresSwitchLoggingOff)
     EXPECT_EQ(hooks.Of("status")[0].text, Printf("File create error: %d", static_cast<int>(systemCode)));
     EXPECT_EQ(hooks.Of("status")[0].id, 0);
     EXPECT_EQ(hooks.Of("logoff").size(), 1u);
-    EXPECT_EQ(ctrl->LogBuffer, nullptr) << "StopLog ran";
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr) << "StopLog ran";
     EXPECT_EQ(ctrl->LogEntryCount, 0);
 
     // A full name beyond MAX_PATH fails the same way, with the system's code for it.
@@ -414,8 +413,8 @@ TEST_F(LogFixture, WriteFailureSwitchesLoggingOffAndDropsTheRestOfTheBatch)
     };
     EXPECT_LT(kindAt("status"), kindAt("logoff")) << "told before logging is switched off";
     EXPECT_EQ(ctrl->LogEntryCount, 2);
-    EXPECT_EQ(ctrl->LogBuffer, nullptr);
-    EXPECT_EQ(ctrl->LogFile, nullptr);
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
+    EXPECT_FALSE(ctrl->LogFile);
     EXPECT_EQ(LogBytes(), before);
     EXPECT_EQ(before, ExpectedHeader("run.txt") + ExpectedRow(first)) << "the log up to the failure";
     // Rows arriving after logging was switched off are ignored.
@@ -438,7 +437,7 @@ TEST_F(LogFixture, FailedHeaderAndLastWritesAreTold)
     EXPECT_EQ(hooks.Of("status")[0].id, 0);
     EXPECT_EQ(hooks.Of("logoff").size(), 1u);
     EXPECT_EQ(hooks.Of("logfile").size(), 1u) << "only StopLog's \"Log:\"";
-    EXPECT_EQ(ctrl->LogBuffer, nullptr);
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
     EXPECT_EQ(LogBytes(), "");
 
     // STOP's last write: the rows already written stay, the waiting one is told lost.
@@ -457,7 +456,7 @@ TEST_F(LogFixture, FailedHeaderAndLastWritesAreTold)
     EXPECT_EQ(hooks.Of("status")[0].text, Printf("Log file write error: %d", static_cast<int>(systemCode)));
     EXPECT_TRUE(hooks.Of("logoff").empty());
     EXPECT_EQ(hooks.LastText("logfile"), "Log:");
-    EXPECT_EQ(ctrl->LogFile, nullptr);
+    EXPECT_FALSE(ctrl->LogFile);
     EXPECT_EQ(ReadBytes(name), written);
 }
 
@@ -465,7 +464,7 @@ TEST_F(LogFixture, StartRefusesWithoutFileNameOrConnection)
 {
     LogPath[0] = '\0';
     StartLog(ctrl.get());
-    EXPECT_EQ(ctrl->LogBuffer, nullptr);
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
     ASSERT_EQ(hooks.Of("box").size(), 1u);
     EXPECT_EQ(hooks.Of("box")[0].text, "No Logging directory selected!");
     EXPECT_EQ(hooks.Of("box")[0].caption, "WARNING");
@@ -476,7 +475,7 @@ TEST_F(LogFixture, StartRefusesWithoutFileNameOrConnection)
     SetLogPath(folder.path + "run.txt");
     hooks.connected = 0;
     StartLog(ctrl.get());
-    EXPECT_EQ(ctrl->LogBuffer, nullptr);
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
     ASSERT_EQ(hooks.Of("box").size(), 1u);
     EXPECT_EQ(hooks.Of("box")[0].text, "Device is not connected!\nPress CONNECT DEVICE control");
     EXPECT_EQ(hooks.Of("refuse").size(), 1u);
@@ -486,12 +485,12 @@ TEST_F(LogFixture, StartRefusesWithoutFileNameOrConnection)
 TEST_F(LogFixture, StopWhileArmedAndRestartLeaveNothingBehind)
 {
     StartLog(ctrl.get());
-    char* firstBuffer = ctrl->LogBuffer;
+    char* firstBuffer = ctrl->LogBuffer.get();
     ASSERT_NE(firstBuffer, nullptr);
     for (uint32_t i = 0; i < LogBufferSize; ++i)
         ASSERT_EQ(firstBuffer[i], 0) << i;
     StopLog(ctrl.get());
-    EXPECT_EQ(ctrl->LogBuffer, nullptr);
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
     EXPECT_EQ(hooks.LastText("logfile"), "Log:");
     EXPECT_TRUE(hooks.Of("logoff").empty());
     EXPECT_TRUE(FolderEntries(folder.path).empty());
@@ -505,9 +504,9 @@ TEST_F(LogFixture, StopWhileArmedAndRestartLeaveNothingBehind)
     ASSERT_EQ(ctrl->LogBufferFill, ExpectedRow(three[2]).size()) << "the third row waits";
     StartLog(ctrl.get());
     EXPECT_EQ(LogBytes(), ExpectedHeader("run.txt") + ExpectedRow(three[0]) + ExpectedRow(three[1]) + ExpectedRow(three[2]));
-    EXPECT_EQ(ctrl->LogFile, nullptr);
+    EXPECT_FALSE(ctrl->LogFile);
     EXPECT_EQ(ctrl->LogEntryCount, 0);
-    EXPECT_NE(ctrl->LogBuffer, nullptr);
+    EXPECT_NE(ctrl->LogBuffer.get(), nullptr);
 }
 
 TEST_F(LogFixture, SizeWarningEvery20GiB)

@@ -52,7 +52,7 @@ std::string ControlText(HWND mainWindow, int id)
 
 bool WaitForBatches(uint32_t since, uint32_t count, DWORD timeoutMs)
 {
-    return PumpUntil([&] { return HandledSpectrumBatches(GlobalCtrlPtr ? GlobalCtrlPtr->MainWindow : nullptr) - since >= count; }, timeoutMs);
+    return PumpUntil([&] { return HandledSpectrumBatches(PanelCtrl() ? PanelCtrl()->MainWindow : nullptr) - since >= count; }, timeoutMs);
 }
 
 std::vector<uint32_t> LoggedMeasCounts(const std::string& logText)

@@ -38,7 +38,7 @@ void SessionTest::Connect()
     // The first watch tick sees the GPIO status: with the presence line low it marks the AFE
     // present and reads its record before it returns; with the line high it mirrors the line.
     ASSERT_TRUE(PumpUntil([&] {
-        return GlobalCtrlPtr->AfePresent == 1 || IsChecked(window, IdGpioLevel3) || !IsChecked(window, IdAfeDetection);
+        return PanelCtrl()->AfePresent == 1 || IsChecked(window, IdGpioLevel3) || !IsChecked(window, IdAfeDetection);
     }, 5000));
 }
 

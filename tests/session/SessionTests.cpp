@@ -51,31 +51,31 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
     EXPECT_EQ(StatusPartText(window, StatusPartError), "");
     EXPECT_NE(ControlText(window, IdStatusText).find("HW:v1.02 SW:v1.30"), std::string::npos);
     // The AFE record was read and its interpolated shunt table is what the device now holds.
-    EXPECT_EQ(GlobalCtrlPtr->AfePresent, 1);
-    EXPECT_NE(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected");
+    EXPECT_EQ(PanelCtrl()->AfePresent, 1);
+    EXPECT_NE(AfeDescription(PanelCtrl()->AfeArea), "AFE Disconnected");
     const std::vector<uint8_t> shunt = EmulatorTable(3, 120);
     ASSERT_EQ(shunt.size(), 120u);
-    EXPECT_EQ(std::memcmp(shunt.data(), GlobalCtrlPtr->Configuration.Shunt, 120), 0);
-    EXPECT_GT(GlobalCtrlPtr->Frequencies[0], 0.0f);
+    EXPECT_EQ(std::memcmp(shunt.data(), PanelCtrl()->Configuration.Shunt, 120), 0);
+    EXPECT_GT(PanelCtrl()->Frequencies[0], 0.0f);
     EXPECT_NE(ControlText(window, IdFrequencyList).find("Hz"), std::string::npos);
     // The configuration view shows the AFE record and the shunt table the device holds.
     ASSERT_TRUE(Click(window, IdViewConf));
-    HWND view = GlobalCtrlPtr->ConfViewWindow;
+    HWND view = PanelCtrl()->ConfViewWindow;
     ASSERT_NE(view, nullptr);
     EXPECT_FALSE(IsEnabled(window, IdViewConf));
     const std::string viewText = WindowText(GetDlgItem(view, IdConfViewText));
-    EXPECT_NE(viewText.find("Description=" + std::string(AfeDescription(GlobalCtrlPtr->AfeArea)) + "\r\n"), std::string::npos);
+    EXPECT_NE(viewText.find("Description=" + std::string(AfeDescription(PanelCtrl()->AfeArea)) + "\r\n"), std::string::npos);
     char firstShunt[32];
-    std::snprintf(firstShunt, sizeof firstShunt, "Shunt(re...im...)=\t%.2f, ", GlobalCtrlPtr->Configuration.Shunt[0]);
+    std::snprintf(firstShunt, sizeof firstShunt, "Shunt(re...im...)=\t%.2f, ", PanelCtrl()->Configuration.Shunt[0]);
     EXPECT_NE(viewText.find(firstShunt), std::string::npos) << viewText;
     SaveBmp(CaptureWindow(view), TestFolder() + "session_configuration_view.bmp");
     SendMessageA(view, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsEnabled(window, IdViewConf));
-    EXPECT_EQ(GlobalCtrlPtr->ConfViewWindow, nullptr);
+    EXPECT_EQ(PanelCtrl()->ConfViewWindow, nullptr);
 
     for (int dividerIndex : {0, 2}) { // dividers 1 and 4
         ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, dividerIndex);
-        EXPECT_EQ(EmulatorState().divider, GlobalCtrlPtr->DividerTable[dividerIndex]);
+        EXPECT_EQ(EmulatorState().divider, PanelCtrl()->DividerTable[dividerIndex]);
         const std::vector<uint32_t> numbersBefore = PixelsOf(window, NumbersArea);
         const std::vector<uint32_t> barsBefore = PixelsOf(window, LevelBarsArea);
         const std::vector<uint32_t> moduleBefore = PixelsOf(window, ModuleGraphArea);
@@ -94,7 +94,7 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
             EXPECT_FALSE(IsEnabled(window, id)) << id;
         PumpUntil(NothingToPaint, 5000);
         SaveBmp(CaptureWindow(window), TestFolder() + "session_measuring_divider_" +
-                                           std::to_string(GlobalCtrlPtr->DividerTable[dividerIndex]) + ".bmp");
+                                           std::to_string(PanelCtrl()->DividerTable[dividerIndex]) + ".bmp");
         EXPECT_NE(PixelsOf(window, NumbersArea), numbersBefore);
         if (dividerIndex == 0) {
             EXPECT_NE(PixelsOf(window, LevelBarsArea), barsBefore);
@@ -133,7 +133,7 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
     EXPECT_FALSE(IsChecked(window, IdConnectDeviceButton));
     EXPECT_EQ(StatusPartText(window, StatusPartConnection), "DISCONNECTED");
     EXPECT_EQ(ControlText(window, IdConnectDeviceButton), "CONNECT DEVICE");
-    EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected");
+    EXPECT_EQ(AfeDescription(PanelCtrl()->AfeArea), "AFE Disconnected");
     EXPECT_EQ(EmulatorState().open, 0u);
 }
 
@@ -192,13 +192,13 @@ TEST_F(SessionTest, RunWithoutItsPollThreadIsEndedAndReported)
         EXPECT_EQ(ControlText(window, run.button), run.idleCaption);
         EXPECT_EQ(StatusPartText(window, StatusPartError), "ERROR: Spectrum polling could not be started.");
         EXPECT_EQ(EmulatorState().mode, 0u) << "the device was left measuring";
-        EXPECT_EQ(GlobalCtrlPtr->RunFlag.load(), 0u);
+        EXPECT_EQ(PanelCtrl()->RunFlag.load(), 0u);
         for (int id : {IdStart, IdExtTrigger, IdLoadShunt, IdGetStatus, IdDividerTrackbar})
             EXPECT_TRUE(IsEnabled(window, id)) << id;
 
         ASSERT_TRUE(Click(window, run.button));
         EXPECT_TRUE(IsChecked(window, run.button));
-        EXPECT_NE(GlobalCtrlPtr->PollThread, 0u);
+        EXPECT_NE(PanelCtrl()->PollThread, 0u);
         EXPECT_NE(EmulatorState().mode, 0u);
         ASSERT_TRUE(Click(window, run.button));
     }
@@ -244,10 +244,10 @@ TEST_F(SessionTest, DeviceSettingsReachTheDevice)
     EXPECT_FALSE(IsEnabled(window, IdGpioDirection3));
     ASSERT_TRUE(Click(window, IdAfeDetection));
     EXPECT_TRUE(IsEnabled(window, IdGpioDirection3));
-    EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected");
+    EXPECT_EQ(AfeDescription(PanelCtrl()->AfeArea), "AFE Disconnected");
     ASSERT_TRUE(Click(window, IdAfeDetection));
     EXPECT_FALSE(IsEnabled(window, IdGpioDirection3));
-    EXPECT_NE(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected") << "switching detection on reads the record";
+    EXPECT_NE(AfeDescription(PanelCtrl()->AfeArea), "AFE Disconnected") << "switching detection on reads the record";
 
     // GET STATUS fetches the identification 100 ms later.
     ASSERT_TRUE(Click(window, IdGetStatus));
@@ -312,10 +312,10 @@ TEST_F(SessionTest, ExcitationModesAndDividerSteps)
     EXPECT_EQ(StatusPartText(window, StatusPartPeriod), "Measurement Period 1.792s");
     EXPECT_EQ(EmulatorState().divider, 1792u);
     // The frequencies follow the divider, and the AFE's shunt table was interpolated onto them.
-    EXPECT_NEAR(GlobalCtrlPtr->Frequencies[14], 1000.0f * 1000.0f / 1792.0f, 0.01f);
+    EXPECT_NEAR(PanelCtrl()->Frequencies[14], 1000.0f * 1000.0f / 1792.0f, 0.01f);
     const std::vector<uint8_t> shunt = EmulatorTable(3, 120);
     ASSERT_EQ(shunt.size(), 120u);
-    EXPECT_EQ(std::memcmp(shunt.data(), GlobalCtrlPtr->Configuration.Shunt, 120), 0);
+    EXPECT_EQ(std::memcmp(shunt.data(), PanelCtrl()->Configuration.Shunt, 120), 0);
 }
 
 TEST_F(SessionTest, TwoPressDisconnectAndCloseWhileTriggeredEndAtOnce)
@@ -328,7 +328,7 @@ TEST_F(SessionTest, TwoPressDisconnectAndCloseWhileTriggeredEndAtOnce)
     EXPECT_FALSE(IsChecked(window, IdStart));
     EXPECT_EQ(ControlText(window, IdStart), "START");
     EXPECT_EQ(EmulatorState().mode, 0u);
-    EXPECT_EQ(GlobalCtrlPtr->PollThread, 0u);
+    EXPECT_EQ(PanelCtrl()->PollThread, 0u);
 
     // At the slowest divider every poll asks for one spectrum, so each pulse is a batch.
     ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, 36);
@@ -349,37 +349,37 @@ TEST_F(SessionTest, TwoPressDisconnectAndCloseWhileTriggeredEndAtOnce)
     // Closing the window while the poll thread waits for a trigger that never comes ends at once.
     Connect();
     ASSERT_TRUE(Click(window, IdExtTrigger));
-    ASSERT_TRUE(PumpUntil([] { return EmulatorState().mode == 2 && GlobalCtrlPtr->PollThread != 0; }, 5000));
+    ASSERT_TRUE(PumpUntil([] { return EmulatorState().mode == 2 && PanelCtrl()->PollThread != 0; }, 5000));
     const DWORD start = GetTickCount();
     ClosePanel(window);
     window = nullptr;
     EXPECT_LT(GetTickCount() - start, 3000u) << "not the 10 s trigger wait";
-    EXPECT_EQ(GlobalCtrlPtr, nullptr);
+    EXPECT_EQ(PanelCtrl(), nullptr);
 }
 
 TEST_F(SessionTest, AfePulledAndPluggedWhileConnected)
 {
     Connect();
-    ASSERT_EQ(GlobalCtrlPtr->AfePresent, 1);
-    const std::string description(AfeDescription(GlobalCtrlPtr->AfeArea));
+    ASSERT_EQ(PanelCtrl()->AfePresent, 1);
+    const std::string description(AfeDescription(PanelCtrl()->AfeArea));
     Emulator(KALVIX_EMU_AFE_PLUGGED, 0);
-    ASSERT_TRUE(PumpUntil([] { return GlobalCtrlPtr->AfePresent == 0; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return PanelCtrl()->AfePresent == 0; }, 3000));
     EXPECT_TRUE(IsChecked(window, IdGpioLevel3)) << "the presence line is mirrored";
-    EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected");
+    EXPECT_EQ(AfeDescription(PanelCtrl()->AfeArea), "AFE Disconnected");
 
     const uint32_t readsBefore = EmulatorState().i2cReads;
     Emulator(KALVIX_EMU_AFE_PLUGGED, 1);
     // The watch tick that sees the line go low reads the record before it returns.
-    ASSERT_TRUE(PumpUntil([] { return GlobalCtrlPtr->AfePresent == 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return PanelCtrl()->AfePresent == 1; }, 3000));
     EXPECT_FALSE(IsChecked(window, IdGpioLevel3));
     EXPECT_GT(EmulatorState().i2cReads, readsBefore);
-    EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), description);
+    EXPECT_EQ(AfeDescription(PanelCtrl()->AfeArea), description);
 
     // With detection off the line is still mirrored but the record stays.
     ASSERT_TRUE(Click(window, IdAfeDetection));
     Emulator(KALVIX_EMU_AFE_PLUGGED, 0);
     ASSERT_TRUE(PumpUntil([&] { return IsChecked(window, IdGpioLevel3); }, 3000));
-    EXPECT_EQ(GlobalCtrlPtr->AfePresent, 1);
+    EXPECT_EQ(PanelCtrl()->AfePresent, 1);
 }
 
 TEST_F(SessionTest, SpoiledAfeRecordsGiveTheirExactMessage)
@@ -411,8 +411,8 @@ TEST_F(SessionTest, SpoiledAfeRecordsGiveTheirExactMessage)
         const std::vector<uint8_t> shuntBefore = EmulatorTable(3, 120);
         Connect();
         EXPECT_EQ(StatusPartText(window, StatusPartError), expected) << c.kind;
-        EXPECT_EQ(AfeDescription(GlobalCtrlPtr->AfeArea), "AFE Disconnected") << c.kind;
-        EXPECT_EQ(GlobalCtrlPtr->AfePresent, 1) << "not read again until unplugged";
+        EXPECT_EQ(AfeDescription(PanelCtrl()->AfeArea), "AFE Disconnected") << c.kind;
+        EXPECT_EQ(PanelCtrl()->AfePresent, 1) << "not read again until unplugged";
         EXPECT_EQ(EmulatorTable(3, 120), shuntBefore) << "nothing loaded";
         ASSERT_TRUE(Click(window, IdConnectDeviceButton));
     }
@@ -443,7 +443,7 @@ TEST_F(SessionTest, DeviceFailingMidMeasurementDisconnectsAndKeepsTheLog)
     // poll thread that comes back to the library only after the reader has ended finds it
     // disconnected and ends without a warning; then there is nothing to cover.)
     MSG queued;
-    const HANDLE pollThread = ULongToHandle(GlobalCtrlPtr->PollThread);
+    const HANDLE pollThread = ULongToHandle(PanelCtrl()->PollThread);
     for (DWORD waited = 0; !PeekMessageA(&queued, window, WmStatusText, WmStatusText, PM_NOREMOVE); waited += 5) {
         if (WaitForSingleObject(pollThread, 0) == WAIT_OBJECT_0 &&
             !PeekMessageA(&queued, window, WmStatusText, WmStatusText, PM_NOREMOVE))
@@ -461,7 +461,7 @@ TEST_F(SessionTest, DeviceFailingMidMeasurementDisconnectsAndKeepsTheLog)
     EXPECT_FALSE(IsChecked(window, IdLogDataButton));
     for (int id : {IdStart, IdExtTrigger, IdLoadShunt, IdDividerTrackbar, IdRadioP, IdLoadPhase})
         EXPECT_TRUE(IsEnabled(window, id)) << id;
-    EXPECT_EQ(GlobalCtrlPtr->PollThread, 0u);
+    EXPECT_EQ(PanelCtrl()->PollThread, 0u);
 
     // Every spectrum that reached the panel is in the log, in order.
     const std::vector<std::string> logs = FolderEntries(folder.path);
@@ -470,7 +470,7 @@ TEST_F(SessionTest, DeviceFailingMidMeasurementDisconnectsAndKeepsTheLog)
     ASSERT_FALSE(counts.empty());
     EXPECT_TRUE(Consecutive(counts));
     EXPECT_EQ(counts.front(), 0u);
-    EXPECT_EQ(static_cast<int32_t>(counts.size()), GlobalCtrlPtr->LogEntryCount);
+    EXPECT_EQ(static_cast<int32_t>(counts.size()), PanelCtrl()->LogEntryCount);
 
     Emulator(KALVIX_EMU_DEVICE_FAILURE, 0);
     SetStatusPartText(window, StatusPartError, "");
@@ -493,14 +493,14 @@ TEST_F(SessionTest, DeviceFailingUnderExternalTriggerDisconnectsAtOnce)
     PumpUntil([] { return false; }, 100); // the thread is back in its wait
     Emulator(KALVIX_EMU_DEVICE_FAILURE, 1);
     // No messages pumped: the device watch runs only when the test sends its tick.
-    ASSERT_TRUE(WaitUntil([] { return ReadLibraryWord(GlobalCtrlPtr->LibraryErrorWord) != 0; }, 5000));
+    ASSERT_TRUE(WaitUntil([] { return ReadLibraryWord(PanelCtrl()->LibraryErrorWord) != 0; }, 5000));
     const DWORD start = GetTickCount();
     SendMessageA(window, WM_TIMER, TimerDeviceWatch, 0);
     EXPECT_LT(GetTickCount() - start, 3000u) << "the disconnect waited for the poll's trigger time-out";
     EXPECT_FALSE(IsChecked(window, IdConnectDeviceButton));
     EXPECT_FALSE(IsChecked(window, IdExtTrigger));
     EXPECT_EQ(ControlText(window, IdExtTrigger), "EXT TRIGGER");
-    EXPECT_EQ(GlobalCtrlPtr->PollThread, 0u);
+    EXPECT_EQ(PanelCtrl()->PollThread, 0u);
     EXPECT_EQ(EmulatorState().open, 0u);
 }
 
@@ -542,11 +542,11 @@ TEST_F(SessionTest, RightClickCopiesTheNumbersOnlyInsideTheirArea)
     EXPECT_EQ(shown[0].Owner, nullptr);
     const std::string text = ClipboardText();
     char first[64];
-    std::snprintf(first, sizeof first, "%12.2f\t%12.2f\t%7.2f\r\n", GlobalCtrlPtr->Frequencies[0], DataBuffPtr[0].Module[0],
-                  DataBuffPtr[0].Phase[0]);
+    std::snprintf(first, sizeof first, "%12.2f\t%12.2f\t%7.2f\r\n", PanelCtrl()->Frequencies[0], PanelDataBuff()[0].Module[0],
+                  PanelDataBuff()[0].Phase[0]);
     EXPECT_EQ(text.substr(0, std::strlen(first)), first);
     EXPECT_EQ(text.size(), 15u * 35u);
-    EXPECT_GT(DataBuffPtr[0].Module[0], 0.0f);
+    EXPECT_GT(PanelDataBuff()[0].Module[0], 0.0f);
 }
 
 TEST_F(SessionTest, TableLoadsAndTheirRefusals)
@@ -596,8 +596,8 @@ TEST_F(SessionTest, TableLoadsAndTheirRefusals)
     for (int i = 0; i < 15; ++i)
         EXPECT_EQ(phases[2 * i] | phases[2 * i + 1] << 8, 1000 + i);
     // The configuration read back shows what was loaded.
-    EXPECT_EQ(GlobalCtrlPtr->Configuration.Shunt[29], 129.5f);
-    EXPECT_EQ(GlobalCtrlPtr->Configuration.Comp[1], 1.25f);
+    EXPECT_EQ(PanelCtrl()->Configuration.Shunt[29], 129.5f);
+    EXPECT_EQ(PanelCtrl()->Configuration.Comp[1], 1.25f);
 
     const int32_t dacBefore = OpcodeCount(17);
     ASSERT_TRUE(Click(window, IdLoadDac));
@@ -681,13 +681,13 @@ TEST_F(SessionTest, DeviceWatchFollowsTheRateAndTheLogSize)
     EXPECT_LE(rate, static_cast<int>(framesSent * 192 * 8 / 500)) << framesSent << " frames sent";
 
     // The size warning comes from the watch, once, and logging goes on.
-    GlobalCtrlPtr->LogSize = 21474836480ull + 1;
+    PanelCtrl()->LogSize = 21474836480ull + 1;
     ASSERT_TRUE(PumpUntil([&] { return !boxes->Boxes().empty(); }, 3000));
     const std::vector<CaughtBox> shown = TakeBoxes();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].Text, "Log size is more than 20GB.\nPress LOG DATA control to stop data logging");
     EXPECT_EQ(shown[0].Caption, "WARNING");
-    EXPECT_LT(GlobalCtrlPtr->LogSize, 21474836480ull);
+    EXPECT_LT(PanelCtrl()->LogSize, 21474836480ull);
     EXPECT_TRUE(IsChecked(window, IdLogDataButton));
 
     ASSERT_TRUE(Click(window, IdStart));

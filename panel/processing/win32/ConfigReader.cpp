@@ -1,5 +1,7 @@
 #include "ConfigReader.h"
 
+#include "KernelOwners.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -7,24 +9,15 @@
 #include <stdexcept>
 #include <vector>
 
-namespace {
-
-// Closes the file on every way out.
-struct FileCloser {
-    HANDLE file;
-    ~FileCloser() { CloseHandle(file); }
-};
-
-} // namespace
-
 int32_t ReadConfigSection(const char* fileName, void* destination, int32_t count, const char* key,
                           const char* pattern, int32_t type)
 {
-    const HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    // Closed on every way out.
+    const OwnedFile opened(CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!opened)
         return ConfigFileNotOpened;
-    const FileCloser closer{file};
+    const HANDLE file = opened.Get();
 
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0)

@@ -7,8 +7,6 @@
 
 const char* const GainNames[GainCount] = {"1x", "2x", "5x", "10x"};
 
-GlobalCtrl* GlobalCtrlPtr = nullptr;
-SpectrumRecord* DataBuffPtr = nullptr;
 // Program-wide: the library adds to these from its reader thread for as long as it is loaded.
 ActivityCounters ProgramActivityCounters = {0, 0};
 // Program-wide: the operator's table file, chosen in the open dialog.

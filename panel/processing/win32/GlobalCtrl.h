@@ -1,5 +1,6 @@
-// The program's one shared record and the program-wide buffers beside it: the spectrum buffer,
-// the divider table, the gain names, the transfer counters and the two file paths.
+// The program's one shared record (the main window keeps it, with the spectrum buffer, in its
+// own state) and the program-wide values beside it: the gain names, the transfer counters and
+// the two file paths.
 #pragma once
 
 #include <windows.h>
@@ -7,11 +8,13 @@
 #include "AfeRecordLayout.h"
 #include "Dividers.h"
 #include "KalvixCtrl.h"
+#include "KernelOwners.h"
 #include "PanelHooks.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 constexpr size_t GainCount = 4;
 constexpr size_t DataBuffRecords = 50;
@@ -34,10 +37,10 @@ struct GlobalCtrl {
     const uint16_t* DividerTable;          // DividersLookup, DividerCount entries
     const char* GainNames[GainCount];      // index = gain code
     uint8_t AfePresent;
-    SpectrumRecord* SpectrumBuffer;        // = DataBuffPtr
-    HANDLE LogFile;                        // 0 while none is open
+    SpectrumRecord* SpectrumBuffer;        // = the main window's DataBuffPtr
+    OwnedFile LogFile;                     // empty while none is open
     char* LogPath;                         // = LogPath
-    char* LogBuffer;                       // the log buffer while logging is on
+    std::unique_ptr<char[]> LogBuffer;     // the log buffer while logging is on
     uint32_t LogBufferFill;                // bytes waiting in the log buffer
     int32_t LogEntryCount;                 // spectra written to the current log
     uint64_t LogSize;                      // bytes written since logging started or the last warning
@@ -84,6 +87,8 @@ static_assert(sizeof(GlobalCtrl::PollThread) == 4 && sizeof(GlobalCtrl::SpectraP
               sizeof(GlobalCtrl::Frequencies) == 15 * sizeof(float) && sizeof(GlobalCtrl::DividerIndex) == 2 &&
               sizeof(GlobalCtrl::AfeArea) == 8064 && sizeof(GlobalCtrl::DeviceIdentification) == 74 &&
               sizeof(GlobalCtrl::DeviceSerial) == 32 && sizeof(GlobalCtrl::Text) == 1024);
+static_assert(sizeof(GlobalCtrl::LogFile) == sizeof(HANDLE) && sizeof(GlobalCtrl::LogBuffer) == sizeof(char*),
+              "the owners of the log file and buffer are as wide as what they hold");
 static_assert(sizeof(GlobalCtrl::RunFlag) == 1 && std::atomic<uint8_t>::is_always_lock_free);
 static_assert(sizeof(GlobalCtrl::AfeArea) >= sizeof(AfeRecordHead) + 2);
 static_assert(offsetof(GlobalCtrl, LibraryErrorWord) % 4 == 0 && offsetof(GlobalCtrl, GpioStatusWord) % 4 == 0,
@@ -92,8 +97,6 @@ static_assert(offsetof(GlobalCtrl, LibraryErrorWord) % 4 == 0 && offsetof(Global
 extern const char* const GainNames[GainCount];
 
 // Program-wide state beside the record.
-extern GlobalCtrl* GlobalCtrlPtr;
-extern SpectrumRecord* DataBuffPtr;
 // Bytes received, bytes sent: the library adds to them from its reader thread for as long as it
 // is loaded, so they live as long as the program, not the record.
 extern ActivityCounters ProgramActivityCounters;

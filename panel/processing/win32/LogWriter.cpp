@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -57,7 +58,7 @@ void ReportWriteError(GlobalCtrl* ctrl, DWORD error)
 bool FlushLogBuffer(GlobalCtrl* ctrl)
 {
     DWORD error;
-    const bool written = WriteAll(ctrl->LogFile, ctrl->LogBuffer, ctrl->LogBufferFill, error);
+    const bool written = WriteAll(ctrl->LogFile.Get(), ctrl->LogBuffer.get(), ctrl->LogBufferFill, error);
     if (written)
         ctrl->LogSize += ctrl->LogBufferFill;
     else
@@ -108,14 +109,14 @@ void StartLog(GlobalCtrl* ctrl)
     if (ctrl->LogFile || ctrl->LogBuffer)
         StopLog(ctrl);
 
-    ctrl->LogFile = nullptr;
+    ctrl->LogFile.Reset();
     ctrl->LogEntryCount = 0;
     ctrl->LogSize = 0;
-    ctrl->LogBuffer = nullptr;
+    ctrl->LogBuffer.reset();
     ctrl->LogBufferFill = 0;
     ctrl->LogPath = LogPath;
 
-    ctrl->LogBuffer = new (std::nothrow) char[LogBufferSize]();
+    ctrl->LogBuffer.reset(new (std::nothrow) char[LogBufferSize]());
     if (!ctrl->LogBuffer) {
         PanelRefuseLogging(ctrl->Hooks);
         PanelMessageBox(ctrl->Hooks, "Unable to allocate memory for log buffer!", "ERROR", MB_ICONERROR);
@@ -130,12 +131,8 @@ void StopLog(GlobalCtrl* ctrl)
             FlushLogBuffer(ctrl);
         ctrl->LogBufferFill = 0;
     }
-    if (ctrl->LogFile) {
-        CloseHandle(ctrl->LogFile);
-        ctrl->LogFile = nullptr;
-    }
-    delete[] ctrl->LogBuffer;
-    ctrl->LogBuffer = nullptr;
+    ctrl->LogFile.Reset();
+    ctrl->LogBuffer.reset();
     PanelShowLogFileName(ctrl->Hooks, "Log:");
 }
 
@@ -151,16 +148,13 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     TextSink stamped = MakeTextSink(fileNameDate, sizeof fileNameDate);
     FormatFileNameDate(stamped, localTime, parts.suffix);
 
-    // A file still open here would leak its handle.
-    if (ctrl->LogFile) {
-        CloseHandle(ctrl->LogFile);
-        ctrl->LogFile = nullptr;
-    }
+    // A file still open here is closed, not leaked.
+    ctrl->LogFile.Reset();
     // A name already taken (another log of the same second) is never replaced: the next free one
     // of the stamped name, its _2, _3, ... is made, and only made when it does not exist yet.
     char fileName[ScratchTextSize];
     TextSink name = MakeTextSink(fileName, sizeof fileName);
-    HANDLE file = INVALID_HANDLE_VALUE;
+    OwnedFile file;
     uint32_t attempt = 1;
     for (;; ++attempt) {
         if (attempt > LogNameAttempts) {
@@ -178,9 +172,9 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
             ReportCreateError(ctrl, ERROR_FILENAME_EXCED_RANGE);
             return -1;
         }
-        file = CreateFileA(fullName, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-        if (file != INVALID_HANDLE_VALUE)
+        file.Reset(CreateFileA(fullName, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file)
             break;
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
@@ -188,7 +182,7 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
             return -1;
         }
     }
-    ctrl->LogFile = file;
+    ctrl->LogFile = std::move(file);
 
     // The header names the log as the operator chose it, with the same _n as the file when the
     // stamped name was taken: with the time in Created= it gives the file's own name back, and
@@ -219,12 +213,12 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     header.shunt = ctrl->Configuration.Shunt;
     header.comp = ctrl->Configuration.Comp;
 
-    TextSink text = MakeTextSink(ctrl->LogBuffer, LogBufferSize);
+    TextSink text = MakeTextSink(ctrl->LogBuffer.get(), LogBufferSize);
     FormatLogHeader(text, header);
     ctrl->LogSize += text.length;
     // Written through the record's handle, the one every later write uses.
     DWORD error;
-    if (!WriteAll(ctrl->LogFile, ctrl->LogBuffer, static_cast<uint32_t>(text.length), error)) {
+    if (!WriteAll(ctrl->LogFile.Get(), ctrl->LogBuffer.get(), static_cast<uint32_t>(text.length), error)) {
         ReportWriteError(ctrl, error);
         return -2;
     }
@@ -257,7 +251,7 @@ void AppendLogRows(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t cou
             PanelSwitchLoggingOff(ctrl->Hooks);
             return;
         }
-        std::memcpy(ctrl->LogBuffer + ctrl->LogBufferFill, row, sink.length);
+        std::memcpy(ctrl->LogBuffer.get() + ctrl->LogBufferFill, row, sink.length);
         ctrl->LogBufferFill += static_cast<uint32_t>(sink.length);
 
         if (LogFlushDue(ctrl->LogBufferFill, count) && !FlushLogBuffer(ctrl)) {
