@@ -1,6 +1,6 @@
+#include "CommaLocale.h"
 #include "LogFormat.h"
-#include "NumberParse.h"
-#include "TestFiles.h"
+#include "ScratchFiles.h"
 #include "TextFormat.h"
 
 #include <gtest/gtest.h>
@@ -31,23 +31,6 @@ std::string Printed(fmt::format_string<Args...> format, const Args&... args)
     Print(sink, format, args...);
     return std::string(buffer, sink.length);
 }
-
-// Switches the C locale of this test to one with a decimal comma while alive.
-struct CommaLocale {
-    std::string previous = std::setlocale(LC_ALL, nullptr);
-    bool active = false;
-    CommaLocale()
-    {
-        for (const char* name : {"German_Germany.1252", "German", "de-DE", "de_DE.UTF-8", "French"}) {
-            if (std::setlocale(LC_ALL, name) && std::localeconv()->decimal_point[0] == ',') {
-                active = true;
-                return;
-            }
-        }
-        std::setlocale(LC_ALL, previous.c_str());
-    }
-    ~CommaLocale() { std::setlocale(LC_ALL, previous.c_str()); }
-};
 
 } // namespace
 
@@ -240,10 +223,6 @@ TEST(TextFormat, NumbersKeepTheirPointUnderACommaLocale)
     ASSERT_EQ(std::strtod("1,5", nullptr), 1.5) << "the locale is in effect";
 
     EXPECT_EQ(Fixed(1234.5, 12, 2), "     1234.50");
-    const char text[] = "2.75";
-    double d = 0;
-    ASSERT_NE(ReadDouble(text, text + 4, d), nullptr);
-    EXPECT_EQ(d, 2.75);
     SpectrumRecord record{};
     record.Module[0] = 1.5f;
     char row[2048];
@@ -251,30 +230,4 @@ TEST(TextFormat, NumbersKeepTheirPointUnderACommaLocale)
     FormatLogRow(sink, record);
     EXPECT_NE(std::string(row).find("        1.50\t   0.00\t"), std::string::npos);
     EXPECT_EQ(std::string(row).find(','), std::string::npos);
-}
-
-TEST(NumberParse, ReadsWhatPercentFReads)
-{
-    struct Case { const char* text; double value; size_t used; };
-    const Case cases[] = {
-        {"1.5", 1.5, 3},     {"-2.25e2x", -225.0, 7}, {"+7", 7.0, 2},  {".5", 0.5, 2},
-        {"3.", 3.0, 2},      {"1e400", INFINITY, 5},  {"-1e400", -INFINITY, 6},
-        {"1e-400", 0.0, 6},  {"12abc", 12.0, 2},
-    };
-    for (const Case& c : cases) {
-        double v = -1;
-        const char* end = ReadDouble(c.text, c.text + std::strlen(c.text), v);
-        ASSERT_NE(end, nullptr) << c.text;
-        EXPECT_EQ(v, c.value) << c.text;
-        EXPECT_EQ(static_cast<size_t>(end - c.text), c.used) << c.text;
-    }
-    for (const char* bad : {"", "abc", "+", "-", "+-1", ".", "e5"}) {
-        double v;
-        EXPECT_EQ(ReadDouble(bad, bad + std::strlen(bad), v), nullptr) << bad;
-    }
-    // Nothing behind the end is looked at.
-    double v;
-    const char digits[] = "12345";
-    ASSERT_NE(ReadDouble(digits, digits + 2, v), nullptr);
-    EXPECT_EQ(v, 12.0);
 }
