@@ -1,7 +1,8 @@
 #include "AxisTicks.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace {
@@ -14,10 +15,7 @@ int DecadeOf(double value)
 
 std::string FixedText(double value, int decimals)
 {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                      std::clamp(decimals, 0, 15));
-    std::string text(buffer, result.ptr);
+    std::string text = fmt::format("{:.{}f}", value, std::clamp(decimals, 0, 15));
     if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos)
         text.erase(0, 1);   // "-0.00" is zero
     return text;

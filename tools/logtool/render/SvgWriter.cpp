@@ -1,9 +1,12 @@
 #include "SvgWriter.h"
 
 #include "PlotText.h"
+#include "data/NumberText.h"
 
-#include <charconv>
+#include <fmt/format.h>
+
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -18,24 +21,14 @@ public:
     }
     SvgText& operator<<(double value)
     {
-        char buffer[64];
         const double rounded = std::round(value * 100) / 100;
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, rounded == 0 ? 0.0 : rounded);
-        out_.append(buffer, result.ptr);
+        AppendCompact(out_, rounded == 0 ? 0.0 : rounded);
         return *this;
     }
     SvgText& operator<<(int value) { return *this << std::string_view(std::to_string(value)); }
     SvgText& operator<<(Color color)
     {
-        char buffer[8];
-        static const char Hex[] = "0123456789abcdef";
-        buffer[0] = '#';
-        const uint8_t parts[] = {color.red, color.green, color.blue};
-        for (int i = 0; i < 3; ++i) {
-            buffer[1 + 2 * i] = Hex[parts[i] >> 4];
-            buffer[2 + 2 * i] = Hex[parts[i] & 15];
-        }
-        out_.append(buffer, 7);
+        fmt::format_to(std::back_inserter(out_), "#{:02x}{:02x}{:02x}", color.red, color.green, color.blue);
         return *this;
     }
     // Text content: valid UTF-8 (a malformed byte becomes U+FFFD), markup characters escaped.
