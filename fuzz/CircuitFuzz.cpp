@@ -12,6 +12,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string text(reinterpret_cast<const char*>(data), size);
     Circuit circuit;
     std::string error;
+    // The text repeated into a long one (deep nesting, thousands of elements) is refused or kept
+    // within the limits, in bounded stack and time.
+    if (!text.empty()) {
+        std::string repeated;
+        while (repeated.size() + text.size() <= MaxCircuitTextLength)
+            repeated += text;
+        if (ParseCircuit(repeated, circuit, error))
+            FUZZ_CHECK(circuit.nodes.size() <= MaxCircuitNodes && circuit.ParameterCount() <= MaxCircuitParameters);
+        circuit = Circuit();
+    }
     if (!ParseCircuit(text, circuit, error)) {
         FUZZ_CHECK(!error.empty());
         return 0;

@@ -28,7 +28,7 @@ cmake -S fuzz -B "$build_dir" -DCMAKE_CXX_COMPILER="$compiler" -DKALVIX_FUZZ_ENG
 cmake --build "$build_dir" -j2 >/dev/null
 
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(frames ring afe_record spline config_parse version log_format log_reader csv_spectrum circuit)
+[ ${#targets[@]} -gt 0 ] || targets=(frames ring afe_record spline config_parse version log_format log_reader csv_spectrum circuit font)
 mkdir -p "$build_dir/findings"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0

@@ -92,15 +92,43 @@ TEST(CircuitParse, InvalidStringsSayWhatAndWhere)
     }
 }
 
-TEST(CircuitParse, TooLargeACircuitIsRefused)
+TEST(CircuitParse, TooLargeACircuitIsRefusedBeforeItCostsStackOrTime)
 {
-    std::string text = "R0";
+    auto repeated = [](const std::string& part, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i)
+            text += part;
+        return text;
+    };
+    std::string twelveZarcs = "R0", manyResistors = "R0";
     for (int i = 1; i <= 12; ++i)
-        text += "-Zarc" + std::to_string(i);
+        twelveZarcs += "-Zarc" + std::to_string(i);
+    for (int i = 1; i <= 500; ++i)
+        manyResistors += "-R" + std::to_string(i);
+    const struct {
+        std::string text;
+        const char* error;
+    } cases[] = {
+        {twelveZarcs, "too large"},
+        {manyResistors, "too large"},
+        {repeated("p(R1,", 17000) + "R2" + repeated(")", 17000), "longer than 4096 characters"},
+        {repeated("p(R1,", 33) + "R2" + repeated(")", 33), "nested deeper than 32 levels at character 162"},
+        {repeated("p(", 40) + "R1,R2" + repeated(")", 40), "nested deeper than 32"},
+        {"R0" + repeated(" ", 5000), "longer than 4096 characters"},
+    };
+    for (const auto& c : cases) {
+        Circuit circuit;
+        std::string error;
+        EXPECT_FALSE(ParseCircuit(c.text, circuit, error)) << c.text.substr(0, 40);
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+    // Nesting as deep as the parameter limit allows still parses.
+    std::string deepest = "R0";
+    for (int i = 1; i < static_cast<int>(MaxCircuitParameters); ++i)
+        deepest = "p(R" + std::to_string(i) + "," + deepest + ")";
     Circuit circuit;
     std::string error;
-    EXPECT_FALSE(ParseCircuit(text, circuit, error));
-    EXPECT_NE(error.find("too large"), std::string::npos) << error;
+    EXPECT_TRUE(ParseCircuit(deepest, circuit, error)) << error;
 }
 
 TEST(CircuitParse, ParameterIndexFindsNames)

@@ -97,6 +97,13 @@ TEST_F(PlotCommand, WritesAPngToo)
 TEST_F(PlotCommand, BadUsageOrInputFailsAndLeavesNoPicture)
 {
     const std::string missing = scratch.File("missing.txt");
+    // A saved fit whose circuit nests 17,000 deep, and values whose picture would overflow.
+    std::string deep = "R0";
+    for (int i = 0; i < 17000; ++i)
+        deep = "p(R1," + deep + ")";
+    const std::string deepFit = scratch.File("deep.json"), huge = scratch.File("huge.csv");
+    std::ofstream(deepFit, std::ios::binary) << R"({"circuit":")" << deep << R"(","parameters":[]})";
+    std::ofstream(huge, std::ios::binary) << "f,re,im\n1,1e308,-1e308\n10,-1e308,1e308\n100,1e307,1\n";
     const struct {
         Arguments arguments;
         bool usage;   // UsageError, else InputError
@@ -115,6 +122,8 @@ TEST_F(PlotCommand, BadUsageOrInputFailsAndLeavesNoPicture)
         {{"LOG", "--bode", "--fit-from", "LOG", "-o", "OUT.svg"}, false},
         {{"LOG", "--bode", "--fit-from", missing, "-o", "OUT.svg"}, false},
         {{"LOG", "--bode", "-o", scratch.File("no/such/folder.svg")}, false},
+        {{"LOG", "--bode", "--fit-from", deepFit, "-o", "OUT.svg"}, false},
+        {{huge, "--nyquist", "-o", "OUT.svg"}, false},
     };
     const std::vector<std::string> before = scratch.Names();
     for (const auto& c : cases) {

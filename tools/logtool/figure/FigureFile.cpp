@@ -38,6 +38,10 @@ bool WriteFigure(const Figure& figure, const std::string& path, std::string& err
         return false;
     }
     const Scene scene = DrawFigure(figure);
+    if (!SceneIsFinite(scene)) {
+        error = "the values are too large to draw: the picture's coordinates overflow (" + path + " not written)";
+        return false;
+    }
     if (format == PictureFormat::Svg)
         return WriteFileAtomically(path, RenderSvg(scene), error);
     std::vector<unsigned char> png;

@@ -50,6 +50,10 @@ public:
 
     bool Parse(std::string& error)
     {
+        if (text_.size() > MaxCircuitTextLength) {
+            error = "the circuit text is longer than " + std::to_string(MaxCircuitTextLength) + " characters";
+            return false;
+        }
         if (!CheckParentheses(error))
             return false;
         SkipSpace();
@@ -69,20 +73,30 @@ public:
             return false;
         }
         if (circuit_.parameterNames.size() > MaxCircuitParameters || circuit_.nodes.size() > MaxCircuitNodes) {
-            error = "the circuit is too large (at most " + std::to_string(MaxCircuitParameters) +
-                    " parameters and " + std::to_string(MaxCircuitNodes) + " elements and combinations)";
+            error = TooLarge();
             return false;
         }
         return true;
     }
 
 private:
+    static std::string TooLarge()
+    {
+        return "the circuit is too large (at most " + std::to_string(MaxCircuitParameters) + " parameters and " +
+               std::to_string(MaxCircuitNodes) + " elements and combinations)";
+    }
+
     bool CheckParentheses(std::string& error) const
     {
         std::vector<size_t> open;
         for (size_t i = 0; i < text_.size(); ++i) {
             if (text_[i] == '(') {
                 open.push_back(i);
+                if (open.size() > MaxCircuitNesting) {
+                    error = "parentheses nested deeper than " + std::to_string(MaxCircuitNesting) +
+                            " levels at character " + std::to_string(i + 1);
+                    return false;
+                }
             } else if (text_[i] == ')') {
                 if (open.empty()) {
                     error = "unbalanced parentheses: \")\" at character " + std::to_string(i + 1) +
@@ -186,6 +200,10 @@ private:
         if (digitsEnd == end) {
             Fail("element \"" + name + "\" at character " + std::to_string(start + 1) +
                  " needs a number, as in " + name + "1");
+            return -1;
+        }
+        if (circuit_.elements.size() == MaxCircuitNodes) {
+            Fail(TooLarge());
             return -1;
         }
         for (const CircuitElement& element : circuit_.elements) {

@@ -65,6 +65,10 @@ struct Circuit {
 // Limits that keep the evaluation free of heap allocation; far above any sensible circuit.
 constexpr size_t MaxCircuitParameters = 32;
 constexpr size_t MaxCircuitNodes = 96;
+// Bounds on the text itself, checked before it is parsed, so that no text (typed, or read from a
+// saved fit) costs more than a bounded stack depth and time: characters, and p(...) inside p(...).
+constexpr size_t MaxCircuitTextLength = 4096;
+constexpr size_t MaxCircuitNesting = 32;
 
 // Parses `text` into `circuit`. On failure returns false and sets `error` to what is wrong and
 // where ("unknown element \"X1\" at character 4").

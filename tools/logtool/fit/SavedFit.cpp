@@ -1,5 +1,6 @@
 #include "SavedFit.h"
 
+#include "Circuit.h"
 #include "data/Json.h"
 
 #include <cmath>
@@ -18,6 +19,11 @@ bool ParseSavedFit(std::string_view json, SavedFit& fit, std::string& error)
     if (circuit == document.end() || !circuit->is_string() || parameters == document.end() ||
         !parameters->is_array()) {
         error = "not a fit result: it has no \"circuit\" text and \"parameters\" list";
+        return false;
+    }
+    if (parameters->size() > MaxCircuitParameters) {
+        error = "not a fit result: " + std::to_string(parameters->size()) + " parameters, more than any circuit has (" +
+                std::to_string(MaxCircuitParameters) + ")";
         return false;
     }
     fit = {circuit->get<std::string>(), {}};

@@ -1,7 +1,8 @@
 #include "PictureFont.h"
 
-#include "data/PathText.h"
+#include "FontCheck.h"
 #include "PlotText.h"
+#include "data/PathText.h"
 
 #include <stb_truetype.h>
 
@@ -77,6 +78,15 @@ bool FindPictureFont(std::string& path, std::string& error)
 struct PictureFont::State {
     std::vector<unsigned char> data;
     stbtt_fontinfo info{};
+    uint32_t glyphCount = 0;
+
+    // The glyph of a character; glyph 0 (the font's "missing" glyph) for characters the font
+    // lacks or maps beyond its glyphs.
+    int Glyph(char32_t c) const
+    {
+        const int glyph = stbtt_FindGlyphIndex(&info, static_cast<int>(c));
+        return glyph > 0 && static_cast<uint32_t>(glyph) < glyphCount ? glyph : 0;
+    }
 };
 
 PictureFont::PictureFont() : state_(std::make_unique<State>()) {}
@@ -89,13 +99,24 @@ bool PictureFont::Load(const std::string& path, std::string& error)
         error = "cannot open the font " + path;
         return false;
     }
-    state_->data.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    const int offset = state_->data.empty() ? -1 : stbtt_GetFontOffsetForIndex(state_->data.data(), 0);
-    if (offset < 0 || !stbtt_InitFont(&state_->info, state_->data.data(), offset)) {
-        error = "not a TrueType font: " + path;
-        state_->data.clear();
+    std::vector<unsigned char>& data = state_->data;
+    data.resize(LargestFontBytes + 1);
+    file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    data.resize(static_cast<size_t>(file.gcount()));
+    if (file.bad() || data.size() > LargestFontBytes) {
+        error = file.bad() ? "cannot read the font " + path
+                           : "the font " + path + " is larger than " + std::to_string(LargestFontBytes >> 20) + " MiB";
+        data.clear();
         return false;
     }
+    const FontCheckResult check = CheckTrueTypeFont(data);
+    const int offset = check.usable ? stbtt_GetFontOffsetForIndex(data.data(), 0) : -1;
+    if (offset < 0 || !stbtt_InitFont(&state_->info, data.data(), offset)) {
+        error = "the font " + path + " cannot be used: " + (check.usable ? "not a TrueType font" : check.problem);
+        data.clear();
+        return false;
+    }
+    state_->glyphCount = check.glyphCount;
     return true;
 }
 
@@ -107,14 +128,15 @@ double PictureFont::TextWidth(std::string_view markup, double size) const
     for (const TextRun& run : SplitTextRuns(markup)) {
         const float scale = stbtt_ScaleForMappingEmToPixels(&state_->info, static_cast<float>(
                                                                 run.superscript ? size * SuperscriptScale : size));
-        char32_t previous = 0;
+        int previous = -1;
         for (char32_t c : DecodeUtf8(run.text)) {
+            const int glyph = state_->Glyph(c);
             int advance = 0, bearing = 0;
-            stbtt_GetCodepointHMetrics(&state_->info, static_cast<int>(c), &advance, &bearing);
-            if (previous)
-                width += scale * stbtt_GetCodepointKernAdvance(&state_->info, static_cast<int>(previous), static_cast<int>(c));
+            stbtt_GetGlyphHMetrics(&state_->info, glyph, &advance, &bearing);
+            if (previous >= 0)
+                width += scale * stbtt_GetGlyphKernAdvance(&state_->info, previous, glyph);
             width += scale * advance;
-            previous = c;
+            previous = glyph;
         }
     }
     return width;
@@ -135,15 +157,20 @@ void PictureFont::Draw(RgbImage& image, const SceneText& text) const
         const float scale = stbtt_ScaleForMappingEmToPixels(
             &state_->info, static_cast<float>(run.superscript ? text.size * SuperscriptScale : text.size));
         const int lift = run.superscript ? static_cast<int>(std::lround(SuperscriptRaise * text.size)) : 0;
-        char32_t previous = 0;
+        int previous = -1;
         for (char32_t c : DecodeUtf8(run.text)) {
-            const int codepoint = static_cast<int>(c);
-            if (previous)
-                pen += scale * stbtt_GetCodepointKernAdvance(&state_->info, static_cast<int>(previous), codepoint);
+            const int glyph = state_->Glyph(c);
+            if (previous >= 0)
+                pen += scale * stbtt_GetGlyphKernAdvance(&state_->info, previous, glyph);
             const float shift = static_cast<float>(pen - std::floor(pen));
             int glyphWidth = 0, glyphHeight = 0, offsetX = 0, offsetY = 0;
-            unsigned char* bitmap = stbtt_GetCodepointBitmapSubpixel(&state_->info, scale, scale, shift, 0, codepoint,
-                                                                     &glyphWidth, &glyphHeight, &offsetX, &offsetY);
+            // A glyph whose box is far larger than the text (a damaged outline) is not drawn.
+            int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+            stbtt_GetGlyphBitmapBoxSubpixel(&state_->info, glyph, scale, scale, shift, 0, &x0, &y0, &x1, &y1);
+            const bool sensible = x1 - x0 <= 4 * bufferHeight + 64 && y1 - y0 <= 4 * bufferHeight + 64;
+            unsigned char* bitmap = sensible ? stbtt_GetGlyphBitmapSubpixel(&state_->info, scale, scale, shift, 0, glyph,
+                                                                            &glyphWidth, &glyphHeight, &offsetX, &offsetY)
+                                             : nullptr;
             const int originX = static_cast<int>(std::floor(pen)) + offsetX;
             const int originY = baseline - lift + offsetY;
             for (int y = 0; y < glyphHeight; ++y)
@@ -156,9 +183,9 @@ void PictureFont::Draw(RgbImage& image, const SceneText& text) const
                 }
             stbtt_FreeBitmap(bitmap, nullptr);
             int advance = 0, bearing = 0;
-            stbtt_GetCodepointHMetrics(&state_->info, codepoint, &advance, &bearing);
+            stbtt_GetGlyphHMetrics(&state_->info, glyph, &advance, &bearing);
             pen += scale * advance;
-            previous = c;
+            previous = glyph;
         }
     }
     const double anchorOffset = text.anchor == TextAnchor::Start ? 0 : text.anchor == TextAnchor::Middle ? 0.5 * width : width;

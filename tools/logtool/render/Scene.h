@@ -70,3 +70,8 @@ struct Scene {
     std::vector<PixelRect> clips;
     std::vector<SceneItem> items;
 };
+
+// Whether every coordinate the writers would put in a file is finite: texts, fills, markers,
+// clips, and stroke points other than the NaN breaks. Values near the limits of a double can make
+// a layout overflow; such a scene is refused rather than written with "nan" in it.
+bool SceneIsFinite(const Scene& scene);
