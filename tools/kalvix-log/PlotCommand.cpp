@@ -103,14 +103,21 @@ std::vector<Spectrum> ReadRange(const CommandLine& line)
     return chosen;
 }
 
-std::string ReadWholeFile(const std::string& path)
+// A saved fit is a few kilobytes; anything past this is not one (and /dev/zero never ends).
+constexpr size_t LargestSavedFitBytes = 1 << 20;
+
+std::string ReadSavedFitFile(const std::string& path)
 {
     std::ifstream file(PathFromUtf8(path), std::ios::binary);
     if (!file)
         throw InputError("cannot open " + path);
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string text(LargestSavedFitBytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(file.gcount()));
     if (file.bad())
         throw InputError("cannot read " + path);
+    if (text.size() > LargestSavedFitBytes)
+        throw InputError(path + ": larger than a saved fit can be (1 MiB): not a fit result");
     return text;
 }
 
@@ -135,7 +142,7 @@ CircuitToDraw PrepareCircuit(const CommandLine& line)
         return draw;
     }
     SavedFit saved;
-    if (!ParseSavedFit(ReadWholeFile(*fitFile), saved, error))
+    if (!ParseSavedFit(ReadSavedFitFile(*fitFile), saved, error))
         throw InputError(*fitFile + ": " + error);
     Circuit savedCircuit;
     if (!ParseCircuit(saved.circuit, savedCircuit, error))
