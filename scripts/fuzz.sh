@@ -25,10 +25,9 @@ if command -v clang++ >/dev/null 2>&1 &&
 fi
 cmake -S fuzz -B "$build_dir" -DCMAKE_CXX_COMPILER="$compiler" -DKALVIX_FUZZ_ENGINE=$engine \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build_dir" -j2 >/dev/null
-
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(frames ring afe_record spline config_parse version log_format log_reader csv_spectrum circuit font)
+cmake --build "$build_dir" -j2 --target "${targets[@]/#/fuzz_}" >/dev/null
 mkdir -p "$build_dir/findings"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0

@@ -80,6 +80,7 @@ TEST(FontCheck, DamagedFontsAreRefusedWithWhatIsWrong)
              Write16(f, at + 12, 36);          // its component: glyph 36
          },
          "glyph 36 is made of itself"},
+        {"a glyph box turned inside out", [](Bytes& f) { Write16(f, GlyphAt(f, 36) + 6, 0x8000); }, "inside out"},
         {"contours ending out of order",
          [](Bytes& f) {
              const size_t at = GlyphAt(f, 36);

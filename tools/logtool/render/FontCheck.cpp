@@ -168,6 +168,8 @@ private:
         }
         if (!Need(outline, outline.begin, 10, "a glyph header"))
             return false;
+        if (S16(outline.begin + 2) > S16(outline.begin + 6) || S16(outline.begin + 4) > S16(outline.begin + 8))
+            return Fail(fmt::format("glyph {} has a box turned inside out", glyph));
         const int16_t contours = S16(outline.begin);
         if (contours >= 0) {
             depth_[glyph] = 0;

@@ -167,7 +167,7 @@ void PictureFont::Draw(RgbImage& image, const SceneText& text) const
             // A glyph whose box is far larger than the text (a damaged outline) is not drawn.
             int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
             stbtt_GetGlyphBitmapBoxSubpixel(&state_->info, glyph, scale, scale, shift, 0, &x0, &y0, &x1, &y1);
-            const bool sensible = x1 - x0 <= 4 * bufferHeight + 64 && y1 - y0 <= 4 * bufferHeight + 64;
+            const bool sensible = x0 <= x1 && y0 <= y1 && x1 - x0 <= 4 * bufferHeight + 64 && y1 - y0 <= 4 * bufferHeight + 64;
             unsigned char* bitmap = sensible ? stbtt_GetGlyphBitmapSubpixel(&state_->info, scale, scale, shift, 0, glyph,
                                                                             &glyphWidth, &glyphHeight, &offsetX, &offsetY)
                                              : nullptr;
