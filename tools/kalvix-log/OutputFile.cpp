@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include "CommandLine.h"
+#include "figure/FigureFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -54,10 +55,19 @@ void OutputFile::Commit()
 {
     if (toStandardOutput_) {
         if (std::fflush(stdout) != 0)
-            throw InputError(path_ + ": write failed: " + std::strerror(errno));
+            throw InputError(std::string("standard output: write failed: ") + std::strerror(errno));
         return;
     }
     std::string reason;
     if (!file_.Commit(reason))
         throw InputError(path_ + (file_.WriteFailed() ? ": write failed: " : ": cannot put the file in place: ") + reason);
+}
+
+void WriteFigureTo(OutputFile& output, const Figure& figure)
+{
+    std::string bytes, error;
+    if (!RenderFigure(figure, PictureFormatOf(output.Path()), bytes, error))
+        throw InputError(output.Path() + ": " + error);
+    output.Write(bytes);
+    output.Commit();
 }
