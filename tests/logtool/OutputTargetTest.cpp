@@ -1,0 +1,154 @@
+// Which file an output name writes and how, which names are one file, and the temporary files an
+// interrupt removes.
+#include "PictureTestSupport.h"
+#include "data/AtomicFile.h"
+#include "data/FileIdentity.h"
+#include "data/OutputTarget.h"
+#include "data/PathText.h"
+#include "data/TemporaryFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class OutputNames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::ofstream(scratch.Path() / "file.txt") << "bytes";
+        std::ofstream(PathFromUtf8(scratch.File("測定.txt"))) << "bytes";
+        fs::create_directory(scratch.Path() / "sub");
+        fs::create_hard_link(scratch.Path() / "file.txt", scratch.Path() / "hard.txt");
+#ifndef _WIN32
+        fs::create_symlink("file.txt", scratch.Path() / "link.txt");
+        fs::create_symlink("link.txt", scratch.Path() / "chain.txt");
+        fs::create_symlink("sub/none.txt", scratch.Path() / "dangling.txt");
+        fs::create_symlink("loop.txt", scratch.Path() / "loop.txt");
+        mkfifo(scratch.File("fifo").c_str(), 0666);
+#endif
+    }
+
+    std::string At(const std::string& name) const { return scratch.File(name); }
+
+    ScratchDirectory scratch;
+};
+
+} // namespace
+
+TEST_F(OutputNames, EachNameHasItsTargetAndWay)
+{
+    const struct {
+        std::string name;
+        bool found;
+        OutputWay way;
+        std::string target;   // "" for the name itself
+    } cases[] = {
+        {At("file.txt"), true, OutputWay::Replace, ""},
+        {At("new.txt"), true, OutputWay::Replace, ""},
+        {At("測定.txt"), true, OutputWay::Replace, ""},
+        {At("nosuch/new.txt"), true, OutputWay::Replace, ""},
+        {At("sub"), false, OutputWay::Replace, ""},
+#ifdef _WIN32
+        {"NUL", true, OutputWay::Direct, ""},
+#else
+        {"/dev/null", true, OutputWay::Direct, ""},
+        {"/dev/stdout", true, OutputWay::Direct, ""},
+        {"/dev/fd/1", true, OutputWay::Direct, ""},
+        {At("fifo"), true, OutputWay::Direct, ""},
+        {At("link.txt"), true, OutputWay::Replace, At("file.txt")},
+        {At("chain.txt"), true, OutputWay::Replace, At("file.txt")},
+        {At("dangling.txt"), true, OutputWay::Replace, At("sub/none.txt")},
+        {At("loop.txt"), false, OutputWay::Replace, ""},
+#endif
+    };
+    for (const auto& c : cases) {
+        OutputTarget target;
+        std::string reason;
+        ASSERT_EQ(FindOutputTarget(c.name, target, reason), c.found) << c.name << ": " << reason;
+        if (!c.found) {
+            EXPECT_FALSE(reason.empty()) << c.name;
+            continue;
+        }
+        EXPECT_EQ(target.way, c.way) << c.name;
+        EXPECT_EQ(fs::path(target.path).lexically_normal(), PathFromUtf8(c.target.empty() ? c.name : c.target).lexically_normal())
+            << c.name;
+    }
+}
+
+TEST_F(OutputNames, OneFileByEveryNameAndNoOtherFile)
+{
+    const struct {
+        std::string a, b;
+        bool same;
+    } cases[] = {
+        {At("file.txt"), At("file.txt"), true},
+        {At("file.txt"), At("sub/../file.txt"), true},
+        {At("file.txt"), At("hard.txt"), true},
+        {At("file.txt"), At("測定.txt"), false},
+        {At("file.txt"), At("new.txt"), false},
+        {At("new.txt"), At("new.txt"), false},   // no file, no identity
+        {At("sub"), At("sub"), false},           // a folder is no file
+        {"-", "-", false},
+#ifdef _WIN32
+        {At("file.txt"), At("FILE.TXT"), true},
+        {"NUL", "NUL", false},
+#else
+        {At("file.txt"), At("link.txt"), true},
+        {At("file.txt"), At("chain.txt"), true},
+        {"/dev/null", "/dev/null", false},
+#endif
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsSameFile(c.a, c.b), c.same) << c.a << " and " << c.b;
+}
+
+TEST_F(OutputNames, AnUncommittedFileLeavesNothingAndACommittedOneReplacesTheTarget)
+{
+    {
+        AtomicFile file;
+        std::string reason;
+        ASSERT_TRUE(file.Open(At("file.txt"), reason)) << reason;
+        ASSERT_TRUE(file.Write("new bytes", reason));
+        EXPECT_TRUE(fs::exists(AtomicFile::TemporaryPath(scratch.Path() / "file.txt")));
+    }
+    EXPECT_FALSE(fs::exists(AtomicFile::TemporaryPath(scratch.Path() / "file.txt")));
+    EXPECT_EQ(ReadText(At("file.txt")), "bytes");
+
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(At("file.txt"), "new bytes", error)) << error;
+    EXPECT_EQ(ReadText(At("file.txt")), "new bytes");
+    EXPECT_FALSE(WriteFileAtomically(At("sub"), "x", error));
+    EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+#ifndef _WIN32
+    struct stat status {};
+    ASSERT_EQ(lstat(At("link.txt").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+#endif
+}
+
+TEST(TemporaryFiles, TakesAsManyAsItHoldsAndGivesEachBack)
+{
+    int handles[MostTemporaryFiles];
+    int taken = 0;
+    for (int& handle : handles) {
+        handle = RegisterTemporaryFile("some.partial");
+        taken += handle >= 0;
+    }
+    EXPECT_EQ(taken, MostTemporaryFiles);   // none other is held while this test runs
+    EXPECT_EQ(RegisterTemporaryFile("one.partial"), -1);
+    ForgetTemporaryFile(handles[3]);
+    EXPECT_EQ(RegisterTemporaryFile("one.partial"), handles[3]);
+    EXPECT_EQ(RegisterTemporaryFile(std::string(LongestTemporaryPath + 1, 'x')), -1);
+    for (const int handle : handles)
+        ForgetTemporaryFile(handle);
+    const int again = RegisterTemporaryFile(std::string(LongestTemporaryPath, 'x'));
+    EXPECT_GE(again, 0);
+    ForgetTemporaryFile(again);
+}
