@@ -62,7 +62,7 @@ std::wstring ProgramPath()
 // One argument quoted as the C runtime's parser takes it apart again.
 void AppendQuoted(std::wstring& line, const std::wstring& argument)
 {
-    line += L" \"";
+    line += line.empty() ? L"\"" : L" \"";
     size_t backslashes = 0;
     for (const wchar_t c : argument) {
         if (c == L'\\') {
