@@ -1,11 +1,11 @@
 // Which file an output name writes and how, which names are one file, and the temporary files an
 // interrupt removes.
+#include "FileIdentity.h"
+#include "FileWriter.h"
+#include "OutputTarget.h"
 #include "PictureTestSupport.h"
-#include "data/AtomicFile.h"
-#include "data/FileIdentity.h"
-#include "data/OutputTarget.h"
+#include "TemporaryFiles.h"
 #include "data/PathText.h"
-#include "data/TemporaryFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -111,25 +111,31 @@ TEST_F(OutputNames, OneFileByEveryNameAndNoOtherFile)
 
 TEST_F(OutputNames, AnUncommittedFileLeavesNothingAndACommittedOneReplacesTheTarget)
 {
+    const fs::path temporary = FileWriter::TemporaryPath(scratch.Path() / "file.txt");
+    std::string reason;
     {
-        AtomicFile file;
-        std::string reason;
+        FileWriter file;
         ASSERT_TRUE(file.Open(At("file.txt"), reason)) << reason;
         ASSERT_TRUE(file.Write("new bytes", reason));
-        EXPECT_TRUE(fs::exists(AtomicFile::TemporaryPath(scratch.Path() / "file.txt")));
+        EXPECT_TRUE(fs::exists(temporary));
     }
-    EXPECT_FALSE(fs::exists(AtomicFile::TemporaryPath(scratch.Path() / "file.txt")));
+    EXPECT_FALSE(fs::exists(temporary));
     EXPECT_EQ(ReadText(At("file.txt")), "bytes");
 
-    std::string error;
-    ASSERT_TRUE(WriteFileAtomically(At("file.txt"), "new bytes", error)) << error;
+    FileWriter file;
+    ASSERT_TRUE(file.Open(At("file.txt"), reason)) << reason;
+    ASSERT_TRUE(file.Write("new bytes", reason) && file.Commit(reason)) << reason;
     EXPECT_EQ(ReadText(At("file.txt")), "new bytes");
-    EXPECT_FALSE(WriteFileAtomically(At("sub"), "x", error));
-    EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(temporary));
+    FileWriter folder;
+    EXPECT_FALSE(folder.Open(At("sub"), reason));
+    EXPECT_EQ(reason, "is a folder");
 #ifndef _WIN32
-    struct stat status {};
-    ASSERT_EQ(lstat(At("link.txt").c_str(), &status), 0);
-    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    FileWriter throughLink;
+    ASSERT_TRUE(throughLink.Open(At("link.txt"), reason)) << reason;
+    ASSERT_TRUE(throughLink.Write("linked", reason) && throughLink.Commit(reason)) << reason;
+    EXPECT_TRUE(fs::is_symlink(scratch.Path() / "link.txt"));
+    EXPECT_EQ(ReadText(At("file.txt")), "linked");
 #endif
 }
 

@@ -174,6 +174,28 @@ TEST_F(ProgramFiles, TextInAnyScriptKeepsItsCharactersInPictures)
     }
 }
 
+// The font named by KALVIX_LOG_FONT in a folder whose name is in another script.
+TEST_F(ProgramFiles, AFontInAFolderOfAnyNameIsFound)
+{
+    const fs::path folder = PathFromUtf8(scratch.File("字体"));
+    fs::create_directory(folder);
+    fs::copy_file(PathFromUtf8(KALVIX_LOG_FONT_FILE), folder / "font.ttf");
+    const std::string font = PathToUtf8(folder / "font.ttf");
+#ifdef _WIN32
+    _wputenv_s(L"KALVIX_LOG_FONT", WideFromUtf8(font).c_str());
+#else
+    setenv("KALVIX_LOG_FONT", font.c_str(), 1);
+#endif
+    const ProgramResult result = Run({"plot", "in.txt", "--bode", "-o", "f.png"});
+#ifdef _WIN32
+    _wputenv_s(L"KALVIX_LOG_FONT", L"");
+#else
+    unsetenv("KALVIX_LOG_FONT");
+#endif
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_GT(ReadPng(scratch.File("f.png")).width, 0);
+}
+
 #ifndef _WIN32
 TEST_F(ProgramFiles, EveryWriteToStandardOutputIsChecked)
 {

@@ -2,7 +2,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Console.h"
-#include "data/TemporaryFiles.h"
+#include "TemporaryFiles.h"
 
 #include <fmt/format.h>
 #include <cerrno>

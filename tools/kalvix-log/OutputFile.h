@@ -1,11 +1,11 @@
 // Where a command's text or picture goes: standard output, or a file written whole or not at all
-// (AtomicFile: a failed or interrupted command never leaves half a file under the name asked
+// (FileWriter: a failed or interrupted command never leaves half a file under the name asked
 // for; a device, FIFO or console is written directly). The file is opened when the OutputFile
 // is made, so a command makes its outputs before its work: a folder that does not exist or
 // cannot be written is told at once. Errors throw InputError.
 #pragma once
 
-#include "data/AtomicFile.h"
+#include "FileWriter.h"
 #include "figure/Figure.h"
 
 #include <string>
@@ -27,7 +27,7 @@ public:
 private:
     std::string path_;
     bool toStandardOutput_ = false;
-    AtomicFile file_;
+    FileWriter file_;
 };
 
 // The figure as a PNG or SVG, by the output's name, written whole and committed.

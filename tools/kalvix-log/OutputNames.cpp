@@ -1,7 +1,7 @@
 #include "OutputNames.h"
 
 #include "CommandLine.h"
-#include "data/FileIdentity.h"
+#include "FileIdentity.h"
 #include "data/PathText.h"
 
 #include <fmt/format.h>

@@ -1,27 +1,43 @@
 #include "PathText.h"
 
-#ifdef _WIN32
-#include <windows.h>
+#include "Utf8Text.h"
 
+#include <vector>
+
+#ifdef _WIN32
+// UTF-16 as Windows holds text: code points beyond the first 65536 as pairs of surrogates.
 std::wstring WideFromUtf8(std::string_view text)
 {
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    std::wstring wide;
+    for (char32_t point : DecodeUtf8(text)) {
+        if (point >= 0xD800 && point <= 0xDFFF)
+            point = 0xFFFD;
+        if (point < 0x10000) {
+            wide += static_cast<wchar_t>(point);
+        } else {
+            point -= 0x10000;
+            wide += static_cast<wchar_t>(0xD800 + (point >> 10));
+            wide += static_cast<wchar_t>(0xDC00 + (point & 0x3FF));
+        }
+    }
     return wide;
 }
 
+// A surrogate without its partner becomes U+FFFD.
 std::string Utf8FromWide(std::wstring_view text)
 {
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr)),
-                     '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
-    return utf8;
+    std::vector<char32_t> points;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char32_t unit = static_cast<char16_t>(text[i]);
+        const char32_t next = i + 1 < text.size() ? static_cast<char16_t>(text[i + 1]) : 0;
+        if (unit >= 0xD800 && unit < 0xDC00 && next >= 0xDC00 && next <= 0xDFFF) {
+            points.push_back(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+            ++i;
+        } else {
+            points.push_back(unit);   // EncodeUtf8 makes a lone surrogate U+FFFD
+        }
+    }
+    return EncodeUtf8(points);
 }
 
 std::filesystem::path PathFromUtf8(const std::string& text)

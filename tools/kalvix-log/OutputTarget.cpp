@@ -1,6 +1,6 @@
 #include "OutputTarget.h"
 
-#include "PathText.h"
+#include "data/PathText.h"
 
 #ifdef _WIN32
 #include <windows.h>

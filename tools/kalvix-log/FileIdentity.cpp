@@ -1,7 +1,7 @@
 #include "FileIdentity.h"
 
 #ifdef _WIN32
-#include "PathText.h"
+#include "data/PathText.h"
 
 #include <windows.h>
 #else
