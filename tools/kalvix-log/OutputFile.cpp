@@ -12,8 +12,20 @@
 #endif
 
 namespace {
+
 constexpr size_t BlockSize = 1 << 20;
+
+// Told here, with the system's reason; the error mark is cleared so that the program's last check
+// of standard output does not tell it again.
+InputError StandardOutputFailed()
+{
+    const int error = errno;
+    std::clearerr(stdout);
+    return InputError(std::string("standard output: write failed: ") +
+                      (error ? std::strerror(error) : "input/output error"));
 }
+
+} // namespace
 
 OutputFile::OutputFile(const std::string& path) : path_(path)
 {
@@ -35,7 +47,7 @@ void OutputFile::Write(std::string_view text)
 {
     if (toStandardOutput_) {
         if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
-            throw InputError(std::string("standard output: write failed: ") + std::strerror(errno));
+            throw StandardOutputFailed();
         return;
     }
     std::string reason;
@@ -55,7 +67,7 @@ void OutputFile::Commit()
 {
     if (toStandardOutput_) {
         if (std::fflush(stdout) != 0)
-            throw InputError(std::string("standard output: write failed: ") + std::strerror(errno));
+            throw StandardOutputFailed();
         return;
     }
     std::string reason;
