@@ -158,3 +158,29 @@ TEST(TemporaryFiles, TakesAsManyAsItHoldsAndGivesEachBack)
     EXPECT_GE(again, 0);
     ForgetTemporaryFile(again);
 }
+
+#ifdef _WIN32
+// Windows holds names as UTF-16: every name goes there and back whole, and text that is no
+// valid UTF-8 or UTF-16 becomes U+FFFD instead of failing.
+TEST(PathText, NamesGoToUtf16AndBackWhole)
+{
+    const struct {
+        std::string utf8;
+        std::wstring wide;
+        std::string back;   // "" for utf8
+    } cases[] = {
+        {"Messung_März.txt", L"Messung_M\u00E4rz.txt", ""},
+        {"測定.txt", L"\u6E2C\u5B9A.txt", ""},
+        {"\xF0\x9D\x84\x9E", L"\xD834\xDD1E", ""},   // beyond the first 65536: a surrogate pair
+        {"M\xE4rz", L"M\xFFFDrz", "M\xEF\xBF\xBDrz"},   // a Latin-1 byte is no UTF-8
+        {"", L"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WideFromUtf8(c.utf8), c.wide) << c.utf8;
+        EXPECT_EQ(Utf8FromWide(c.wide), c.back.empty() ? c.utf8 : c.back) << c.utf8;
+        EXPECT_EQ(PathToUtf8(PathFromUtf8(c.utf8)), c.back.empty() ? c.utf8 : c.back) << c.utf8;
+    }
+    EXPECT_EQ(Utf8FromWide(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");   // a lone surrogate
+    EXPECT_EQ(FileNameOf("C:\\Daten\\Messung_März.txt"), "Messung_März.txt");
+}
+#endif

@@ -4,6 +4,7 @@
 #include "TemporaryFiles.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 #ifdef _WIN32

@@ -54,8 +54,8 @@ bool FindOutputTarget(const std::string& path, OutputTarget& target, std::string
         found = false;
     } else if (const DWORD attributes = GetFileAttributesW(wide.c_str());
                attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (std::filesystem::path final = FinalPath(file); !final.empty())
-            target.path = final;
+        if (std::filesystem::path resolved = FinalPath(file); !resolved.empty())
+            target.path = resolved;
     }
     CloseHandle(file);
     return found;
