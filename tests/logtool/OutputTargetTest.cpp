@@ -111,7 +111,7 @@ TEST_F(OutputNames, OneFileByEveryNameAndNoOtherFile)
 
 TEST_F(OutputNames, AnUncommittedFileLeavesNothingAndACommittedOneReplacesTheTarget)
 {
-    const fs::path temporary = FileWriter::TemporaryPath(scratch.Path() / "file.txt");
+    const fs::path temporary = AtomicFile::TemporaryPath(scratch.Path() / "file.txt");
     std::string reason;
     {
         FileWriter file;

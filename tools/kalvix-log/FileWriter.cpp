@@ -1,6 +1,7 @@
 #include "FileWriter.h"
 
 #include "data/PathText.h"
+#include "OutputTarget.h"
 #include "TemporaryFiles.h"
 
 #include <cerrno>
@@ -94,88 +95,52 @@ std::FILE* OpenDirect(const std::filesystem::path& path, std::string& reason)
 
 } // namespace
 
-std::filesystem::path FileWriter::TemporaryPath(const std::filesystem::path& target)
-{
-    std::filesystem::path temporary = target;
-    temporary += ".partial";
-    return temporary;
-}
-
 FileWriter::~FileWriter()
 {
-    Discard();
+    Abandon();
 }
 
-void FileWriter::Discard()
+void FileWriter::Abandon()
 {
-    if (file_)
-        std::fclose(file_);
-    file_ = nullptr;
-    if (temporaryPending_) {
-        std::error_code ignored;
-        std::filesystem::remove(written_, ignored);
-        ForgetTemporaryFile(temporaryHandle_);
-    }
-    temporaryPending_ = false;
+    file_.Abandon();
+    ForgetTemporaryFile(temporaryHandle_);
+    temporaryHandle_ = -1;
 }
 
 bool FileWriter::Open(const std::string& path, std::string& reason)
 {
-    Discard();
-    if (!FindOutputTarget(path, target_, reason))
+    Abandon();
+    OutputTarget target;
+    if (!FindOutputTarget(path, target, reason))
         return false;
     errno = 0;
-    if (target_.way == OutputWay::Direct) {
-        written_ = target_.path;
-        file_ = OpenDirect(written_, reason);
-        return file_ != nullptr;
+    if (target.way == OutputWay::Direct) {
+        std::FILE* stream = OpenDirect(target.path, reason);
+        if (stream)
+            file_.Take(stream, target.path, {});
+        return stream != nullptr;
     }
-    written_ = TemporaryPath(target_.path);
+    const std::filesystem::path temporary = AtomicFile::TemporaryPath(target.path);
     // Registered before it exists: an interrupt at any moment from here on removes it.
-    temporaryHandle_ = RegisterTemporaryFile(written_);
-    temporaryPending_ = true;
-    file_ = CreateTemporary(written_, target_.path, reason);
-    if (!file_)
-        Discard();
-    return file_ != nullptr;
+    temporaryHandle_ = RegisterTemporaryFile(temporary);
+    std::FILE* stream = CreateTemporary(temporary, target.path, reason);
+    if (!stream) {
+        Abandon();
+        return false;
+    }
+    file_.Take(stream, temporary, target.path);
+    return true;
 }
 
 bool FileWriter::Write(std::string_view bytes, std::string& reason)
 {
-    errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-        writeFailed_ = true;
-        reason = SystemReason();
-        return false;
-    }
-    return true;
+    return file_.Write(bytes, reason);
 }
 
 bool FileWriter::Commit(std::string& reason)
 {
-    errno = 0;
-    const bool flushed = std::fflush(file_) == 0;
-    const int flushError = errno;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!flushed || !closed) {
-        writeFailed_ = true;
-        if (!flushed)
-            errno = flushError;
-        reason = SystemReason();
-        Discard();
-        return false;
-    }
-    if (!temporaryPending_)
-        return true;
-    std::error_code error;
-    std::filesystem::rename(written_, target_.path, error);
-    if (error) {
-        reason = error.message();
-        Discard();
-        return false;
-    }
+    const bool committed = file_.Commit(reason);
     ForgetTemporaryFile(temporaryHandle_);
-    temporaryPending_ = false;
-    return true;
+    temporaryHandle_ = -1;
+    return committed;
 }

@@ -1,14 +1,12 @@
-// An output file written whole or not at all: the bytes go to "NAME.partial" beside it, which Commit()
-// renames into place; a file that is never committed (an error, an exception, an interrupted
-// command) is removed again, so the name asked for never holds half a file. What cannot be
-// replaced (a device, a FIFO, a console: OutputTarget.h) is written directly instead, and a
-// symbolic link has the file it leads to replaced. Paths are UTF-8.
+// An output file as the program opens it: a regular file (or a new name) written whole or not at
+// all (AtomicFile: "NAME.partial" beside it, renamed into place, registered with TemporaryFiles
+// so that an interrupt removes it too); what cannot be replaced (a device, a FIFO, a console:
+// OutputTarget.h) written directly; a symbolic link's target replaced, the link left a link.
+// Paths are UTF-8, opened through the system's own calls (the wide API on Windows).
 #pragma once
 
-#include "OutputTarget.h"
+#include "data/AtomicFile.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -24,20 +22,11 @@ public:
     bool Write(std::string_view bytes, std::string& reason);
     // Flushes, closes and renames into place.
     bool Commit(std::string& reason);
-    // Writing, flushing or closing failed (a full disk), as opposed to opening or the rename.
-    bool WriteFailed() const { return writeFailed_; }
-
-    // "NAME.partial" for the file NAME.
-    static std::filesystem::path TemporaryPath(const std::filesystem::path& target);
+    bool WriteFailed() const { return file_.WriteFailed(); }
 
 private:
-    // Closes the file and removes the temporary one, when there is one not yet renamed.
-    void Discard();
+    void Abandon();
 
-    OutputTarget target_;
-    std::filesystem::path written_;   // the temporary file, or the target written directly
-    std::FILE* file_ = nullptr;
-    int temporaryHandle_ = -1;        // TemporaryFiles.h
-    bool temporaryPending_ = false;   // written_ is a temporary file not yet renamed into place
-    bool writeFailed_ = false;
+    AtomicFile file_;
+    int temporaryHandle_ = -1;   // TemporaryFiles.h
 };
