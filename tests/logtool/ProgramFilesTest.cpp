@@ -43,6 +43,7 @@ protected:
         WriteText(scratch.Path() / "in.txt", recording);
         WriteText(PathFromUtf8(scratch.File("Messung_März.txt")), recording);
         WriteText(scratch.Path() / "saved.svg", "{}");
+        WriteText(scratch.Path() / "old.csv.partial", recording);
         fs::create_directory(scratch.Path() / "sub");
         fs::create_hard_link(scratch.Path() / "in.txt", scratch.Path() / "hard.txt");
 #ifndef _WIN32
@@ -82,6 +83,7 @@ protected:
     {
         EXPECT_EQ(ReadText(scratch.File("in.txt")), recording);
         EXPECT_EQ(ReadText(scratch.File("Messung_März.txt")), recording);
+        EXPECT_EQ(ReadText(scratch.File("old.csv.partial")), recording);
     }
 
     ScratchDirectory scratch;
@@ -117,6 +119,8 @@ TEST_F(ProgramFiles, OutputsAreRefusedOrWrittenAndNothingElseChanges)
         {"the saved fit as plot's picture", {"plot", "in.txt", "--bode", "--fit-from", "saved.svg", "-o", "saved.svg"},
          2, "-o \"saved.svg\" is --fit-from \"saved.svg\"", {}},
         {"a name in another script, by its input", {"csv", "Messung_März.txt", "-o", "./Messung_März.txt"}, 2, refused, {}},
+        {"the input as the output's temporary file", {"csv", "old.csv.partial", "-o", "old.csv"}, 2,
+         "-o \"old.csv\" is written first as", {}},
         {"track's table and picture on one file", {"track", "in.txt", "--circuit", Circuit, "-o", "t.svg", "--plot", "t.svg"},
          2, "-o \"t.svg\" and --plot \"t.svg\" are the same file", {}},
         {"csv into no folder", {"csv", "in.txt", "-o", "nosuch/out.csv"}, 1, "nosuch/out.csv: cannot write: ", {}},
