@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "data/CsvText.h"
 #include "OutputFile.h"
+#include "OutputNames.h"
 #include "Progress.h"
 #include "SpectrumSource.h"
 
@@ -78,12 +79,14 @@ int RunCsvCommand(const Arguments& arguments)
     const ThinningSettings thinningSettings = ReadThinningSettings(line);
     const bool means = thinningSettings.meanOf != 0;
     const bool longForm = line.Has("--long");
+    const std::string outputPath = line.Value("-o").value_or("-");
+    RefuseOverlappingFiles({{"the recording", line.Positional()[0]}}, {{"-o", outputPath}});
 
     SpectrumSource source(ReadSourceSettings(line));
     if (!source.IsLog())
         throw InputError(source.Path() + ": not a measurement log (csv exports logs)");
     const LogHeaderRead& header = *source.Header();
-    OutputFile output(line.Value("-o").value_or("-"));
+    OutputFile output(outputPath);
 
     std::string text = "MeasCount";
     if (means)

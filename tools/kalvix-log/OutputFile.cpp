@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include "CommandLine.h"
+#include "figure/FigureFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,8 +12,20 @@
 #endif
 
 namespace {
+
 constexpr size_t BlockSize = 1 << 20;
+
+// Told here, with the system's reason; the error mark is cleared so that the program's last check
+// of standard output does not tell it again.
+InputError StandardOutputFailed()
+{
+    const int error = errno;
+    std::clearerr(stdout);
+    return InputError(std::string("standard output: write failed: ") +
+                      (error ? std::strerror(error) : "input/output error"));
 }
+
+} // namespace
 
 OutputFile::OutputFile(const std::string& path) : path_(path)
 {
@@ -34,7 +47,7 @@ void OutputFile::Write(std::string_view text)
 {
     if (toStandardOutput_) {
         if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
-            throw InputError(std::string("standard output: write failed: ") + std::strerror(errno));
+            throw StandardOutputFailed();
         return;
     }
     std::string reason;
@@ -54,10 +67,19 @@ void OutputFile::Commit()
 {
     if (toStandardOutput_) {
         if (std::fflush(stdout) != 0)
-            throw InputError(path_ + ": write failed: " + std::strerror(errno));
+            throw StandardOutputFailed();
         return;
     }
     std::string reason;
     if (!file_.Commit(reason))
         throw InputError(path_ + (file_.WriteFailed() ? ": write failed: " : ": cannot put the file in place: ") + reason);
+}
+
+void WriteFigureTo(OutputFile& output, const Figure& figure)
+{
+    std::string bytes, error;
+    if (!RenderFigure(figure, PictureFormatOf(output.Path()), bytes, error))
+        throw InputError(output.Path() + ": " + error);
+    output.Write(bytes);
+    output.Commit();
 }

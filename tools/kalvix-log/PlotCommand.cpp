@@ -7,6 +7,8 @@
 #include "figure/FigureLayout.h"
 #include "figure/ImpedanceFigures.h"
 #include "data/PathText.h"
+#include "OutputFile.h"
+#include "OutputNames.h"
 #include "render/PictureFont.h"
 #include "ProgramDirectory.h"
 #include "Progress.h"
@@ -48,11 +50,6 @@ const char* const PlotHelp =
 
 constexpr size_t MostSeries = 24;
 constexpr size_t FitCurvePoints = 200;
-
-std::string FileName(const std::string& path)
-{
-    return PathToUtf8(PathFromUtf8(path).filename());
-}
 
 PlotCurve CurveOf(const Spectrum& spectrum, std::string label)
 {
@@ -160,7 +157,7 @@ CircuitToDraw PrepareCircuit(const CommandLine& line)
     for (size_t i = 0; i < draw.values.size(); ++i)
         if (!std::isfinite(draw.values[i]))
             throw InputError(*fitFile + ": no value for " + draw.circuit.parameterNames[i]);
-    draw.label = draw.circuit.text + " (" + FileName(*fitFile) + ")";
+    draw.label = draw.circuit.text + " (" + FileNameOf(*fitFile) + ")";
     return draw;
 }
 
@@ -213,6 +210,8 @@ int RunPlotCommand(const Arguments& arguments)
     const PictureFormat format = PictureFormatOf(*output);
     if (format == PictureFormat::Unknown)
         throw UsageError("-o needs a name ending in .png or .svg, not \"" + *output + "\"");
+    RefuseOverlappingFiles({{"the file read", line.Positional()[0]}, {"--fit-from", line.Value("--fit-from").value_or("")}},
+                           {{"-o", *output}});
     const bool drawCircuit = line.Has("--circuit") || line.Has("--fit-from");
     if (drawCircuit && line.Has("--range"))
         throw UsageError("--circuit and --fit-from draw the fit of one spectrum: use --spectrum N, not --range");
@@ -224,9 +223,10 @@ int RunPlotCommand(const Arguments& arguments)
     std::string error;
     if (std::string fontPath; format == PictureFormat::Png && !FindPictureFont(fontPath, error))
         throw InputError(error);
+    OutputFile picture(*output);
 
     std::vector<PlotCurve> curves;
-    std::string title = FileName(line.Positional()[0]);
+    std::string title = FileNameOf(line.Positional()[0]);
     if (line.Has("--range")) {
         const std::vector<Spectrum> spectra = ReadRange(line);
         for (const Spectrum& spectrum : spectra)
@@ -251,7 +251,6 @@ int RunPlotCommand(const Arguments& arguments)
     const Figure figure = line.Has("--bode") ? MakeBodeFigure(curves, title) : MakeNyquistFigure(curves, title);
     for (const std::string& skipped : DescribeSkippedPoints(figure))
         fmt::print(stderr, "kalvix-log plot: {}\n", skipped);
-    if (!WriteFigure(figure, *output, error))
-        throw InputError(error);
+    WriteFigureTo(picture, figure);
     return ExitSuccess;
 }

@@ -1,5 +1,7 @@
 #include "ProgramDirectory.h"
 
+#include "data/PathText.h"
+
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -15,10 +17,8 @@ std::string ProgramDirectory()
         const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
         if (length == 0)
             return "";
-        if (length < name.size()) {
-            const std::u8string text = std::filesystem::path(std::wstring(name.data(), length)).parent_path().u8string();
-            return std::string(text.begin(), text.end());
-        }
+        if (length < name.size())
+            return PathToUtf8(std::filesystem::path(std::wstring(name.data(), length)).parent_path());
         if (name.size() > 32768)
             return "";
         name.resize(name.size() * 2);
@@ -28,7 +28,6 @@ std::string ProgramDirectory()
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         return "";
-    const std::u8string text = program.parent_path().u8string();
-    return std::string(text.begin(), text.end());
+    return PathToUtf8(program.parent_path());
 #endif
 }

@@ -5,6 +5,8 @@
 #include "figure/FigureFile.h"
 #include "FitSettings.h"
 #include "OutputFile.h"
+#include "OutputNames.h"
+#include "data/PathText.h"
 #include "Progress.h"
 #include "SpectrumSource.h"
 #include "figure/TrackFigure.h"
@@ -12,7 +14,7 @@
 
 #include <fmt/format.h>
 #include <cstdio>
-#include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -54,11 +56,16 @@ int RunTrackCommand(const Arguments& arguments)
     const ThinningSettings thinningSettings = ReadThinningSettings(line);
     TrackSettings settings;
     settings.threads = static_cast<unsigned>(line.Integer("--threads", 1, 256).value_or(0));
+    RefuseOverlappingFiles({{"the recording", line.Positional()[0]}},
+                           {{"-o", *line.Value("-o")}, {"--plot", line.Value("--plot").value_or("")}});
 
     SpectrumSource source(ReadSourceSettings(line));
     if (!source.IsLog())
         throw InputError(source.Path() + ": not a measurement log (track fits recordings)");
     OutputFile output(*line.Value("-o"));
+    std::optional<OutputFile> picture;
+    if (const auto plot = line.Value("--plot"))
+        picture.emplace(*plot);
 
     TrackTable table(circuit, source.Header()->divider, thinningSettings.meanOf != 0);
     std::string text;
@@ -89,12 +96,8 @@ int RunTrackCommand(const Arguments& arguments)
     output.Write(text);
     output.Commit();
 
-    if (const auto plot = line.Value("--plot")) {
-        std::string error;
-        const std::string title = circuit.text + " over " + std::filesystem::path(source.Path()).filename().string();
-        if (!WriteFigure(MakeTrackFigure(table.Series(), title), *plot, error))
-            throw InputError(*plot + ": " + error);
-    }
+    if (picture)
+        WriteFigureTo(*picture, MakeTrackFigure(table.Series(), circuit.text + " over " + FileNameOf(source.Path())));
     const uint64_t fitted = table.Rows(), failed = table.Unfitted(), notConverged = table.NotConverged();
     fmt::print(stderr, "track: {} spectra fitted", fitted - failed);
     if (notConverged)

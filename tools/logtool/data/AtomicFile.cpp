@@ -15,40 +15,61 @@ std::string SystemReason()
 
 } // namespace
 
-std::filesystem::path AtomicFile::TemporaryPath(const std::string& path)
+std::filesystem::path AtomicFile::TemporaryPath(const std::filesystem::path& target)
 {
-    std::filesystem::path temporary = PathFromUtf8(path);
+    std::filesystem::path temporary = target;
     temporary += ".partial";
     return temporary;
 }
 
 AtomicFile::~AtomicFile()
 {
-    if (!open_)
-        return;
-    file_.close();
-    std::error_code ignored;
-    std::filesystem::remove(temporary_, ignored);
+    Abandon();
+}
+
+void AtomicFile::Abandon()
+{
+    if (file_)
+        std::fclose(file_);
+    file_ = nullptr;
+    if (!target_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(written_, ignored);
+    }
+    target_.clear();
+}
+
+void AtomicFile::Take(std::FILE* file, const std::filesystem::path& written, const std::filesystem::path& target)
+{
+    Abandon();
+    file_ = file;
+    written_ = written;
+    target_ = target;
+    writeFailed_ = false;
 }
 
 bool AtomicFile::Open(const std::string& path, std::string& reason)
 {
-    target_ = PathFromUtf8(path);
-    temporary_ = TemporaryPath(path);
+    const std::filesystem::path target = PathFromUtf8(path);
+    const std::filesystem::path temporary = TemporaryPath(target);
     errno = 0;
-    file_.open(temporary_, std::ios::binary | std::ios::trunc);
-    if (!file_) {
+#ifdef _WIN32
+    std::FILE* file = _wfopen(temporary.c_str(), L"wb");
+#else
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+#endif
+    if (!file) {
         reason = SystemReason();
         return false;
     }
-    open_ = true;
+    Take(file, temporary, target);
     return true;
 }
 
 bool AtomicFile::Write(std::string_view bytes, std::string& reason)
 {
     errno = 0;
-    if (!file_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
         writeFailed_ = true;
         reason = SystemReason();
         return false;
@@ -59,20 +80,28 @@ bool AtomicFile::Write(std::string_view bytes, std::string& reason)
 bool AtomicFile::Commit(std::string& reason)
 {
     errno = 0;
-    file_.flush();
-    file_.close();
-    if (!file_) {
+    const bool flushed = std::fflush(file_) == 0;
+    const int flushError = errno;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!flushed || !closed) {
         writeFailed_ = true;
+        if (!flushed)
+            errno = flushError;
         reason = SystemReason();
+        Abandon();
         return false;
     }
+    if (target_.empty())
+        return true;
     std::error_code error;
-    std::filesystem::rename(temporary_, target_, error);
+    std::filesystem::rename(written_, target_, error);
     if (error) {
         reason = error.message();
+        Abandon();
         return false;
     }
-    open_ = false;
+    target_.clear();
     return true;
 }
 

@@ -1,10 +1,12 @@
 // A file written whole or not at all: the bytes go to "NAME.partial" beside it, which Commit()
 // renames into place; a file that is never committed (an error, an exception, an interrupted
 // command) is removed again, so the name asked for never holds half a file. Paths are UTF-8.
+// The program's front opens its outputs itself (FileWriter: devices written in place, links
+// followed, the system's own calls) and hands them over with Take().
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -23,12 +25,18 @@ public:
     // Writing, flushing or closing failed (a full disk), as opposed to opening or the rename.
     bool WriteFailed() const { return writeFailed_; }
 
-    static std::filesystem::path TemporaryPath(const std::string& path);
+    // `file`, open for writing on `written`, to be renamed onto `target` by Commit(); with an
+    // empty `target` the file is written in place and Commit() only closes it.
+    void Take(std::FILE* file, const std::filesystem::path& written, const std::filesystem::path& target);
+    // Closes the file and removes it, unless it was written in place or is committed already.
+    void Abandon();
+
+    // "NAME.partial" for the file NAME.
+    static std::filesystem::path TemporaryPath(const std::filesystem::path& target);
 
 private:
-    std::filesystem::path target_, temporary_;
-    std::ofstream file_;
-    bool open_ = false;
+    std::filesystem::path written_, target_;
+    std::FILE* file_ = nullptr;
     bool writeFailed_ = false;
 };
 

@@ -26,11 +26,10 @@ PictureFormat PictureFormatOf(const std::string& path)
     return extension == ".png" ? PictureFormat::Png : extension == ".svg" ? PictureFormat::Svg : PictureFormat::Unknown;
 }
 
-bool WriteFigure(const Figure& figure, const std::string& path, std::string& error)
+bool RenderFigure(const Figure& figure, PictureFormat format, std::string& bytes, std::string& error)
 {
-    const PictureFormat format = PictureFormatOf(path);
     if (format == PictureFormat::Unknown) {
-        error = "the picture's name must end in .png or .svg: " + path;
+        error = "a picture is PNG or SVG";
         return false;
     }
     if (figure.width < 16 || figure.height < 16 || figure.width > 20000 || figure.height > 20000) {
@@ -39,13 +38,27 @@ bool WriteFigure(const Figure& figure, const std::string& path, std::string& err
     }
     const Scene scene = DrawFigure(figure);
     if (!SceneIsFinite(scene)) {
-        error = "the values are too large to draw: the picture's coordinates overflow (" + path + " not written)";
+        error = "the values are too large to draw: the picture's coordinates overflow";
         return false;
     }
-    if (format == PictureFormat::Svg)
-        return WriteFileAtomically(path, RenderSvg(scene), error);
+    if (format == PictureFormat::Svg) {
+        bytes = RenderSvg(scene);
+        return true;
+    }
     std::vector<unsigned char> png;
     if (!RenderPng(scene, png, error))
         return false;
-    return WriteFileAtomically(path, std::string(png.begin(), png.end()), error);
+    bytes.assign(png.begin(), png.end());
+    return true;
+}
+
+bool WriteFigure(const Figure& figure, const std::string& path, std::string& error)
+{
+    const PictureFormat format = PictureFormatOf(path);
+    if (format == PictureFormat::Unknown) {
+        error = "the picture's name must end in .png or .svg: " + path;
+        return false;
+    }
+    std::string bytes;
+    return RenderFigure(figure, format, bytes, error) && WriteFileAtomically(path, bytes, error);
 }

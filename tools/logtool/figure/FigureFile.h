@@ -10,5 +10,8 @@
 enum class PictureFormat { Png, Svg, Unknown };
 
 PictureFormat PictureFormatOf(const std::string& path);
+// The figure as the bytes of a PNG or SVG file; false with an error (unknown format, no font for
+// a PNG, a size out of range).
+bool RenderFigure(const Figure& figure, PictureFormat format, std::string& bytes, std::string& error);
 // False with an error (unknown extension, no font for a PNG, cannot write) and no file written.
 bool WriteFigure(const Figure& figure, const std::string& path, std::string& error);

@@ -33,6 +33,18 @@ std::string InDirectory(const std::string& directory, const char* name)
     return PathToUtf8(PathFromUtf8(directory) / name);
 }
 
+// KALVIX_LOG_FONT as UTF-8 (on Windows read wide, so a font in a folder of any name is found).
+std::string NamedFont()
+{
+#ifdef _WIN32
+    const wchar_t* named = _wgetenv(L"KALVIX_LOG_FONT");
+    return named ? Utf8FromWide(named) : "";
+#else
+    const char* named = std::getenv("KALVIX_LOG_FONT");
+    return named ? named : "";
+#endif
+}
+
 } // namespace
 
 void SetPictureFontSearchDirectory(const std::string& directory)
@@ -42,12 +54,12 @@ void SetPictureFontSearchDirectory(const std::string& directory)
 
 bool FindPictureFont(std::string& path, std::string& error)
 {
-    if (const char* named = std::getenv("KALVIX_LOG_FONT"); named && *named) {
+    if (const std::string named = NamedFont(); !named.empty()) {
         if (Readable(named)) {
             path = named;
             return true;
         }
-        error = std::string("the font KALVIX_LOG_FONT names cannot be read: ") + named;
+        error = "the font KALVIX_LOG_FONT names cannot be read: " + named;
         return false;
     }
     std::vector<std::string> candidates;

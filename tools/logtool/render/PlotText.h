@@ -2,6 +2,8 @@
 // into runs for drawing, and a width estimate the layout uses for both back-ends alike.
 #pragma once
 
+#include "data/Utf8Text.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +22,3 @@ std::vector<TextRun> SplitTextRuns(std::string_view markup);
 std::string PlainText(std::string_view markup);
 // Estimated advance width of `markup` at `size` pixels (DejaVu Sans proportions).
 double EstimateTextWidth(std::string_view markup, double size);
-// The Unicode code points of UTF-8 text; a malformed byte becomes U+FFFD.
-std::vector<char32_t> DecodeUtf8(std::string_view text);
-// Code points back to UTF-8.
-std::string EncodeUtf8(const std::vector<char32_t>& points);
