@@ -5,7 +5,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -187,6 +189,8 @@ bool ParseLogRow(std::string_view line, SpectrumRecord& record, std::string& rea
 
 bool LooksLikeLogStart(std::string_view start)
 {
+    // The leading field lines: at least two of the panel's names, or one in a start of fields only.
+    size_t known = 0;
     while (!start.empty()) {
         const LineSpan span = FirstLine(start);
         const std::string_view line = start.substr(0, span.length);
@@ -195,13 +199,14 @@ bool LooksLikeLogStart(std::string_view start)
             continue;
         LogField field;
         if (!ParseLogHeaderField(line, field))
-            return false;
-        for (const std::string_view name : LogHeaderFieldNames)
-            if (field.name == name)
-                return true;
-        return false;
+            return known >= 2;
+        if (std::find(std::begin(LogHeaderFieldNames), std::end(LogHeaderFieldNames), field.name) ==
+            std::end(LogHeaderFieldNames))
+            return known >= 2;
+        if (++known == 2)
+            return true;
     }
-    return false;
+    return known >= 1;
 }
 
 bool LogStream::ReadLine()

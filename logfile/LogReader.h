@@ -35,8 +35,9 @@ struct LogHeaderRead {
 constexpr uint64_t LogHeaderMostLines = 1000;
 constexpr uint64_t LogHeaderMostBytes = 256 * 1024;
 
-// True when the first line of `start` that is not blank is a header field of a name the panel
-// writes (LogHeaderFieldNames): the first bytes of a measurement log.
+// True when the first two lines of `start` that are not blank are header fields of names the
+// panel writes (LogHeaderFieldNames; one is enough when nothing follows it): the first bytes of a
+// measurement log.
 bool LooksLikeLogStart(std::string_view start);
 
 // "Name=   value" (the name up to the first '=', the value without leading blanks and without a

@@ -45,10 +45,29 @@ char CsvSeparatorOf(std::string_view line)
         for (size_t i = 0; i < 3; ++i)
             held[i] = held[i] || (!quoted && c == candidates[i]);
     }
-    for (size_t i = 0; i < 3; ++i)
-        if (held[i])
-            return candidates[i];
-    return ',';
+    char best = ',';
+    size_t mostNumbers = 0;
+    bool first = true;
+    std::vector<std::string> fields;
+    std::string ignored;
+    for (size_t i = 0; i < 3; ++i) {
+        if (!held[i])
+            continue;
+        const size_t numbers = SplitCsvLine(line, candidates[i], fields, ignored) ? CsvNumbersIn(fields) : 0;
+        if (first || numbers > mostNumbers) {
+            best = candidates[i];
+            mostNumbers = numbers;
+            first = false;
+        }
+    }
+    return best;
+}
+
+size_t CsvNumbersIn(const std::vector<std::string>& fields)
+{
+    double value = 0;
+    return static_cast<size_t>(
+        std::count_if(fields.begin(), fields.end(), [&](const std::string& field) { return ParseCsvNumber(field, value); }));
 }
 
 bool SplitCsvLine(std::string_view line, char separator, std::vector<std::string>& fields, std::string& error)

@@ -10,8 +10,12 @@
 std::string_view TrimCsvField(std::string_view text);
 // A whole field as a number (a leading '+' allowed); false for anything else.
 bool ParseCsvNumber(std::string_view text, double& value);
-// The first of ',', ';' and tab that the line holds outside quotes; ',' for none.
+// Which of ',', ';' and tab separates the fields of the line: of those it holds outside quotes,
+// the one that splits it into the most numbers, the first of them in that order when they split
+// it into as many (titles); ',' for none.
 char CsvSeparatorOf(std::string_view line);
+// How many of the fields are numbers.
+size_t CsvNumbersIn(const std::vector<std::string>& fields);
 // The fields of a line (without its line end): a field in double quotes may hold the separator,
 // and "" in it is one quote; blanks around a field are dropped. False with `error` ("column 3: a
 // quoted field is not closed on its line", "column 2: text after the closing quote").

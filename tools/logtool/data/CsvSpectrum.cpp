@@ -10,14 +10,6 @@
 
 namespace {
 
-size_t NumbersIn(const std::vector<std::string>& fields)
-{
-    double value = 0;
-    return static_cast<size_t>(std::count_if(fields.begin(), fields.end(), [&](const std::string& field) {
-        return ParseCsvNumber(field, value);
-    }));
-}
-
 // Why a field is not a number, with a word on the usual cause.
 std::string NotANumber(const std::string& field, const char* what)
 {
@@ -54,11 +46,12 @@ bool LooksLikeCsvOfNumbers(std::string_view start)
     std::string ignored;
     while (!start.empty()) {
         const LineSpan span = FirstLine(start);
-        const std::string_view line = TrimCsvField(start.substr(0, span.length));
+        const std::string_view line = start.substr(0, span.length);
         start.remove_prefix(span.length + span.end);
-        if (line.empty() || line.front() == '#')
+        const std::string_view content = TrimCsvField(line);
+        if (content.empty() || content.front() == '#')
             continue;
-        if (SplitCsvLine(line, CsvSeparatorOf(line), fields, ignored) && NumbersIn(fields) >= 2)
+        if (SplitCsvLine(line, CsvSeparatorOf(line), fields, ignored) && CsvNumbersIn(fields) >= 2)
             return true;
         if (titlesSeen)
             return false;
@@ -83,11 +76,6 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     const std::string_view line = TrimCsvField(text);
     if (line.empty() || line.front() == '#')
         return true;
-    // Trimmed of blanks only: a quote at either end belongs to a quoted field.
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
     if (!reading.separator)
         reading.separator = CsvSeparatorOf(text);
     std::vector<std::string> fields;
@@ -105,7 +93,8 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     bool numeric = enough;
     for (size_t i = 0; i < 3 && numeric; ++i)
         numeric = ParseCsvNumber(fields[picked[i] - 1], values[i]);
-    if (!numeric && reading.titlesAllowed) {
+    // A first line with numbers in it is data, whatever it holds besides.
+    if (!numeric && reading.titlesAllowed && CsvNumbersIn(fields) < 2) {
         reading.titlesAllowed = false;
         reading.titleFields = fields.size() > 1 ? fields.size() : 0;
         reading.titleSeparator = reading.separator;

@@ -1,6 +1,6 @@
 // A spectrum from another instrument: a plain CSV of frequency, Z' and Z'' (Z'' negative for a
 // capacitive object), columns picked by their 1-based numbers. A first line that is not numeric
-// is a header. Comma, semicolon or tab separate the values; a field may be quoted (RFC 4180).
+// (fewer than two numbers, and not in the columns picked) is a header. Comma, semicolon or tab separate the values; a field may be quoted (RFC 4180).
 // Read line by line with its limits checked as it goes, so no input can take much memory.
 #pragma once
 
