@@ -209,17 +209,6 @@ bool LooksLikeLogStart(std::string_view start)
     return known >= 1;
 }
 
-bool LogStream::ReadLine()
-{
-    if (!lines_.Next(line_))
-        return false;
-    if (line_.tooLong) {
-        AddProblem(line_.number, fmt::format("line longer than {} bytes", TextLongestLine));
-        line_.text = {};
-    }
-    return true;
-}
-
 bool LogStream::ReadHeaderLine(std::string& error)
 {
     if (!lines_.Next(line_))
@@ -304,7 +293,11 @@ bool LogStream::Open(TextLines lines, const std::string& path, std::string& erro
 bool LogStream::Next(SpectrumRecord& record)
 {
     std::string reason;
-    while (ReadLine()) {
+    while (lines_.Next(line_)) {
+        if (line_.tooLong) {
+            AddProblem(line_.number, fmt::format("line longer than {} bytes", TextLongestLine));
+            continue;
+        }
         if (!line_.ended) {
             // The panel ends every row with CR LF: a last line without one was cut off while
             // being written, and its last number may be cut too.

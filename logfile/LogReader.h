@@ -87,8 +87,6 @@ public:
     uint64_t FileSize() const { return lines_.FileSize(); }   // 0 for a pipe
 
 private:
-    // The next line into line_; a line too long is added to Problems() and read as empty.
-    bool ReadLine();
     // The header's next line, with the header's limits; false at its end with `error` set when
     // it ended badly.
     bool ReadHeaderLine(std::string& error);

@@ -100,7 +100,7 @@ TextLines& TextLines::operator=(TextLines&& other) noexcept
         begin_ = other.begin_;
         end_ = other.end_;
         atEnd_ = other.atEnd_;
-        skipFeed_ = other.skipFeed_;
+        sawCrLf_ = other.sawCrLf_;
         skipRest_ = other.skipRest_;
         start_ = other.start_;   // the buffer's bytes moved with it
         line_ = std::move(other.line_);
@@ -168,6 +168,27 @@ bool TextLines::Refill()
     return end_ > 0;
 }
 
+void TextLines::Consume(size_t bytes)
+{
+    begin_ += bytes;
+    bytesRead_ += bytes;
+}
+
+bool TextLines::ConsumeLineEnd()
+{
+    const bool feed = buffer_[begin_] == '\n';
+    Consume(1);
+    if (feed)
+        return true;
+    if (begin_ == end_ && !Refill())
+        return !sawCrLf_;  // a CR at the end of a CR LF file: the line was cut before its LF
+    if (buffer_[begin_] == '\n') {
+        Consume(1);
+        sawCrLf_ = true;
+    }
+    return true;
+}
+
 bool TextLines::Next(TextLine& line)
 {
     line = TextLine{};
@@ -182,25 +203,14 @@ bool TextLines::Next(TextLine& line)
         }
         const char* text = buffer_.data() + begin_;
         const size_t available = end_ - begin_;
-        if (skipFeed_) {
-            skipFeed_ = false;
-            if (text[0] == '\n') {
-                ++begin_;
-                ++bytesRead_;
-                continue;
-            }
-        }
         const size_t length = LineEndIn(text, available);
         const bool ends = length < available;
-        size_t used = length + (ends ? 1 : 0);
-        const bool feedMayFollow = ends && text[length] == '\r';
-        if (feedMayFollow && length + 1 < available && text[length + 1] == '\n')
-            ++used;
         if (skipRest_) {
-            begin_ += used;
-            bytesRead_ += used;
-            skipRest_ = !ends;
-            skipFeed_ = feedMayFollow && length + 1 == available;
+            Consume(length);
+            if (ends) {
+                ConsumeLineEnd();
+                skipRest_ = false;
+            }
             continue;
         }
         any = true;
@@ -208,23 +218,21 @@ bool TextLines::Next(TextLine& line)
         if (length >= room) {
             // Keep one byte beyond the longest line, so its length tells it was too long.
             line_.append(text, room);
-            begin_ += room;
-            bytesRead_ += room;
+            Consume(room);
             line.tooLong = true;
             skipRest_ = true;
             break;
         }
-        if (ends && line_.empty()) {
+        // A line stays in the buffer unless its line end may go on in the next read.
+        if (ends && line_.empty() && length + 1 < available) {
             whole = std::string_view(text, length);
             inBuffer = true;
         } else {
             line_.append(text, length);
         }
-        begin_ += used;
-        bytesRead_ += used;
-        skipFeed_ = feedMayFollow && length + 1 == available;
+        Consume(length);
         if (ends) {
-            line.ended = true;
+            line.ended = ConsumeLineEnd();
             break;
         }
     }

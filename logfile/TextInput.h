@@ -38,7 +38,8 @@ struct TextLine {
 };
 
 // An opened text file and its lines: LF, CR LF and CR alone end a line, and a UTF-8 byte-order
-// mark at the start is skipped. Memory is one read chunk and one line, whatever the file.
+// mark at the start is skipped. A CR as the last byte of a file whose lines end with CR LF ends no
+// line: the file was cut before its LF. Memory is one read chunk and one line, whatever the file.
 class TextLines {
 public:
     TextLines() = default;
@@ -64,13 +65,16 @@ public:
 private:
     bool Refill();
     void Close();
+    void Consume(size_t bytes);
+    // Past the CR, LF or CR LF at begin_; false for a CR that ends a CR LF file (its LF cut off).
+    bool ConsumeLineEnd();
 
     std::FILE* file_ = nullptr;
     bool ownsFile_ = false;   // false for standard input
     std::vector<char> buffer_;
     size_t begin_ = 0, end_ = 0;   // unread bytes of buffer_
     bool atEnd_ = false;
-    bool skipFeed_ = false;   // the last line ended with a CR at the buffer's end: drop a LF after it
+    bool sawCrLf_ = false;    // lines end with CR LF
     bool skipRest_ = false;   // the last line was too long: its rest is skipped
     std::string_view start_;
     std::string line_;
