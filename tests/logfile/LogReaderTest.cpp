@@ -257,8 +257,9 @@ TEST(LogReader, TheHeaderIsBounded)
         std::string error;
         EXPECT_EQ(stream.Open(WriteScratchFile("header.txt", c.text).string(), error), c.error == nullptr)
             << c.name << ": " << error;
-        if (c.error)
+        if (c.error) {
             EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+        }
     }
 }
 

@@ -111,10 +111,11 @@ TEST(CsvSpectrum, QuotedFieldsAsRfc4180HasThem)
         std::vector<std::string> fields;
         std::string error;
         EXPECT_EQ(SplitCsvLine(c.line, c.separator, fields, error), c.error == nullptr) << c.line;
-        if (c.error)
+        if (c.error) {
             EXPECT_EQ(error, c.error) << c.line;
-        else
+        } else {
             EXPECT_EQ(fields, c.fields) << c.line;
+        }
     }
     for (const auto& [line, separator] : std::vector<std::pair<std::string, char>>{
              {"1,2,3", ','}, {"f;re;im", ';'}, {"\"a,b\";c", ';'}, {"1000;5 995,07;-3", ';'}, {"1\t2,5\t3", '\t'},

@@ -17,8 +17,8 @@ const char* const CsvHelp =
     "usage: kalvix-log csv LOG [-o FILE] [--range A:B] [--every N] [--mean N] [--long]\n\n"
     "Writes the spectra of a measurement log as comma-separated values (RFC 4180, CR LF, '.' as\n"
     "decimal point whatever the locale) to FILE, or to standard output without -o.\n\n"
-    "  wide (default)  one row per spectrum: MeasCount, time_s, then |Z| (ohm), phase (degree),\n"
-    "                  Z' and Z'' (ohm) for every frequency, then the status columns\n"
+    "  wide (default)  one row per spectrum: MeasCount, time_s, then |Z| (ohm) and phase (degree)\n"
+    "                  as logged, Z' and Z'' (ohm) for every frequency, then the status columns\n"
     "                  (PPeriod_us, MaxA, MinA, MaxB, MinB, SysErr, GPIO, Battery_mV, ChargeStatus)\n"
     "  --long          one row per spectrum and frequency: MeasCount, time_s, frequency_Hz,\n"
     "                  Zmod_ohm, phase_deg, Zre_ohm, Zim_ohm (for data-frame users)\n"
@@ -26,7 +26,9 @@ const char* const CsvHelp =
     "  --every N       only every Nth spectrum (the first, the N+1st, ...)\n"
     "  --mean N        the complex mean of each block of N spectra (a last, shorter block too);\n"
     "                  MeasCount and status are the block's first, a column 'spectra' counts it\n\n"
-    "time_s is MeasCount times the spectrum period (FrequencyDivider, in ms) of the header.\n";
+    "time_s is MeasCount times the spectrum period (FrequencyDivider, in ms) of the header;\n"
+    "MeasCount goes on past 4294967295 where the device's counter wraps. LOG may be - for\n"
+    "standard input. A selection without a spectrum is an error (exit code 1).\n";
 
 void AppendFrequencyTitle(std::string& out, const char* what, float frequency)
 {
