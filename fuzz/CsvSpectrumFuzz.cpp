@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     columns.real = 1 + input.Below(4);
     columns.imaginary = 1 + input.Below(4);
     const std::string text(reinterpret_cast<const char*>(data), size);
+    LooksLikeCsvOfNumbers(text);
     Spectrum spectrum;
     std::string error;
     if (!ParseCsvSpectrum(text, columns, spectrum, error)) {

@@ -11,6 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view line(reinterpret_cast<const char*>(data), size);
+    LooksLikeLogStart(line);
     LogField field;
     if (ParseLogHeaderField(line, field))
         FUZZ_CHECK(!field.name.empty() && field.name.find('=') == std::string::npos);

@@ -64,6 +64,11 @@ constexpr uint32_t LogNameAttempts = 999;
 // `name` itself, attempt n puts "_n" before the extension, which starts at the last '.' of the
 // last path component (after the last '\\' or '/'); a name without one gets "_n" at its end.
 void FormatLogNameCandidate(TextSink& sink, std::string_view name, uint32_t attempt);
+// The names of the header's fields, as FormatLogHeader writes them (without the '=').
+inline constexpr std::string_view LogHeaderFieldNames[] = {
+    "LogName", "Created", "ApplicationVersion", "DeviceDescription", "DeviceSerial", "AFEDescription",
+    "FrequencyDivider", "ExcitationLevel", "GainCH-A", "GainCH-B", "OnExtTrigger", "OnBattery",
+    "CompensationState", "MeasureCompState", "Frequencies", "Shunt(re...im...)", "CompValues(re...im...)"};
 // The 21 header lines.
 void FormatLogHeader(TextSink& sink, const LogHeaderData& header);
 // One row for one spectrum, values exactly as the device delivered them.

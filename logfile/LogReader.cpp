@@ -1,18 +1,19 @@
 #include "LogReader.h"
 
+#include "LogFormat.h"
 #include "WholeNumber.h"
 
 #include <fmt/format.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-constexpr size_t ReadChunk = 1 << 20;
-constexpr size_t LongestLine = 64 * 1024;  // far above any line the panel writes
 constexpr size_t RowFieldCount = 1 + 2 * MeasurementFrequencyCount + 9;
 
 std::string_view TrimBlanks(std::string_view text)
@@ -136,13 +137,16 @@ bool ParseLogRow(std::string_view line, SpectrumRecord& record, std::string& rea
     }
     record.MeasCount = static_cast<uint32_t>(whole);
     for (size_t i = 0; i < MeasurementFrequencyCount; ++i) {
-        if (!ParseFloat(fields[1 + 2 * i], record.Module[i])) {
-            reason = FieldReason(1 + 2 * i, "not a number");
-            return false;
-        }
-        if (!ParseFloat(fields[2 + 2 * i], record.Phase[i])) {
-            reason = FieldReason(2 + 2 * i, "not a number");
-            return false;
+        float* const values[] = {&record.Module[i], &record.Phase[i]};
+        for (size_t k = 0; k < 2; ++k) {
+            if (!ParseFloat(fields[1 + 2 * i + k], *values[k])) {
+                reason = FieldReason(1 + 2 * i + k, "not a number");
+                return false;
+            }
+            if (!std::isfinite(*values[k])) {
+                reason = FieldReason(1 + 2 * i + k, "not finite");
+                return false;
+            }
         }
     }
     const size_t status = 1 + 2 * MeasurementFrequencyCount;
@@ -183,54 +187,41 @@ bool ParseLogRow(std::string_view line, SpectrumRecord& record, std::string& rea
     return true;
 }
 
-LogStream::~LogStream()
+bool LooksLikeLogStart(std::string_view start)
 {
-    if (file_)
-        std::fclose(file_);
+    // The leading field lines: at least two of the panel's names, or one in a start of fields only.
+    size_t known = 0;
+    while (!start.empty()) {
+        const LineSpan span = FirstLine(start);
+        const std::string_view line = start.substr(0, span.length);
+        start.remove_prefix(span.length + span.end);
+        if (TrimBlanks(line).empty())
+            continue;
+        LogField field;
+        if (!ParseLogHeaderField(line, field))
+            return known >= 2;
+        if (std::find(std::begin(LogHeaderFieldNames), std::end(LogHeaderFieldNames), field.name) ==
+            std::end(LogHeaderFieldNames))
+            return known >= 2;
+        if (++known == 2)
+            return true;
+    }
+    return known >= 1;
 }
 
-bool LogStream::ReadLine(bool& terminated)
+bool LogStream::ReadHeaderLine(std::string& error)
 {
-    lineText_.clear();
-    bool tooLong = false;
-    terminated = false;
-    for (;;) {
-        if (bufferStart_ == bufferEnd_) {
-            if (!file_ || std::feof(file_))
-                break;
-            bufferStart_ = 0;
-            bufferEnd_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-            if (bufferEnd_ == 0) {
-                if (std::ferror(file_))
-                    readError_ = fmt::format("read error after {} bytes", bytesRead_);
-                break;
-            }
-        }
-        const char* start = buffer_.data() + bufferStart_;
-        const size_t available = bufferEnd_ - bufferStart_;
-        const void* feed = std::memchr(start, '\n', available);
-        const size_t take = feed ? static_cast<const char*>(feed) - start : available;
-        if (lineText_.size() + take <= LongestLine)
-            lineText_.append(start, take);
-        else
-            tooLong = true;
-        bufferStart_ += take + (feed ? 1 : 0);
-        bytesRead_ += take + (feed ? 1 : 0);
-        if (feed) {
-            terminated = true;
-            break;
-        }
-    }
-    if (!terminated && lineText_.empty() && !tooLong)
+    if (!lines_.Next(line_))
         return false;
-    line_ = nextLine_++;
-    if (!lineText_.empty() && lineText_.back() == '\r')
-        lineText_.pop_back();
-    if (tooLong) {
-        AddProblem(line_, fmt::format("line longer than {} bytes", LongestLine));
-        lineText_.clear();
-    }
-    return true;
+    if (line_.tooLong)
+        error = fmt::format("line {}: longer than {} bytes: not a measurement log", line_.number, TextLongestLine);
+    else if (line_.number > LogHeaderMostLines)
+        error = fmt::format("line {}: the header goes on beyond {} lines: not a measurement log", line_.number,
+                            LogHeaderMostLines);
+    else if (lines_.BytesRead() > LogHeaderMostBytes)
+        error = fmt::format("line {}: the header goes on beyond {} KiB: not a measurement log", line_.number,
+                            LogHeaderMostBytes / 1024);
+    return error.empty();
 }
 
 void LogStream::AddProblem(uint64_t line, std::string reason)
@@ -242,41 +233,33 @@ void LogStream::AddProblem(uint64_t line, std::string reason)
 
 bool LogStream::Open(const std::string& path, std::string& error)
 {
-    path_ = path;
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) {
-        error = fmt::format("cannot open: {}", std::strerror(errno));
+    TextLines lines;
+    if (!lines.Open(path, error))
         return false;
-    }
-    if (std::fseek(file_, 0, SEEK_END) == 0) {
-        const long long size =
-#ifdef _WIN32
-            _ftelli64(file_);
-#else
-            ftello(file_);
-#endif
-        fileSize_ = size > 0 ? static_cast<uint64_t>(size) : 0;
-        std::fseek(file_, 0, SEEK_SET);
-    }
-    buffer_.resize(ReadChunk);
+    return Open(std::move(lines), path, error);
+}
 
-    bool terminated = false;
+bool LogStream::Open(TextLines lines, const std::string& path, std::string& error)
+{
+    lines_ = std::move(lines);
+    path_ = path;
     bool anyField = false;
-    while (ReadLine(terminated)) {
-        const std::string_view text = TrimBlanks(lineText_);
+    error.clear();
+    while (ReadHeaderLine(error)) {
+        const std::string_view text = TrimBlanks(line_.text);
         if (text.empty() || text.find("Module(ohm)") == 0)
             continue;
         if (text.rfind("Count", 0) == 0) {
             if (!anyField) {
-                error = fmt::format("line {}: column titles before any header field", line_);
+                error = fmt::format("line {}: column titles before any header field", line_.number);
                 return false;
             }
-            header_.lines = line_;
+            header_.lines = line_.number;
             return true;
         }
         LogField field;
-        if (!ParseLogHeaderField(lineText_, field)) {
-            error = fmt::format("line {}: not a header field (Name=value): not a measurement log", line_);
+        if (!ParseLogHeaderField(line_.text, field)) {
+            error = fmt::format("line {}: not a header field (Name=value): not a measurement log", line_.number);
             return false;
         }
         if (field.name == "FrequencyDivider") {
@@ -284,19 +267,23 @@ bool LogStream::Open(const std::string& path, std::string& error)
             if (ParseWhole(field.value, 1, 65535, divider))
                 header_.divider = static_cast<int32_t>(divider);
             else
-                AddProblem(line_, "FrequencyDivider is not a whole number from 1 to 65535");
+                AddProblem(line_.number, "FrequencyDivider is not a whole number from 1 to 65535");
         } else if (field.name == "Frequencies") {
             std::string reason;
+            header_.frequenciesLine = line_.number;
             header_.hasFrequencies = ParseLogTable(field.value, header_.frequencies, MeasurementFrequencyCount,
                                                    "Hz", reason);
+            header_.frequenciesProblem = header_.hasFrequencies ? std::string() : "Frequencies " + reason;
             if (!header_.hasFrequencies)
-                AddProblem(line_, "Frequencies " + reason);
+                AddProblem(line_.number, header_.frequenciesProblem);
         }
         header_.fields.push_back(std::move(field));
         anyField = true;
     }
-    if (!readError_.empty())
-        error = readError_;
+    if (!error.empty())
+        return false;
+    if (!ReadError().empty())
+        error = ReadError();
     else
         error = anyField ? "the header ends without the column titles (Count ...): no rows"
                          : "empty file: not a measurement log";
@@ -305,20 +292,23 @@ bool LogStream::Open(const std::string& path, std::string& error)
 
 bool LogStream::Next(SpectrumRecord& record)
 {
-    bool terminated = false;
     std::string reason;
-    while (ReadLine(terminated)) {
-        if (!terminated) {
-            // The panel ends every row with CR LF: a last line without one was cut off while
-            // being written, and its last number may be cut too.
-            AddProblem(line_, "row cut at the end of the file");
+    while (lines_.Next(line_)) {
+        if (line_.tooLong) {
+            AddProblem(line_.number, fmt::format("line longer than {} bytes", TextLongestLine));
             continue;
         }
-        if (TrimBlanks(lineText_).empty())
+        if (!line_.ended) {
+            // The panel ends every row with CR LF: a last line without one was cut off while
+            // being written, and its last number may be cut too.
+            AddProblem(line_.number, "row cut at the end of the file");
             continue;
-        if (ParseLogRow(lineText_, record, reason))
+        }
+        if (TrimBlanks(line_.text).empty())
+            continue;
+        if (ParseLogRow(line_.text, record, reason))
             return true;
-        AddProblem(line_, reason);
+        AddProblem(line_.number, reason);
     }
     return false;
 }

@@ -119,6 +119,9 @@ TEST(LogReader, UnusableRowsAreReportedAndTheRestIsRead)
         {"count not a number", replaced("         5", "       5.5"), "Count: not a whole 32-bit number"},
         {"count beyond 32 bits", replaced("         5", "9999999999"), "Count"},
         {"line far too long", std::string(70000, '7') + "\r\n", "line longer than 65536 bytes"},
+        {"nan module", replaced("1000.05", "    nan"), "module 1: not finite"},
+        {"inf phase", replaced(" -45.05", "    inf"), "phase 15: not finite"},
+        {"-inf module", replaced("222.27", "  -inf"), "module 15: not finite"},
     };
     for (const Case& c : cases) {
         const std::string header = TestLogText({});
@@ -189,4 +192,88 @@ TEST(LogReader, HeaderTablesAreCheckedField)
     EXPECT_EQ(field.value, "1, 2");
     EXPECT_FALSE(ParseLogHeaderField("=value", field));
     EXPECT_FALSE(ParseLogHeaderField("\t1\t2", field));
+}
+
+// The same log however its lines end, with a byte-order mark or blank lines before it.
+TEST(LogReader, LineEndsMarksAndLeadingBlankLines)
+{
+    const std::string log = TestLogText({MakeTestRecord(3), MakeTestRecord(4)});
+    auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        uint64_t firstLine;
+    } cases[] = {
+        {"CR LF", log, 22},
+        {"LF", replaced(log, "\r\n", "\n"), 22},
+        {"CR", replaced(log, "\r\n", "\r"), 22},
+        {"byte-order mark", "\xEF\xBB\xBF" + log, 22},
+        {"blank lines first", "\r\n \t\r\n" + log, 24},
+    };
+    for (const Case& c : cases) {
+        const ReadBack back = ReadLog(c.text);
+        ASSERT_EQ(back.records.size(), 2u) << c.name;
+        EXPECT_EQ(back.records[1].MeasCount, 4u) << c.name;
+        EXPECT_EQ(back.lines[0], c.firstLine) << c.name;
+        EXPECT_TRUE(back.problems.empty()) << c.name;
+    }
+    EXPECT_TRUE(LooksLikeLogStart(log));
+    EXPECT_TRUE(LooksLikeLogStart("\r\n\r\n" + log.substr(0, 100)));
+    EXPECT_TRUE(LooksLikeLogStart("LogName=  x"));
+    EXPECT_FALSE(LooksLikeLogStart("LogName=x,b,c\n1,2,3\n"));
+    EXPECT_FALSE(LooksLikeLogStart("a=b\r\nLogName=  x\r\n"));
+    EXPECT_FALSE(LooksLikeLogStart("f,re,im\n1,2,3\n"));
+    EXPECT_FALSE(LooksLikeLogStart(""));
+}
+
+TEST(LogReader, TheHeaderIsBounded)
+{
+    const std::string log = TestLogText({MakeTestRecord(1)});
+    const std::string titles = log.substr(log.find("\tCount"));
+    auto fields = [](size_t count, size_t width) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+            text += "F" + std::to_string(i) + "=" + std::string(width, 'v') + "\r\n";
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* error;  // nullptr: it opens
+    } cases[] = {
+        {"1000 lines with the titles", fields(999, 1) + titles, nullptr},
+        {"1001 lines", fields(1000, 1) + titles, "line 1001: the header goes on beyond 1000 lines: not a measurement log"},
+        {"blank lines count", std::string(1000, '\n') + log, "line 1001: the header goes on beyond 1000 lines"},
+        {"256 KiB", fields(255, 1024 - 6) + titles, nullptr},
+        {"beyond 256 KiB", fields(257, 1024 - 6), "line 256: the header goes on beyond 256 KiB: not a measurement log"},
+        {"a line beyond 64 KiB", fields(1, 70000) + titles, "line 1: longer than 65536 bytes: not a measurement log"},
+    };
+    for (const Case& c : cases) {
+        LogStream stream;
+        std::string error;
+        EXPECT_EQ(stream.Open(WriteScratchFile("header.txt", c.text).string(), error), c.error == nullptr)
+            << c.name << ": " << error;
+        if (c.error) {
+            EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+        }
+    }
+}
+
+TEST(LogReader, ABadFrequenciesLineIsToldWithItsLine)
+{
+    std::string log = TestLogText({MakeTestRecord(1)});
+    const size_t at = log.find("Frequencies=");
+    log.replace(at, log.find("\r\n", at) - at, "Frequencies=   1000.00Hz,x");
+    LogStream stream;
+    std::string error;
+    ASSERT_TRUE(stream.Open(WriteScratchFile("frequencies.txt", log).string(), error)) << error;
+    EXPECT_FALSE(stream.Header().hasFrequencies);
+    EXPECT_EQ(stream.Header().frequenciesLine, 15u);
+    EXPECT_EQ(stream.Header().frequenciesProblem, "Frequencies has fewer than 15 values");
+    ASSERT_EQ(stream.Problems().size(), 1u);
+    EXPECT_EQ(stream.Problems()[0].line, 15u);
 }

@@ -3,6 +3,7 @@
 #include "LogFormat.h"
 #include "TextFormat.h"
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -56,6 +57,29 @@ std::filesystem::path WriteScratchFile(const std::string& name, const std::strin
     const auto path = folder / name;
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
     return path;
+}
+
+std::filesystem::path WriteScratchFile(const std::u8string& name, const std::string& text)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "kalvix-logtool-tests";
+    std::filesystem::create_directories(folder);
+    const auto path = folder / std::filesystem::path(name);
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.c_str(), L"wb");
+#else
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+#endif
+    if (file) {
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+    return path;
+}
+
+std::string Utf8Path(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 std::string ReadWholeFile(const std::filesystem::path& path)

@@ -16,4 +16,8 @@ SpectrumRecord MakeTestRecord(uint32_t count);
 std::string TestLogText(const std::vector<SpectrumRecord>& records, int divider = 1);
 // A fresh file of this name under the test's scratch folder holding `text`.
 std::filesystem::path WriteScratchFile(const std::string& name, const std::string& text);
+// The same for a name in any script, written through the wide API on Windows.
+std::filesystem::path WriteScratchFile(const std::u8string& name, const std::string& text);
+// The path as UTF-8 text, as the log tool takes file names.
+std::string Utf8Path(const std::filesystem::path& path);
 std::string ReadWholeFile(const std::filesystem::path& path);

@@ -18,8 +18,8 @@ const char* const CsvHelp =
     "usage: kalvix-log csv LOG [-o FILE] [--range A:B] [--every N] [--mean N] [--long]\n\n"
     "Writes the spectra of a measurement log as comma-separated values (RFC 4180, CR LF, '.' as\n"
     "decimal point whatever the locale) to FILE, or to standard output without -o.\n\n"
-    "  wide (default)  one row per spectrum: MeasCount, time_s, then |Z| (ohm), phase (degree),\n"
-    "                  Z' and Z'' (ohm) for every frequency, then the status columns\n"
+    "  wide (default)  one row per spectrum: MeasCount, time_s, then |Z| (ohm) and phase (degree)\n"
+    "                  as logged, Z' and Z'' (ohm) for every frequency, then the status columns\n"
     "                  (PPeriod_us, MaxA, MinA, MaxB, MinB, SysErr, GPIO, Battery_mV, ChargeStatus)\n"
     "  --long          one row per spectrum and frequency: MeasCount, time_s, frequency_Hz,\n"
     "                  Zmod_ohm, phase_deg, Zre_ohm, Zim_ohm (for data-frame users)\n"
@@ -27,7 +27,9 @@ const char* const CsvHelp =
     "  --every N       only every Nth spectrum (the first, the N+1st, ...)\n"
     "  --mean N        the complex mean of each block of N spectra (a last, shorter block too);\n"
     "                  MeasCount and status are the block's first, a column 'spectra' counts it\n\n"
-    "time_s is MeasCount times the spectrum period (FrequencyDivider, in ms) of the header.\n";
+    "time_s is MeasCount times the spectrum period (FrequencyDivider, in ms) of the header;\n"
+    "MeasCount goes on past 4294967295 where the device's counter wraps. LOG may be - for\n"
+    "standard input. A selection without a spectrum is an error (exit code 1).\n";
 
 void AppendFrequencyTitle(std::string& out, const char* what, float frequency)
 {
@@ -38,17 +40,17 @@ void AppendFrequencyTitle(std::string& out, const char* what, float frequency)
     out += "Hz";
 }
 
-void AppendValues(std::string& out, std::complex<double> z)
+// |Z| and phase as given (logged, or of a block's complex mean), then Z' and Z''.
+void AppendValues(std::string& out, float module, float phase, std::complex<double> z)
 {
-    const float values[] = {static_cast<float>(std::abs(z)), static_cast<float>(std::arg(z) * 180 / std::numbers::pi),
-                            static_cast<float>(z.real()), static_cast<float>(z.imag())};
+    const float values[] = {module, phase, static_cast<float>(z.real()), static_cast<float>(z.imag())};
     for (const float value : values) {
         out += ',';
         AppendShortest(out, value);
     }
 }
 
-void AppendTime(std::string& out, uint32_t measCount, int32_t divider)
+void AppendTime(std::string& out, uint64_t measCount, int32_t divider)
 {
     out += ',';
     if (divider > 0)
@@ -102,23 +104,34 @@ int RunCsvCommand(const Arguments& arguments)
     }
     EndCsvRow(text);
 
-    auto writeRow = [&](const SpectrumRecord& first, uint64_t count, const std::vector<std::complex<double>>& z) {
+    // A kept spectrum's module and phase are copied as logged; a block mean's come from its
+    // complex mean.
+    auto appendPoint = [&](const SpectrumRecord& first, const std::complex<double>& z, size_t k) {
+        if (means)
+            AppendValues(text, static_cast<float>(std::abs(z)), static_cast<float>(std::arg(z) * 180 / std::numbers::pi), z);
+        else
+            AppendValues(text, first.Module[k], first.Phase[k], z);
+    };
+    uint64_t rows = 0;
+    auto writeRow = [&](const SpectrumRecord& first, const ThinnedSpectrum& kept) {
+        const std::vector<std::complex<double>>& z = kept.spectrum.impedance;
         for (size_t i = 0; i < (longForm ? z.size() : 1); ++i) {
-            text += std::to_string(first.MeasCount);
+            text += std::to_string(kept.spectrum.measCount);
             if (means)
-                text += ',' + std::to_string(count);
-            AppendTime(text, first.MeasCount, header.divider);
+                text += ',' + std::to_string(kept.spectra);
+            AppendTime(text, kept.spectrum.measCount, header.divider);
             if (longForm) {
                 text += ',';
                 AppendShortestFixed(text, header.frequencies[i]);
-                AppendValues(text, z[i]);
+                appendPoint(first, z[i], i);
             } else {
-                for (const auto& value : z)
-                    AppendValues(text, value);
+                for (size_t k = 0; k < z.size(); ++k)
+                    appendPoint(first, z[k], k);
                 AppendStatus(text, first);
             }
             EndCsvRow(text);
         }
+        ++rows;
         output.WriteWhenFull(text);
     };
 
@@ -126,8 +139,7 @@ int RunCsvCommand(const Arguments& arguments)
     SpectrumThinning thinning(thinningSettings);
     SpectrumRecord first{};   // the record of the kept spectrum, or of a block's first
     auto writeReady = [&] {
-        const ThinnedSpectrum kept = thinning.Take();
-        writeRow(first, kept.spectra, kept.spectrum.impedance);
+        writeRow(first, thinning.Take());
     };
     Spectrum spectrum;
     while (source.Next(spectrum)) {
@@ -140,6 +152,8 @@ int RunCsvCommand(const Arguments& arguments)
     if (thinning.FinishLastBlock())
         writeReady();
     progress.Finish();
+    if (rows == 0)
+        throw InputError(source.NothingSelected());
     output.Write(text);
     output.Commit();
     return ExitSuccess;

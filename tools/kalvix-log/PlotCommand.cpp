@@ -84,7 +84,7 @@ std::vector<Spectrum> ReadRange(const CommandLine& line)
     }
     progress.Finish();
     if (total == 0)
-        throw InputError(source.Path() + ": no spectrum in the range " + line.Value("--range").value_or(""));
+        throw InputError(source.NothingSelected());
     if (total <= MostSeries)
         return kept;
     std::vector<Spectrum> chosen;

@@ -1,28 +1,29 @@
 #include "SpectrumSource.h"
 
+#include "MeasCountAxis.h"
+#include "TextInput.h"
 #include "data/CsvSpectrum.h"
 
 #include <fmt/format.h>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
-constexpr uint64_t LargestCsvBytes = 256ull << 20;  // one spectrum; anything larger is not one
-
-// A log starts with a header field line ("LogName=  ..."); a CSV line holds no '='.
-bool LooksLikeLog(const std::string& path)
+// The rest of a CSV file, whose first bytes were judged, into a spectrum.
+void ReadCsvFile(TextLines& lines, const std::string& path, const CsvColumns& columns, Spectrum& spectrum)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return true;  // the log reader reports why it cannot be opened
-    char start[512] = {};
-    const size_t got = std::fread(start, 1, sizeof start - 1, file);
-    std::fclose(file);
-    const std::string_view text(start, got);
-    const std::string_view firstLine = text.substr(0, text.find('\n'));
-    return firstLine.find('=') != std::string_view::npos || got == 0;
+    CsvSpectrumReading reading;
+    reading.columns = columns;
+    std::string error;
+    TextLine line;
+    while (lines.Next(line))
+        if (!ReadCsvSpectrumLine(reading, line.text, line.number, error))
+            throw InputError(path + ": " + error);
+    if (!lines.ReadError().empty())
+        throw InputError(path + ": " + lines.ReadError());
+    if (!FinishCsvSpectrum(reading, error))
+        throw InputError(path + ": " + error);
+    spectrum = std::move(reading.spectrum);
 }
 
 } // namespace
@@ -37,6 +38,8 @@ struct SpectrumSource::State {
     CountRange range;
     bool single = false;      // --spectrum N: stop after the first match
     bool done = false;
+    MeasCountAxis axis;
+    std::string selection;    // what was asked for, for "no spectrum ..." ("" for all)
 };
 
 ThinningSettings ReadThinningSettings(const CommandLine& line)
@@ -86,26 +89,32 @@ SpectrumSource::SpectrumSource(const SourceSettings& settings) : state_(std::mak
     if (settings.range)
         state.range = *settings.range;
 
-    state.isLog = LooksLikeLog(state.path);
+    if (settings.spectrum)
+        state.selection = " with MeasCount " + settings.spectrumText;
+    else if (settings.range)
+        state.selection = " in the range " + settings.rangeText;
+
+    TextLines lines;
+    std::string error;
+    if (!lines.Open(state.path, error))
+        throw InputError(state.path + ": " + error);
+    state.isLog = LooksLikeLogStart(lines.Start());
     if (state.isLog) {
         if (settings.columns)
             throw UsageError("--columns is for CSV files; " + state.path + " is a measurement log");
-        std::string error;
-        if (!state.log.Open(state.path, error))
+        if (!state.log.Open(std::move(lines), state.path, error))
             throw InputError(state.path + ": " + error);
-        if (!state.log.Header().hasFrequencies)
-            throw InputError(state.path + ": the header has no readable Frequencies= line");
+        const LogHeaderRead& header = state.log.Header();
+        if (!header.hasFrequencies)
+            throw InputError(state.path + (header.frequenciesLine
+                                               ? ": line " + std::to_string(header.frequenciesLine) + ": " +
+                                                     header.frequenciesProblem
+                                               : ": the header has no Frequencies= line"));
         return;
     }
-    std::ifstream file(state.path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!file || text.str().size() > LargestCsvBytes)
-        throw InputError(state.path + ": cannot read the file" +
-                         (text.str().size() > LargestCsvBytes ? " (larger than a spectrum's CSV can be)" : ""));
-    std::string error;
-    if (!ParseCsvSpectrum(text.str(), settings.columns.value_or(CsvColumns{}), state.csvSpectrum, error))
-        throw InputError(state.path + ": " + error);
+    if (!LooksLikeCsvOfNumbers(lines.Start()))
+        throw InputError(state.path + ": not a measurement log or a CSV of numbers");
+    ReadCsvFile(lines, state.path, settings.columns.value_or(CsvColumns{}), state.csvSpectrum);
     if (settings.spectrum || settings.range)
         throw UsageError("--spectrum and --range pick spectra of a measurement log; a CSV holds one");
 }
@@ -121,6 +130,11 @@ SpectrumSource::~SpectrumSource()
         fmt::print(stderr, "{}: {} more rows skipped\n", state_->path, log.ProblemCount() - log.Problems().size());
     if (!log.ReadError().empty())
         fmt::print(stderr, "{}: {}\n", state_->path, log.ReadError());
+}
+
+std::string SpectrumSource::NothingSelected() const
+{
+    return state_->path + ": no spectrum" + (state_->selection.empty() ? std::string(" in the file") : state_->selection);
 }
 
 bool SpectrumSource::IsLog() const
@@ -163,7 +177,7 @@ bool SpectrumSource::Next(Spectrum& spectrum)
         return true;
     }
     while (state.log.Next(state.record)) {
-        const uint64_t count = state.record.MeasCount;
+        const uint64_t count = AdvanceMeasCount(state.axis, state.record.MeasCount).count;
         if (count < state.range.first || count > state.range.last)
             continue;
         state.done = state.single;
@@ -190,12 +204,8 @@ Spectrum SelectOneSpectrum(const SourceSettings& settings, std::string& descript
     Spectrum spectrum;
     while (!thinning.Ready() && source.Next(spectrum))
         thinning.Offer(spectrum);
-    if (!thinning.FinishLastBlock()) {
-        if (settings.spectrum)
-            throw InputError(source.Path() + ": no spectrum with MeasCount " + settings.spectrumText);
-        throw InputError(source.Path() + (settings.range ? ": no spectrum in the range " + settings.rangeText
-                                                          : ": no spectra"));
-    }
+    if (!thinning.FinishLastBlock())
+        throw InputError(source.NothingSelected());
     const ThinnedSpectrum selected = thinning.Take();
     if (!source.IsLog())
         description = "the spectrum of " + source.Path();

@@ -35,8 +35,9 @@ SourceSettings ReadSourceSettings(const CommandLine& line);
 
 class SpectrumSource {
 public:
-    // Opens the file; a log when its first line is a log header field, a CSV otherwise.
-    // InputError when it cannot be read, UsageError when the selection does not suit it.
+    // Opens the file ("-": standard input) and judges it by its first 64 KiB: a log when its first
+    // line is a header field the panel writes, a CSV when it has rows of numbers. InputError when
+    // it cannot be read or is neither, UsageError when the selection does not suit it.
     explicit SpectrumSource(const SourceSettings& settings);
     ~SpectrumSource();
 
@@ -44,10 +45,14 @@ public:
     const LogHeaderRead* Header() const;   // nullptr for a CSV
     const std::string& Path() const;
     // The next selected spectrum; false after the last. Rows the reader skipped are warned
-    // about on stderr at the end (file and line).
+    // about on stderr at the end (file and line). A spectrum's measCount keeps growing when
+    // MeasCount wraps (MeasCountAxis), and --spectrum and --range pick by it.
     bool Next(Spectrum& spectrum);
     // The record behind the spectrum last returned (logs only).
     const SpectrumRecord& Record() const;
+    // "FILE: no spectrum with MeasCount 7" (or "in the range 5:9", "in the file"): the message
+    // when the selection holds nothing.
+    std::string NothingSelected() const;
     // Fraction of the file read, for progress display.
     double Progress() const;
 

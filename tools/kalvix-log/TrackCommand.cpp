@@ -93,6 +93,8 @@ int RunTrackCommand(const Arguments& arguments)
     };
     RunTrack(circuit, options, settings, next, take);
     progress.Finish();
+    if (table.Rows() == 0)
+        throw InputError(source.NothingSelected());
     output.Write(text);
     output.Commit();
 
@@ -105,5 +107,8 @@ int RunTrackCommand(const Arguments& arguments)
     if (failed)
         fmt::print(stderr, ", {} could not be fitted (their rows say why)", failed);
     std::fputc('\n', stderr);
+    if (failed == fitted)
+        throw InputError(source.Path() + ": none of its " + std::to_string(fitted) +
+                         " spectra could be fitted (the status column of " + *line.Value("-o") + " says why)");
     return ExitSuccess;
 }

@@ -2,6 +2,25 @@
 
 #include "WholeNumber.h"
 
+#include <algorithm>
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// Blanks at the start of `line`, except a tab that separates fields.
+size_t BlanksAt(std::string_view line, size_t at, char separator)
+{
+    while (at < line.size() && IsBlank(line[at]) && line[at] != separator)
+        ++at;
+    return at;
+}
+
+} // namespace
+
 std::string_view TrimCsvField(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '"'))
@@ -19,20 +38,78 @@ bool ParseCsvNumber(std::string_view text, double& value)
 
 char CsvSeparatorOf(std::string_view line)
 {
-    for (const char candidate : {',', ';', '\t'})
-        if (line.find(candidate) != std::string_view::npos)
-            return candidate;
-    return ',';
+    bool quoted = false, held[3] = {};
+    const char candidates[3] = {',', ';', '\t'};
+    for (const char c : line) {
+        quoted = quoted != (c == '"');
+        for (size_t i = 0; i < 3; ++i)
+            held[i] = held[i] || (!quoted && c == candidates[i]);
+    }
+    char best = ',';
+    size_t mostNumbers = 0;
+    bool first = true;
+    std::vector<std::string> fields;
+    std::string ignored;
+    for (size_t i = 0; i < 3; ++i) {
+        if (!held[i])
+            continue;
+        const size_t numbers = SplitCsvLine(line, candidates[i], fields, ignored) ? CsvNumbersIn(fields) : 0;
+        if (first || numbers > mostNumbers) {
+            best = candidates[i];
+            mostNumbers = numbers;
+            first = false;
+        }
+    }
+    return best;
 }
 
-std::vector<std::string_view> SplitCsvLine(std::string_view line, char separator)
+size_t CsvNumbersIn(const std::vector<std::string>& fields)
 {
-    std::vector<std::string_view> fields;
+    double value = 0;
+    return static_cast<size_t>(
+        std::count_if(fields.begin(), fields.end(), [&](const std::string& field) { return ParseCsvNumber(field, value); }));
+}
+
+bool SplitCsvLine(std::string_view line, char separator, std::vector<std::string>& fields, std::string& error)
+{
+    fields.clear();
+    size_t at = 0;
     for (;;) {
-        const size_t at = line.find(separator);
-        fields.push_back(line.substr(0, at));
-        if (at == std::string_view::npos)
-            return fields;
-        line.remove_prefix(at + 1);
+        std::string field;
+        at = BlanksAt(line, at, separator);
+        if (at < line.size() && line[at] == '"') {
+            for (++at;; ++at) {
+                if (at == line.size()) {
+                    error = "column " + std::to_string(fields.size() + 1) + ": a quoted field is not closed on its line";
+                    return false;
+                }
+                if (line[at] == '"') {
+                    if (at + 1 < line.size() && line[at + 1] == '"') {
+                        field += '"';
+                        ++at;
+                        continue;
+                    }
+                    ++at;
+                    break;
+                }
+                field += line[at];
+            }
+            at = BlanksAt(line, at, separator);
+            if (at < line.size() && line[at] != separator) {
+                error = "column " + std::to_string(fields.size() + 1) + ": text after the closing quote";
+                return false;
+            }
+        } else {
+            const size_t end = std::min(line.find(separator, at), line.size());
+            std::string_view text = line.substr(at, end - at);
+            while (!text.empty() && IsBlank(text.back()))
+                text.remove_suffix(1);
+            field.assign(text);
+            at = end;
+        }
+        fields.push_back(std::move(field));
+        if (at >= line.size())
+            return true;
+        ++at;  // the separator
     }
 }

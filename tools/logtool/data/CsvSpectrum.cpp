@@ -1,12 +1,25 @@
 #include "CsvSpectrum.h"
 
 #include "CsvFields.h"
+#include "TextInput.h"
 #include "WholeNumber.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <vector>
+
+namespace {
+
+// Why a field is not a number, with a word on the usual cause.
+std::string NotANumber(const std::string& field, const char* what)
+{
+    const bool digits = field.find_first_of("0123456789") != std::string::npos;
+    const bool grouped = digits && field.find_first_of(", '") != std::string::npos;
+    return std::string(what) + " is not a number: \"" + field + "\"" +
+           (grouped ? " (numbers take '.' as decimal point and no thousands separator)" : "");
+}
+
+} // namespace
 
 bool ParseCsvColumns(std::string_view text, CsvColumns& columns)
 {
@@ -26,59 +39,133 @@ bool ParseCsvColumns(std::string_view text, CsvColumns& columns)
     return true;
 }
 
+bool LooksLikeCsvOfNumbers(std::string_view start)
+{
+    bool titlesSeen = false;
+    std::vector<std::string> fields;
+    std::string ignored;
+    while (!start.empty()) {
+        const LineSpan span = FirstLine(start);
+        const std::string_view line = start.substr(0, span.length);
+        start.remove_prefix(span.length + span.end);
+        const std::string_view content = TrimCsvField(line);
+        if (content.empty() || content.front() == '#')
+            continue;
+        if (SplitCsvLine(line, CsvSeparatorOf(line), fields, ignored) && CsvNumbersIn(fields) >= 2)
+            return true;
+        if (titlesSeen)
+            return false;
+        titlesSeen = true;
+    }
+    return false;
+}
+
+bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uint64_t number, std::string& error)
+{
+    const std::string where = "line " + std::to_string(number) + ": ";
+    reading.bytes += text.size() + 1;
+    if (text.size() > TextLongestLine) {
+        error = where + "longer than " + std::to_string(TextLongestLine) + " bytes";
+        return false;
+    }
+    if (reading.bytes > CsvLargestBytes) {
+        error = where + "the file goes on beyond " + std::to_string(CsvLargestBytes >> 20) +
+                " MiB: larger than a spectrum's CSV can be";
+        return false;
+    }
+    const std::string_view line = TrimCsvField(text);
+    if (line.empty() || line.front() == '#')
+        return true;
+    if (!reading.separator)
+        reading.separator = CsvSeparatorOf(text);
+    std::vector<std::string> fields;
+    std::string reason;
+    if (!SplitCsvLine(text, reading.separator, fields, reason)) {
+        error = "line " + std::to_string(number) + ", " + reason;
+        return false;
+    }
+    const CsvColumns& columns = reading.columns;
+    const size_t needed = std::max({columns.frequency, columns.real, columns.imaginary});
+    const size_t picked[3] = {columns.frequency, columns.real, columns.imaginary};
+    const char* const names[3] = {"the frequency", "Z'", "Z''"};
+    double values[3] = {};
+    const bool enough = fields.size() >= needed;
+    bool numeric = enough;
+    for (size_t i = 0; i < 3 && numeric; ++i)
+        numeric = ParseCsvNumber(fields[picked[i] - 1], values[i]);
+    // A first line with numbers in it is data, whatever it holds besides.
+    if (!numeric && reading.titlesAllowed && CsvNumbersIn(fields) < 2) {
+        reading.titlesAllowed = false;
+        reading.titleFields = fields.size() > 1 ? fields.size() : 0;
+        reading.titleSeparator = reading.separator;
+        reading.separator = 0;  // the data may be separated differently from the titles
+        return true;
+    }
+    if (reading.separator != reading.titleSeparator)
+        reading.titleFields = 0;
+    reading.titlesAllowed = false;
+    const size_t expected = reading.titleFields ? reading.titleFields : reading.rowFields;
+    if (expected && fields.size() != expected) {
+        error = where + std::to_string(fields.size()) + " fields where " +
+                (reading.titleFields ? "the titles have " : "the first row has ") + std::to_string(expected) +
+                " (a number with a thousands separator or a decimal comma?)";
+        return false;
+    }
+    if (!enough) {
+        error = where + std::to_string(fields.size()) + " columns, but --columns reads column " +
+                std::to_string(needed);
+        return false;
+    }
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string at = "line " + std::to_string(number) + ", column " + std::to_string(picked[i]) + ": ";
+        if (!ParseCsvNumber(fields[picked[i] - 1], values[i])) {
+            error = at + NotANumber(fields[picked[i] - 1], names[i]);
+            return false;
+        }
+        if (!std::isfinite(values[i])) {
+            error = at + names[i] + " is not finite";
+            return false;
+        }
+    }
+    if (values[0] <= 0) {
+        error = where + "the frequency (column " + std::to_string(columns.frequency) +
+                ") is not positive; --columns F,RE,IM picks the columns";
+        return false;
+    }
+    if (reading.spectrum.frequency.size() == CsvMostPoints) {
+        error = where + "more than " + std::to_string(CsvMostPoints) + " points: more than a spectrum has";
+        return false;
+    }
+    if (!reading.rowFields)
+        reading.rowFields = fields.size();
+    reading.spectrum.frequency.push_back(values[0]);
+    reading.spectrum.impedance.emplace_back(values[1], values[2]);
+    if (reading.spectrum.line == 0)
+        reading.spectrum.line = number;
+    return true;
+}
+
+bool FinishCsvSpectrum(const CsvSpectrumReading& reading, std::string& error)
+{
+    if (!reading.spectrum.frequency.empty())
+        return true;
+    error = "no data rows";
+    return false;
+}
+
 bool ParseCsvSpectrum(std::string_view text, const CsvColumns& columns, Spectrum& spectrum,
                       std::string& error)
 {
-    spectrum = Spectrum();
-    const size_t needed = std::max({columns.frequency, columns.real, columns.imaginary});
-    char separator = 0;
-    size_t lineNumber = 0;
-    bool headerAllowed = true;
-    while (!text.empty()) {
-        const size_t feed = text.find('\n');
-        const std::string_view line = TrimCsvField(text.substr(0, feed));
-        text = feed == std::string_view::npos ? std::string_view() : text.substr(feed + 1);
-        ++lineNumber;
-        if (line.empty() || line.front() == '#')
-            continue;
-        if (!separator)
-            separator = CsvSeparatorOf(line);
-        const std::vector<std::string_view> fields = SplitCsvLine(line, separator);
-        const auto where = "line " + std::to_string(lineNumber) + ": ";
-        double f = 0, re = 0, im = 0;
-        const bool enough = fields.size() >= needed;
-        const bool numeric = enough && ParseCsvNumber(fields[columns.frequency - 1], f) &&
-                             ParseCsvNumber(fields[columns.real - 1], re) &&
-                             ParseCsvNumber(fields[columns.imaginary - 1], im);
-        if (!numeric && headerAllowed) {
-            headerAllowed = false;
-            separator = 0;  // the data may be separated differently from the titles
-            continue;
-        }
-        if (!enough) {
-            error = where + std::to_string(fields.size()) + " columns, but --columns reads column " +
-                    std::to_string(needed);
+    CsvSpectrumReading reading;
+    reading.columns = columns;
+    for (uint64_t number = 1; !text.empty(); ++number) {
+        const LineSpan span = FirstLine(text);
+        if (!ReadCsvSpectrumLine(reading, text.substr(0, span.length), number, error))
             return false;
-        }
-        headerAllowed = false;
-        if (!numeric) {
-            error = where + "frequency, Z' or Z'' is not a number";
-            return false;
-        }
-        if (!std::isfinite(f) || f <= 0 || !std::isfinite(re) || !std::isfinite(im)) {
-            error = where + (f <= 0 ? "the frequency (column " + std::to_string(columns.frequency) +
-                                          ") is not positive; --columns F,RE,IM picks the columns"
-                                    : "a value is not finite");
-            return false;
-        }
-        spectrum.frequency.push_back(f);
-        spectrum.impedance.emplace_back(re, im);
-        if (spectrum.line == 0)
-            spectrum.line = lineNumber;
+        text.remove_prefix(span.length + span.end);
     }
-    if (spectrum.frequency.empty()) {
-        error = "no data rows";
+    if (!FinishCsvSpectrum(reading, error))
         return false;
-    }
+    spectrum = std::move(reading.spectrum);
     return true;
 }

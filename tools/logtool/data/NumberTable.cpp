@@ -34,7 +34,8 @@ bool ParseNumberTable(std::string_view text, NumberTable& table, std::string& er
     while (!text.empty()) {
         const size_t feed = text.find('\n');
         const bool ended = feed != std::string_view::npos;
-        const std::string_view line = TrimCsvField(text.substr(0, feed));
+        const std::string_view raw = text.substr(0, feed);
+        const std::string_view line = TrimCsvField(raw);
         text = ended ? text.substr(feed + 1) : std::string_view();
         ++lineNumber;
         if (line.empty())
@@ -43,15 +44,21 @@ bool ParseNumberTable(std::string_view text, NumberTable& table, std::string& er
             table.notes.emplace_back(TrimCsvField(line.substr(1)));
             continue;
         }
-        const std::vector<std::string_view> fields = SplitCsvLine(line, ',');
         const std::string where = "line " + std::to_string(lineNumber) + ": ";
-        if (table.columns.empty()) {
-            for (const std::string_view name : fields)
+        std::vector<std::string> fields;
+        std::string reason;
+        const bool split = SplitCsvLine(raw, ',', fields, reason);
+        if (!split && ended) {
+            error = "line " + std::to_string(lineNumber) + ", " + reason;
+            return false;
+        }
+        if (table.columns.empty() && split) {
+            for (const std::string& name : fields)
                 table.columns.emplace_back(TrimCsvField(name));
             continue;
         }
         std::vector<double> row(fields.size());
-        bool numeric = true;
+        bool numeric = split;
         for (size_t i = 0; i < fields.size(); ++i)
             numeric = numeric && ParseValue(fields[i], row[i]);
         if (!ended && (!numeric || row.size() != table.columns.size())) {
