@@ -165,12 +165,6 @@ TEST_F(ProgramFiles, TextInAnyScriptKeepsItsCharactersInPictures)
          Circuit + " over Messung_März.txt"},
     };
     for (const auto& c : cases) {
-#ifdef _WIN32
-        // Input files open through the wide API only with the reading side's change; until then
-        // a non-ASCII input name cannot be read on Windows.
-        if (c.arguments[1] != "in.txt")
-            continue;
-#endif
         const ProgramResult result = Run(c.arguments);
         ASSERT_EQ(result.exitCode, 0) << result.err;
         EXPECT_NE(ReadText(scratch.File("t.svg")).find(c.expected), std::string::npos) << c.expected;
