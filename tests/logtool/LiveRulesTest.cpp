@@ -107,6 +107,8 @@ TEST(LiveRules, ParsesQueries)
         {"a=%zz", "the query has a '%' that is not followed by two hex digits", false},
         {"a=%4", "the query has a '%' that is not followed by two hex digits", false},
         {"a%=1", "the query has a '%' that is not followed by two hex digits", false},
+        {"a=%+1", "the query has a '%' that is not followed by two hex digits", false},
+        {"a=%-1", "the query has a '%' that is not followed by two hex digits", false},
         {"a=1&a=2", "the query gives 'a' more than once", false},
         {"a=1&%61=2", "the query gives 'a' more than once", false},
         {"=1", "the query has a value without a name", false},

@@ -68,6 +68,23 @@ asio::awaitable<void> CloseGently(beast::tcp_stream& stream)
     stream.close();
 }
 
+// Answers a connection whose request is not read (too long, not HTTP, or beyond the client limit)
+// and ends it.
+asio::awaitable<void> Refuse(HttpServerState& server, beast::tcp_stream& stream, HttpReply refusal)
+{
+    http::response<http::string_body> response{static_cast<http::status>(refusal.status), 11};
+    response.set(http::field::content_type, refusal.contentType);
+    if (refusal.status == 503)
+        response.set(http::field::retry_after, "5");
+    response.body() = std::move(refusal.body);
+    response.prepare_payload();
+    response.keep_alive(false);
+    boost::system::error_code failure;
+    stream.expires_after(server.settings.sendTimeout);
+    co_await http::async_write(stream, response, asio::redirect_error(awaitable, failure));
+    co_await CloseGently(stream);
+}
+
 http::response<http::string_body> MakeResponse(HttpReply reply, const http::request_header<>& request,
                                                const RequestVerdict& verdict, const HttpServerState& server)
 {
@@ -211,16 +228,11 @@ asio::awaitable<void> ServeClient(HttpServerState& server, tcp::socket socket)
         }
         const bool tooLarge = failure == http::error::header_limit || failure == http::error::buffer_overflow;
         if (tooLarge || IsHttpParseError(failure)) {
-            HttpReply refusal = tooLarge ? JsonError(431, "the request's line and headers are too long")
-                                         : JsonError(400, "not an HTTP request: " + failure.message());
-            http::response<http::string_body> response{static_cast<http::status>(refusal.status), 11};
-            response.set(http::field::content_type, refusal.contentType);
-            response.body() = std::move(refusal.body);
-            response.prepare_payload();
-            response.keep_alive(false);
-            stream.expires_after(server.settings.sendTimeout);
-            co_await http::async_write(stream, response, asio::redirect_error(awaitable, failure));
-            co_await CloseGently(stream);
+            // Made before the co_await: GCC mishandles a conditional's temporaries inside one.
+            HttpReply refusal = JsonError(400, "not an HTTP request: " + failure.message());
+            if (tooLarge)
+                refusal = JsonError(431, "the request's line and headers are too long");
+            co_await Refuse(server, stream, std::move(refusal));
             co_return;
         }
         if (failure)
@@ -273,16 +285,7 @@ asio::awaitable<void> RefuseClient(HttpServerState& server, tcp::socket socket)
     ++server.refusing;
     beast::tcp_stream stream(std::move(socket));
     HttpReply refusal = JsonError(503, "too many clients at once: try again later");
-    http::response<http::string_body> response{http::status::service_unavailable, 11};
-    response.set(http::field::content_type, refusal.contentType);
-    response.set(http::field::retry_after, "5");
-    response.body() = std::move(refusal.body);
-    response.prepare_payload();
-    response.keep_alive(false);
-    boost::system::error_code failure;
-    stream.expires_after(server.settings.sendTimeout);
-    co_await http::async_write(stream, response, asio::redirect_error(awaitable, failure));
-    co_await CloseGently(stream);
+    co_await Refuse(server, stream, std::move(refusal));
     --server.refusing;
 }
 

@@ -1,7 +1,7 @@
 // The live view's HTTP server: the caller's routes (exact paths, GET and HEAD only), one stream of
 // Server-Sent Events, and the rules of RequestRules.h in front of them. It runs on a thread of its
-// own from Start until Stop (or destruction); Publish may be called from any thread and never waits
-// on a client.
+// own from Start until Stop (or destruction); Publish and Counters may be called from any thread
+// (though not while another thread stops or destroys the server) and never wait on a client.
 //
 // Bounds: at most maxClients connections at once (the next is answered 503 and closed); a request's
 // line and headers at most maxHeadBytes (431) and complete within headTimeout, also the longest a

@@ -2,21 +2,6 @@
 
 #include <charconv>
 
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 const std::string* QueryParameters::Find(std::string_view name) const
 {
     for (const auto& [key, value] : values) {
@@ -36,13 +21,11 @@ bool PercentDecode(std::string_view text, std::string& decoded)
         } else if (c != '%') {
             decoded += c;
         } else {
-            if (i + 2 >= text.size())
+            unsigned byte = 0;
+            const char* digits = text.data() + i + 1;
+            if (i + 2 >= text.size() || std::from_chars(digits, digits + 2, byte, 16).ptr != digits + 2)
                 return false;
-            const int high = HexDigit(text[i + 1]);
-            const int low = HexDigit(text[i + 2]);
-            if (high < 0 || low < 0)
-                return false;
-            decoded += static_cast<char>(high * 16 + low);
+            decoded += static_cast<char>(byte);
             i += 2;
         }
     }
