@@ -53,6 +53,29 @@ TEST(LiveRules, ParsesListenAddresses)
     EXPECT_EQ(ListenAddressText(ListenAddress()), "127.0.0.1:8765");
 }
 
+TEST(LiveRules, WritesThePageAddressWithItsToken)
+{
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"127.0.0.1", "", "http://127.0.0.1:4321/"},
+        {"::1", "abc", "http://[::1]:4321/?token=abc"},
+        {"0.0.0.0", "a b&c=d/é~", "http://127.0.0.1:4321/?token=a%20b%26c%3Dd%2F%C3%A9~"},
+        {"::", "t", "http://[::1]:4321/?token=t"},
+        {"192.168.1.20", "t", "http://192.168.1.20:4321/?token=t"},
+    };
+    for (const auto& [host, token, address] : cases) {
+        ListenAddress listen;
+        listen.host = host;
+        EXPECT_EQ(PageAddress(listen, 4321, token), address);
+        QueryParameters parameters;
+        std::string error;
+        const std::string text = address;
+        if (text.find('?') != std::string::npos) {   // the token comes back as it was
+            ASSERT_TRUE(ParseQuery(text.substr(text.find('?') + 1), parameters, error));
+            EXPECT_EQ(*parameters.Find("token"), token);
+        }
+    }
+}
+
 TEST(LiveRules, KnowsLoopbackHostNames)
 {
     const std::pair<const char*, bool> cases[] = {

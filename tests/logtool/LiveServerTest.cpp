@@ -414,6 +414,25 @@ TEST(LiveServer, DropsSlowAndStalledClientsWithoutHoldingOthersUp)
     EXPECT_TRUE(WaitUntil([&] { return served.server.Counters().timedOutClients == 2; }));
 }
 
+TEST(LiveServer, DropsAClientThatAsksButNeverReads)
+{
+    HttpServerSettings settings;
+    settings.sendTimeout = 300ms;
+    Server served(settings);
+    asio::io_context io;
+    tcp::socket greedy(io);
+    greedy.open(tcp::v4());
+    greedy.set_option(asio::socket_base::receive_buffer_size(4096));
+    greedy.connect(Loopback(served.port));
+    std::string requests;
+    for (int i = 0; i < 200; ++i)   // 10 MB of answers, more than any connection holds
+        requests += "GET /uPlot.iife.min.js HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    asio::write(greedy, asio::buffer(requests));
+    EXPECT_TRUE(WaitUntil([&] { return served.server.Counters().timedOutClients == 1; }));
+    EXPECT_EQ(Ask(served.port, Get("/app.js")).Status(), 200);
+    EXPECT_TRUE(WaitUntil([&] { return served.server.Counters().clients == 0; }));
+}
+
 TEST(LiveServer, StreamsEventsInOrderToSixtyFourClientsDroppingOneThatNeverReads)
 {
     HttpServerSettings settings;

@@ -1,5 +1,7 @@
 #include "live/ListenAddress.h"
 
+#include "live/QueryParameters.h"
+
 #include <boost/asio/ip/address.hpp>
 
 namespace {
@@ -76,4 +78,18 @@ std::string ListenAddressText(const ListenAddress& address)
 {
     const bool v6 = address.host.find(':') != std::string::npos;
     return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
+}
+
+std::string PageAddress(const ListenAddress& listen, std::uint16_t port, std::string_view token)
+{
+    ListenAddress shown = listen;
+    shown.port = port;
+    if (shown.host == "0.0.0.0")
+        shown.host = "127.0.0.1";
+    else if (shown.host == "::")
+        shown.host = "::1";
+    std::string address = "http://" + ListenAddressText(shown) + "/";
+    if (!token.empty())
+        address += "?token=" + PercentEncode(token);
+    return address;
 }

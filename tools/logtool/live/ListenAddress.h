@@ -20,3 +20,8 @@ bool IsLoopbackAddress(const ListenAddress& address);
 
 // The address as a URL writes it: "127.0.0.1:8765", "[::1]:8765".
 std::string ListenAddressText(const ListenAddress& address);
+
+// The address to open the page at: "http://127.0.0.1:8765/", with "?token=…" when there is a token
+// (percent-encoded). A wildcard address (0.0.0.0, ::) becomes the loopback one of its kind, which a
+// browser on this machine can open; `port` is the port bound.
+std::string PageAddress(const ListenAddress& listen, std::uint16_t port, std::string_view token);

@@ -32,6 +32,24 @@ bool PercentDecode(std::string_view text, std::string& decoded)
     return true;
 }
 
+std::string PercentEncode(std::string_view text)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+            || c == '_' || c == '~') {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += digits[byte >> 4];
+            encoded += digits[byte & 15];
+        }
+    }
+    return encoded;
+}
+
 bool ParseQuery(std::string_view query, QueryParameters& parameters, std::string& error)
 {
     QueryParameters result;

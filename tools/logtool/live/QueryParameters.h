@@ -21,6 +21,9 @@ bool ParseQuery(std::string_view query, QueryParameters& parameters, std::string
 // Percent-decoding of one name or value; false when a "%" is not followed by two hex digits.
 bool PercentDecode(std::string_view text, std::string& decoded);
 
+// `text` for a query: letters, digits and "-._~" as they are, every other byte as "%XX".
+std::string PercentEncode(std::string_view text);
+
 // A whole number parameter within [lowest, highest]; `value` keeps its default when the parameter
 // is absent. False with `error` ("'count' is not a whole number from 1 to 100") otherwise.
 bool QueryInteger(const QueryParameters& parameters, std::string_view name, long long lowest,
