@@ -53,6 +53,23 @@ struct ClientPlace {
     ClientPlace& operator=(const ClientPlace&) = delete;
 };
 
+using Clock = std::chrono::steady_clock;
+
+// Sets the stream's deadline for its next operation and returns it.
+Clock::time_point ExpireAfter(beast::tcp_stream& stream, std::chrono::milliseconds timeout)
+{
+    stream.expires_after(timeout);
+    return Clock::now() + timeout;
+}
+
+// Beast ends an operation that passes its deadline by closing the socket; the failure is reported
+// as a timeout, or on Windows at times as the closed socket's error. A failure at or after the
+// deadline counts as a timeout either way.
+bool TimedOut(const boost::system::error_code& failure, Clock::time_point deadline)
+{
+    return failure == beast::error::timeout || (failure && Clock::now() >= deadline);
+}
+
 // Ends a connection so that the client reads all we sent: our side is shut, then what the client
 // still sends is read and dropped for a while (closing with unread data would reset the connection
 // and could destroy our last reply before the client reads it).
@@ -174,11 +191,11 @@ asio::awaitable<void> StreamEvents(HttpServerState& server, beast::tcp_stream& s
     response.keep_alive(false);
     http::response_serializer<http::empty_body> serializer{response};
     boost::system::error_code failure;
-    stream.expires_after(server.settings.sendTimeout);
+    Clock::time_point deadline = ExpireAfter(stream, server.settings.sendTimeout);
     co_await http::async_write_header(stream, serializer, asio::redirect_error(awaitable, failure));
 
     static const std::string keepAlive = ": keep-alive\n\n";
-    auto lastWrite = std::chrono::steady_clock::now();
+    auto lastWrite = Clock::now();
     while (!failure) {
         bool overflowed = false;
         const std::vector<std::shared_ptr<const std::string>> texts = TakeEvents(*client->subscriber, overflowed);
@@ -189,7 +206,7 @@ asio::awaitable<void> StreamEvents(HttpServerState& server, beast::tcp_stream& s
             buffers.push_back(asio::buffer(*text));
         if (buffers.empty()) {
             const auto due = lastWrite + server.settings.eventKeepAlive;
-            if (std::chrono::steady_clock::now() < due) {
+            if (Clock::now() < due) {
                 client->wake.expires_at(due);
                 boost::system::error_code woken;
                 co_await client->wake.async_wait(asio::redirect_error(awaitable, woken));
@@ -197,11 +214,11 @@ asio::awaitable<void> StreamEvents(HttpServerState& server, beast::tcp_stream& s
             }
             buffers.push_back(asio::buffer(keepAlive));
         }
-        stream.expires_after(server.settings.sendTimeout);
+        deadline = ExpireAfter(stream, server.settings.sendTimeout);
         co_await asio::async_write(stream, buffers, asio::redirect_error(awaitable, failure));
-        lastWrite = std::chrono::steady_clock::now();
+        lastWrite = Clock::now();
     }
-    if (failure == beast::error::timeout)
+    if (TimedOut(failure, deadline))
         ++server.timedOutClients;
 }
 
@@ -220,9 +237,9 @@ asio::awaitable<void> ServeClient(HttpServerState& server, tcp::socket socket)
         http::request_parser<http::empty_body> parser;
         parser.header_limit(static_cast<std::uint32_t>(server.settings.maxHeadBytes));
         boost::system::error_code failure;
-        stream.expires_after(server.settings.headTimeout);
+        const Clock::time_point headDeadline = ExpireAfter(stream, server.settings.headTimeout);
         co_await http::async_read_header(stream, buffer, parser, asio::redirect_error(awaitable, failure));
-        if (failure == beast::error::timeout) {
+        if (TimedOut(failure, headDeadline)) {
             ++server.timedOutClients;
             co_return;
         }
@@ -266,9 +283,9 @@ asio::awaitable<void> ServeClient(HttpServerState& server, tcp::socket socket)
         // A refused request may have a body we never read: the connection ends after the answer.
         const bool keepAlive = parser.keep_alive() && verdict.status == 200;
         response.keep_alive(keepAlive);
-        stream.expires_after(server.settings.sendTimeout);
+        const Clock::time_point sendDeadline = ExpireAfter(stream, server.settings.sendTimeout);
         co_await http::async_write(stream, response, asio::redirect_error(awaitable, failure));
-        if (failure == beast::error::timeout)
+        if (TimedOut(failure, sendDeadline))
             ++server.timedOutClients;
         if (failure)
             co_return;
