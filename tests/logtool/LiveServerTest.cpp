@@ -153,6 +153,16 @@ size_t Count(const std::string& text, const std::string& what)
     return count;
 }
 
+// A connection that takes in little at a time (a 4 KiB receive buffer), for clients that never read.
+tcp::socket ConnectNarrow(asio::io_context& io, std::uint16_t port)
+{
+    tcp::socket socket(io);
+    socket.open(tcp::v4());
+    socket.set_option(asio::socket_base::receive_buffer_size(4096));
+    socket.connect(Loopback(port));
+    return socket;
+}
+
 // Reads and drops what `socket` receives until the server ends the connection; false when it is
 // still open after a long wait.
 bool ReadsToTheEnd(tcp::socket& socket)
@@ -448,10 +458,7 @@ TEST(LiveServer, DropsAClientThatAsksButNeverReads)
     settings.sendTimeout = 300ms;
     Server served(settings);
     asio::io_context io;
-    tcp::socket greedy(io);
-    greedy.open(tcp::v4());
-    greedy.set_option(asio::socket_base::receive_buffer_size(4096));
-    greedy.connect(Loopback(served.port));
+    tcp::socket greedy = ConnectNarrow(io, served.port);
     std::string requests;
     for (int i = 0; i < 200; ++i)   // 10 MB of answers, more than any connection holds
         requests += "GET /uPlot.iife.min.js HTTP/1.1\r\nHost: localhost\r\n\r\n";
@@ -480,10 +487,7 @@ TEST(LiveServer, StreamsEventsInOrderToSixtyFourClientsDroppingOneThatNeverReads
         idle.emplace_back(io);
         idle.back().connect(Loopback(served.port));
     }
-    tcp::socket neverReads(io);
-    neverReads.open(tcp::v4());
-    neverReads.set_option(asio::socket_base::receive_buffer_size(4096));
-    neverReads.connect(Loopback(served.port));
+    tcp::socket neverReads = ConnectNarrow(io, served.port);
     asio::write(neverReads, asio::buffer(events));
     EventReader reader(served.port, events);
     ASSERT_TRUE(reader.WaitFor([](const std::string& text, bool) { return text.find("\r\n\r\n") != std::string::npos; }));
@@ -508,6 +512,7 @@ TEST(LiveServer, StreamsEventsInOrderToSixtyFourClientsDroppingOneThatNeverReads
         })) << published;
         ASSERT_FALSE(reader.ended) << "the reading client was dropped after " << published;
     }
+    RecordProperty("events_before_the_drop", published);
     const HttpServerCounters counters = served.server.Counters();
     EXPECT_EQ(counters.droppedEventClients, 1u);
     EXPECT_EQ(counters.publishedEvents, static_cast<size_t>(published));

@@ -299,7 +299,6 @@ asio::awaitable<void> ServeClient(HttpServerState& server, tcp::socket socket)
 // Answers a connection beyond the limit with 503 and closes it.
 asio::awaitable<void> RefuseClient(HttpServerState& server, tcp::socket socket)
 {
-    ++server.refusing;
     beast::tcp_stream stream(std::move(socket));
     HttpReply refusal = JsonError(503, "too many clients at once: try again later");
     co_await Refuse(server, stream, std::move(refusal));
@@ -322,8 +321,10 @@ asio::awaitable<void> AcceptClients(HttpServerState& server)
         }
         if (server.clients.load() >= server.settings.maxClients) {
             ++server.refusedClients;
-            if (server.refusing < server.settings.maxClients)
+            if (server.refusing < server.settings.maxClients) {
+                ++server.refusing;   // given back by RefuseClient
                 asio::co_spawn(server.io, RefuseClient(server, std::move(socket)), asio::detached);
+            }
             continue;   // more refusals at once than that: closed without an answer
         }
         ++server.clients;
