@@ -102,6 +102,13 @@ asio::awaitable<void> Refuse(HttpServerState& server, beast::tcp_stream& stream,
     co_await CloseGently(stream);
 }
 
+// The cookie that lets the page's later requests (its files, the API, the event stream) bring the
+// token it was opened with; scripts cannot read it and other sites' pages do not send it.
+std::string TokenCookie(const AccessRules& rules)
+{
+    return rules.cookieName + "=" + rules.token + "; Path=/; HttpOnly; SameSite=Strict";
+}
+
 http::response<http::string_body> MakeResponse(HttpReply reply, const http::request_header<>& request,
                                                const RequestVerdict& verdict, const HttpServerState& server)
 {
@@ -124,8 +131,7 @@ http::response<http::string_body> MakeResponse(HttpReply reply, const http::requ
     response.set("Content-Security-Policy",
                  "default-src 'self'; style-src 'self' 'unsafe-inline'; frame-ancestors 'none'");
     if (verdict.tokenFromQuery && reply.status < 400)
-        response.set(http::field::set_cookie, server.rules.cookieName + "=" + server.rules.token
-                                                  + "; Path=/; HttpOnly; SameSite=Strict");
+        response.set(http::field::set_cookie, TokenCookie(server.rules));
     if (reply.status == 401)
         response.set(http::field::www_authenticate, "Bearer");
     if (reply.status == 405)
@@ -186,8 +192,7 @@ asio::awaitable<void> StreamEvents(HttpServerState& server, beast::tcp_stream& s
     response.set(http::field::cache_control, "no-store");
     response.set("X-Content-Type-Options", "nosniff");
     if (verdict.tokenFromQuery)
-        response.set(http::field::set_cookie, server.rules.cookieName + "=" + server.rules.token
-                                                  + "; Path=/; HttpOnly; SameSite=Strict");
+        response.set(http::field::set_cookie, TokenCookie(server.rules));
     response.keep_alive(false);
     http::response_serializer<http::empty_body> serializer{response};
     boost::system::error_code failure;
