@@ -307,7 +307,9 @@ TEST(LiveServer, ServesThePageFilesWholeWithStrongETags)
     for (const char* file : {"uPlot.iife.min.js", "uPlot.min.css", "app.js", "style.css"})
         EXPECT_NE(page.find(file), std::string::npos) << file;
     EXPECT_NE(std::string(Asset("/uPlot.iife.min.js").bytes).find("uPlot"), std::string::npos);
-    EXPECT_EQ(std::string(Asset("/").bytes).find("http"), std::string::npos);   // nothing from elsewhere
+    for (const char* own : {"/", "/app.js", "/style.css"})   // nothing is fetched from elsewhere
+        for (const char* elsewhere : {"http", "\"//", "'//", "(//"})
+            EXPECT_EQ(std::string(Asset(own).bytes).find(elsewhere), std::string::npos) << own << " " << elsewhere;
 }
 
 TEST(LiveServer, KeepsAConnectionForTheNextRequest)
@@ -456,6 +458,7 @@ TEST(LiveServer, DropsAClientThatAsksButNeverReads)
 {
     HttpServerSettings settings;
     settings.sendTimeout = 300ms;
+    settings.headTimeout = 300ms;
     Server served(settings);
     asio::io_context io;
     tcp::socket greedy = ConnectNarrow(io, served.port);
