@@ -62,9 +62,9 @@ Clock::time_point ExpireAfter(beast::tcp_stream& stream, std::chrono::millisecon
     return Clock::now() + timeout;
 }
 
-// Beast ends an operation that passes its deadline by closing the socket; the failure is reported
-// as a timeout, or on Windows at times as the closed socket's error. A failure at or after the
-// deadline counts as a timeout either way.
+// Beast ends an operation that passes its deadline by closing the socket and reports a timeout;
+// any failure that comes at or after the deadline counts as one too, whatever error the system
+// gave for the closed socket.
 bool TimedOut(const boost::system::error_code& failure, Clock::time_point deadline)
 {
     return failure == beast::error::timeout || (failure && Clock::now() >= deadline);
