@@ -2,9 +2,9 @@
 # Holds the lines between the layers of the tree:
 #   formats  <  library  <  logfile  <  emulator  <  panel/processing  <  panel/processing/win32
 #   <  panel/ui, and beside the panel the log tool: logfile  <  tools/logtool/data  <  render
-#   <  figure, data  <  fit, and the front tools/kalvix-log over all of them; kernel (the owners
-#   of Windows kernel objects) lies at the bottom beside formats, for the library, the emulator
-#   and the panel's Win32 code only
+#   <  figure, data  <  fit, data and fit  <  live (the live view's server), and the front
+#   tools/kalvix-log over all of them; kernel (the owners of Windows kernel objects) lies at the
+#   bottom beside formats, for the library, the emulator and the panel's Win32 code only
 # 1. Each layer (a folder and its subfolders, less the subfolders that are layers of their own)
 #    includes only headers of its own and of the layers below it; the emulator and the program
 #    reach the library through its public header, the emulator's platform filling also through
@@ -18,7 +18,8 @@ root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 
 layers=(formats kernel library logfile emulator panel/processing panel/processing/win32 panel/ui
-        tools/logtool/data tools/logtool/render tools/logtool/figure tools/logtool/fit tools/kalvix-log)
+        tools/logtool/data tools/logtool/render tools/logtool/figure tools/logtool/fit tools/logtool/live
+        tools/kalvix-log)
 declare -A allowed=(
   [formats]="formats"
   [kernel]="kernel"
@@ -32,7 +33,8 @@ declare -A allowed=(
   [tools/logtool/render]="tools/logtool/render tools/logtool/data logfile formats library/include"
   [tools/logtool/figure]="tools/logtool/figure tools/logtool/render tools/logtool/data logfile formats library/include"
   [tools/logtool/fit]="tools/logtool/fit tools/logtool/data logfile formats library/include"
-  [tools/kalvix-log]="tools/kalvix-log tools/logtool/fit tools/logtool/figure tools/logtool/render tools/logtool/data logfile formats library/include"
+  [tools/logtool/live]="tools/logtool/live tools/logtool/fit tools/logtool/data logfile formats library/include"
+  [tools/kalvix-log]="tools/kalvix-log tools/logtool/live tools/logtool/fit tools/logtool/figure tools/logtool/render tools/logtool/data logfile formats library/include"
 )
 native_layers=(formats logfile panel/processing)
 

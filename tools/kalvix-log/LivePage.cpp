@@ -1,0 +1,9 @@
+#include "LivePage.h"
+
+std::vector<HttpRoute> LivePageRoutes()
+{
+    std::vector<HttpRoute> routes;
+    for (const EmbeddedAsset& asset : LivePageAssets())
+        routes.push_back(AssetRoute(asset));
+    return routes;
+}
