@@ -78,7 +78,7 @@ void FormatLogRow(TextSink& sink, const SpectrumRecord& record);
 // the latest after the last row of a batch of `count` spectra.
 bool LogFlushDue(uint32_t fill, uint32_t count);
 
-// The longest rows wait in the buffer: once this many milliseconds have passed since the last
+// How long rows may wait in the buffer: once this many milliseconds have passed since the last
 // write, waiting rows are written whether or not the flush rule asks for it.
 constexpr uint64_t LogFlushIntervalMs = 1000;
 // Rows are waiting and LogFlushIntervalMs have passed since the write at `lastWriteMs` (both
