@@ -88,3 +88,8 @@ bool LogFlushDue(uint32_t fill, uint32_t count)
         return fill > 0;
     return static_cast<uint64_t>(fill) > static_cast<uint64_t>(count - 1) * LogRowLength;
 }
+
+bool LogRowsOverdue(uint32_t fill, uint64_t nowMs, uint64_t lastWriteMs)
+{
+    return fill > 0 && nowMs >= lastWriteMs && nowMs - lastWriteMs >= LogFlushIntervalMs;
+}

@@ -77,3 +77,11 @@ void FormatLogRow(TextSink& sink, const SpectrumRecord& record);
 // The flush rule: write the buffer once it holds more than count - 1 nominal rows, which is at
 // the latest after the last row of a batch of `count` spectra.
 bool LogFlushDue(uint32_t fill, uint32_t count);
+
+// How long rows may wait in the buffer: once this many milliseconds have passed since the last
+// write, waiting rows are written whether or not the flush rule asks for it.
+constexpr uint64_t LogFlushIntervalMs = 1000;
+// Rows are waiting and LogFlushIntervalMs have passed since the write at `lastWriteMs` (both
+// times from one monotonic millisecond clock; a clock that reads earlier than the last write
+// counts as no time passed).
+bool LogRowsOverdue(uint32_t fill, uint64_t nowMs, uint64_t lastWriteMs);

@@ -77,6 +77,9 @@ constexpr UINT_PTR TimerDeviceInfo = 501;
 constexpr UINT_PTR TimerDeviceWatch = 502;
 constexpr UINT_PTR TimerSentReset = 503;
 constexpr UINT_PTR TimerReceivedReset = 504;
+// While a log runs: rows waiting in the log buffer are written once they have waited a second.
+constexpr UINT_PTR TimerLogFlush = 505;
+constexpr UINT LogFlushCheckMs = 100;
 
 // Status bar parts.
 constexpr int StatusPartConnection = 0;

@@ -106,4 +106,10 @@ void OnLogData(HWND window, GlobalCtrl* ctrl)
         StartLog(ctrl);
     else
         StopLog(ctrl);
+    // A running log is checked often enough that no row waits much longer than a second, also
+    // when no batch comes (a slow divider, a run stopped while logging goes on).
+    if (ctrl->LogBuffer)
+        SetTimer(window, TimerLogFlush, LogFlushCheckMs, nullptr);
+    else
+        KillTimer(window, TimerLogFlush);
 }

@@ -100,6 +100,7 @@ void OnDestroy(HWND window)
     KillTimer(window, TimerDeviceWatch);
     KillTimer(window, TimerSentReset);
     KillTimer(window, TimerReceivedReset);
+    KillTimer(window, TimerLogFlush);
     if (state)
         UnbindKalvixLibrary(&state->Library, &BoundLibrary);
     else
@@ -139,6 +140,8 @@ void OnTimer(HWND window, UINT_PTR timerId)
         OnDeviceWatchTick(ctrl);
     else if (timerId == TimerDeviceInfo)
         OnDeviceInfoTick(ctrl);
+    else if (timerId == TimerLogFlush)
+        WriteOverdueLogRows(ctrl);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <commctrl.h>
 #include <process.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -694,4 +695,63 @@ TEST_F(SessionTest, DeviceWatchFollowsTheRateAndTheLogSize)
     EXPECT_TRUE(PumpUntil([&] { return StatusPartText(window, StatusPartRate) == "   0 Kb/sec"; }, 10000))
         << "the rate falls to zero once nothing arrives";
     ASSERT_TRUE(Click(window, IdLogDataButton));
+}
+
+TEST_F(SessionTest, LoggedRowsReachTheFileWithinAboutASecond)
+{
+    ChooseLogFile(folder.path + "follow.txt");
+    Connect();
+    const auto rowsInFile = [&] {
+        const std::vector<std::string> logs = FolderEntries(folder.path);
+        return logs.empty() ? size_t{0} : LoggedMeasCounts(ReadBytes(folder.path + logs[0])).size();
+    };
+    // Generous for a busy machine under Wine: the panel itself holds a row at most about a second.
+    constexpr ULONGLONG Bound = 1500;
+
+    // One spectrum a second: every row is in the file soon after its batch was handed over.
+    ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, 33);
+    ASSERT_EQ(EmulatorState().divider, 1024u);
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    const uint32_t batchesBefore = HandledSpectrumBatches(window);
+    ASSERT_TRUE(Click(window, IdStart));
+    std::vector<ULONGLONG> handledAt, writtenAt;
+    PumpUntil([&] {
+        const ULONGLONG now = GetTickCount64();
+        while (handledAt.size() < HandledSpectrumBatches(window) - batchesBefore)
+            handledAt.push_back(now);
+        for (size_t rows = rowsInFile(); writtenAt.size() < rows;)
+            writtenAt.push_back(now);
+        return writtenAt.size() >= 3 && handledAt.size() >= 3;
+    }, 20000);
+    ASSERT_GE(handledAt.size(), 3u);
+    ASSERT_GE(writtenAt.size(), 3u);
+    for (size_t row = 0; row < 3; ++row)
+        EXPECT_LE(writtenAt[row], handledAt[row] + Bound) << "row " << row;
+    ASSERT_TRUE(Click(window, IdStart));
+
+    // A fast run stopped while logging goes on: the rows its last batch left waiting reach the file
+    // without another batch or the end of the log.
+    ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, 0);
+    StartAndWait(8);
+    ASSERT_TRUE(Click(window, IdStart));
+    const ULONGLONG stoppedAt = GetTickCount64();
+    EXPECT_GT(PanelCtrl()->LogBufferFill, 0u) << "the last batch's tail waits in the buffer";
+    const size_t logged = static_cast<size_t>(PanelCtrl()->LogEntryCount);
+    EXPECT_TRUE(PumpUntil([&] { return rowsInFile() == logged; }, 5000)) << rowsInFile() << " of " << logged;
+    EXPECT_LE(GetTickCount64() - stoppedAt, Bound);
+    EXPECT_TRUE(IsChecked(window, IdLogDataButton));
+    EXPECT_EQ(PanelCtrl()->LogBufferFill, 0u);
+
+    // Nothing written twice, nothing lost.
+    ASSERT_TRUE(Click(window, IdLogDataButton));
+    const std::vector<std::string> logs = FolderEntries(folder.path);
+    ASSERT_EQ(logs.size(), 1u);
+    const std::vector<uint32_t> counts = LoggedMeasCounts(ReadBytes(folder.path + logs[0]));
+    EXPECT_EQ(counts.size(), logged);
+    // Each run counts from 0: the two runs' rows follow each other, each without gap or repeat.
+    const auto secondRun = std::find(counts.begin() + 1, counts.end(), 0u);
+    ASSERT_NE(secondRun, counts.end());
+    EXPECT_EQ(counts.front(), 0u);
+    EXPECT_TRUE(Consecutive({counts.begin(), secondRun}));
+    EXPECT_TRUE(Consecutive({secondRun, counts.end()}));
 }

@@ -52,6 +52,7 @@ struct GlobalCtrl {
     char DeviceSerial[DeviceSerialSize];
     char Text[ScratchTextSize];            // scratch text; the routines format into local buffers
     PanelHooks Hooks;                      // bound by the main window while it exists
+    uint64_t LogWriteTick;                 // PanelTickCount at the log's last write
 };
 
 // Every field in its place and width.

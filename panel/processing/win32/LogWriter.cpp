@@ -64,6 +64,7 @@ bool FlushLogBuffer(GlobalCtrl* ctrl)
     else
         ReportWriteError(ctrl, error);
     ctrl->LogBufferFill = 0;
+    ctrl->LogWriteTick = PanelTickCount(ctrl->Hooks);
     return written;
 }
 
@@ -218,7 +219,9 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     ctrl->LogSize += text.length;
     // Written through the record's handle, the one every later write uses.
     DWORD error;
-    if (!WriteAll(ctrl->LogFile.Get(), ctrl->LogBuffer.get(), static_cast<uint32_t>(text.length), error)) {
+    const bool written = WriteAll(ctrl->LogFile.Get(), ctrl->LogBuffer.get(), static_cast<uint32_t>(text.length), error);
+    ctrl->LogWriteTick = PanelTickCount(ctrl->Hooks);
+    if (!written) {
         ReportWriteError(ctrl, error);
         return -2;
     }
@@ -261,6 +264,19 @@ void AppendLogRows(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t cou
         ++ctrl->LogEntryCount;
     }
     ShowEntryCount(ctrl);
+}
+
+// Every batch writes at least once (a row is never shorter than the nominal length, so the flush
+// rule is met by the batch's last row at the latest): what waits after a batch is the batch's own
+// tail, and this check, run by the window between batches, writes it once it has waited long
+// enough.
+void WriteOverdueLogRows(GlobalCtrl* ctrl)
+{
+    if (!ctrl->LogFile || !ctrl->LogBuffer ||
+        !LogRowsOverdue(ctrl->LogBufferFill, PanelTickCount(ctrl->Hooks), ctrl->LogWriteTick))
+        return;
+    if (!FlushLogBuffer(ctrl))
+        PanelSwitchLoggingOff(ctrl->Hooks);
 }
 
 void CheckLogSize(GlobalCtrl* ctrl)

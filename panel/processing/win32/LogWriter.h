@@ -1,7 +1,7 @@
 // The measurement log: arming it when LOG DATA is ticked, creating the time-stamped file with its
 // header on the first batch (never over an existing file), collecting rows in the log buffer and
-// writing them about once per batch, flushing and closing when LOG DATA is released, and the
-// 20 GiB size warning.
+// writing them about once per batch and at least once a second, flushing and closing when LOG
+// DATA is released, and the 20 GiB size warning.
 #pragma once
 
 #include "KalvixCtrl.h"
@@ -29,6 +29,12 @@ int32_t CreateLogFile(GlobalCtrl* ctrl);
 // status bar, switches logging off (LOG DATA released) and drops the rest of the batch; the rows
 // of a failed write are dropped with it, the file keeps what was written before.
 void AppendLogRows(GlobalCtrl* ctrl, const SpectrumRecord* records, uint32_t count);
+
+// The window's periodic check: rows still waiting LogFlushIntervalMs after the last write (header
+// or rows) are written, so a file that a follower reads, or that a crash leaves, is never
+// more than about a second behind even when no batch comes. A failed write is handled as in
+// AppendLogRows.
+void WriteOverdueLogRows(GlobalCtrl* ctrl);
 
 // Warns once the bytes written pass 20 GiB, then counts again from 0.
 void CheckLogSize(GlobalCtrl* ctrl);

@@ -1,5 +1,7 @@
 #include "PanelHooks.h"
 
+#include <windows.h>
+
 void PanelShowStatus(const PanelHooks& hooks, const char* text, int32_t notice)
 {
     if (hooks.ShowStatusMessage)
@@ -53,4 +55,9 @@ LogSettings PanelLogSettings(const PanelHooks& hooks)
     if (hooks.ReadLogSettings)
         hooks.ReadLogSettings(hooks.context, &settings);
     return settings;
+}
+
+uint64_t PanelTickCount(const PanelHooks& hooks)
+{
+    return hooks.ReadTickCount ? hooks.ReadTickCount(hooks.context) : GetTickCount64();
 }

@@ -27,6 +27,8 @@ struct PanelHooks {
     void (*ReadLogSettings)(void* context, LogSettings* settings);
     // Unbound: the system's local time.
     void (*GetLocalTime)(void* context, LogTime* time);
+    // Milliseconds of a clock that never goes back. Unbound: GetTickCount64.
+    uint64_t (*ReadTickCount)(void* context);
 };
 
 void PanelShowStatus(const PanelHooks& hooks, const char* text, int32_t notice);
@@ -39,3 +41,4 @@ void PanelSwitchLoggingOff(const PanelHooks& hooks);
 void PanelDisconnect(const PanelHooks& hooks);
 // Zero settings when unbound.
 LogSettings PanelLogSettings(const PanelHooks& hooks);
+uint64_t PanelTickCount(const PanelHooks& hooks);

@@ -227,6 +227,107 @@ TEST_F(LogFixture, BatchesOfFiftyAreWrittenByTheFlushRuleAndStopWritesTheRest)
     CloseHandle(exclusive);
 }
 
+TEST_F(LogFixture, WaitingRowsReachTheFileASecondAfterTheLastWriteAndOnlyOnce)
+{
+    // A batch of n rows at `tick` (0: the window's periodic check), and the rows then in the file.
+    struct Step {
+        uint64_t tick;
+        uint32_t batch;
+        size_t rowsInFile;
+    };
+    const Step steps[] = {
+        {5000, 3, 2},   // header and two rows written; the third waits
+        {5999, 0, 2},   // 999 ms: not yet
+        {6000, 0, 3},   // a second since the last write
+        {6500, 0, 3},   // nothing waits: nothing is written twice
+        {6800, 3, 5},   // the batch's own write at 6800 restarts the second; its tail waits
+        {7700, 0, 5},   // 1700 ms since the check's write, 900 since the batch's
+        {7799, 0, 5},
+        {7800, 0, 6},
+        {9000, 50, 55}, // 49 rows go with the batch's write, the 50th waits
+        {8000, 0, 55},  // a clock reading before the last write counts as no time passed
+        {9999, 0, 55},
+        {10000, 0, 56},
+        {10000, 0, 56},
+        {60000, 0, 56},
+        {61000, 2, 58}, // batches of up to two rows leave nothing waiting
+        {70000, 0, 58},
+    };
+    StartLog(ctrl.get());
+    const std::string header = ExpectedHeader("run.txt");
+    std::vector<std::string> rows;
+    uint32_t next = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "tick " << step.tick << " batch " << step.batch);
+        hooks.tick = step.tick;
+        if (step.batch) {
+            std::vector<SpectrumRecord> batch;
+            for (uint32_t r = 0; r < step.batch; ++r, ++next) {
+                batch.push_back(MakeRecord(next));
+                rows.push_back(ExpectedRow(batch.back()));
+            }
+            AppendLogRows(ctrl.get(), batch.data(), step.batch);
+        } else {
+            WriteOverdueLogRows(ctrl.get());
+        }
+        std::string expected = header;
+        for (size_t r = 0; r < step.rowsInFile; ++r)
+            expected += rows[r];
+        EXPECT_EQ(LogBytes(), expected);
+        EXPECT_EQ(ctrl->LogBufferFill, (rows.size() - step.rowsInFile) * 382u);
+        EXPECT_EQ(ctrl->LogSize, expected.size());
+    }
+    EXPECT_TRUE(hooks.Of("status").empty());
+    EXPECT_TRUE(hooks.Of("logoff").empty());
+
+    // STOP still writes what waits, once.
+    SpectrumRecord last[3] = {MakeRecord(next), MakeRecord(next + 1), MakeRecord(next + 2)};
+    AppendLogRows(ctrl.get(), last, 3);
+    std::string all = header;
+    for (const std::string& row : rows)
+        all += row;
+    for (const SpectrumRecord& r : last)
+        all += ExpectedRow(r);
+    ASSERT_EQ(ctrl->LogBufferFill, 382u);
+    StopLog(ctrl.get());
+    EXPECT_EQ(LogBytes(), all);
+    hooks.tick += 5000;
+    WriteOverdueLogRows(ctrl.get());
+    EXPECT_EQ(LogBytes(), all) << "a stopped log is left alone";
+}
+
+TEST_F(LogFixture, PeriodicCheckWithoutWaitingRowsMakesNoFileAndTellsNothing)
+{
+    hooks.tick = 100000;
+    WriteOverdueLogRows(ctrl.get()); // no log
+    StartLog(ctrl.get());
+    hooks.tick += 5000;
+    WriteOverdueLogRows(ctrl.get()); // armed, no batch yet
+    EXPECT_TRUE(FolderEntries(folder.path).empty()) << "the file still waits for the first batch";
+    EXPECT_FALSE(ctrl->LogFile);
+    EXPECT_TRUE(hooks.calls.empty());
+}
+
+TEST_F(LogFixture, FailedPeriodicWriteIsToldAndSwitchesLoggingOff)
+{
+    StartLog(ctrl.get());
+    const SpectrumRecord rows[3] = {MakeRecord(1), MakeRecord(2), MakeRecord(3)};
+    AppendLogRows(ctrl.get(), rows, 3);
+    const std::string before = LogBytes();
+    ASSERT_EQ(before, ExpectedHeader("run.txt") + ExpectedRow(rows[0]) + ExpectedRow(rows[1]));
+    const DWORD systemCode = SwapInReadOnlyHandle();
+    hooks.calls.clear();
+    hooks.tick += LogFlushIntervalMs;
+    WriteOverdueLogRows(ctrl.get());
+    ASSERT_EQ(hooks.Of("status").size(), 1u) << "told once: StopLog does not write the failed row again";
+    EXPECT_EQ(hooks.Of("status")[0].text, Printf("Log file write error: %d", static_cast<int>(systemCode)));
+    EXPECT_EQ(hooks.Of("status")[0].id, 0);
+    EXPECT_EQ(hooks.Of("logoff").size(), 1u);
+    EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
+    EXPECT_FALSE(ctrl->LogFile);
+    EXPECT_EQ(LogBytes(), before);
+}
+
 TEST_F(LogFixture, RowsThatDoNotFitTheRoomLeftAreNeverLostOrOverflowed)
 {
     StartLog(ctrl.get());

@@ -37,6 +37,7 @@ HookRecorder::HookRecorder(GlobalCtrl* ctrl) : bound(ctrl)
         *settings = Recorder(c)->settings;
     };
     hooks.GetLocalTime = [](void* c, LogTime* time) { *time = Recorder(c)->now; };
+    hooks.ReadTickCount = [](void* c) { return Recorder(c)->tick; };
     bound->Hooks = hooks;
 }
 

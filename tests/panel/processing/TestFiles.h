@@ -25,6 +25,7 @@ struct HookRecorder {
     int32_t connected = 1;          // CONNECT DEVICE is down
     LogSettings settings{};
     LogTime now{2026, 12, 8, 4, 39, 5};
+    uint64_t tick = 5000;           // the monotonic clock, in milliseconds
     std::function<void()> onLoggingOff; // what the window does when LOG DATA is released
     std::function<void()> onReadSettings; // run as the log settings are read, before they are handed over
 
