@@ -149,24 +149,18 @@ void UseLine(LogFollower& follower, const CompleteLine& line, std::vector<Follow
     }
     if (IsBlank(line.text))
         return;
-    FollowedRow row;
+    SpectrumRecord record;
     std::string reason;
-    if (!ParseLogRow(line.text, row.record, reason)) {
+    if (!ParseLogRow(line.text, record, reason)) {
         AddProblem(follower, line.number, std::move(reason));
         return;
     }
-    const MeasCountStep step = AdvanceMeasCount(follower.axis, row.record.MeasCount);
+    const MeasCountStep step = AdvanceMeasCount(follower.axis, record.MeasCount);
     if (step.restarted)
         ++follower.segment;
     follower.lost += step.lost;
     ++follower.spectra;
-    row.offset = line.offset;
-    row.end = line.end;
-    row.line = line.number;
-    row.count = step.count;
-    row.segment = follower.segment;
-    row.lost = step.lost;
-    rows.push_back(row);
+    rows.push_back({record, line.offset, line.end, line.number, step.count, follower.segment, step.lost});
 }
 
 void KeepTail(LogFollower& follower, size_t used)
