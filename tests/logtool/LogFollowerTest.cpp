@@ -153,6 +153,8 @@ TEST(LogFollower, NoticesTruncationRewritingAndDeletion)
     const WrittenLog log = MakeLog(CountsFrom(100, 6));
     WrittenLog rewritten = MakeLog(CountsFrom(500, 8));
     rewritten.text.replace(rewritten.text.find("2026 12.10 07:30:00"), 19, "2026 12.10 07:31:05");
+    WrittenLog newHeaderSameRows = MakeLog(CountsFrom(100, 6));
+    newHeaderSameRows.text.replace(newHeaderSameRows.text.find("2026 12.10 07:30:00"), 19, "2026 12.10 07:31:05");
     WrittenLog sameHeader = MakeLog({100, 101, 102, 103, 104, 999, 1000, 1001, 1002});
     struct Case {
         const char* what;
@@ -167,6 +169,8 @@ TEST(LogFollower, NoticesTruncationRewritingAndDeletion)
              std::to_string(log.text.size()) + " read: read again from its start"},
         {"cut to nothing", "", FollowState::Truncated, 0, ""},
         {"rewritten with a new header", rewritten.text, FollowState::Replaced, 8,
+         "the file was rewritten: read again from its start"},
+        {"only the header rewritten", newHeaderSameRows.text, FollowState::Replaced, 6,
          "the file was rewritten: read again from its start"},
         {"rows before the read position changed", sameHeader.text, FollowState::Replaced, 9,
          "the file was rewritten: read again from its start"},

@@ -168,7 +168,7 @@ TEST(SpectrumSummary, TrendPointsAreExactOverWholeBucketsForAnySpan)
         {0, end_s, 2000, 0, 1},           {-10, end_s + 10, 48, 0, 2}, {0, end_s, 10, 0, 5},
         {0, end_s, 3, 1, 2},              {0, end_s, 1, 1, 4},         {0.0005, 33.3333, 7, 0, 3},
         {12.3456, 80.1, 2000, 0, 1},      {99.9, 1e9, 1, 0, 1},        {2.049, 2.051, 1, 0, 1},
-        {47.5, 61.3, 4, 0, 2},            {13.77, 77.13, 2, 1, 2},
+        {47.5, 61.3, 4, 0, 2},            {13.77, 77.13, 2, 1, 2},     {48.0, 61.3, 4, 0, 2},
     };
     for (const Case& c : cases) {
         for (TrendQuantity quantity : Quantities) {
@@ -184,6 +184,15 @@ TEST(SpectrumSummary, TrendPointsAreExactOverWholeBucketsForAnySpan)
                 ASSERT_FALSE(answer.points.empty()) << where;
                 EXPECT_LE(answer.points.size(), c.mostPoints) << where;
                 uint64_t spectra = 0;
+                // Points after the first start at a bucket number that is a multiple of the group,
+                // so they stay the same as the view pans.
+                for (size_t i = 1; i < answer.points.size(); ++i) {
+                    size_t index = 0;
+                    while (CountTime(recording.summary, LevelBucket(recording.summary, answer.level, index).firstCount) <
+                           answer.points[i].first_s)
+                        ++index;
+                    EXPECT_EQ(index % answer.bucketsPerPoint, 0u) << where << ", point " << i;
+                }
                 for (const TrendPoint& point : answer.points) {
                     const Direct direct = DirectOver(recording, quantity, frequency, point.first_s, point.last_s);
                     EXPECT_EQ(point.spectra, direct.spectra) << where;
