@@ -239,6 +239,8 @@ TEST(LogFollower, WaitsForTheFileAndItsHeaderAndRefusesOtherFiles)
          "its first lines are not header fields (Name=value): not a measurement log"},
         {"titles before any field", true, "LogName=   a\r\nnonsense\r\n\tCount\r\n", FollowState::NotALog,
          "its first lines are not header fields (Name=value): not a measurement log"},
+        {"lines ended by CR alone", true, "LogName=   a\rCreated=  2026\r\tCount\r", FollowState::NotALog,
+         "its lines end with CR alone: only lines ending in LF or CR LF are followed"},
         {"UTF-16", true, std::string("\xFF\xFEL\0o\0g\0", 8), FollowState::NotALog, "is UTF-16 text: save it as UTF-8"},
     };
     for (const Case& c : cases) {

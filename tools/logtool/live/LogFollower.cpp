@@ -63,6 +63,12 @@ HeaderSearch FindHeaderEnd(std::string_view start, bool wholeLimitRead, size_t& 
         why = "is UTF-16 text: save it as UTF-8";
         return HeaderSearch::NotALog;
     }
+    // A line end of CR alone (a CR followed by anything but LF): such lines never complete here.
+    const size_t firstCr = judged.find('\r');
+    if (firstCr != std::string_view::npos && firstCr + 1 < judged.size() && judged[firstCr + 1] != '\n') {
+        why = "its lines end with CR alone: only lines ending in LF or CR LF are followed";
+        return HeaderSearch::NotALog;
+    }
     const size_t lastFeed = judged.rfind('\n');
     if (lastFeed != std::string_view::npos && !LooksLikeLogStart(judged.substr(0, lastFeed + 1))) {
         why = "its first lines are not header fields (Name=value): not a measurement log";
