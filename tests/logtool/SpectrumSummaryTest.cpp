@@ -4,6 +4,7 @@
 #include "TestLogs.h"
 #include "data/Spectrum.h"
 #include "live/LogFollower.h"
+#include "live/RowRange.h"
 #include "live/SpectrumLookup.h"
 #include "live/TrendQuery.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 namespace {
@@ -358,4 +360,46 @@ TEST(SpectrumSummary, AnHourAtAThousandSpectraASecondTakesUnderTwoMebibytes)
             spectra += LevelBucket(summary, level, index).spectra;
         EXPECT_EQ(spectra, Hour) << level;
     }
+}
+
+TEST(SpectrumSummary, RowsOfAFileChangedSinceAreRefused)
+{
+    const Recording& recording = TestRecording();
+    std::vector<SpectrumRecord> shifted;
+    for (uint32_t count = 5; shifted.size() < 3000; ++count)
+        shifted.push_back(VariedRecord(count));
+    const std::string missing = Utf8Path(std::filesystem::path(recording.path).parent_path() / "no-such-log.txt");
+    const std::string changed = Utf8Path(WriteScratchFile("summary-changed.txt", TestLogText(shifted, 2)));
+    const std::string empty = Utf8Path(WriteScratchFile("summary-emptied.txt", ""));
+    const SummaryBucket first = LevelBucket(recording.summary, 0, 0);
+    const std::string changedError = "the rows at bytes " + std::to_string(first.firstOffset) + " to " +
+                                     std::to_string(first.endOffset) +
+                                     " are not the ones read before: the file changed";
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, "cannot open: No such file or directory"},
+        {changed, changedError},
+        {empty, changedError},
+    };
+    for (const auto& [path, message] : cases) {
+        SpectrumRecord record{};
+        std::string error;
+        EXPECT_FALSE(ReadSpectrumAt(path, recording.summary, 10, record, error)) << path;
+        EXPECT_EQ(error, message) << path;
+        const TrendRequest request{TrendQuantity::Modulus, 0, 0, 1, 100};
+        const TrendAnswer answer = QueryTrend(recording.summary, request);
+        ASSERT_TRUE(answer.fromRows);
+        std::vector<TrendPoint> points(1);
+        error.clear();
+        EXPECT_FALSE(TrendFromRows(path, recording.summary, request, answer, points, error)) << path;
+        EXPECT_EQ(error, message) << path;
+        EXPECT_TRUE(points.empty()) << path;
+    }
+    // Stretches no summary asks for.
+    std::string error;
+    const auto never = [](const SpectrumRecord&, uint64_t) { return true; };
+    EXPECT_FALSE(ReadRowRange(recording.path, 100, 99, never, error));
+    EXPECT_EQ(error, "bytes 100 to 99: not a stretch of at most 64 MiB");
+    EXPECT_FALSE(ReadRowRange(recording.path, 0, RowRangeMostBytes + 1, never, error));
+    EXPECT_EQ(error, "bytes 0 to 67108865: not a stretch of at most 64 MiB");
+    EXPECT_TRUE(ReadRowRange(recording.path, 0, RowRangeMostBytes, never, error)) << error;
 }

@@ -3,6 +3,7 @@
 #include "CompleteLines.h"
 #include "FileBytes.h"
 #include "LogReader.h"
+#include "MeasCountAxis.h"
 #include "TextInput.h"
 
 #include <algorithm>
@@ -17,7 +18,8 @@ bool ReadRowRange(const std::string& path, uint64_t from, uint64_t to,
                   const std::function<bool(const SpectrumRecord& record, uint64_t offset)>& use, std::string& error)
 {
     if (to < from || to - from > RowRangeMostBytes) {
-        error = "the rows asked for span more than " + std::to_string(RowRangeMostBytes >> 20) + " MiB";
+        error = "bytes " + std::to_string(from) + " to " + std::to_string(to) + ": not a stretch of at most " +
+                std::to_string(RowRangeMostBytes >> 20) + " MiB";
         return false;
     }
     std::FILE* const file = OpenFileForReading(path, error);
@@ -46,4 +48,26 @@ bool ReadRowRange(const std::string& path, uint64_t from, uint64_t to,
         position += used;
     }
     return true;
+}
+
+bool ReadCountedRows(const std::string& path, uint64_t from, uint64_t to, uint64_t firstCount,
+                     const std::function<bool(const SpectrumRecord& record, uint64_t count)>& use, std::string& error)
+{
+    MeasCountAxis axis;
+    axis.wraps = firstCount >> 32;
+    bool first = true, same = true;
+    const bool read = ReadRowRange(
+        path, from, to,
+        [&](const SpectrumRecord& record, uint64_t) {
+            const uint64_t count = AdvanceMeasCount(axis, record.MeasCount).count;
+            if (first)
+                same = count == firstCount;
+            first = false;
+            return same && use(record, count);
+        },
+        error);
+    if (read && (first || !same))
+        error = "the rows at bytes " + std::to_string(from) + " to " + std::to_string(to) +
+                " are not the ones read before: the file changed";
+    return read && !first && same;
 }

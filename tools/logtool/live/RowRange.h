@@ -17,3 +17,10 @@ constexpr uint64_t RowRangeMostBytes = 64ull << 20;
 // be opened or read, or the stretch is longer than RowRangeMostBytes.
 bool ReadRowRange(const std::string& path, uint64_t from, uint64_t to,
                   const std::function<bool(const SpectrumRecord& record, uint64_t offset)>& use, std::string& error);
+
+// The same for a stretch the summary knows, whose first row has `firstCount` on its measurement's
+// count axis: `use` gets every row with its count. False with `error` "the rows at bytes A to B
+// are not the ones read before: the file changed" when the stretch does not start with that row
+// (the file was cut or rewritten since), or with the file's error.
+bool ReadCountedRows(const std::string& path, uint64_t from, uint64_t to, uint64_t firstCount,
+                     const std::function<bool(const SpectrumRecord& record, uint64_t count)>& use, std::string& error);

@@ -1,6 +1,5 @@
 #include "SpectrumLookup.h"
 
-#include "MeasCountAxis.h"
 #include "RowRange.h"
 
 #include <fmt/format.h>
@@ -11,13 +10,10 @@ namespace {
 bool FindInRows(const std::string& path, uint64_t from, uint64_t to, uint64_t firstCount, uint64_t count,
                 SpectrumRecord& record, std::string& error)
 {
-    MeasCountAxis axis;
-    axis.wraps = firstCount >> 32;
     bool found = false;
-    if (!ReadRowRange(
-            path, from, to,
-            [&](const SpectrumRecord& row, uint64_t) {
-                const uint64_t rowCount = AdvanceMeasCount(axis, row.MeasCount).count;
+    if (!ReadCountedRows(
+            path, from, to, firstCount,
+            [&](const SpectrumRecord& row, uint64_t rowCount) {
                 if (rowCount == count) {
                     record = row;
                     found = true;

@@ -1,6 +1,5 @@
 #include "TrendQuery.h"
 
-#include "MeasCountAxis.h"
 #include "RowRange.h"
 #include "data/Spectrum.h"
 
@@ -165,12 +164,10 @@ bool TrendFromRows(const std::string& path, const SpectrumSummary& summary, cons
         double time_s, value;
     };
     std::vector<Value> values;
-    MeasCountAxis axis;
-    axis.wraps = answer.rowsFirstCount >> 32;
-    const bool read = ReadRowRange(
-        path, answer.rowsFrom, answer.rowsTo,
-        [&](const SpectrumRecord& record, uint64_t) {
-            const double time_s = CountTime(summary, AdvanceMeasCount(axis, record.MeasCount).count);
+    const bool read = ReadCountedRows(
+        path, answer.rowsFrom, answer.rowsTo, answer.rowsFirstCount,
+        [&](const SpectrumRecord& record, uint64_t count) {
+            const double time_s = CountTime(summary, count);
             if (time_s >= request.from_s && time_s <= request.to_s)
                 values.push_back({time_s, SpectrumQuantity(record, request.quantity, request.frequency)});
             return values.size() <= TrendRowsMostSpectra;
