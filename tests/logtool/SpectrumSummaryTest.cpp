@@ -267,10 +267,26 @@ TEST(SpectrumSummary, ShortSpansAreReadFromTheRowsExactly)
             EXPECT_EQ(spectra, inSpan) << where;
         }
     }
-    // Nothing in the span: no points, and no rows to read.
-    const TrendAnswer none = QueryTrend(recording.summary, {TrendQuantity::Modulus, 0, -5, -1, 100});
-    EXPECT_FALSE(none.fromRows);
-    EXPECT_TRUE(none.points.empty());
+    // Nothing in the span, a span backwards, or a frequency the spectra do not have: no points,
+    // and no rows to read.
+    const TrendRequest empty[] = {
+        {TrendQuantity::Modulus, 0, -5, -1, 100},
+        {TrendQuantity::Modulus, 0, 20, 10, 100},
+        {TrendQuantity::Modulus, 15, 0, 1e9, 100},
+        {TrendQuantity::Imag, 15, 10, 10.1, 100},
+    };
+    for (const TrendRequest& request : empty) {
+        const TrendAnswer none = QueryTrend(recording.summary, request);
+        EXPECT_FALSE(none.fromRows) << request.from_s;
+        EXPECT_TRUE(none.points.empty()) << request.from_s;
+    }
+    TrendAnswer rows = QueryTrend(recording.summary, {TrendQuantity::Modulus, 0, 10, 10.1, 100});
+    ASSERT_TRUE(rows.fromRows);
+    std::vector<TrendPoint> points;
+    std::string error;
+    EXPECT_FALSE(TrendFromRows(recording.path, recording.summary, {TrendQuantity::Modulus, 15, 10, 10.1, 100}, rows,
+                               points, error));
+    EXPECT_EQ(error, "frequency 16: a spectrum has 15");
 }
 
 TEST(SpectrumSummary, FindsAnySpectrumByItsCount)

@@ -126,6 +126,8 @@ double SpectrumQuantity(const SpectrumRecord& record, TrendQuantity quantity, si
 TrendAnswer QueryTrend(const SpectrumSummary& summary, const TrendRequest& request)
 {
     TrendAnswer answer;
+    if (request.frequency >= MeasurementFrequencyCount)
+        return answer;
     const size_t mostPoints = std::max<size_t>(request.mostPoints, 1);
     for (size_t level = 0; level < SummaryLevels; ++level) {
         const BucketSpan span = SpanBuckets(summary, level, request.from_s, request.to_s);
@@ -160,6 +162,11 @@ bool TrendFromRows(const std::string& path, const SpectrumSummary& summary, cons
                    const TrendAnswer& answer, std::vector<TrendPoint>& points, std::string& error)
 {
     points.clear();
+    if (request.frequency >= MeasurementFrequencyCount) {
+        error = "frequency " + std::to_string(request.frequency + 1) + ": a spectrum has " +
+                std::to_string(MeasurementFrequencyCount);
+        return false;
+    }
     struct Value {
         double time_s, value;
     };

@@ -44,12 +44,13 @@ struct TrendAnswer {
 // buckets, so it may reach past the span's ends. Min and max of |Z| and phase are those of the
 // spectra; for Z' and Z'' they are those of the means of the point's buckets. When the span's
 // finest buckets make fewer than mostPoints points and hold at most TrendRowsMostSpectra spectra,
-// the answer names the rows to read instead.
+// the answer names the rows to read instead. A frequency index beyond the spectrum's gives no points.
 TrendAnswer QueryTrend(const SpectrumSummary& summary, const TrendRequest& request);
 
 // The points from the rows the answer names: the spectra whose time lies in the span, alone, or in
 // groups of ceil(spectra / mostPoints) consecutive ones; min and max are those of the spectra for
-// every quantity. False with `error` when the rows cannot be read.
+// every quantity. False with `error` when the rows cannot be read (or the frequency index is
+// beyond the spectrum's).
 bool TrendFromRows(const std::string& path, const SpectrumSummary& summary, const TrendRequest& request,
                    const TrendAnswer& answer, std::vector<TrendPoint>& points, std::string& error);
 
