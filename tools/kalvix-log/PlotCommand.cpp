@@ -7,6 +7,7 @@
 #include "figure/FigureLayout.h"
 #include "figure/ImpedanceFigures.h"
 #include "data/PathText.h"
+#include "data/SmallFile.h"
 #include "OutputFile.h"
 #include "OutputNames.h"
 #include "render/PictureFont.h"
@@ -105,16 +106,17 @@ constexpr size_t LargestSavedFitBytes = 1 << 20;
 
 std::string ReadSavedFitFile(const std::string& path)
 {
-    std::ifstream file(PathFromUtf8(path), std::ios::binary);
-    if (!file)
+    std::string text;
+    switch (ReadSmallFile(path, LargestSavedFitBytes, text)) {
+    case SmallFileRead::CannotOpen:
         throw InputError("cannot open " + path);
-    std::string text(LargestSavedFitBytes + 1, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(file.gcount()));
-    if (file.bad())
+    case SmallFileRead::CannotRead:
         throw InputError("cannot read " + path);
-    if (text.size() > LargestSavedFitBytes)
+    case SmallFileRead::TooLarge:
         throw InputError(path + ": larger than a saved fit can be (1 MiB): not a fit result");
+    case SmallFileRead::Read:
+        break;
+    }
     return text;
 }
 

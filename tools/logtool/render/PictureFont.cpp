@@ -3,6 +3,7 @@
 #include "FontCheck.h"
 #include "PlotText.h"
 #include "data/PathText.h"
+#include "data/SmallFile.h"
 
 #include <stb_truetype.h>
 
@@ -106,21 +107,16 @@ PictureFont::~PictureFont() = default;
 
 bool PictureFont::Load(const std::string& path, std::string& error)
 {
-    std::ifstream file(PathFromUtf8(path), std::ios::binary);
-    if (!file) {
-        error = "cannot open the font " + path;
+    std::string bytes;
+    const SmallFileRead read = ReadSmallFile(path, LargestFontBytes, bytes);
+    if (read != SmallFileRead::Read) {
+        error = read == SmallFileRead::CannotOpen ? "cannot open the font " + path
+                : read == SmallFileRead::CannotRead ? "cannot read the font " + path
+                : "the font " + path + " is larger than " + std::to_string(LargestFontBytes >> 20) + " MiB";
         return false;
     }
     std::vector<unsigned char>& data = state_->data;
-    data.resize(LargestFontBytes + 1);
-    file.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    data.resize(static_cast<size_t>(file.gcount()));
-    if (file.bad() || data.size() > LargestFontBytes) {
-        error = file.bad() ? "cannot read the font " + path
-                           : "the font " + path + " is larger than " + std::to_string(LargestFontBytes >> 20) + " MiB";
-        data.clear();
-        return false;
-    }
+    data.assign(bytes.begin(), bytes.end());
     const FontCheckResult check = CheckTrueTypeFont(data);
     const int offset = check.usable ? stbtt_GetFontOffsetForIndex(data.data(), 0) : -1;
     if (offset < 0 || !stbtt_InitFont(&state_->info, data.data(), offset)) {
