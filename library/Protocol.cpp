@@ -162,13 +162,16 @@ void AwaitQueuedSpectra(LibraryState& state)
 {
     constexpr DWORD QuietMs = 20;
     constexpr DWORD LimitMs = 3000;
+    // A status that changed while measuring is sent about 20 ms after the stop; ending the wait
+    // earlier would change the read length (aborting the read) just as it is on its way.
+    constexpr DWORD StatusAfterStopMs = 80;
     state.draining.store(1);
     const DWORD start = GetTickCount();
     uint32_t seen = state.blocksReceived.load();
     while (state.running.load() && GetTickCount() - start < LimitMs) {
         Sleep(QuietMs);
         const uint32_t now = state.blocksReceived.load();
-        if (now == seen)
+        if (now == seen && GetTickCount() - start >= StatusAfterStopMs)
             break;
         seen = now;
     }

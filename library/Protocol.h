@@ -29,7 +29,8 @@ DWORD SyncReader(LibraryState& state);
 DWORD ChangeReadLength(LibraryState& state, uint16_t length);
 
 // After a stop the device still sends the spectra it had queued, in transfers of the
-// measurement's size. Returns once the device has sent nothing for a moment (at most about 3 s),
+// measurement's size. Returns once the device has sent nothing for a moment, and not before its
+// status after a stop is due (at most about 3 s in all),
 // with the reader still at the measurement's read length, so that the next reply does not sit
 // behind them and no transfer is in flight when the read length changes.
 void AwaitQueuedSpectra(LibraryState& state);
