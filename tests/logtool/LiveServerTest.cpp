@@ -3,6 +3,7 @@
 #include "LivePage.h"
 #include "live/AsioHeaders.h"
 #include "live/HttpServer.h"
+#include "HttpTestClient.h"
 
 #include <gtest/gtest.h>
 
@@ -13,60 +14,7 @@
 
 namespace {
 
-namespace asio = boost::asio;
-namespace beast = boost::beast;
-namespace http = beast::http;
-using tcp = asio::ip::tcp;
 using namespace std::chrono_literals;
-
-// Generous: a loaded machine or Wine may be slow, and no test passes by being fast.
-constexpr auto patience = 60s;
-
-struct Answer {
-    std::string failure;   // empty when a whole response came
-    http::response<http::string_body> response;
-    int Status() const { return failure.empty() ? static_cast<int>(response.result_int()) : 0; }
-    std::string Header(std::string_view name) const { return std::string(response[beast::string_view(name.data(), name.size())]); }
-};
-
-tcp::endpoint Loopback(std::uint16_t port)
-{
-    return {asio::ip::make_address("127.0.0.1"), port};
-}
-
-// Sends `request` as it is and reads one response (to the end of the stream when it has no length).
-Answer Ask(std::uint16_t port, const std::string& request, const tcp::endpoint* at = nullptr)
-{
-    asio::io_context io;
-    beast::tcp_stream stream(io);
-    beast::flat_buffer buffer;
-    http::response_parser<http::string_body> parser;
-    parser.skip(request.rfind("HEAD ", 0) == 0);
-    parser.body_limit(1 << 24);
-    boost::system::error_code failure;
-    stream.expires_after(patience);
-    stream.async_connect(at ? *at : Loopback(port), [&](boost::system::error_code connected) {
-        if ((failure = connected))
-            return;
-        asio::async_write(stream, asio::buffer(request), [&](boost::system::error_code written, size_t) {
-            // A server that refuses early may close before all is written; its answer is still read.
-            (void)written;
-            http::async_read(stream, buffer, parser, [&](boost::system::error_code read, size_t) { failure = read; });
-        });
-    });
-    io.run();
-    Answer answer;
-    if (failure)
-        answer.failure = failure.message();
-    else
-        answer.response = parser.release();
-    return answer;
-}
-
-std::string Get(std::string_view target, std::string_view headers = "Host: 127.0.0.1\r\n")
-{
-    return "GET " + std::string(target) + " HTTP/1.1\r\n" + std::string(headers) + "Connection: close\r\n\r\n";
-}
 
 std::vector<HttpRoute> TestRoutes()
 {
@@ -103,47 +51,6 @@ const EmbeddedAsset& Asset(std::string_view path)
     }
     throw std::runtime_error("no asset " + std::string(path));
 }
-
-// An event stream read on a thread of its own, everything received kept.
-struct EventReader {
-    asio::io_context io;
-    beast::tcp_stream stream{io};
-    std::mutex lock;
-    std::condition_variable changed;
-    std::string text;
-    bool ended = false;
-    std::array<char, 65536> chunk{};
-    std::thread thread;
-
-    EventReader(std::uint16_t port, const std::string& request)
-    {
-        stream.connect(Loopback(port));
-        asio::write(stream, asio::buffer(request));
-        ReadMore();
-        thread = std::thread([this] { io.run(); });
-    }
-    ~EventReader()
-    {
-        io.stop();
-        thread.join();
-    }
-    void ReadMore()
-    {
-        stream.async_read_some(asio::buffer(chunk), [this](boost::system::error_code failure, size_t size) {
-            std::lock_guard guard(lock);
-            text.append(chunk.data(), size);
-            ended = static_cast<bool>(failure);
-            changed.notify_all();
-            if (!failure)
-                ReadMore();
-        });
-    }
-    bool WaitFor(const std::function<bool(const std::string&, bool)>& done)
-    {
-        std::unique_lock guard(lock);
-        return changed.wait_for(guard, patience, [&] { return done(text, ended); });
-    }
-};
 
 size_t Count(const std::string& text, const std::string& what)
 {
@@ -186,17 +93,6 @@ bool ReadsToTheEnd(tcp::socket& socket)
         io.run();
     }
     return ended;
-}
-
-bool WaitUntil(const std::function<bool()>& done)
-{
-    const auto end = std::chrono::steady_clock::now() + patience;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
 }
 
 } // namespace
