@@ -152,6 +152,7 @@ export function makeTrend({ host, readout, frequencyBoxes, quantitySelect, follo
                 showSpan(range);
             });
             host.dataset.points = String(data[0].length);
+            host.dataset.lastTime = String(data[0].length ? data[0][data[0].length - 1] : "");
             host.dataset.spectraPerPoint = String(answers.length ? answers[0].spectra_per_point : 0);
             host.dataset.source = answers.length ? answers[0].source : "";
             onView(range);
