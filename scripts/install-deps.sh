@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when something is missing, and the
 # live view page's npm packages (uPlot, built into kalvix-log; puppeteer-core for its browser tests,
-# which drive Debian's chromium)
-# with `npm ci` from its lock file, when they are missing or the lock file changed.
+# which drive Debian's chromium) with `npm ci` from its lock file, when they are missing or the lock
+# file changed.
 #   scripts/install-deps.sh        the cross build, Wine, the test run and the package
 #   scripts/install-deps.sh fuzz   also clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh)
 set -euo pipefail

@@ -47,7 +47,7 @@ function validityChart(host) {
         width: hostWidth(host), height: StripHeight, legend: { show: false },
         cursor: { show: false, drag: { x: false, y: false } },
         scales: { x: { time: false }, y: { auto: false, range: [0, 1] } },
-        axes: [axis(Labels.time, { size: 36 }), axis("", { size: 78, values: () => [], ticks: { show: false }, grid: { show: false } })],
+        axes: [axis(Labels.time, { size: 36 }), axis("", { size: 78, values: (_u, splits) => splits.map(() => ""), ticks: { show: false }, grid: { show: false } })],
         series: [{}, { show: false }],
         hooks: { draw: [drawValidity] },
     }, [[], []], host);
