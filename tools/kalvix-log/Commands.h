@@ -13,6 +13,7 @@ int RunPlotCommand(const Arguments& arguments);
 int RunFitCommand(const Arguments& arguments);
 int RunTrackCommand(const Arguments& arguments);
 int RunCheckCommand(const Arguments& arguments);
+int RunLiveCommand(const Arguments& arguments);
 
 // A command's help text is printed, and 0 returned, when its arguments hold --help or -h.
 bool WantsHelp(const Arguments& arguments);

@@ -30,6 +30,7 @@ const CommandEntry Commands[] = {
     {"fit", RunFitCommand, "least-squares fit of an equivalent circuit with confidence intervals"},
     {"track", RunTrackCommand, "fit every spectrum of a recording in order, table and picture"},
     {"check", RunCheckCommand, "linear Kramers-Kronig validity test"},
+    {"live", RunLiveCommand, "a recording in the browser while it grows (trend, spectrum, fits)"},
 };
 
 void PrintUsage(std::FILE* out)

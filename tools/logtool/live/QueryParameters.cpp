@@ -1,6 +1,7 @@
 #include "live/QueryParameters.h"
 
 #include <charconv>
+#include <cmath>
 
 const std::string* QueryParameters::Find(std::string_view name) const
 {
@@ -96,6 +97,22 @@ bool QueryInteger(const QueryParameters& parameters, std::string_view name, long
     if (text->empty() || failure != std::errc() || stop != end || parsed < lowest || parsed > highest) {
         error = "'" + std::string(name) + "' is not a whole number from " + std::to_string(lowest) + " to "
                 + std::to_string(highest);
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool QueryNumber(const QueryParameters& parameters, std::string_view name, double& value, std::string& error)
+{
+    const std::string* text = parameters.Find(name);
+    if (!text)
+        return true;
+    double parsed = 0;
+    const char* end = text->data() + text->size();
+    const auto [stop, failure] = std::from_chars(text->data(), end, parsed);
+    if (text->empty() || failure != std::errc() || stop != end || !std::isfinite(parsed)) {
+        error = "'" + std::string(name) + "' is not a number";
         return false;
     }
     value = parsed;

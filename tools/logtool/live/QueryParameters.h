@@ -28,3 +28,7 @@ std::string PercentEncode(std::string_view text);
 // is absent. False with `error` ("'count' is not a whole number from 1 to 100") otherwise.
 bool QueryInteger(const QueryParameters& parameters, std::string_view name, long long lowest,
                   long long highest, long long& value, std::string& error);
+
+// A finite number parameter (decimal, as "12.5" or "1e3"); `value` keeps its default when the
+// parameter is absent. False with `error` ("'from_s' is not a number") otherwise.
+bool QueryNumber(const QueryParameters& parameters, std::string_view name, double& value, std::string& error);
