@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when something is missing, and the
-# live view page's npm packages (uPlot, built into kalvix-log; puppeteer-core for its browser tests)
-# with `npm ci` from its lock file, when they are missing or the lock file changed.
+# live view page's npm packages (uPlot, built into kalvix-log; puppeteer-core for its browser tests,
+# which drive Debian's chromium) with `npm ci` from its lock file, when they are missing or the lock
+# file changed.
 #   scripts/install-deps.sh        the cross build, Wine, the test run and the package
 #   scripts/install-deps.sh fuzz   also clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh)
 set -euo pipefail
@@ -17,6 +18,7 @@ packages=(
   nsis unzip
   libeigen3-dev libboost-math-dev libstb-dev fonts-dejavu-core
   libfmt-dev nlohmann-json3-dev libboost-dev
+  chromium
 )
 # npm for the page's packages; a machine with Node.js from elsewhere (its own npm) is left as it is.
 command -v npm >/dev/null || packages+=(nodejs npm)

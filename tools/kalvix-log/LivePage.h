@@ -10,5 +10,6 @@
 // Made at build time by cmake/EmbedFiles.cmake.
 std::span<const EmbeddedAsset> LivePageAssets();
 
-// "/" (the page), "/app.js", "/style.css", "/uPlot.iife.min.js", "/uPlot.min.css".
+// "/" (the page), its scripts ("/app.js" and the modules it imports), "/style.css", "/favicon.svg",
+// "/uPlot.iife.min.js", "/uPlot.min.css".
 std::vector<HttpRoute> LivePageRoutes();
