@@ -2,6 +2,7 @@
 // equals what the rows hold, bad queries are refused, a folder's newest log is followed, and
 // status events come as the log grows.
 #include "HttpTestClient.h"
+#include "PictureTestSupport.h"
 #include "TestLogs.h"
 #include "data/Json.h"
 #include "data/Spectrum.h"
@@ -12,26 +13,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::random_device random;
-        path = fs::temp_directory_path() / ("kalvix-live-" + std::to_string(random()));
-        fs::create_directories(path);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
 
 std::string LogText(const std::vector<uint32_t>& counts)
 {
@@ -106,8 +91,9 @@ bool HasSpectra(const Json& status, uint64_t spectra)
 
 TEST(LiveSession, AnswersWhatTheRowsHoldAsTheLogGrows)
 {
-    TempFolder folder;
-    const fs::path log = folder.path / "run.txt";
+    ScratchDirectory scratch;
+    const fs::path folder = scratch.Path();
+    const fs::path log = folder / "run.txt";
     const std::vector<uint32_t> first = Counts(0, 20000, 1234);   // one spectrum lost
     Append(log, LogText(first));
     Live live(log);
@@ -166,8 +152,9 @@ TEST(LiveSession, AnswersWhatTheRowsHoldAsTheLogGrows)
 
 TEST(LiveSession, RefusesBadQueriesWithTheReason)
 {
-    TempFolder folder;
-    const fs::path log = folder.path / "run.txt";
+    ScratchDirectory scratch;
+    const fs::path folder = scratch.Path();
+    const fs::path log = folder / "run.txt";
     Append(log, LogText(Counts(0, 100)));
     Live live(log);
     ASSERT_TRUE(live.Shows([](const Json& s) { return HasSpectra(s, 100); }));
@@ -203,14 +190,15 @@ TEST(LiveSession, RefusesBadQueriesWithTheReason)
 
 TEST(LiveSession, FollowsTheFoldersNewestLogAndKeepsTheOthersOpenable)
 {
-    TempFolder folder;
-    Append(folder.path / "261210_090000_a.txt", LogText(Counts(0, 50)));
-    Live live(folder.path);
+    ScratchDirectory scratch;
+    const fs::path folder = scratch.Path();
+    Append(folder / "261210_090000_a.txt", LogText(Counts(0, 50)));
+    Live live(folder);
     ASSERT_TRUE(live.Shows([](const Json& s) { return s["file"] == "261210_090000_a.txt" && HasSpectra(s, 50); }));
     EventReader events(live.server.Port(), Get("/events"));
 
     // The panel starts a new log: the view moves to it, the old one is listed and ended.
-    Append(folder.path / "261210_100000_b.txt", LogText(Counts(0, 20)));
+    Append(folder / "261210_100000_b.txt", LogText(Counts(0, 20)));
     EXPECT_TRUE(events.WaitFor([](const std::string& text, bool) {
         return text.find("event: logs") != std::string::npos && text.find("\"file\":\"261210_100000_b.txt\"") != std::string::npos;
     }));
@@ -224,27 +212,28 @@ TEST(LiveSession, FollowsTheFoldersNewestLogAndKeepsTheOthersOpenable)
     EXPECT_EQ(live.Ask("/api/spectrum?log=1").second["meascount"], 49);
 
     // Rows appended to the followed log reach the event stream.
-    Append(folder.path / "261210_100000_b.txt", RowsText(Counts(20, 30)));
+    Append(folder / "261210_100000_b.txt", RowsText(Counts(20, 30)));
     EXPECT_TRUE(events.WaitFor([](const std::string& text, bool) {
         return text.find("\"spectra\":30,") != std::string::npos;
     }));
 
     // The followed log deleted: shown as gone until the list moves back to the other.
-    fs::remove(folder.path / "261210_100000_b.txt");
+    fs::remove(folder / "261210_100000_b.txt");
     ASSERT_TRUE(live.Shows([](const Json& s) { return s["file"] == "261210_090000_a.txt"; }));
     EXPECT_EQ(live.Ask("/api/logs").second["logs"].size(), 1u);
 }
 
 TEST(LiveSession, RefusesAPathItCannotFollow)
 {
-    TempFolder folder;
+    ScratchDirectory scratch;
+    const fs::path folder = scratch.Path();
     LiveSession session;
     LiveSessionSettings settings;
     std::string error;
-    settings.path = Utf8Path(folder.path / "nosuch" / "run.txt");
+    settings.path = Utf8Path(folder / "nosuch" / "run.txt");
     EXPECT_FALSE(session.Start(settings, nullptr, error));
     EXPECT_EQ(error, settings.path + ": no such file or folder");
     // A log not written yet, in a folder that is there, is waited for.
-    settings.path = Utf8Path(folder.path / "later.txt");
+    settings.path = Utf8Path(folder / "later.txt");
     ASSERT_TRUE(session.Start(settings, nullptr, error)) << error;
 }

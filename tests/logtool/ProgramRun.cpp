@@ -164,6 +164,21 @@ ProgramResult FinishKalvixLog(StartedProgram& program)
     return result;
 }
 
+void EndKalvixLog(StartedProgram& program)
+{
+#ifdef _WIN32
+    TerminateProcess(reinterpret_cast<HANDLE>(program.process), 1);
+#else
+    kill(static_cast<pid_t>(program.process), SIGTERM);
+#endif
+}
+
+std::string OutputSoFar(const StartedProgram& program)
+{
+    std::ifstream in(program.outFile, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 ProgramResult RunKalvixLog(const ProgramCall& call)
 {
     StartedProgram program = StartKalvixLog(call);

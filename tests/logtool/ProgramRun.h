@@ -26,4 +26,8 @@ struct StartedProgram {
 
 StartedProgram StartKalvixLog(const ProgramCall& call);
 ProgramResult FinishKalvixLog(StartedProgram& program);
+// Ends a program that runs until it is told to (SIGTERM; TerminateProcess on Windows).
+void EndKalvixLog(StartedProgram& program);
+// What the program has written to standard output so far.
+std::string OutputSoFar(const StartedProgram& program);
 ProgramResult RunKalvixLog(const ProgramCall& call);
