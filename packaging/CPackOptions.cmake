@@ -5,6 +5,7 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
 
   set(kalvix_uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
   set(kalvix_demo_link "Control panel (software device).lnk")
+  set(kalvix_live_link "Live view of the logs.lnk")
 
   # A 64-bit setup program: it runs on 64-bit Windows only and writes the 64-bit registry view,
   # where a 64-bit program's entry belongs. CPack has no setting for the target; its script takes
@@ -27,10 +28,14 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
   set(CPACK_NSIS_CREATE_ICONS_EXTRA "
   IfFileExists \"$INSTDIR\\demo\\OstrelControlPanel.exe\" 0 +2
     CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${kalvix_demo_link}\" \"$INSTDIR\\demo\\OstrelControlPanel.exe\" \"\" \"$INSTDIR\\demo\\OstrelControlPanel.exe\" 0 SW_SHOWNORMAL \"\" \"Kalvix control panel with a software device\"
+  ; The live view of the operators' log folder (Kalvix in Documents), opened in the browser.
+  IfFileExists \"$INSTDIR\\kalvix-log.exe\" 0 +2
+    CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${kalvix_live_link}\" \"$INSTDIR\\kalvix-log.exe\" \"live --open\" \"$INSTDIR\\kalvix-log.exe\" 0 SW_SHOWNORMAL \"\" \"The newest measurement log in the browser while it is written\"
 ")
   # Runs after the vendor's key below Software was removed: the empty vendor key goes too.
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "
   Delete \"$SMPROGRAMS\\$MUI_TEMP\\${kalvix_demo_link}\"
+  Delete \"$SMPROGRAMS\\$MUI_TEMP\\${kalvix_live_link}\"
   DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
 ")
 endif()

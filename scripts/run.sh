@@ -22,6 +22,12 @@
 #                                   (KALVIX_EMULATOR_REPLAY_LOOP=1 in the environment: it loops)
 #   scripts/run.sh log COMMAND ...  the measurement log tool, built natively (kalvix-log --help;
 #                                   e.g. scripts/run.sh log info build/demo/*_demo.txt)
+#   scripts/run.sh live [PATH] [options]
+#                                   the live view (kalvix-log live) on PATH, a log or a folder of
+#                                   logs; without PATH the control panel records against the
+#                                   software device on a screen of its own (KALVIX_LIVE_SECONDS,
+#                                   default 600) into build/live-demo/, which the live view follows
+#                                   with a fitted circuit and the validity test; Ctrl-C ends both
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = replay ] && { [ -z "${2:-}" ] || [ ! -f "$2" ]; }; then
@@ -41,8 +47,12 @@ fi
 # library, the program that drives it and the native log tool for the demonstration, the C
 # example for measure, the log tool alone for log.
 scripts/install-deps.sh
+live_path=
+[ "$mode" = live ] && [ -n "${1:-}" ] && [ "${1#-}" = "$1" ] && live_path=$1
 case "$mode" in
   log) cross=none native=kalvix-log ;;
+  live) if [ -n "$live_path" ]; then cross=none; else cross="KalvixCtrlEmulated OstrelControlPanel panel_demo"; fi
+        native=kalvix-log ;;
   measure) cross="KalvixCtrlEmulated kalvix_measure" native=none ;;
   *) cross="KalvixCtrlEmulated OstrelControlPanel panel_demo" native=kalvix-log ;;
 esac
@@ -50,6 +60,9 @@ KALVIX_CROSS_TARGETS=$cross KALVIX_NATIVE_TARGETS=$native scripts/build.sh
 
 if [ "$mode" = log ]; then
   exec "$build_dir/native/kalvix-log" "$@"
+fi
+if [ "$mode" = live ] && [ -n "$live_path" ]; then
+  exec "$build_dir/native/kalvix-log" live "$@"
 fi
 
 if [ "$mode" = replay ]; then
@@ -122,6 +135,17 @@ case "$mode" in
     fi
     exit "$status"
     ;;
+  live)
+    # The panel records on a screen of its own while the live view follows its log folder.
+    KALVIX_OWN_DISPLAY=1 kalvix_wine_setup "$build_dir"
+    out="$(cd "$build_dir" && pwd)/live-demo"
+    rm -rf "$out" && mkdir -p "$out"
+    (cd "$build_dir/emulated" && exec wine ./panel_demo.exe "$(winepath -w "$out")" "${KALVIX_LIVE_SECONDS:-600}") >"$out/steps.txt" 2>&1 &
+    recorder=$!
+    trap 'kill "$recorder" 2>/dev/null; wait "$recorder" 2>/dev/null; kalvix_wine_teardown' EXIT
+    echo "The control panel records into $out for ${KALVIX_LIVE_SECONDS:-600} s (its steps: $out/steps.txt)"
+    "$build_dir/native/kalvix-log" live "$out" --circuit "R0-p(R1,C1)" --check "$@"
+    ;;
   measure)
     KALVIX_OWN_DISPLAY=0 kalvix_wine_setup "$build_dir"
     trap kalvix_wine_teardown EXIT
@@ -129,7 +153,7 @@ case "$mode" in
     wine ./kalvix_measure.exe "$@"
     ;;
   *)
-    echo "usage: scripts/run.sh [demo [seconds] | guide | replay LOG [seconds] | measure [seconds] [divider] | log COMMAND ...]" >&2
+    echo "usage: scripts/run.sh [demo [seconds] | guide | replay LOG [seconds] | measure [seconds] [divider] | log COMMAND ... | live [PATH] [options]]" >&2
     exit 2
     ;;
 esac

@@ -218,11 +218,16 @@ rm -rf "$drive_c/LogCheck"
 lnk_text() { { $strings_tool -a "$1"; $strings_tool -a -el "$1"; } | tr '\n' ' '; }
 links=$(cd "$drive_c" && find . -name '*.lnk' -newer "$work/before-install" -o -name '*.lnk' -path '*Kalvix*' | sed 's|^\./||' | LC_ALL=C sort)
 echo "$links" | sed 's/^/  shortcut: /'
-expect "shortcut names" "Control panel (software device).lnk Kalvix Control Panel.lnk Uninstall.lnk " \
+expect "shortcut names" "Control panel (software device).lnk Kalvix Control Panel.lnk Live view of the logs.lnk Uninstall.lnk " \
   "$(echo "$links" | sed 's|.*/||' | LC_ALL=C sort | tr '\n' ' ')"
 expect "shortcuts share one all-users Start-menu folder" 1 "$(echo "$links" | sed 's|/[^/]*$||' | sort -u | grep -c '^ProgramData/Microsoft/Windows/Start Menu/Programs/Kalvix Control$')"
 main_lnk="$drive_c/$(echo "$links" | grep '/Kalvix Control Panel.lnk$' || true)"
 demo_lnk="$drive_c/$(echo "$links" | grep '/Control panel (software device).lnk$' || true)"
+live_lnk="$drive_c/$(echo "$links" | grep '/Live view of the logs.lnk$' || true)"
+if [ -f "$live_lnk" ]; then
+  expect "live-view shortcut follows the operators' logs in the browser" 1 \
+    "$(lnk_text "$live_lnk" | grep -c 'KalvixTest\\kalvix-log.exe.*live --open')"
+fi
 if [ -f "$main_lnk" ] && [ -f "$demo_lnk" ]; then
   expect "main shortcut starts the panel beside the USB library" 1 "$(lnk_text "$main_lnk" | grep -c 'KalvixTest\\OstrelControlPanel.exe')"
   expect "software-device shortcut starts the demo panel" 1 "$(lnk_text "$demo_lnk" | grep -c 'KalvixTest\\demo\\OstrelControlPanel.exe')"

@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "FitSettings.h"
 #include "LivePage.h"
+#include "OperatorLogFolder.h"
 #include "RandomToken.h"
 #include "live/HttpServer.h"
 #include "live/LiveSession.h"
@@ -16,14 +17,15 @@
 namespace {
 
 const char* const LiveHelp =
-    "usage: kalvix-log live PATH [--circuit C [--weight W] [--fix NAME=VALUE ...] [--guess NAME=VALUE ...]]\n"
+    "usage: kalvix-log live [PATH] [--circuit C [--weight W] [--fix NAME=VALUE ...] [--guess NAME=VALUE ...]]\n"
     "                       [--check] [--fit-every SECONDS] [--listen ADDR:PORT] [--token T] [--open]\n\n"
     "Shows a measurement log in a browser while the control panel writes it: the status (spectra,\n"
     "lost spectra, rate), the trend of |Z|, phase, Z' or Z'' at chosen frequencies against time, the\n"
     "latest spectrum (or one picked in the trend) as Bode and Nyquist, and with --circuit the fitted\n"
     "parameters against time. PATH is a log, or a folder: then its newest log is followed, and the\n"
     "view moves to a new log as soon as one appears; the others can be opened from the page. A\n"
-    "finished log shows the same view, marked ended. Nothing is written; the log is only read.\n\n"
+    "finished log shows the same view, marked ended. Without PATH, the operators' log folder:\n"
+    "Kalvix in the user's Documents (made when it is not there). Logs are only read.\n\n"
     "--circuit fits the complex mean of every --fit-every seconds of the recording (default 1), in\n"
     "order, each from the result before (as track does); --check runs the Kramers-Kronig test on\n"
     "the same blocks.\n\n"
@@ -41,12 +43,16 @@ int RunLiveCommand(const Arguments& arguments)
         std::fputs(LiveHelp, stdout);
         return ExitSuccess;
     }
-    CommandGrammar grammar{{"--fit-every", "--listen", "--token"}, {"--check", "--open"}, {}, 1, 1};
+    CommandGrammar grammar{{"--fit-every", "--listen", "--token"}, {"--check", "--open"}, {}, 0, 1};
     AddFitOptions(grammar);
     const CommandLine line(arguments, grammar);
 
     LiveSessionSettings settings;
-    settings.path = line.Positional()[0];
+    std::string error;
+    if (!line.Positional().empty())
+        settings.path = line.Positional()[0];
+    else if (!OperatorLogFolder(settings.path, error))
+        throw InputError(error);
     if (line.Has("--circuit")) {
         const Circuit circuit = ReadCircuitOption(line);
         ReadFitOptions(line, circuit);
@@ -60,7 +66,6 @@ int RunLiveCommand(const Arguments& arguments)
         throw UsageError("--fit-every needs seconds from 0.001 to 86400");
 
     HttpServerSettings server;
-    std::string error;
     if (const auto listen = line.Value("--listen"); listen && !ParseListenAddress(*listen, server.listen, error))
         throw UsageError("--listen " + *listen + ": " + error);
     if (const auto token = line.Value("--token")) {
