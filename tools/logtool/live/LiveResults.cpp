@@ -195,44 +195,40 @@ Json SeriesDocument(const LiveSeriesHead& head, const LiveSelection& selection)
     for (const LiveBlockRecord& block : selection.blocks)
         times.push_back(BlockMiddle(block.block, head.every_s));
 
+    // Columns are filled as locals and added whole: adding a member to an ordered document may move
+    // the members added before it.
     if (head.circuit) {
-        Json fits = Json::object();
-        fits["time_s"] = times;
-        Json& spectra = fits["spectra"] = Json::array();
-        Json& chi2 = fits["chi2_reduced"] = Json::array();
-        Json& status = fits["status"] = Json::array();
+        Json spectra = Json::array(), chi2 = Json::array(), status = Json::array();
         for (const LiveBlockRecord& block : selection.blocks) {
             spectra.push_back(block.spectra);
             chi2.push_back(NumberOrNull(FloatAsShown(block.chi2Reduced)));
             status.push_back(StatusText(block.fitStatus, selection.reasons));
         }
-        Json& parameters = fits["parameters"] = Json::array();
+        Json parameters = Json::array();
         for (size_t p = 0; p < selection.parameterCount; ++p) {
-            Json parameter = Json::object();
-            parameter["name"] = head.circuit->parameterNames[p];
-            parameter["unit"] = ParameterUnit(*head.circuit, p);
-            Json& value = parameter["value"] = Json::array();
-            Json& low = parameter["low"] = Json::array();
-            Json& high = parameter["high"] = Json::array();
+            Json value = Json::array(), low = Json::array(), high = Json::array();
             for (size_t b = 0; b < selection.blocks.size(); ++b) {
                 const LiveParameterValue& kept = selection.parameters[b * selection.parameterCount + p];
                 value.push_back(NumberOrNull(kept.value));
                 low.push_back(NumberOrNull(FloatAsShown(kept.low)));
                 high.push_back(NumberOrNull(FloatAsShown(kept.high)));
             }
-            parameters.push_back(std::move(parameter));
+            parameters.push_back({{"name", head.circuit->parameterNames[p]},
+                                  {"unit", ParameterUnit(*head.circuit, p)},
+                                  {"value", std::move(value)},
+                                  {"low", std::move(low)},
+                                  {"high", std::move(high)}});
         }
-        document["fits"] = std::move(fits);
+        document["fits"] = {{"time_s", times},
+                            {"spectra", std::move(spectra)},
+                            {"chi2_reduced", std::move(chi2)},
+                            {"status", std::move(status)},
+                            {"parameters", std::move(parameters)}};
     }
 
     if (head.check) {
-        Json validity = Json::object();
-        validity["time_s"] = std::move(times);
-        Json& elements = validity["M"] = Json::array();
-        Json& mu = validity["mu"] = Json::array();
-        Json& largest = validity["largest_residual"] = Json::array();
-        Json& valid = validity["valid"] = Json::array();
-        Json& status = validity["status"] = Json::array();
+        Json elements = Json::array(), mu = Json::array(), largest = Json::array(), valid = Json::array(),
+             status = Json::array();
         for (const LiveBlockRecord& block : selection.blocks) {
             const bool tested = block.valid != LiveValidUnknown;
             elements.push_back(tested ? Json(block.elements) : Json(nullptr));
@@ -241,7 +237,12 @@ Json SeriesDocument(const LiveSeriesHead& head, const LiveSelection& selection)
             valid.push_back(tested ? Json(block.valid == 1) : Json(nullptr));
             status.push_back(StatusText(block.checkStatus, selection.reasons));
         }
-        document["validity"] = std::move(validity);
+        document["validity"] = {{"time_s", std::move(times)},
+                                {"M", std::move(elements)},
+                                {"mu", std::move(mu)},
+                                {"largest_residual", std::move(largest)},
+                                {"valid", std::move(valid)},
+                                {"status", std::move(status)}};
     }
     return document;
 }
