@@ -321,7 +321,7 @@ TEST(LiveResults, SeriesRangeAndThinning)
         SCOPED_TRACE(testing::Message() << c.from << ".." << c.to << " at " << c.points);
         std::vector<uint64_t> blocks;
         for (const size_t index : SelectBlocks(results, 1.0, c.from, c.to, c.points))
-            blocks.push_back(At(results.blocks, index).block);
+            blocks.push_back(ColumnAt(results.blocks, index).block);
         EXPECT_EQ(blocks, c.blocks);
     }
 }
@@ -402,7 +402,7 @@ TEST(LiveResults, NearestFittedBlock)
         const bool found = NearestFittedBlock(results, 1.0, time, index);
         EXPECT_EQ(found, block >= 0);
         if (found)
-            EXPECT_EQ(At(results.blocks, index).block, static_cast<uint64_t>(block));
+            EXPECT_EQ(ColumnAt(results.blocks, index).block, static_cast<uint64_t>(block));
     }
     size_t index = 0;
     EXPECT_FALSE(NearestFittedBlock(ResultsOf({0, 1}, {0, 1}), 1.0, 0.5, index));

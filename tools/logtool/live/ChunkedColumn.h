@@ -14,7 +14,7 @@ struct ChunkedColumn {
 };
 
 template <typename T, size_t N>
-void Append(ChunkedColumn<T, N>& column, const T& value)
+void AppendTo(ChunkedColumn<T, N>& column, const T& value)
 {
     if (column.size == column.blocks.size() * N)
         column.blocks.push_back(std::make_unique<T[]>(N));
@@ -23,13 +23,13 @@ void Append(ChunkedColumn<T, N>& column, const T& value)
 }
 
 template <typename T, size_t N>
-const T& At(const ChunkedColumn<T, N>& column, size_t index)
+const T& ColumnAt(const ChunkedColumn<T, N>& column, size_t index)
 {
     return column.blocks[index / N][index % N];
 }
 
 template <typename T, size_t N>
-void Clear(ChunkedColumn<T, N>& column)
+void ClearColumn(ChunkedColumn<T, N>& column)
 {
     column.blocks.clear();
     column.blocks.shrink_to_fit();

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -37,11 +38,21 @@ void AnalyseBlock(const LiveAnalysisSettings& settings, const PendingBlock& pend
     outcome.block = pending.block;
     outcome.spectra = pending.mean.spectra;
     outcome.fitRun = settings.circuit.has_value();
-    if (outcome.fitRun)
-        FitInChain(*settings.circuit, settings.fitOptions, pending.mean.spectrum, start, outcome.fit);
     outcome.checkRun = settings.check;
-    if (outcome.checkRun)
-        outcome.checked = RunKramersKronig(pending.mean.spectrum, settings.kkOptions, outcome.check, outcome.checkError);
+    outcome.fit.fitted = outcome.checked = false;
+    // Out of memory in a fit or a test ends that block, not the program.
+    try {
+        if (outcome.fitRun)
+            FitInChain(*settings.circuit, settings.fitOptions, pending.mean.spectrum, start, outcome.fit);
+        if (outcome.checkRun)
+            outcome.checked =
+                RunKramersKronig(pending.mean.spectrum, settings.kkOptions, outcome.check, outcome.checkError);
+    } catch (const std::exception& failure) {
+        if (outcome.fitRun && !outcome.fit.fitted)
+            outcome.fit.error = failure.what();
+        if (outcome.checkRun && !outcome.checked)
+            outcome.checkError = failure.what();
+    }
 }
 
 } // namespace
@@ -220,7 +231,7 @@ LiveAnalysisProgress LiveAnalysis::Progress() const
     progress.blocksPending = state.Pending();
     if (progress.blocksDone)
         progress.lastTime_s =
-            BlockMiddle(At(state.results.blocks, state.results.blocks.size - 1).block, state.settings.every_s);
+            BlockMiddle(ColumnAt(state.results.blocks, state.results.blocks.size - 1).block, state.settings.every_s);
     progress.busy_s = state.busy_s;
     progress.bytes = ResultsBytes(state.results);
     return progress;
@@ -257,8 +268,8 @@ bool LiveAnalysis::FittedCurve(double time_s, const std::vector<double>& frequen
         if (!NearestFittedBlock(state.results, state.settings.every_s, time_s, index))
             return false;
         for (size_t i = 0; i < values.size(); ++i)
-            values[i] = At(state.results.parameters, index * values.size() + i).value;
-        blockTime_s = BlockMiddle(At(state.results.blocks, index).block, state.settings.every_s);
+            values[i] = ColumnAt(state.results.parameters, index * values.size() + i).value;
+        blockTime_s = BlockMiddle(ColumnAt(state.results.blocks, index).block, state.settings.every_s);
     }
     impedance.resize(frequencies_hz.size());
     for (size_t i = 0; i < frequencies_hz.size(); ++i)

@@ -55,7 +55,7 @@ Json StatusText(uint16_t status, const std::vector<std::string>& reasons)
 
 bool HasValues(const LiveResults& results, size_t index)
 {
-    return results.parameterCount > 0 && !std::isnan(At(results.parameters, index * results.parameterCount).value);
+    return results.parameterCount > 0 && !std::isnan(ColumnAt(results.parameters, index * results.parameterCount).value);
 }
 
 // The first kept block whose middle is at or past time_s (blocks are kept in time order).
@@ -64,7 +64,7 @@ size_t FirstFrom(const LiveResults& results, double every_s, double time_s)
     size_t low = 0, high = results.blocks.size;
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        if (BlockMiddle(At(results.blocks, middle).block, every_s) < time_s)
+        if (BlockMiddle(ColumnAt(results.blocks, middle).block, every_s) < time_s)
             low = middle + 1;
         else
             high = middle;
@@ -114,7 +114,7 @@ void KeepBlock(LiveResults& results, const LiveBlockOutcome& outcome)
             const ParameterEstimate& estimate = outcome.fit.fit.parameters[i];
             value = {estimate.value, static_cast<float>(estimate.ciLow), static_cast<float>(estimate.ciHigh)};
         }
-        Append(results.parameters, value);
+        AppendTo(results.parameters, value);
     }
 
     const bool checked = outcome.checkRun && outcome.checked;
@@ -124,13 +124,13 @@ void KeepBlock(LiveResults& results, const LiveBlockOutcome& outcome)
     record.valid = checked ? (outcome.check.valid ? 1 : 0) : LiveValidUnknown;
     if (outcome.checkRun && !outcome.checked)
         record.checkStatus = ReasonStatus(results, outcome.checkError);
-    Append(results.blocks, record);
+    AppendTo(results.blocks, record);
 }
 
 void ClearResults(LiveResults& results)
 {
-    Clear(results.blocks);
-    Clear(results.parameters);
+    ClearColumn(results.blocks);
+    ClearColumn(results.parameters);
     results.reasons.clear();
 }
 
@@ -175,9 +175,9 @@ LiveSelection CopyBlocks(const LiveResults& results, const std::vector<size_t>& 
     selection.blocks.reserve(indices.size());
     selection.parameters.reserve(indices.size() * results.parameterCount);
     for (const size_t index : indices) {
-        selection.blocks.push_back(At(results.blocks, index));
+        selection.blocks.push_back(ColumnAt(results.blocks, index));
         for (size_t i = 0; i < results.parameterCount; ++i)
-            selection.parameters.push_back(At(results.parameters, index * results.parameterCount + i));
+            selection.parameters.push_back(ColumnAt(results.parameters, index * results.parameterCount + i));
     }
     selection.reasons = results.reasons;
     return selection;
@@ -255,7 +255,7 @@ bool NearestFittedBlock(const LiveResults& results, double every_s, double time_
     const uint64_t holding = BlockAt(std::max(time_s, 0.0), every_s);
     // The block that holds time_s is `after` or the one before it.
     for (const size_t candidate : {after, after - 1})
-        if (candidate < results.blocks.size && At(results.blocks, candidate).block == holding &&
+        if (candidate < results.blocks.size && ColumnAt(results.blocks, candidate).block == holding &&
             HasValues(results, candidate)) {
             index = candidate;
             return true;
@@ -270,8 +270,8 @@ bool NearestFittedBlock(const LiveResults& results, double every_s, double time_
     if (!hasLater && !hasEarlier)
         return false;
     if (hasLater && hasEarlier) {
-        const double toLater = BlockMiddle(At(results.blocks, later).block, every_s) - time_s;
-        const double toEarlier = time_s - BlockMiddle(At(results.blocks, earlier - 1).block, every_s);
+        const double toLater = BlockMiddle(ColumnAt(results.blocks, later).block, every_s) - time_s;
+        const double toEarlier = time_s - BlockMiddle(ColumnAt(results.blocks, earlier - 1).block, every_s);
         index = toEarlier <= toLater ? earlier - 1 : later;
     } else
         index = hasLater ? later : earlier - 1;
