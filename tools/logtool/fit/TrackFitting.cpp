@@ -17,17 +17,6 @@ struct Chunk {
     bool done = false;
 };
 
-// One fit, started from `start` when there is one; `start` moves on to a successful result.
-void FitOne(const Circuit& circuit, const FitOptions& base, const TrackItem& item, std::vector<double>& start,
-            TrackOutcome& outcome)
-{
-    FitOptions options = base;
-    options.previous = start.empty() ? nullptr : &start;
-    outcome.fitted = FitCircuit(circuit, item.spectrum, options, outcome.fit, outcome.error);
-    if (outcome.fitted)
-        start = outcome.fit.values;
-}
-
 class ChunkQueue {
 public:
     void Push(std::shared_ptr<Chunk> chunk)
@@ -79,6 +68,16 @@ private:
 
 } // namespace
 
+void FitInChain(const Circuit& circuit, const FitOptions& base, const Spectrum& spectrum, std::vector<double>& start,
+                TrackOutcome& outcome)
+{
+    FitOptions options = base;
+    options.previous = start.empty() ? nullptr : &start;
+    outcome.fitted = FitCircuit(circuit, spectrum, options, outcome.fit, outcome.error);
+    if (outcome.fitted)
+        start = outcome.fit.values;
+}
+
 void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSettings& settings,
               const std::function<bool(TrackItem&)>& next,
               const std::function<void(const TrackItem&, const TrackOutcome&)>& take)
@@ -93,7 +92,7 @@ void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSett
             while (auto chunk = queue.Pop()) {
                 std::vector<double> start = chunk->start;
                 for (size_t i = 1; i < chunk->items.size(); ++i)
-                    FitOne(circuit, options, chunk->items[i], start, chunk->outcomes[i]);
+                    FitInChain(circuit, options, chunk->items[i].spectrum, start, chunk->outcomes[i]);
                 queue.MarkDone(*chunk);
             }
         });
@@ -127,7 +126,7 @@ void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSett
             if (chunk->items.empty())
                 break;
             chunk->outcomes.resize(chunk->items.size());
-            FitOne(circuit, options, chunk->items[0], seed, chunk->outcomes[0]);
+            FitInChain(circuit, options, chunk->items[0].spectrum, seed, chunk->outcomes[0]);
             chunk->start = seed;
             inFlight.push_back(chunk);
             queue.Push(chunk);

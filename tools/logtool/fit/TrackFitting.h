@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct TrackItem {
     Spectrum spectrum;
@@ -29,6 +30,11 @@ struct TrackSettings {
     size_t chunkSize = 256;
     unsigned threads = 0;   // workers; 0: one per core
 };
+
+// One fit of a chain: started from `start` when it holds values (else from the multistart, with
+// the options' own warm start ignored); `start` moves on to the result when the fit succeeds.
+void FitInChain(const Circuit& circuit, const FitOptions& options, const Spectrum& spectrum,
+                std::vector<double>& start, TrackOutcome& outcome);
 
 // Calls `next` until it returns false, fits every item it filled in, and calls `take` with each
 // item and its outcome in order. `take` runs on the calling thread.
