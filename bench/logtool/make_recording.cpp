@@ -6,23 +6,14 @@
 //
 // --step-at N: R1 grows by 20% from MeasCount N on; --gap-every K: one spectrum in K is lost
 // (its MeasCount skipped), as when the host falls behind.
-#include "LogFormat.h"
-#include "TextFormat.h"
+#include "SyntheticRecording.h"
 
-#include <cmath>
-#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <numbers>
-#include <random>
 #include <string>
-#include <vector>
 
 namespace {
-
-const float Frequencies[15] = {1000,  2000,  3000,   4000,   7000,   12000,  19000,  32000,
-                               52000, 85000, 139000, 228000, 373000, 611000, 1000000};
 
 int Usage()
 {
@@ -59,38 +50,16 @@ int main(int argc, char** argv)
         std::perror(path);
         return 1;
     }
-    static const float Shunt[30] = {}, Comp[30] = {};
-    std::vector<char> buffer(1 << 20);
-    TextSink header = MakeTextSink(buffer.data(), buffer.size());
-    FormatLogHeader(header, {"recording.txt", {2026, 12, 10, 8, 0, 0}, "Kalvix synthetic recording", "KX0", "none",
-                             divider, 90, "1x", "1x", 0, 0, 0, 0, Frequencies, Shunt, Comp});
-    std::fwrite(buffer.data(), 1, header.length, file);
+    const std::string header = SyntheticHeader(divider);
+    std::fwrite(header.data(), 1, header.size(), file);
 
-    std::mt19937_64 random(1);
-    std::normal_distribution<double> noise(0.0, noisePpm * 1e-6);
-    const double r0 = 100, c1 = 1e-8;
+    SyntheticSpectra synthetic(noisePpm);
     std::string rows;
     unsigned long long count = 0;
     for (unsigned long long written = 0; written < spectra; ++count) {
         if (gapEvery && count % gapEvery == gapEvery - 1)
             continue;
-        const double r1 = count >= stepAt ? 1200.0 : 1000.0;
-        SpectrumRecord record{};
-        record.MeasCount = static_cast<uint32_t>(count);
-        record.ProcPeriod = 1000;
-        record.MaxChA = 2399, record.MinChA = 1697, record.MaxChB = 2368, record.MinChB = 1728;
-        record.BatteryLevel = 4030;
-        record.ChargerStatus = 1;
-        for (int k = 0; k < 15; ++k) {
-            const double omega = 2 * std::numbers::pi * Frequencies[k];
-            const std::complex<double> z = r0 + r1 / std::complex<double>(1.0, omega * r1 * c1);
-            record.Module[k] = static_cast<float>(std::abs(z) * (1 + noise(random)));
-            record.Phase[k] = static_cast<float>(std::arg(z) * 180 / std::numbers::pi + noise(random) * 57.3);
-        }
-        char row[512];
-        TextSink sink = MakeTextSink(row, sizeof row);
-        FormatLogRow(sink, record);
-        rows.append(row, sink.length);
+        AppendSyntheticRow(rows, SyntheticSpectrum(synthetic, count, count >= stepAt ? 1200.0 : 1000.0));
         if (rows.size() > (1 << 20)) {
             std::fwrite(rows.data(), 1, rows.size(), file);
             rows.clear();

@@ -64,7 +64,7 @@ TEST(LiveProgram, RefusesWhatItCannotFollowOrServe)
     } cases[] = {
         {{"live", scratch.File("nosuch/run.txt")}, 1, "no such file or folder"},
         {{"live", "a", "b"}, 2, ""},
-        {{"live", scratch.File("run.txt"), "--fit-every", "0"}, 2, "--fit-every needs seconds from 0.001 to 86400"},
+        {{"live", scratch.File("run.txt"), "--fit-every", "0"}, 2, "--fit-every needs seconds from 0.1 to 86400"},
         {{"live", scratch.File("run.txt"), "--listen", "localhost:80"}, 2, "--listen localhost:80"},
         {{"live", scratch.File("run.txt"), "--token", "short"}, 2, "--token needs 16 to 256 characters"},
         {{"live", scratch.File("run.txt"), "--fix", "R0=1"}, 2, "go with --circuit"},

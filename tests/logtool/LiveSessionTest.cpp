@@ -6,6 +6,7 @@
 #include "TestLogs.h"
 #include "data/Json.h"
 #include "data/Spectrum.h"
+#include "fit/Circuit.h"
 #include "live/HttpServer.h"
 #include "live/LiveSession.h"
 
@@ -49,11 +50,17 @@ std::vector<uint32_t> Counts(uint32_t from, uint32_t to, uint32_t skip = UINT32_
 struct Live {
     HttpServer server;
     LiveSession session;
-    explicit Live(const fs::path& path)
+    explicit Live(const fs::path& path, const std::string& circuit = "")
     {
         std::string error;
         LiveSessionSettings settings;
         settings.path = Utf8Path(path);
+        if (!circuit.empty()) {
+            Circuit parsed;
+            EXPECT_TRUE(ParseCircuit(circuit, parsed, error)) << error;
+            settings.analysis.circuit = parsed;
+            settings.analysis.check = true;
+        }
         if (!session.Start(settings, [this](std::string_view name, const Json& data) { server.Publish(name, data); }, error))
             ADD_FAILURE() << error;
         HttpServerSettings listen;
@@ -176,6 +183,7 @@ TEST(LiveSession, RefusesBadQueriesWithTheReason)
         {"/api/spectrum?meascount=100", 404, "count 100 is outside 0 to 99"},
         {"/api/status?log=1", 400, "'log' is not a whole number from 0 to 0"},
         {"/api/status?log=../x", 400, "'log' is not a whole number from 0 to 0"},
+        {"/api/fits", 404, "nothing is fitted: the live view runs without --circuit and --check"},
     };
     for (const auto& c : cases) {
         const auto [code, document] = live.Ask(c.target);
@@ -221,6 +229,29 @@ TEST(LiveSession, FollowsTheFoldersNewestLogAndKeepsTheOthersOpenable)
     fs::remove(folder / "261210_100000_b.txt");
     ASSERT_TRUE(live.Shows([](const Json& s) { return s["file"] == "261210_090000_a.txt"; }));
     EXPECT_EQ(live.Ask("/api/logs").second["logs"].size(), 1u);
+}
+
+TEST(LiveSession, FitsEveryBlockAndDrawsTheFittedCurveOfASpectrumsBlock)
+{
+    ScratchDirectory scratch;
+    const fs::path log = scratch.Path() / "run.txt";
+    Append(log, LogText(Counts(0, 2500)));
+    Live live(log, "R0-p(R1,C1)");
+    EventReader events(live.server.Port(), Get("/events"));
+    // Two whole blocks at once; the third, half full, once the log has ended.
+    ASSERT_TRUE(live.Shows([](const Json& s) { return s["fits_done"] == 3 && s["state"] == "ended"; }));
+    EXPECT_TRUE(events.WaitFor([](const std::string& text, bool) { return text.find("event: fits") != std::string::npos; }));
+    const auto [code, fits] = live.Ask("/api/fits?points=10");
+    ASSERT_EQ(code, 200) << fits;
+    EXPECT_EQ(fits["fits"]["time_s"], Json::parse("[0.5, 1.5, 2.5]"));
+    EXPECT_EQ(fits["fits"]["spectra"], Json::parse("[1000, 1000, 500]"));
+    EXPECT_EQ(fits["fits"]["parameters"].size(), 3u);
+    EXPECT_EQ(fits["validity"]["time_s"].size(), 3u);
+    EXPECT_EQ(live.Ask("/api/fits?from_s=1&to_s=2").second["fits"]["time_s"], Json::parse("[1.5]"));
+    const Json spectrum = live.Ask("/api/spectrum?meascount=1200").second;
+    ASSERT_TRUE(spectrum["fit"].is_object()) << spectrum;
+    EXPECT_EQ(spectrum["fit"]["block_time_s"], 1.5);
+    EXPECT_EQ(spectrum["fit"]["modulus"].size(), 100u);
 }
 
 TEST(LiveSession, RefusesAPathItCannotFollow)

@@ -53,17 +53,17 @@ int RunLiveCommand(const Arguments& arguments)
         settings.path = line.Positional()[0];
     else if (!OperatorLogFolder(settings.path, error))
         throw InputError(error);
+    LiveAnalysisSettings& analysis = settings.analysis;
     if (line.Has("--circuit")) {
-        const Circuit circuit = ReadCircuitOption(line);
-        ReadFitOptions(line, circuit);
-        settings.circuit = circuit.text;
+        analysis.circuit = ReadCircuitOption(line);
+        analysis.fitOptions = ReadFitOptions(line, *analysis.circuit);
     } else if (line.Has("--weight") || line.Has("--fix") || line.Has("--guess")) {
         throw UsageError("--weight, --fix and --guess go with --circuit");
     }
-    settings.check = line.Has("--check");
-    settings.fitEvery_s = line.Number("--fit-every").value_or(1.0);
-    if (!(settings.fitEvery_s >= 0.001 && settings.fitEvery_s <= 86400))
-        throw UsageError("--fit-every needs seconds from 0.001 to 86400");
+    analysis.check = line.Has("--check");
+    analysis.every_s = line.Number("--fit-every").value_or(1.0);
+    if (!(analysis.every_s >= LiveShortestEvery_s && analysis.every_s <= LiveLongestEvery_s))
+        throw UsageError(fmt::format("--fit-every needs seconds from {} to {}", LiveShortestEvery_s, LiveLongestEvery_s));
 
     HttpServerSettings server;
     if (const auto listen = line.Value("--listen"); listen && !ParseListenAddress(*listen, server.listen, error))
@@ -88,7 +88,7 @@ int RunLiveCommand(const Arguments& arguments)
 
     const std::string address = PageAddress(server.listen, http.Port(), server.token);
     fmt::print("kalvix-log live: {}{}\nopen {} in a browser; Ctrl-C ends\n", settings.path,
-               settings.circuit.empty() ? std::string() : " (fitting " + settings.circuit + ")", address);
+               analysis.circuit ? " (fitting " + analysis.circuit->text + ")" : std::string(), address);
     std::fflush(stdout);
     if (line.Has("--open") && !OpenInBrowser(address, error))
         fmt::print(stderr, "kalvix-log live: {}\n", error);

@@ -5,11 +5,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 
 struct LiveOpenLog {
     LiveLog log;
     uint64_t lastUse = 0;
     LivePollRows handed;
+    std::unique_ptr<LiveAnalysis> analysis;   // when the session fits or checks
+    bool analysing = false;                   // Restart was called for the current measurement
+    uint64_t segment = 0;                     // the measurement being analysed
+    bool flushed = false;                     // the open block went to the worker as the log ended
 };
 
 double LiveNow()
@@ -107,8 +112,7 @@ void LiveSession::ListFolder(double now_s)
         followed = std::move(*found);
         open_.erase(found);
     } else {
-        followed = std::make_unique<LiveOpenLog>();
-        followed->log = StartLiveLog(newest);
+        followed = Open(newest);
     }
     followed->log.superseded = false;
     for (auto& entry : open_)
@@ -120,6 +124,38 @@ void LiveSession::ListFolder(double now_s)
         open_.erase(oldest);
     }
     publishedChanges_ = ~uint64_t{0};
+}
+
+std::unique_ptr<LiveOpenLog> LiveSession::Open(const std::string& path)
+{
+    auto open = std::make_unique<LiveOpenLog>();
+    open->log = StartLiveLog(path);
+    if (settings_.analysis.circuit || settings_.analysis.check)
+        open->analysis = std::make_unique<LiveAnalysis>(settings_.analysis);
+    return open;
+}
+
+// The rows of the last poll into the log's fits, measurement by measurement; the open block goes
+// too once the log has ended.
+void LiveSession::Analyse(LiveOpenLog& entry, double now_s)
+{
+    if (!entry.analysis)
+        return;
+    if (entry.handed.restarted)
+        entry.analysing = false;
+    for (const FollowedRow& row : entry.handed.rows) {
+        if (!entry.analysing || row.segment != entry.segment) {
+            entry.analysis->Restart(entry.log.summary.period_s, entry.log.frequencies_hz);
+            entry.analysing = true;
+            entry.segment = row.segment;
+        }
+        entry.analysis->Add(row.count, row.record);
+        entry.flushed = false;
+    }
+    if (entry.analysing && !entry.flushed && LiveStateOf(entry.log, now_s) == LiveState::Ended) {
+        entry.analysis->Flush();
+        entry.flushed = true;
+    }
 }
 
 void LiveSession::PollLoop()
@@ -135,6 +171,7 @@ void LiveSession::PollLoop()
         for (size_t i = 0; i < open_.size() && !stopping_; ++i) {
             LiveOpenLog& entry = *open_[i];
             PollLiveLog(entry.log, LiveNow(), entry.handed);
+            Analyse(entry, LiveNow());
             behind = behind || (entry.log.hasSummary && !entry.log.caughtUp);
             if (behind) {
                 // Let waiting answers in between the polls of a long backlog.
@@ -153,6 +190,16 @@ void LiveSession::PublishStatus(double now_s, bool force)
     if (open_.empty() || !publish_)
         return;
     const LiveOpenLog& followed = *open_.front();
+    if (followed.analysis) {
+        const LiveAnalysisProgress progress = followed.analysis->Progress();
+        if (progress.blocksDone != publishedFits_) {
+            publishedFits_ = progress.blocksDone;
+            Json fits;
+            fits["blocks_done"] = progress.blocksDone;
+            fits["last_time_s"] = progress.lastTime_s;
+            publish_("fits", fits);
+        }
+    }
     if (!force && followed.log.changes == publishedChanges_ && now_s - lastStatus_s_ < LiveStatusEverySeconds)
         return;
     publishedChanges_ = followed.log.changes;
@@ -169,9 +216,13 @@ Json LiveSession::Status(const LiveOpenLog& open, double now_s)
     status["log_index"] = index;
     status["folder"] = folder_ ? Json(settings_.path) : Json(nullptr);
     status["folder_error"] = listError_;
-    status["circuit"] = settings_.circuit.empty() ? Json(nullptr) : Json(settings_.circuit);
-    status["check"] = settings_.check;
-    status["fit_every_s"] = settings_.fitEvery_s;
+    const LiveAnalysisSettings& analysis = settings_.analysis;
+    status["circuit"] = analysis.circuit ? Json(analysis.circuit->text) : Json(nullptr);
+    status["check"] = analysis.check;
+    status["fit_every_s"] = analysis.every_s;
+    const LiveAnalysisProgress progress = open.analysis ? open.analysis->Progress() : LiveAnalysisProgress{};
+    status["fits_done"] = progress.blocksDone;
+    status["fits_pending"] = progress.blocksPending;
     return status;
 }
 
@@ -210,8 +261,7 @@ LiveOpenLog* LiveSession::Pick(const QueryParameters& query, std::string& error)
             entry->lastUse = ++useClock_;
             return entry.get();
         }
-    auto opened = std::make_unique<LiveOpenLog>();
-    opened->log = StartLiveLog(path);
+    std::unique_ptr<LiveOpenLog> opened = Open(path);
     opened->log.superseded = index != 0;
     opened->lastUse = ++useClock_;
     LiveOpenLog* picked = opened.get();
@@ -251,7 +301,25 @@ std::vector<HttpRoute> LiveSession::Routes()
                           return TrendReply(open.log, query);
                       })});
     routes.push_back({"/api/spectrum", withLog([](LiveOpenLog& open, const QueryParameters& query) {
-                          return SpectrumReply(open.log, query, nullptr);
+                          FittedCurveSource fitted;
+                          if (open.analysis)
+                              fitted = [&open](double time_s, const std::vector<double>& frequencies,
+                                               std::vector<std::complex<double>>& z, double& blockTime_s) {
+                                  return open.analysis->FittedCurve(time_s, frequencies, z, blockTime_s);
+                              };
+                          return SpectrumReply(open.log, query, fitted);
+                      })});
+    routes.push_back({"/api/fits", withLog([](LiveOpenLog& open, const QueryParameters& query) {
+                          if (!open.analysis)
+                              return JsonError(404, "nothing is fitted: the live view runs without --circuit and --check");
+                          std::string error;
+                          double from_s = -std::numeric_limits<double>::infinity();
+                          double to_s = std::numeric_limits<double>::infinity();
+                          long long points = TrendDefaultPoints;
+                          if (!QueryNumber(query, "from_s", from_s, error) || !QueryNumber(query, "to_s", to_s, error) ||
+                              !QueryInteger(query, "points", 1, TrendMostPoints, points, error))
+                              return JsonError(400, error);
+                          return JsonReply(open.analysis->Series(from_s, to_s, static_cast<size_t>(points)));
                       })});
     return routes;
 }

@@ -5,6 +5,7 @@
 
 #include "data/Json.h"
 #include "live/FolderWatch.h"
+#include "live/LiveAnalysis.h"
 #include "live/HttpReply.h"
 #include "live/LiveLog.h"
 
@@ -20,17 +21,15 @@
 
 // Logs kept open at once: the followed one and those opened last from the folder's list.
 constexpr size_t LiveMostOpenLogs = 4;
-constexpr double LivePollSeconds = 0.2;
+constexpr double LivePollSeconds = 0.1;
 constexpr double LiveFolderListSeconds = 1.0;
 constexpr double LiveStatusEverySeconds = 1.0;
 
 using EventPublisher = std::function<void(std::string_view name, const Json& data)>;
 
 struct LiveSessionSettings {
-    std::string path;          // a log, or a folder of logs (UTF-8)
-    std::string circuit;       // shown in the status; empty: none
-    bool check = false;
-    double fitEvery_s = 1.0;
+    std::string path;                 // a log, or a folder of logs (UTF-8)
+    LiveAnalysisSettings analysis;    // fits and validity tests of every log shown, when enabled
 };
 
 struct LiveOpenLog;
@@ -51,6 +50,8 @@ public:
 
 private:
     void PollLoop();
+    void Analyse(LiveOpenLog& entry, double now_s);
+    std::unique_ptr<LiveOpenLog> Open(const std::string& path);
     void ListFolder(double now_s);
     void PublishStatus(double now_s, bool force);
     LiveOpenLog* Pick(const QueryParameters& query, std::string& error);
@@ -69,6 +70,7 @@ private:
     std::vector<std::unique_ptr<LiveOpenLog>> open_;   // [0] is the followed log
     uint64_t useClock_ = 0;
     uint64_t publishedChanges_ = ~uint64_t{0};
+    uint64_t publishedFits_ = 0;
     double lastStatus_s_ = -1e300;
     double lastList_s_ = -1e300;
     std::thread thread_;
