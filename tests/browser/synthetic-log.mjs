@@ -33,7 +33,7 @@ function noise(count, k) {
 }
 
 export function impedance(time_s, hz) {
-    const r0 = 50, r1 = 1000 * (1 + 0.12 * Math.sin(time_s / 70) + time_s / 3000), c1 = 100e-9 * (1 - time_s / 6000);
+    const r0 = 50, r1 = 1000 * (1 + 0.12 * Math.sin(time_s / 70) + time_s / 3000), c1 = 10e-9 * (1 - time_s / 6000);
     const w = 2 * Math.PI * hz, d = 1 + (w * r1 * c1) ** 2;
     return { re: r0 + r1 / d, im: -w * r1 * r1 * c1 / d };
 }

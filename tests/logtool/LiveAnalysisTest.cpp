@@ -401,8 +401,9 @@ TEST(LiveResults, NearestFittedBlock)
         size_t index = 99;
         const bool found = NearestFittedBlock(results, 1.0, time, index);
         EXPECT_EQ(found, block >= 0);
-        if (found)
+        if (found) {
             EXPECT_EQ(ColumnAt(results.blocks, index).block, static_cast<uint64_t>(block));
+        }
     }
     size_t index = 0;
     EXPECT_FALSE(NearestFittedBlock(ResultsOf({0, 1}, {0, 1}), 1.0, 0.5, index));
@@ -563,8 +564,9 @@ TEST(LiveAnalysis, SettingsChecked)
             settings.fitOptions.fixed.emplace_back(c.fix, 10.0);
         std::string error;
         EXPECT_EQ(CheckLiveAnalysisSettings(settings, error), c.error == nullptr) << c.every_s;
-        if (c.error)
+        if (c.error) {
             EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        }
     }
 }
 

@@ -106,7 +106,8 @@ Json LiveLogStatus(const LiveLog& log, double now_s)
     status["path"] = log.path;
     status["state"] = LiveStateName(LiveStateOf(log, now_s));
     status["follow"] = FollowStateName(log.follower.state);
-    std::string message = log.follower.message;
+    // Following as it should says nothing; anything else says what is the matter.
+    std::string message = log.follower.state == FollowState::Following ? std::string() : log.follower.message;
     if (log.hasSummary && !log.caughtUp)
         message = "reading the log: " + std::to_string(summary.spectra) + " spectra so far";
     status["message"] = message;
