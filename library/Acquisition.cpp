@@ -3,6 +3,9 @@
 #include "Protocol.h"
 #include "UsbTransport.h"
 
+// Every read the reader makes fits the device's own read bytes.
+static_assert(ReceiveBufferSize <= ReadCapacity);
+
 namespace {
 
 constexpr DWORD ReplyLockStartWaitMs = 1;

@@ -100,6 +100,15 @@ bool FinishAbortedRead(UsbDevice& device, ULONG* transferred)
     return CollectAbortedRead(device, transferred);
 }
 
+// Hands a finished read's bytes (never more than were asked for) to the caller.
+DWORD TakeReadBytes(const UsbDevice& device, void* buffer, ULONG count, ULONG* transferred)
+{
+    const ULONG kept = count < ReadCapacity ? count : ReadCapacity;
+    std::memcpy(buffer, device.readBytes, kept);
+    *transferred = kept;
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 
 DWORD FindDevicePath(DWORD index, const GUID& guid, char* path, size_t capacity)
@@ -278,7 +287,7 @@ DWORD OpenFirstFreeDevice(LibraryState& state, char* serial)
 DWORD ReadPipe(UsbDevice* device, void* buffer, ULONG length, ULONG* transferred, DWORD timeoutMs,
                HANDLE wakeEvent)
 {
-    if (!device || !buffer || !transferred || length == 0)
+    if (!device || !buffer || !transferred || length == 0 || length > ReadCapacity)
         return ERROR_INVALID_PARAMETER;
     *transferred = 0;
     const PlatformOps& ops = Platform();
@@ -289,21 +298,16 @@ DWORD ReadPipe(UsbDevice* device, void* buffer, ULONG length, ULONG* transferred
         ULONG late = 0;
         if (!CollectAbortedRead(*device, &late))
             return ERROR_IO_INCOMPLETE;
-        if (late > 0 && late <= length && device->outstandingBuffer == buffer) {
-            *transferred = late;
-            return ERROR_SUCCESS;
-        }
+        if (late > 0 && late <= length && device->outstandingBuffer == buffer)
+            return TakeReadBytes(*device, buffer, late, transferred);
     }
 
     OVERLAPPED& sOverlapped = device->readOverlapped;
     sOverlapped = OVERLAPPED{};
     sOverlapped.hEvent = device->readEvent;
     ULONG count = 0;
-    if (ops.usbReadPipe(device->usbHandle, device->pipeIn, static_cast<PUCHAR>(buffer), length, &count,
-                        &sOverlapped)) {
-        *transferred = count;
-        return ERROR_SUCCESS;
-    }
+    if (ops.usbReadPipe(device->usbHandle, device->pipeIn, device->readBytes, length, &count, &sOverlapped))
+        return TakeReadBytes(*device, buffer, count, transferred);
     const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
     if (error != ERROR_IO_PENDING)
         return error;
@@ -314,8 +318,7 @@ DWORD ReadPipe(UsbDevice* device, void* buffer, ULONG length, ULONG* transferred
         DWORD done = 0;
         if (!ops.getOverlappedResult(device->fileHandle, &sOverlapped, &done, FALSE))
             return LastErrorOr(ERROR_GEN_FAILURE);
-        *transferred = done;
-        return ERROR_SUCCESS;
+        return TakeReadBytes(*device, buffer, done, transferred);
     }
 
     // Woken, timed out or failed: the read is abandoned. A read that completed just before the
@@ -326,10 +329,8 @@ DWORD ReadPipe(UsbDevice* device, void* buffer, ULONG length, ULONG* transferred
         device->outstandingBuffer = buffer;
         return ERROR_IO_INCOMPLETE;
     }
-    if (finished > 0) {
-        *transferred = finished;
-        return ERROR_SUCCESS;
-    }
+    if (finished > 0)
+        return TakeReadBytes(*device, buffer, finished, transferred);
     if (wakeEvent && waited == WAIT_OBJECT_0 + 1)
         return ERROR_SUCCESS;
     return waitError;

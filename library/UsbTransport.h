@@ -4,8 +4,12 @@
 #include "PlatformOps.h"
 
 #include <cstddef>
+#include <cstdint>
 
 struct LibraryState;
+
+// The most bytes one read of the IN pipe may ask for.
+constexpr ULONG ReadCapacity = 768;
 
 // One open device; created by OpenUsbDevice, released by CloseUsbDevice. Its handles came from
 // the platform operations and go back through them (closeHandle), never through the kernel
@@ -17,11 +21,14 @@ struct UsbDevice {
     UCHAR pipeIn;     // endpoint address with bit 7 set
     UCHAR pipeOut;    // bit 7 clear
     HANDLE readEvent; // manual-reset, completes every overlapped read
-    // The record of the read in progress. It lives with the device, not on the reader's stack: an
-    // aborted read that does not finish within its bound keeps it (and its buffer) until it does.
+    // The record of the read in progress and the bytes it reads into. Both live with the device,
+    // not with the caller: an aborted read that does not finish within its bound keeps them until
+    // it does, even after the device is closed and the caller's memory (the library's state, at an
+    // unload) is gone. A finished read's bytes are copied out to the caller.
     OVERLAPPED readOverlapped;
+    uint8_t readBytes[ReadCapacity];
     bool readOutstanding; // an aborted read has not finished yet
-    void* outstandingBuffer; // where that read puts its bytes
+    void* outstandingBuffer; // the caller's buffer when that read was given up on
 };
 
 // How long an aborted read is given to finish before it is left outstanding.
@@ -48,7 +55,8 @@ UsbDevice* OpenUsbDevice(const GUID& guid, DWORD index);
 
 // Releases everything of the device: 0, or the error of closing its file handle;
 // ERROR_INVALID_PARAMETER for nullptr. A read still outstanding after the handles are gone leaves
-// the record to the platform (not freed), since the platform may still complete into it.
+// the record (with its OVERLAPPED, read event and read bytes) to the platform, never freed, since
+// the platform may still complete into it; no memory of the caller's is written then.
 DWORD CloseUsbDevice(UsbDevice* device);
 
 // Opens the lowest instance 0..HighestDeviceIndex no other program holds (an open that fails
@@ -57,7 +65,8 @@ DWORD CloseUsbDevice(UsbDevice* device);
 // 0 or an error code.
 DWORD OpenFirstFreeDevice(LibraryState& state, char* serial);
 
-// One read of `length` bytes from the IN pipe. A set wake event ends a pending read with 0 bytes
+// One read of `length` bytes (1..ReadCapacity, else ERROR_INVALID_PARAMETER) from the IN pipe into
+// the device's own bytes, copied to `buffer` once it has finished. A set wake event ends a pending read with 0 bytes
 // transferred and result 0 (the pipe is aborted). 0 or an error code. An aborted read that does
 // not finish within AbortFinishWaitMs gives ERROR_IO_INCOMPLETE and stays outstanding; every later
 // call first waits (bounded) for it to finish and gives ERROR_IO_INCOMPLETE again until it has,

@@ -58,6 +58,7 @@ struct World {
     std::optional<PendingRead> pending;
     std::optional<Bytes> blockOnAbort;
     bool abortLeavesPending = false;
+    bool freeLeavesPending = false;
 
     std::vector<Bytes> out;
     std::deque<DWORD> writeErrors;
@@ -351,7 +352,7 @@ BOOL WINAPI UsbFree(WINUSB_INTERFACE_HANDLE usb)
     }
     delete token;
     // Freeing the interface cancels a read still pending on it.
-    if (w.pending)
+    if (w.pending && !w.freeLeavesPending)
         CompletePending(w, nullptr, ERROR_OPERATION_ABORTED);
     return TRUE;
 }
@@ -629,6 +630,7 @@ void Reset()
     w.inQueue.clear();
     w.blockOnAbort.reset();
     w.abortLeavesPending = false;
+    w.freeLeavesPending = false;
     w.out.clear();
     w.writeErrors.clear();
     w.responder = nullptr;
@@ -714,6 +716,13 @@ size_t QueuedInItems()
     World& w = W();
     Guard guard(w.lock);
     return w.inQueue.size();
+}
+
+void SetFreeLeavesReadPending(bool leaves)
+{
+    World& w = W();
+    Guard guard(w.lock);
+    w.freeLeavesPending = leaves;
 }
 
 void SetAbortLeavesReadPending(bool leaves)

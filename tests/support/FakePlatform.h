@@ -85,6 +85,9 @@ size_t QueuedInItems();
 // An abort that leaves the pending read pending (a platform slow to cancel it): only a queued
 // block or error, or freeing the interface, finishes it then.
 void SetAbortLeavesReadPending(bool leaves);
+// Freeing the interface leaves the pending read pending too (a platform that completes it only
+// later, after the device is closed): only a queued block or error finishes it then.
+void SetFreeLeavesReadPending(bool leaves);
 // A block that completes the pending read at the moment it is aborted (a read finishing while
 // the reader gives up on it); at most one.
 void SetBlockCompletingOnAbort(Bytes block);
