@@ -55,6 +55,20 @@ void ShowExcitationLevel(HWND window, int32_t level)
     SetDlgItemTextA(window, IdExcitationLabel, text);
 }
 
+bool SendsDivider(int trackbarCode)
+{
+    switch (trackbarCode) {
+    case TB_LINEUP:
+    case TB_LINEDOWN:
+    case TB_PAGEUP:
+    case TB_PAGEDOWN:
+    case TB_TOP:
+    case TB_BOTTOM:
+    case TB_THUMBPOSITION: return true;
+    default: return false;
+    }
+}
+
 void SetExcitationSelection(HWND window, int32_t from, int32_t to)
 {
     SendDlgItemMessageA(window, IdExcitationTrackbar, TBM_SETSEL, TRUE, MAKELPARAM(from, to));
@@ -113,7 +127,11 @@ void OnCompensation(HWND window, int id)
 
 void On10x(HWND window)
 {
-    Report(window, CallKalvix(CMD_SET_10X, IsDown(window, Id10x) ? 1 : 0, nullptr, nullptr));
+    // A refused change (no device, most often) puts the button back, so it never shows 10X while
+    // the device is not in it.
+    const bool down = IsDown(window, Id10x);
+    if (Report(window, CallKalvix(CMD_SET_10X, down ? 1 : 0, nullptr, nullptr)))
+        SetDown(window, Id10x, !down);
 }
 
 void OnGainSelected(HWND window)
@@ -206,9 +224,10 @@ void OnDividerScroll(HWND window, GlobalCtrl* ctrl, int code)
     Print(period, "Measurement Period {:>5.3f}s", divider / 1000.0);
     SetStatusPartText(window, StatusPartPeriod, text);
 
-    // Page steps, tracking and the rest only move the label: the device gets a divider on line
-    // steps and when the thumb is let go.
-    if (code != TB_LINEUP && code != TB_LINEDOWN && code != TB_THUMBPOSITION)
+    // Tracking and the end of a move only move the label: the device gets a divider on every
+    // step (arrow keys, page keys or a click beside the thumb, Home, End) and when the thumb is
+    // let go, so the device, the label and the log header's divider always agree.
+    if (!SendsDivider(code))
         return;
     EnableControl(window, IdDividerTrackbar, false);
     if (Report(window, CallKalvix(CMD_SET_DIVIDER, divider, nullptr, nullptr))) {

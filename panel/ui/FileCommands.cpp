@@ -4,12 +4,16 @@
 #include "ControlIds.h"
 #include "GlobalCtrl.h"
 #include "LibraryBinding.h"
+#include "LogFolder.h"
+#include "LogFormat.h"
 #include "LogWriter.h"
 #include "MainCommands.h"
 #include "MainControls.h"
+#include "MainWindowState.h"
 
 #include <commdlg.h>
 
+#include <cstring>
 #include <new>
 
 namespace {
@@ -33,9 +37,25 @@ constexpr TableLoad TableLoads[] = {
     {IdLoadPhase, "PHASES\r\n", 15, "%uh", DstShortPtr, 1024, CMD_LOAD_PHASES, false},
 };
 
-// The operator's choice of a file into `path` (260 characters, its text the proposed name).
-// The working folder stays where it was.
-bool ChooseFile(HWND window, char* path, bool save)
+// The folder the log file dialog opens in: where the operator last chose a log file, the first
+// time Documents\Kalvix (made when missing); empty (the dialog's own choice) when neither is known.
+void LogDialogFolder(char* folder, size_t capacity)
+{
+    folder[0] = '\0';
+    const std::string_view chosen = SplitLogPath(LogPath).directory;
+    if (chosen.empty()) {
+        DefaultLogFolder(folder, capacity);
+        return;
+    }
+    if (chosen.size() < capacity) {
+        std::memcpy(folder, chosen.data(), chosen.size());
+        folder[chosen.size()] = '\0';
+    }
+}
+
+// The operator's choice of a file into `path` (260 characters, its text the proposed name),
+// starting in `initialFolder` when one is given. The working folder stays where it was.
+bool ChooseFile(HWND window, char* path, bool save, const char* initialFolder = nullptr)
 {
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -45,6 +65,7 @@ bool ChooseFile(HWND window, char* path, bool save)
     ofn.lpstrFile = path;
     ofn.nMaxFile = ProgramPathSize;
     ofn.lpstrDefExt = "txt";
+    ofn.lpstrInitialDir = initialFolder && initialFolder[0] ? initialFolder : nullptr;
     if (save) {
         ofn.lpstrTitle = "Select directory and insert file name suffix ...";
         ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
@@ -62,9 +83,15 @@ void OnChooseFile(HWND window, int id)
     if (id == IdConfigFileButton) {
         if (ChooseFile(window, ConfigPath, false))
             SetDlgItemTextA(window, IdConfigPathEdit, ConfigPath);
-    } else if (ChooseFile(window, LogPath, true)) {
-        SetDlgItemTextA(window, IdLogPathEdit, LogPath);
+        return;
     }
+    char folder[ProgramPathSize];
+    LogDialogFolder(folder, sizeof folder);
+    if (!ChooseFile(window, LogPath, true, folder))
+        return;
+    SetDlgItemTextA(window, IdLogPathEdit, LogPath);
+    if (GlobalCtrl* ctrl = MainCtrlOf(window))
+        CheckLogFolder(ctrl);
 }
 
 void OnLoadTable(HWND window, GlobalCtrl* ctrl, int id)

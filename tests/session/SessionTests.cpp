@@ -10,7 +10,9 @@
 #include "StatusBar.h"
 
 #include <commctrl.h>
+#include <knownfolders.h>
 #include <process.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -141,7 +143,7 @@ TEST_F(SessionTest, ConnectMeasureLogStopDisconnect)
 TEST_F(SessionTest, RefusedTogglesFallBackUpAndReportTheLibraryText)
 {
     const std::string notConnected = "ERROR: The application is not connected with the device.";
-    for (int id : {IdStart, IdExtTrigger, IdBattery, IdEnableComp, IdMeasureComp, IdGpioDirection1, IdGpioDirection2}) {
+    for (int id : {IdStart, IdExtTrigger, IdBattery, IdEnableComp, IdMeasureComp, Id10x, IdGpioDirection1, IdGpioDirection2}) {
         SetStatusPartText(window, StatusPartError, "");
         ASSERT_TRUE(Click(window, id)) << id;
         EXPECT_FALSE(IsChecked(window, id)) << id;
@@ -159,16 +161,36 @@ TEST_F(SessionTest, RefusedTogglesFallBackUpAndReportTheLibraryText)
     EXPECT_FALSE(IsChecked(window, IdGpioLevel2));
     EXPECT_EQ(StatusPartText(window, StatusPartError), notConnected);
 
-    // 10X keeps its new state when refused.
-    ASSERT_TRUE(Click(window, Id10x));
-    EXPECT_TRUE(IsChecked(window, Id10x));
-
     // Disconnecting while disconnected: the library's refusal, and the panel stays disconnected.
     SetStatusPartText(window, StatusPartError, "");
     CheckDlgButton(window, IdConnectDeviceButton, BST_UNCHECKED);
     SendMessageA(window, WM_COMMAND, IdConnectDeviceButton, 0);
     EXPECT_EQ(StatusPartText(window, StatusPartError), "ERROR: Device already disconnected.");
     EXPECT_EQ(StatusPartText(window, StatusPartConnection), "DISCONNECTED");
+}
+
+// 10X refused goes back to what it was, so it never shows 10X while the device is not in it:
+// pressed while disconnected it stays up (and the connect leaves the device out of 10X);
+// released while disconnected it stays down.
+TEST_F(SessionTest, TenXRefusedReturnsToItsFormerState)
+{
+    const std::string notConnected = "ERROR: The application is not connected with the device.";
+    ASSERT_TRUE(Click(window, Id10x));
+    EXPECT_FALSE(IsChecked(window, Id10x));
+    EXPECT_EQ(StatusPartText(window, StatusPartError), notConnected);
+    Connect();
+    EXPECT_FALSE(IsChecked(window, Id10x));
+    EXPECT_EQ(EmulatorState().tenX, 0u);
+
+    ASSERT_TRUE(Click(window, Id10x));
+    EXPECT_TRUE(IsChecked(window, Id10x));
+    EXPECT_EQ(EmulatorState().tenX, 1u);
+    ASSERT_TRUE(Click(window, IdConnectDeviceButton));
+    ASSERT_FALSE(IsChecked(window, IdConnectDeviceButton));
+    SetStatusPartText(window, StatusPartError, "");
+    ASSERT_TRUE(Click(window, Id10x));
+    EXPECT_TRUE(IsChecked(window, Id10x)) << "the release was refused";
+    EXPECT_EQ(StatusPartText(window, StatusPartError), notConnected);
 }
 
 // A run whose poll thread cannot be started is ended again at once and says so; the next run
@@ -287,7 +309,8 @@ TEST_F(SessionTest, ExcitationModesAndDividerSteps)
     EXPECT_EQ(EmulatorState().excitation, 200u);
     EXPECT_EQ(SendMessageA(excitation, TBM_GETSELSTART, 0, 0), 55);
 
-    // Page steps and tracking move the label only; line steps and the thumb's release send.
+    // Tracking and the end of a move change the label only; line and page steps, Home, End and
+    // the thumb's release send.
     const int32_t dividersBefore = OpcodeCount(12);
     const struct {
         int code;
@@ -295,7 +318,10 @@ TEST_F(SessionTest, ExcitationModesAndDividerSteps)
         bool sent;
         const char* label;
     } steps[] = {
-        {TB_PAGEDOWN, 3, false, "Samplrate\r\nDivider\r\n6"},
+        {TB_PAGEDOWN, 3, true, "Samplrate\r\nDivider\r\n6"},
+        {TB_PAGEUP, 1, true, "Samplrate\r\nDivider\r\n2"},
+        {TB_BOTTOM, 36, true, "Samplrate\r\nDivider\r\n1792"},
+        {TB_TOP, 0, true, "Samplrate\r\nDivider\r\n1"},
         {TB_THUMBTRACK, 5, false, "Samplrate\r\nDivider\r\n10"},
         {TB_ENDTRACK, 5, false, "Samplrate\r\nDivider\r\n10"},
         {TB_LINEDOWN, 6, true, "Samplrate\r\nDivider\r\n12"},
@@ -317,6 +343,28 @@ TEST_F(SessionTest, ExcitationModesAndDividerSteps)
     const std::vector<uint8_t> shunt = EmulatorTable(3, 120);
     ASSERT_EQ(shunt.size(), 120u);
     EXPECT_EQ(std::memcmp(shunt.data(), PanelCtrl()->Configuration.Shunt, 120), 0);
+}
+
+// The operator's keys on the divider trackbar (the trackbar makes the scroll codes itself): each
+// one leaves the device at the divider the label shows, as a drag does.
+TEST_F(SessionTest, DividerKeysSendTheDividerLikeADrag)
+{
+    Connect();
+    HWND divider = GetDlgItem(window, IdDividerTrackbar);
+    ScrollTrackbar(window, IdDividerTrackbar, TB_THUMBPOSITION, 10);
+    for (const WPARAM key : {VK_NEXT, VK_PRIOR, VK_END, VK_HOME, VK_NEXT}) {
+        const LRESULT before = SendMessageA(divider, TBM_GETPOS, 0, 0);
+        SendMessageA(divider, WM_KEYDOWN, key, 1);
+        SendMessageA(divider, WM_KEYUP, key, 0xC0000001);
+        const LRESULT position = SendMessageA(divider, TBM_GETPOS, 0, 0);
+        EXPECT_NE(position, before) << "key " << key << " did not move the thumb";
+        ASSERT_GE(position, 0);
+        ASSERT_LT(position, static_cast<LRESULT>(DividerCount));
+        const uint16_t expected = PanelCtrl()->DividerTable[position];
+        EXPECT_EQ(EmulatorState().divider, expected) << "key " << key;
+        EXPECT_EQ(ControlText(window, IdDividerLabel), "Samplrate\r\nDivider\r\n" + std::to_string(expected)) << key;
+        EXPECT_TRUE(IsEnabled(window, IdDividerTrackbar));
+    }
 }
 
 TEST_F(SessionTest, TwoPressDisconnectAndCloseWhileTriggeredEndAtOnce)
@@ -644,6 +692,56 @@ TEST_F(SessionTest, LogDataNeedsAFileNameAndAConnection)
     const std::vector<uint32_t> counts = LoggedMeasCounts(ReadBytes(folder.path + logs[0]));
     EXPECT_GE(counts.size(), 3u);
     EXPECT_TRUE(Consecutive(counts));
+}
+
+// The log file dialog opens in Documents\Kalvix (made when missing) the first time, then where
+// the operator last chose; a name typed without a folder lands there.
+TEST_F(SessionTest, LogFileDialogOpensInTheDocumentsFolderThenTheLastChoice)
+{
+    PWSTR documents = nullptr;
+    ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents)));
+    char documentsPath[MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, documents, -1, documentsPath, sizeof documentsPath, nullptr, nullptr);
+    CoTaskMemFree(documents);
+    const std::string kalvixFolder = std::string(documentsPath) + "\\Kalvix";
+    const bool existedBefore = GetFileAttributesA(kalvixFolder.c_str()) != INVALID_FILE_ATTRIBUTES;
+
+    boxes->QueueFileName("first.txt");
+    ASSERT_TRUE(Click(window, IdLogFileButton));
+    EXPECT_EQ(std::string(LogPath), kalvixFolder + "\\first.txt");
+    const DWORD attributes = GetFileAttributesA(kalvixFolder.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(StatusPartText(window, StatusPartError), "");
+
+    ChooseLogFile(folder.path + "chosen.txt");
+    boxes->QueueFileName("again.txt");
+    ASSERT_TRUE(Click(window, IdLogFileButton));
+    EXPECT_EQ(std::string(LogPath), folder.path + "again.txt");
+    EXPECT_TRUE(FolderEntries(folder.path).empty()) << "choosing makes no file";
+    if (!existedBefore)
+        RemoveDirectoryA(kalvixFolder.c_str());
+}
+
+// A folder where no file can be made is told as soon as it is chosen, with the text a failed log
+// creation shows; a folder that takes files says nothing and keeps nothing of the check.
+TEST_F(SessionTest, UnwritableLogFolderIsToldWhenChosen)
+{
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    const std::string programFolder(program, std::strrchr(program, '\\') + 1);
+    const struct {
+        std::string path;
+        const char* told;
+    } cases[] = {
+        {programFolder + "refusing-folder\\run.txt", "File create error: 5"}, // made beside the tests
+        {folder.path + "run.txt", ""},
+    };
+    for (const auto& c : cases) {
+        SetStatusPartText(window, StatusPartError, "");
+        ChooseLogFile(c.path);
+        EXPECT_EQ(StatusPartText(window, StatusPartError), c.told) << c.path;
+    }
+    EXPECT_TRUE(FolderEntries(folder.path).empty());
 }
 
 TEST_F(SessionTest, TriggeredSpectraShortOfABatchAreHandedOverAtTheTimeOut)

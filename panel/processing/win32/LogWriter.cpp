@@ -2,6 +2,7 @@
 
 #include "AfeRecord.h"
 #include "GlobalCtrl.h"
+#include "LogFolder.h"
 #include "LogFormat.h"
 #include "PanelHooks.h"
 
@@ -124,6 +125,14 @@ void StartLog(GlobalCtrl* ctrl)
     }
 }
 
+bool CheckLogFolder(GlobalCtrl* ctrl)
+{
+    const DWORD error = LogFolderCreateError(LogPath);
+    if (error != ERROR_SUCCESS)
+        ReportCreateError(ctrl, error);
+    return error == ERROR_SUCCESS;
+}
+
 void StopLog(GlobalCtrl* ctrl)
 {
     if (ctrl->LogBufferFill != 0) {
@@ -156,6 +165,7 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     char fileName[ScratchTextSize];
     TextSink name = MakeTextSink(fileName, sizeof fileName);
     OwnedFile file;
+    char fullName[ScratchTextSize];
     uint32_t attempt = 1;
     for (;; ++attempt) {
         if (attempt > LogNameAttempts) {
@@ -166,7 +176,6 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
         FormatLogNameCandidate(name, std::string_view(fileNameDate, stamped.length), attempt);
 
         // The full name is built whole; one that does not fit a path fails like a create error.
-        char fullName[ScratchTextSize];
         TextSink path = MakeTextSink(fullName, sizeof fullName);
         Print(path, "{}{}", parts.directory, std::string_view(fileName, name.length));
         if (stamped.truncated || name.truncated || path.truncated || path.length >= MAX_PATH) {
@@ -222,7 +231,10 @@ int32_t CreateLogFile(GlobalCtrl* ctrl)
     const bool written = WriteAll(ctrl->LogFile.Get(), ctrl->LogBuffer.get(), static_cast<uint32_t>(text.length), error);
     ctrl->LogWriteTick = PanelTickCount(ctrl->Hooks);
     if (!written) {
+        // The file was made for this header alone: it goes again, so no empty log is left behind.
         ReportWriteError(ctrl, error);
+        ctrl->LogFile.Reset();
+        DeleteFileA(fullName);
         return -2;
     }
 

@@ -14,6 +14,11 @@ struct GlobalCtrl;
 // resets the log state and obtains the zero-filled log buffer. No file is created yet.
 void StartLog(GlobalCtrl* ctrl);
 
+// The log file name was just chosen: a folder where no file can be made is told now, with the
+// text a failed log creation shows ("File create error: %d"), not first at the log's first batch.
+// True when the folder takes files.
+bool CheckLogFolder(GlobalCtrl* ctrl);
+
 // LOG DATA released: writes the rows still waiting (a failed write shows "Log file write error:
 // %d"), closes the file, releases the buffer.
 void StopLog(GlobalCtrl* ctrl);
@@ -22,7 +27,8 @@ void StopLog(GlobalCtrl* ctrl);
 // stamped name that exists is left alone: the file gets the first free name with _2 .. _999
 // before its extension. Returns 0, -1 when the file cannot be created ("File create error: %d"
 // shown; a path too long gives ERROR_FILENAME_EXCED_RANGE, 999 names taken ERROR_FILE_EXISTS),
-// -2 without an armed log or when the header cannot be written ("Log file write error: %d").
+// -2 without an armed log or when the header cannot be written ("Log file write error: %d"; the
+// file just made is closed and removed again).
 int32_t CreateLogFile(GlobalCtrl* ctrl);
 
 // Logs one row per record; the first row of a log creates the file. Any failure is shown in the

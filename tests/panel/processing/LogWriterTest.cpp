@@ -539,7 +539,8 @@ TEST_F(LogFixture, FailedHeaderAndLastWritesAreTold)
     EXPECT_EQ(hooks.Of("logoff").size(), 1u);
     EXPECT_EQ(hooks.Of("logfile").size(), 1u) << "only StopLog's \"Log:\"";
     EXPECT_EQ(ctrl->LogBuffer.get(), nullptr);
-    EXPECT_EQ(LogBytes(), "");
+    EXPECT_FALSE(ctrl->LogFile);
+    EXPECT_TRUE(FolderEntries(folder.path).empty()) << "the file made for the header is removed again";
 
     // STOP's last write: the rows already written stay, the waiting one is told lost.
     hooks.calls.clear();
