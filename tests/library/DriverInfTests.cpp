@@ -423,7 +423,7 @@ TEST(DriverInf, AcceptsOtherSpellingsWindowsReadsTheSame)
     const std::pair<std::string, std::string> edits[] = {
         {"[Kalvix_Install.Services]", "[KALVIX_INSTALL.SERVICES]"},
         {"Needs   = WINUSB.NT\r\n\r\n", "needs = winusb.nt ; WinUSB itself\r\n\r\n"},
-        {"Kalvix,NTamd64\r\n", "Kalvix,NTamd64.10.0\r\n"},
+        {"Kalvix,NTamd64,", "Kalvix,NTamd64.10.0,"},
         {"[Kalvix.NTamd64]", "[Kalvix.NTamd64.10.0]"},
         {",\"{D7024F71-28DE-4E81-8A6B-113CA2BFB60D}\"", ",\"{00000000-0000-0000-0000-000000000001}\",\"{d7024f71-28de-4e81-8a6b-113ca2bfb60d}\""},
         {"%REG_MULTI_SZ%", "0x00010008"},
