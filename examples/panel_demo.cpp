@@ -2,8 +2,8 @@
 // keeps pictures of what an operator sees. It starts OstrelControlPanel.exe from its own folder,
 // then uses window messages only: chooses a log file in the save dialog, connects, starts a
 // measurement at divider 1 with logging on, saves the main window while it measures, stops,
-// opens the configuration view and saves it, opens the I2C window, reads the first bytes of the
-// AFE's memory (slave 0x50) and saves the window with them, and closes the panel.
+// opens the configuration view and saves it, opens the I2C window, reads the first 16 bytes of
+// the AFE's memory (slave 0x50) and saves the window with them, and closes the panel.
 //
 //   panel_demo <output folder> [seconds] [guide]     (default 4 seconds of measuring)
 //
@@ -146,11 +146,19 @@ bool ChooseLogFile(HWND panel, const std::string& path)
     return !IsWindow(dialog) || Fail("the log file dialog stayed open");
 }
 
-// In the open I2C window: 16 bytes from the AFE's memory (slave 0x50), read with READ as an
-// operator does. True once the data field shows them.
+// In the open I2C window, as an operator does: WRITE 0000 to the AFE's memory (slave 0x50) sets
+// its address to the start, READ then brings its first 16 bytes. True once the data field shows
+// them.
 bool ReadAfeMemory(HWND i2c)
 {
     SetDlgItemTextA(i2c, IdI2cAddress, "50");
+    // Typed, not set: the window counts the pairs as the editor's text changes by typing.
+    HWND data = GetDlgItem(i2c, IdI2cData);
+    for (const char c : std::string("0000"))
+        SendMessageA(data, WM_CHAR, static_cast<WPARAM>(c), 0);
+    if (TextOf(GetDlgItem(i2c, IdI2cByteCount)) != "2")
+        return Fail("typing 0000 into the I2C window's data field did not make two bytes");
+    Click(i2c, IdI2cWrite);
     SetDlgItemTextA(i2c, IdI2cByteCount, "16");
     Click(i2c, IdI2cRead);
     const DWORD start = GetTickCount();

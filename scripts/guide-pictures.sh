@@ -4,10 +4,15 @@
 # own (<build>/guide-pictures, user "operator") at the default place, C:\Program Files\Kalvix, and
 # runs the picture session (examples/panel_demo.cpp) against the installed demo panel with the
 # log folder Documents\Kalvix of that user. The pictures go to docs/images/.
-#   scripts/guide-pictures.sh          (scripts/run.sh guide runs it)
+#   scripts/guide-pictures.sh [setup.exe]   (scripts/run.sh guide runs it; with a setup program
+#                                           made before, that one is installed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-setup=$(KALVIX_PACKAGE_CHECK=0 scripts/package.sh | grep -- '-setup\.exe$')
+if [ -n "${1:-}" ]; then
+  setup=$(realpath "$1")
+else
+  setup=$(KALVIX_PACKAGE_CHECK=0 scripts/package.sh | grep -- '-setup\.exe$')
+fi
 build_dir=$(cd "${KALVIX_BUILD_DIR:-build}" && pwd)
 KALVIX_CROSS_TARGETS=panel_demo KALVIX_NATIVE_TARGETS=none scripts/build.sh
 
