@@ -170,10 +170,12 @@ typedef int32_t (*KalvixEmulatorControlProc)(uint32_t instance, uint32_t what, i
 
 int32_t KalvixEmulatorControl(uint32_t instance, uint32_t what, int32_t value, void* data, uint32_t size);
 
+/* Size checks that every C and C++ standard accepts: an array of -1 elements does not compile. */
+typedef char KalvixEmulatorStateIs34Words[sizeof(KalvixEmulatorState) == 34 * 4 ? 1 : -1];
+typedef char KalvixEmulatorObjectIsThreeDoubles[sizeof(KalvixEmulatorObject) == 24 ? 1 : -1];
+
 #ifdef __cplusplus
 }
-static_assert(sizeof(KalvixEmulatorState) == 34 * 4, "state record is 34 words");
-static_assert(sizeof(KalvixEmulatorObject) == 24, "object record is three doubles");
 #endif
 
 #endif

@@ -2,7 +2,8 @@
 // keeps pictures of what an operator sees. It starts OstrelControlPanel.exe from its own folder,
 // then uses window messages only: chooses a log file in the save dialog, connects, starts a
 // measurement at divider 1 with logging on, saves the main window while it measures, stops,
-// opens the configuration view and the I2C window and saves each, and closes the panel.
+// opens the configuration view and saves it, opens the I2C window, reads the first 16 bytes of
+// the AFE's memory (slave 0x50) and saves the window with them, and closes the panel.
 //
 //   panel_demo <output folder> [seconds] [guide]     (default 4 seconds of measuring)
 //
@@ -16,6 +17,7 @@
 #include <dlgs.h> // cmb13 and edt1: the file dialog's file name box and its edit
 
 #include "ControlIds.h" // the panel's control ids, which any UI automation names the controls by
+#include "I2cWindow.h"  // the I2C window's control ids
 
 #include <cstdio>
 #include <cstdlib>
@@ -144,6 +146,27 @@ bool ChooseLogFile(HWND panel, const std::string& path)
     return !IsWindow(dialog) || Fail("the log file dialog stayed open");
 }
 
+// In the open I2C window, as an operator does: WRITE 0000 to the AFE's memory (slave 0x50) sets
+// its address to the start, READ then brings its first 16 bytes. True once the data field shows
+// them.
+bool ReadAfeMemory(HWND i2c)
+{
+    SetDlgItemTextA(i2c, IdI2cAddress, "50");
+    // Typed, not set: the window counts the pairs as the editor's text changes by typing.
+    HWND data = GetDlgItem(i2c, IdI2cData);
+    for (const char c : std::string("0000"))
+        SendMessageA(data, WM_CHAR, static_cast<WPARAM>(c), 0);
+    if (TextOf(GetDlgItem(i2c, IdI2cByteCount)) != "2")
+        return Fail("typing 0000 into the I2C window's data field did not make two bytes");
+    Click(i2c, IdI2cWrite);
+    SetDlgItemTextA(i2c, IdI2cByteCount, "16");
+    Click(i2c, IdI2cRead);
+    const DWORD start = GetTickCount();
+    while (TextOf(GetDlgItem(i2c, IdI2cData)).size() < 32 && GetTickCount() - start < 5000)
+        Sleep(50);
+    return TextOf(GetDlgItem(i2c, IdI2cData)).size() >= 32;
+}
+
 bool RunDemonstration(HWND panel, DWORD measureMs)
 {
     if (!ChooseLogFile(panel, Folder + "demo.txt"))
@@ -173,7 +196,8 @@ bool RunDemonstration(HWND panel, DWORD measureMs)
         PostMessageA(view, WM_CLOSE, 0, 0);
     Click(panel, IdI2c);
     HWND i2c = WaitForWindow(nullptr, "I2C Bus Control", 5000);
-    const bool i2cSaved = i2c && SaveWindowPicture(i2c, "i2c_window.bmp");
+    const bool i2cRead = i2c && ReadAfeMemory(i2c);
+    const bool i2cSaved = i2cRead && SaveWindowPicture(i2c, "i2c_window.bmp");
     if (i2c)
         PostMessageA(i2c, WM_CLOSE, 0, 0);
 
@@ -193,8 +217,12 @@ bool RunDemonstration(HWND panel, DWORD measureMs)
         return Fail("the main window picture could not be saved");
     if (!view || !viewSaved)
         return Fail("the configuration view did not open");
-    if (!i2c || !i2cSaved)
+    if (!i2c)
         return Fail("the I2C window did not open");
+    if (!i2cRead)
+        return Fail("the I2C window's read brought no bytes");
+    if (!i2cSaved)
+        return Fail("the I2C window's picture could not be saved");
     return logged || Fail("no log file was written");
 }
 

@@ -23,19 +23,40 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
   WriteRegDWORD SHCTX \"${kalvix_uninstall_key}\" \"EstimatedSize\" \"$0\"
 ")
 
-  # The software device's shortcut, only when its component was chosen (the component sections
-  # run before the one that makes the shortcuts).
+  # The Start-menu shortcuts. The programs and the command prompt start in the Documents folder of
+  # whoever starts them (a shortcut's start-in folder is the out path when it is made; set as text,
+  # so the shell expands it per user and no folder is made here), the guides open in the browser.
+  # Shortcuts of optional components only when those were chosen (their sections run first).
+  set(kalvix_links
+    "Kalvix Control Panel.lnk"
+    "${kalvix_demo_link}"
+    "${kalvix_live_link}"
+    "Kalvix command prompt.lnk"
+    "Operator guide.lnk"
+    "Log tool guide.lnk"
+    "SDK guide.lnk")
   set(CPACK_NSIS_CREATE_ICONS_EXTRA "
+  StrCpy $OUTDIR \"%USERPROFILE%\\Documents\"
+  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Kalvix Control Panel.lnk\" \"$INSTDIR\\OstrelControlPanel.exe\" \"\" \"$INSTDIR\\OstrelControlPanel.exe\" 0 SW_SHOWNORMAL \"\" \"Kalvix control panel\"
   IfFileExists \"$INSTDIR\\demo\\OstrelControlPanel.exe\" 0 +2
     CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${kalvix_demo_link}\" \"$INSTDIR\\demo\\OstrelControlPanel.exe\" \"\" \"$INSTDIR\\demo\\OstrelControlPanel.exe\" 0 SW_SHOWNORMAL \"\" \"Kalvix control panel with a software device\"
   ; The live view of the operators' log folder (Kalvix in Documents), opened in the browser.
   IfFileExists \"$INSTDIR\\kalvix-log.exe\" 0 +2
     CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${kalvix_live_link}\" \"$INSTDIR\\kalvix-log.exe\" \"live --open\" \"$INSTDIR\\kalvix-log.exe\" 0 SW_SHOWNORMAL \"\" \"The newest measurement log in the browser while it is written\"
+  ; A command prompt with the installation folder first on PATH: kalvix-log and kalvix_measure run
+  ; from any folder in it.
+  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Kalvix command prompt.lnk\" \"$SYSDIR\\cmd.exe\" '/k set \"PATH=$INSTDIR;%PATH%\"' \"$SYSDIR\\cmd.exe\" 0 SW_SHOWNORMAL \"\" \"Command prompt where kalvix-log and kalvix_measure run from any folder\"
+  SetOutPath \"$INSTDIR\"
+  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Operator guide.lnk\" \"$INSTDIR\\docs\\operator-guide.html\"
+  IfFileExists \"$INSTDIR\\docs\\log-tool.html\" 0 +2
+    CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Log tool guide.lnk\" \"$INSTDIR\\docs\\log-tool.html\"
+  IfFileExists \"$INSTDIR\\sdk\\docs\\library.html\" 0 +2
+    CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\SDK guide.lnk\" \"$INSTDIR\\sdk\\docs\\library.html\"
 ")
   # Runs after the vendor's key below Software was removed: the empty vendor key goes too.
-  set(CPACK_NSIS_DELETE_ICONS_EXTRA "
-  Delete \"$SMPROGRAMS\\$MUI_TEMP\\${kalvix_demo_link}\"
-  Delete \"$SMPROGRAMS\\$MUI_TEMP\\${kalvix_live_link}\"
-  DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
-")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "")
+  foreach(link IN LISTS kalvix_links)
+    string(APPEND CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete \"$SMPROGRAMS\\$MUI_TEMP\\${link}\"\n")
+  endforeach()
+  string(APPEND CPACK_NSIS_DELETE_ICONS_EXTRA "  DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"\n")
 endif()

@@ -3,15 +3,18 @@
 # Program Files\Kalvix:
 #   OstrelControlPanel.exe, KalvixCtrl.dll (the USB library), kalvix_measure.exe
 #   kalvix-log.exe (the measurement log tool) with DejaVuSans.ttf, the font of its pictures
-#   sdk\include\KalvixCtrl.h, sdk\lib\KalvixCtrl.lib (MSVC), sdk\lib\libKalvixCtrl.dll.a (mingw),
-#   sdk\examples\kalvix_measure.c, sdk\docs\library.md
-#   docs\operator-guide.md, driver\          (when the source tree has them)
+#   sdk\include\KalvixCtrl.h, sdk\include\KalvixEmulator.h (the software device's extra export),
+#   sdk\lib\KalvixCtrl.lib (MSVC), sdk\lib\libKalvixCtrl.dll.a (mingw),
+#   sdk\examples\kalvix_measure.c, sdk\docs\library.md and .html
+#   docs\: the guides as Markdown and HTML with their pictures (operator guide, log tool, live view,
+#   driver), driver\kalvix-winusb.inf
 #   demo\OstrelControlPanel.exe, demo\KalvixCtrl.dll (the software device; optional component)
 # The USB library and the software device's library share a file name, so they never share a
 # folder: a program loads whichever KalvixCtrl.dll lies beside it.
 if(NOT WIN32 OR NOT TARGET KalvixCtrl OR NOT TARGET OstrelControlPanel)
   return()
 endif()
+include(${CMAKE_CURRENT_LIST_DIR}/HtmlGuides.cmake)
 
 # --- Control panel, USB library and the headless example (always installed) ---
 install(TARGETS KalvixCtrl OstrelControlPanel kalvix_measure
@@ -25,37 +28,35 @@ if(TARGET kalvix-log)
     install(FILES /usr/share/doc/fonts-dejavu-core/copyright DESTINATION docs
             RENAME DejaVu-font-licence.txt COMPONENT application)
   endif()
-  if(EXISTS ${PROJECT_SOURCE_DIR}/docs/log-tool.md)
-    install(FILES ${PROJECT_SOURCE_DIR}/docs/log-tool.md DESTINATION docs COMPONENT application)
-  endif()
+  kalvix_install_guide(docs/log-tool.md docs application)
+  kalvix_install_guide(docs/live.md docs application)
 endif()
-if(EXISTS ${PROJECT_SOURCE_DIR}/docs/operator-guide.md)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/operator-guide.md DESTINATION docs COMPONENT application)
-  # The guide's pictures, beside it as its links expect.
-  if(EXISTS ${PROJECT_SOURCE_DIR}/docs/images)
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/images/ DESTINATION docs/images COMPONENT application)
-  endif()
-endif()
-if(EXISTS ${PROJECT_SOURCE_DIR}/driver)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/driver/ DESTINATION driver COMPONENT application PATTERN "*.in" EXCLUDE)
-  install(FILES ${KALVIX_DRIVER_INF} DESTINATION driver COMPONENT application)
-endif()
+kalvix_install_guide(docs/operator-guide.md docs application)
+kalvix_install_guide(docs/driver.md docs application)
+# The guides' pictures, beside them as their links expect.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/images/ DESTINATION docs/images COMPONENT application)
+# The driver folder holds what signing the package needs: the INF (and the maker's catalog beside it).
+install(FILES ${KALVIX_DRIVER_INF} DESTINATION driver COMPONENT application)
 
 # --- SDK for C callers ---
 # mingw: the linker's import library above (libKalvixCtrl.dll.a). MSVC: an import library made
 # from the same .def file that names the DLL's exports; with an MSVC build the linker makes it.
-install(FILES ${PROJECT_SOURCE_DIR}/library/include/KalvixCtrl.h DESTINATION sdk/include COMPONENT sdk)
+install(FILES ${PROJECT_SOURCE_DIR}/library/include/KalvixCtrl.h ${PROJECT_SOURCE_DIR}/emulator/KalvixEmulator.h
+        DESTINATION sdk/include COMPONENT sdk)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/kalvix_measure.c DESTINATION sdk/examples COMPONENT sdk)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/library.md DESTINATION sdk/docs COMPONENT sdk)
+kalvix_install_guide(docs/library.md sdk/docs sdk)
 if(NOT MSVC)
   if(NOT CMAKE_DLLTOOL)
     find_program(CMAKE_DLLTOOL NAMES x86_64-w64-mingw32-dlltool llvm-dlltool dlltool REQUIRED)
   endif()
+  # Run in its folder with a fixed temporary prefix: dlltool names the archive's members after
+  # that prefix, which would otherwise be the library's whole path mangled (the build folder's).
   set(kalvix_msvc_implib ${CMAKE_BINARY_DIR}/sdk/KalvixCtrl.lib)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/sdk)
   add_custom_command(OUTPUT ${kalvix_msvc_implib}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/sdk
     COMMAND ${CMAKE_DLLTOOL} -m i386:x86-64 -d ${PROJECT_SOURCE_DIR}/library/KalvixCtrl.def
-            -D KalvixCtrl.dll -l ${kalvix_msvc_implib}
+            -D KalvixCtrl.dll -t KalvixCtrl -l KalvixCtrl.lib
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/sdk
     DEPENDS ${PROJECT_SOURCE_DIR}/library/KalvixCtrl.def
     COMMENT "Import library for MSVC callers: sdk/KalvixCtrl.lib")
   add_custom_target(kalvix_msvc_implib ALL DEPENDS ${kalvix_msvc_implib})
@@ -75,7 +76,7 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY "Kalvix")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Kalvix")
 # The NSIS setup program adds "-setup" to this name (CPackOptions.cmake).
 set(CPACK_PACKAGE_FILE_NAME "KalvixControl-${PROJECT_VERSION}-win64")
-set(CPACK_PACKAGE_EXECUTABLES "OstrelControlPanel" "Kalvix Control Panel")
+# The Start-menu shortcuts are made by CPackOptions.cmake (with their start-in folder).
 set(CPACK_COMPONENTS_ALL application sdk demo)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")

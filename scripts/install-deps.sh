@@ -3,7 +3,8 @@
 # live view page's npm packages (uPlot, built into kalvix-log; puppeteer-core for its browser tests,
 # which drive Debian's chromium) with `npm ci` from its lock file, when they are missing or the lock
 # file changed.
-#   scripts/install-deps.sh        the cross build, Wine, the test run and the package
+#   scripts/install-deps.sh        the cross build, Wine, the test run and the package (pandoc makes
+#                                  the package's HTML guides)
 #   scripts/install-deps.sh fuzz   also clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +16,7 @@ packages=(
   wine wine64
   xvfb xauth x11-utils imagemagick
   fonts-liberation fonts-wine
-  nsis unzip
+  nsis unzip pandoc
   libeigen3-dev libboost-math-dev libstb-dev fonts-dejavu-core
   libfmt-dev nlohmann-json3-dev libboost-dev
   chromium

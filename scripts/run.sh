@@ -10,9 +10,12 @@
 #                                   open the configuration view and the I2C window) on a virtual
 #                                   screen; saves PNG pictures and the log in build/demo/, then
 #                                   runs the log tool on that log (fit, Bode, Nyquist, track, check)
-#   scripts/run.sh guide            the demonstration with the operator guide's pictures as well
-#                                   (save dialog, AFE read, AFE missing, an error in the status
-#                                   bar), kept in docs/images/
+#   scripts/run.sh guide            the operator guide's pictures (save dialog, AFE read, AFE
+#                                   missing, an error in the status bar, measuring, the
+#                                   configuration view, the I2C window after a read) from the
+#                                   package installed in a Wine prefix of its own, with the log
+#                                   folder in the user's Documents (scripts/guide-pictures.sh),
+#                                   kept in docs/images/
 #   scripts/run.sh measure [seconds] [divider]
 #                                   the headless C example (kalvix_measure) instead
 #   scripts/run.sh replay LOG [seconds]
@@ -41,6 +44,10 @@ if [ -z "$mode" ]; then
   if [ -n "${DISPLAY:-}" ]; then mode=panel; else mode=demo; fi
 else
   shift
+fi
+
+if [ "$mode" = guide ]; then
+  exec scripts/guide-pictures.sh
 fi
 
 # Only what the mode runs is built (the test programs are not): the panel beside the emulated
@@ -90,7 +97,7 @@ case "$mode" in
     cd "$build_dir/emulated"
     wine ./OstrelControlPanel.exe
     ;;
-  demo | guide)
+  demo)
     # Always on a screen of its own, so nothing on the operator's screen covers the pictures.
     KALVIX_OWN_DISPLAY=1 kalvix_wine_setup "$build_dir"
     trap kalvix_wine_teardown EXIT
@@ -99,8 +106,7 @@ case "$mode" in
     rm -rf "$out" && mkdir -p "$out"
     status=0
     seconds=${1:-4}
-    [ "$mode" = guide ] && seconds=3
-    (cd "$build_dir/emulated" && wine ./panel_demo.exe "$(winepath -w "$out")" "$seconds" ${mode/demo/}) >"$out/steps.txt" || status=$?
+    (cd "$build_dir/emulated" && wine ./panel_demo.exe "$(winepath -w "$out")" "$seconds") >"$out/steps.txt" || status=$?
     for bmp in "$out"/*.bmp; do
       [ -e "$bmp" ] || continue
       convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
@@ -125,14 +131,6 @@ case "$mode" in
       echo "            in $out/fit.txt, its validity check in $out/check.txt ($(grep '^verdict' "$out/check.txt"))"
       ls "$out"/log_*.png | sed 's/^/  picture: /'
     done
-    if [ "$mode" = guide ] && [ "$status" = 0 ]; then
-      mkdir -p docs/images
-      for picture in save_dialog afe_read afe_missing status_error configuration_view i2c_window; do
-        cp "$out/$picture.png" docs/images/
-      done
-      cp "$out/main_window.png" docs/images/main_measuring.png
-      echo "The operator guide's pictures are in docs/images/."
-    fi
     exit "$status"
     ;;
   live)

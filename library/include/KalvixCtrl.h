@@ -127,7 +127,9 @@ typedef struct SpectrumRecord {
     uint8_t reserved150[42];
 } SpectrumRecord;
 
-/* The configuration block CMD_READ_CONFIGURATION delivers (272 bytes). */
+/* The configuration block CMD_READ_CONFIGURATION delivers: 272 bytes. The device's reply frame is
+ * 276 bytes long; its first 4 bytes, the frame marker 0xFF03 and the reply tag 0x03DD (both
+ * little-endian), are the library's and are not handed over. */
 typedef struct DeviceConfiguration {
     uint16_t reserved0;
     uint16_t FrequencyCodes[15]; /* frequency in Hz = code * 1000 / divider */
@@ -136,15 +138,12 @@ typedef struct DeviceConfiguration {
 } DeviceConfiguration;
 #pragma pack(pop)
 
-#ifdef __cplusplus
-static_assert(sizeof(SpectrumRecord) == 192, "spectrum record is one 192-byte frame");
-static_assert(sizeof(DeviceConfiguration) == 272, "configuration block is 272 bytes");
-#else
-_Static_assert(sizeof(SpectrumRecord) == 192, "spectrum record is one 192-byte frame");
-_Static_assert(sizeof(DeviceConfiguration) == 272, "configuration block is 272 bytes");
-#endif
+/* Size checks that every C and C++ standard accepts: an array of -1 elements does not compile. */
+typedef char KalvixSpectrumRecordIs192Bytes[sizeof(SpectrumRecord) == 192 ? 1 : -1];
+typedef char KalvixDeviceConfigurationIs272Bytes[sizeof(DeviceConfiguration) == 272 ? 1 : -1];
 
 #define KALVIX_SPECTRUM_SIZE 192
+#define KALVIX_CONFIGURATION_SIZE 272
 #define KALVIX_LIBRARY_VERSION "1.20"
 
 /* The command entry; see the command codes above for what each uses of param, record and data. */

@@ -254,8 +254,9 @@ struct InfChecker {
             Problem("DriverVer's version " + driverVer[0][1] + " is not the project's " + projectVersion);
     }
 
-    // The models section for x64 named in [Manufacturer] by the maker "Kalvix"; empty if none.
-    std::string ModelsSection()
+    // The models section for `platform` (NTamd64, NTarm64) named in [Manufacturer] by the maker
+    // "Kalvix"; empty if none.
+    std::string ModelsSection(const std::string& platform)
     {
         const auto* entries = Section("Manufacturer");
         if (!entries)
@@ -266,9 +267,9 @@ struct InfChecker {
                 continue;
             const std::vector<std::string> fields = Fields(halves[1]);
             for (size_t i = 1; i < fields.size(); ++i)
-                if (Lower(fields[i]).rfind("ntamd64", 0) == 0)
+                if (Lower(fields[i]).rfind(Lower(platform), 0) == 0)
                     return fields[0] + "." + fields[i];
-            Problem("[Manufacturer] has no NTamd64 decoration for Kalvix");
+            Problem("[Manufacturer] has no " + platform + " decoration for Kalvix");
             return "";
         }
         Problem("[Manufacturer] names no maker \"Kalvix\"");
@@ -326,17 +327,22 @@ struct InfChecker {
         CheckForm(bytes);
         Parse(bytes);
         CheckVersionSection(projectVersion);
-        const std::string models = ModelsSection();
-        if (models.empty())
-            return;
-        const std::string install = InstallSection(models, "USB\\VID_1CBE&PID_0234");
-        if (install.empty())
-            return;
-        ExpectListed(install, "Include", "winusb.inf");
-        ExpectListed(install, "Needs", "WINUSB.NT");
-        ExpectListed(install + ".Services", "Include", "winusb.inf");
-        ExpectListed(install + ".Services", "Needs", "WINUSB.NT.Services");
-        CheckInterfaceClass(install + ".HW", interfaceClass);
+        // x64 and Arm64 Windows each read their own models section; both may name one install section.
+        std::string checkedInstall;
+        for (const char* platform : {"NTamd64", "NTarm64"}) {
+            const std::string models = ModelsSection(platform);
+            if (models.empty())
+                continue;
+            const std::string install = InstallSection(models, "USB\\VID_1CBE&PID_0234");
+            if (install.empty() || SameText(install, checkedInstall))
+                continue;
+            checkedInstall = install;
+            ExpectListed(install, "Include", "winusb.inf");
+            ExpectListed(install, "Needs", "WINUSB.NT");
+            ExpectListed(install + ".Services", "Include", "winusb.inf");
+            ExpectListed(install + ".Services", "Needs", "WINUSB.NT.Services");
+            CheckInterfaceClass(install + ".HW", interfaceClass);
+        }
     }
 };
 
@@ -385,6 +391,10 @@ TEST(DriverInf, EachFaultInACopyIsReported)
         {"another product ID", "_Install, USB\\VID_1CBE&PID_0234", "_Install, USB\\VID_1CBE&PID_0235", "has no model for USB\\VID_1CBE&PID_0234"},
         {"another vendor ID", "_Install, USB\\VID_1CBE&PID_0234", "_Install, USB\\VID_1CBF&PID_0234", "has no model for USB\\VID_1CBE&PID_0234"},
         {"models for 32-bit Windows only", "Kalvix,NTamd64", "Kalvix,NTx86", "no NTamd64 decoration"},
+        {"models for x64 only", "Kalvix,NTamd64,NTarm64", "Kalvix,NTamd64", "no NTarm64 decoration"},
+        {"another product ID for Arm64", "[Kalvix.NTarm64]\r\n%DeviceName% = Kalvix_Install, USB\\VID_1CBE&PID_0234",
+         "[Kalvix.NTarm64]\r\n%DeviceName% = Kalvix_Install, USB\\VID_1CBE&PID_0235",
+         "[Kalvix.NTarm64] has no model for USB\\VID_1CBE&PID_0234"},
         {"another interface class", "8A6B-113CA2BFB60D}\"", "8A6B-113CA2BFB60E}\"", "does not hold the library's interface class"},
         {"the interface class as REG_SZ", "REG_MULTI_SZ     = 0x00010000", "REG_MULTI_SZ     = 0x00000000", "is not REG_MULTI_SZ"},
         {"the interface class into a subkey", "HKR,,DeviceInterfaceGUIDs", "HKR,Sub,DeviceInterfaceGUIDs", "not written to HKR itself"},
@@ -423,7 +433,7 @@ TEST(DriverInf, AcceptsOtherSpellingsWindowsReadsTheSame)
     const std::pair<std::string, std::string> edits[] = {
         {"[Kalvix_Install.Services]", "[KALVIX_INSTALL.SERVICES]"},
         {"Needs   = WINUSB.NT\r\n\r\n", "needs = winusb.nt ; WinUSB itself\r\n\r\n"},
-        {"Kalvix,NTamd64\r\n", "Kalvix,NTamd64.10.0\r\n"},
+        {"Kalvix,NTamd64,", "Kalvix,NTamd64.10.0,"},
         {"[Kalvix.NTamd64]", "[Kalvix.NTamd64.10.0]"},
         {",\"{D7024F71-28DE-4E81-8A6B-113CA2BFB60D}\"", ",\"{00000000-0000-0000-0000-000000000001}\",\"{d7024f71-28de-4e81-8a6b-113ca2bfb60d}\""},
         {"%REG_MULTI_SZ%", "0x00010008"},

@@ -5,10 +5,13 @@
 # USB library (two exports) beside the panel and the software device's library (its third
 # export) in demo\ only, no runtime DLL that Windows lacks, the example reports that no device is
 # there from the install folder and measures beside the demo library, programs link against the
-# SDK's header and both import libraries and call the installed library, the shortcuts point
-# where they should, the Apps & features entry is complete and in the 64-bit registry view. The
-# silent uninstaller then removes every file, folder, shortcut and registry key, and the ZIP
-# holds the same files as the installation. Every failure is listed; exit status 1 if any.
+# SDK's header and both import libraries and call the installed library, the SDK's headers compile
+# in every C standard and in C++ (check-headers.sh), its import libraries name no build path, the
+# example builds from the installed SDK and measures beside the demo library, the HTML guides and
+# their pictures and links are there, the shortcuts point where they should and start in the
+# user's Documents, the Apps & features entry is complete and in the 64-bit registry view. The
+# uninstaller in its waiting form then removes every file, folder, shortcut and registry key but
+# itself, and the ZIP holds the same files as the installation. Every failure is listed; exit status 1 if any.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 [ $# -eq 3 ] || { echo "usage: $0 <setup.exe> <zip> <build dir>" >&2; exit 2; }
@@ -75,24 +78,53 @@ expect "setup /S over the installation: exit code" 0 "$rc"
 # --- Exactly the expected files ---
 expected=(
   Uninstall.exe OstrelControlPanel.exe KalvixCtrl.dll kalvix_measure.exe kalvix-log.exe DejaVuSans.ttf
-  sdk/include/KalvixCtrl.h sdk/lib/KalvixCtrl.lib sdk/lib/libKalvixCtrl.dll.a
-  sdk/examples/kalvix_measure.c sdk/docs/library.md
+  sdk/include/KalvixCtrl.h sdk/include/KalvixEmulator.h sdk/lib/KalvixCtrl.lib sdk/lib/libKalvixCtrl.dll.a
+  sdk/examples/kalvix_measure.c
   demo/KalvixCtrl.dll demo/OstrelControlPanel.exe
+  driver/kalvix-winusb.inf
 )
-[ -f "$root/docs/operator-guide.md" ] && expected+=(docs/operator-guide.md)
-[ -f "$root/docs/log-tool.md" ] && expected+=(docs/log-tool.md)
+# Every guide as Markdown and as HTML beside it.
+guides=(docs/operator-guide docs/log-tool docs/live docs/driver sdk/docs/library)
+for g in "${guides[@]}"; do expected+=("$g.md" "$g.html"); done
 [ -f /usr/share/doc/fonts-dejavu-core/copyright ] && expected+=(docs/DejaVu-font-licence.txt)
-if [ -f "$root/docs/operator-guide.md" ] && [ -d "$root/docs/images" ]; then
-  while IFS= read -r f; do expected+=("docs/images/$f"); done < <(cd "$root/docs/images" && find . -type f | sed 's|^\./||')
-fi
-if [ -d "$root/driver" ]; then
-  while IFS= read -r f; do expected+=("driver/$f"); done < <(cd "$root/driver" && find . -type f | sed 's|^\./||; s|\.inf\.in$|.inf|')
-fi
+while IFS= read -r f; do expected+=("docs/images/$f"); done < <(cd "$root/docs/images" && find . -type f | sed 's|^\./||')
 installed=$(cd "$inst" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 expect "installed files" "$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)" "$installed"
 expect "header as in the source" same "$(cmp -s "$inst/sdk/include/KalvixCtrl.h" "$root/library/include/KalvixCtrl.h" && echo same)"
+expect "emulator header as in the source" same "$(cmp -s "$inst/sdk/include/KalvixEmulator.h" "$root/emulator/KalvixEmulator.h" && echo same)"
 expect "example as in the source" same "$(cmp -s "$inst/sdk/examples/kalvix_measure.c" "$root/examples/kalvix_measure.c" && echo same)"
-expect "library.md as in the source" same "$(cmp -s "$inst/sdk/docs/library.md" "$root/docs/library.md" && echo same)"
+for g in "${guides[@]}"; do
+  expect "$g.md as in the source" same "$(cmp -s "$inst/$g.md" "$root/docs/$(basename "$g").md" && echo same)"
+done
+
+# --- The HTML guides: a page of the guide's title; every picture and page they link to is there ---
+for g in "${guides[@]}"; do
+  html="$inst/$g.html"
+  [ -f "$html" ] || continue
+  expect "$g.html is titled as the guide" "$(sed -n '1s/^# //p' "$root/docs/$(basename "$g").md")" \
+    "$(sed -n 's|.*<title>\(.*\)</title>.*|\1|p' "$html" | sed 's/&amp;/\&/g')"
+  missing=""
+  for target in $(grep -o '\(src\|href\)="[^"]*"' "$html" | sed 's/^[a-z]*="//; s/"$//; s/#.*//' | grep -v -e '^$' -e : | sort -u); do
+    [ -e "$(dirname "$html")/$target" ] || missing+="$target "
+  done
+  expect "$g.html: pictures and pages it links to are installed" "" "$missing"
+  expect "$g.html links no Markdown file" 0 "$(grep -c 'href="[^":]*\.md[#"]' "$html")"
+done
+
+# --- The SDK's headers compile in every C standard and in C++ with -pedantic -Werror ---
+if "$root/tests/package/check-headers.sh" "$inst/sdk/include"; then
+  pass "SDK headers compile cleanly in every standard"
+else
+  fail "SDK headers do not compile cleanly in every standard (above)"
+fi
+# --- The import libraries' members carry no build path (ar names them as dlltool wrote them) ---
+mangled_build=$(echo "$build_dir" | tr '/' '_')
+for lib in KalvixCtrl.lib libKalvixCtrl.dll.a; do
+  members=$(x86_64-w64-mingw32-ar t "$inst/sdk/lib/$lib" | tr '\n' ' ')
+  expect "sdk\\lib\\$lib members name no build path" "" \
+    "$(echo "$members" | tr ' ' '\n' | grep -e / -e '\\' -e "$mangled_build" -e '^_' || true)"
+  [ -n "$members" ] || fail "sdk\\lib\\$lib has no members"
+done
 expect "demo panel is the same program" same "$(cmp -s "$inst/demo/OstrelControlPanel.exe" "$inst/OstrelControlPanel.exe" && echo same)"
 
 # --- The USB library beside the panel, the software device's library only in demo\ ---
@@ -135,6 +167,19 @@ rm -f "$inst/demo/kalvix_measure.exe"
 expect "kalvix_measure beside the demo library: exit code" 0 "$rc"
 expect "kalvix_measure beside the demo library: connects" 1 "$(echo "$out" | grep -c '^connected to device [0-9]*, serial .')"
 expect "kalvix_measure beside the demo library: no error" "" "$err"
+
+# --- The example as the SDK guide builds it (mingw: gcc example.c -L. -lKalvixCtrl), from the
+# installed files with every warning an error, run beside the demo library ---
+rc=0
+$cc -Wall -Wextra -Werror -I"$inst/sdk/include" -o "$inst/demo/kalvix_measure.exe" \
+  "$inst/sdk/examples/kalvix_measure.c" -L"$inst/sdk/lib" -lKalvixCtrl 2>"$work/example.err" || rc=$?
+expect "example built from the installed SDK without warnings" "0 " "$rc $(tr '\n' ' ' <"$work/example.err")"
+if [ "$rc" -eq 0 ]; then
+  measure "$inst/demo" 1 10
+  expect "example built from the SDK, beside the demo library: exit code" 0 "$rc"
+  expect "example built from the SDK, beside the demo library: connects" 1 "$(echo "$out" | grep -c '^connected to device [0-9]*, serial .')"
+fi
+rm -f "$inst/demo/kalvix_measure.exe"
 
 # --- The SDK: a C program built with its header against each import library calls the library ---
 sdk="$work/sdk-check"
@@ -218,20 +263,31 @@ rm -rf "$drive_c/LogCheck"
 lnk_text() { { $strings_tool -a "$1"; $strings_tool -a -el "$1"; } | tr '\n' ' '; }
 links=$(cd "$drive_c" && find . -name '*.lnk' -newer "$work/before-install" -o -name '*.lnk' -path '*Kalvix*' | sed 's|^\./||' | LC_ALL=C sort)
 echo "$links" | sed 's/^/  shortcut: /'
-expect "shortcut names" "Control panel (software device).lnk Kalvix Control Panel.lnk Live view of the logs.lnk Uninstall.lnk " \
+expect "shortcut names" "Control panel (software device).lnk Kalvix Control Panel.lnk Kalvix command prompt.lnk Live view of the logs.lnk Log tool guide.lnk Operator guide.lnk SDK guide.lnk Uninstall.lnk " \
   "$(echo "$links" | sed 's|.*/||' | LC_ALL=C sort | tr '\n' ' ')"
 expect "shortcuts share one all-users Start-menu folder" 1 "$(echo "$links" | sed 's|/[^/]*$||' | sort -u | grep -c '^ProgramData/Microsoft/Windows/Start Menu/Programs/Kalvix Control$')"
-main_lnk="$drive_c/$(echo "$links" | grep '/Kalvix Control Panel.lnk$' || true)"
-demo_lnk="$drive_c/$(echo "$links" | grep '/Control panel (software device).lnk$' || true)"
-live_lnk="$drive_c/$(echo "$links" | grep '/Live view of the logs.lnk$' || true)"
-if [ -f "$live_lnk" ]; then
-  expect "live-view shortcut follows the operators' logs in the browser" 1 \
-    "$(lnk_text "$live_lnk" | grep -c 'KalvixTest\\kalvix-log.exe.*live --open')"
-fi
-if [ -f "$main_lnk" ] && [ -f "$demo_lnk" ]; then
-  expect "main shortcut starts the panel beside the USB library" 1 "$(lnk_text "$main_lnk" | grep -c 'KalvixTest\\OstrelControlPanel.exe')"
-  expect "software-device shortcut starts the demo panel" 1 "$(lnk_text "$demo_lnk" | grep -c 'KalvixTest\\demo\\OstrelControlPanel.exe')"
-fi
+# link_has <shortcut name> <what> <regular expression over its texts>
+link_has() {
+  local lnk
+  lnk="$drive_c/$(echo "$links" | grep -F "/$1" || true)"
+  if [ -f "$lnk" ]; then
+    expect "$1: $2" 1 "$(lnk_text "$lnk" | grep -c -- "$3")"
+  else
+    fail "$1 missing"
+  fi
+}
+documents='%USERPROFILE%\\Documents'
+link_has "Kalvix Control Panel.lnk" "starts the panel beside the USB library" 'KalvixTest\\OstrelControlPanel.exe'
+link_has "Control panel (software device).lnk" "starts the demo panel" 'KalvixTest\\demo\\OstrelControlPanel.exe'
+link_has "Live view of the logs.lnk" "follows the operators' logs in the browser" 'KalvixTest\\kalvix-log.exe.*live --open'
+link_has "Kalvix command prompt.lnk" "a command prompt with the install folder on PATH" \
+  'cmd.exe.*/k set "PATH=C:\\KalvixTest;%PATH%"'
+for name in "Kalvix Control Panel.lnk" "Control panel (software device).lnk" "Live view of the logs.lnk" "Kalvix command prompt.lnk"; do
+  link_has "$name" "starts in the user's Documents" "$documents"
+done
+link_has "Operator guide.lnk" "opens the HTML operator guide" 'KalvixTest\\docs\\operator-guide.html'
+link_has "Log tool guide.lnk" "opens the HTML log tool guide" 'KalvixTest\\docs\\log-tool.html'
+link_has "SDK guide.lnk" "opens the HTML SDK guide" 'KalvixTest\\sdk\\docs\\library.html'
 
 # --- Apps & features entry, in the 64-bit registry view ---
 entry=$(wine reg query "$uninstall_key" 2>/dev/null | tr -d '\r') || true
@@ -251,23 +307,21 @@ fi
 expect "no entry in the 32-bit registry view" absent \
   "$(wine reg query 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Kalvix' >/dev/null 2>&1 && echo present || echo absent)"
 
-# --- Silent uninstallation: the uninstaller copies itself to the temporary folder, starts the
-# copy and ends; the copy removes everything, so wait (bounded) until everything is gone. ---
+# --- Silent uninstallation in the waiting form the operator guide gives: with _?= the uninstaller
+# runs where it is instead of copying itself away and returning at once, so everything is gone
+# when it returns except itself, which the guide's next two commands remove. ---
 start=$(date +%s.%N)
 rc=0
-wine 'C:\KalvixTest\Uninstall.exe' /S </dev/null >"$work/uninstall.out" 2>&1 || rc=$?
-expect "Uninstall.exe /S exit code" 0 "$rc"
-for _ in $(seq 1 600); do
-  if [ ! -e "$inst" ] && ! wine reg query "$uninstall_key" >/dev/null 2>&1; then
-    break
-  fi
-  sleep 0.3
-done
-# The copy deletes the Start-menu folder and keys last; let it end before looking.
-for _ in $(seq 1 100); do
-  pgrep -f 'Au_\.exe' >/dev/null || break
-  sleep 0.3
-done
+wine 'C:\KalvixTest\Uninstall.exe' /S '_?=C:\KalvixTest' </dev/null >"$work/uninstall.out" 2>&1 || rc=$?
+expect "Uninstall.exe /S _?= exit code" 0 "$rc"
+expect "left when the waiting uninstaller returns" "Uninstall.exe" "$(cd "$inst" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | tr '\n' ' ' | sed 's/ $//')"
+expect "Apps & features entry when the waiting uninstaller returns" absent \
+  "$(wine reg query "$uninstall_key" >/dev/null 2>&1 && echo present || echo absent)"
+# (Wine would pass quotation marks on to cmd escaped; this path needs none.)
+rc=0
+wine cmd /c del 'C:\KalvixTest\Uninstall.exe' </dev/null >>"$work/uninstall.out" 2>&1 || rc=$?
+wine cmd /c rmdir 'C:\KalvixTest' </dev/null >>"$work/uninstall.out" 2>&1 || rc=$?
+expect "removing the uninstaller and the folder: exit codes" 0 "$rc"
 uninstall_seconds=$(echo "$(date +%s.%N) - $start" | bc)
 echo "uninstalled in ${uninstall_seconds}s"
 expect "installation folder after uninstalling" absent "$([ -e "$inst" ] && echo present || echo absent)"
