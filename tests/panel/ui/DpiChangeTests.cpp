@@ -17,6 +17,7 @@
 #include <commctrl.h>
 
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -63,6 +64,14 @@ int Round(double value)
     return static_cast<int>(std::lround(value));
 }
 
+std::string ManifestText()
+{
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    return bytes ? std::string(bytes, SizeofResource(nullptr, found)) : std::string();
+}
+
 class DpiChange : public ::testing::Test {
 protected:
     void SetUp() override
@@ -77,6 +86,27 @@ protected:
 };
 
 } // namespace
+
+TEST(DpiManifest, DeclaresPerMonitorAwarenessAndKeepsTheCommonControlsVersion)
+{
+    const std::string manifest = ManifestText();
+    EXPECT_NE(manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                            "PerMonitorV2, PerMonitor</dpiAwareness>"),
+              std::string::npos);
+    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>"),
+              std::string::npos);
+    EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos);
+    // The system read it: this process is per-monitor aware (2), where the system can tell.
+    using GetContext = HANDLE(WINAPI*)();
+    using AwarenessOf = int(WINAPI*)(HANDLE);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto context = reinterpret_cast<GetContext>(reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    auto awareness = reinterpret_cast<AwarenessOf>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    if (context && awareness) {
+        EXPECT_EQ(awareness(context()), 2);
+    }
+}
 
 TEST_F(DpiChange, MainWindowTakesEachFactorAndComesBackExactlyTo96)
 {
