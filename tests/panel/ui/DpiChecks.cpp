@@ -8,32 +8,25 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+#include <cstring>
+
 #include <algorithm>
 #include <cmath>
 #include <string>
 
 namespace {
 
-// Caption-bearing controls of the main window; the trackbars, combo boxes and edits without
-// text are left out. The extra room a check box or radio button needs for its box is added.
-struct TextControl {
-    int Id;
-    bool HasBox;
-};
+// Room a check box or radio button keeps for its box, at 96 DPI.
+constexpr int BoxWidth96 = 16;
 
-constexpr TextControl TextControls[] = {
-    {IdInterfaceGroup, false}, {IdConnectDeviceButton, false}, {IdDisplayData, true}, {IdAfeDetection, true},
-    {IdViewConf, false}, {Id10x, false}, {IdConfigLogGroup, false}, {IdConfigPathEdit, false},
-    {IdLoadShunt, false}, {IdLoadComp, false}, {IdLoadDac, false}, {IdLoadPhase, false},
-    {IdLogPathEdit, false}, {IdLogDataButton, false}, {IdLogEntryCount, false}, {IdModuleScaleLabel, false},
-    {IdModuleScale, false}, {IdModuleFixedScale, true}, {IdModuleXLog, true}, {IdModuleYLog, true},
-    {IdPhaseScaleLabel, false}, {IdPhaseScale, false}, {IdPhaseFixedScale, true}, {IdPhaseXLog, true},
-    {IdDeviceControlsGroup, false}, {IdStart, false}, {IdRadioP, true}, {IdRadioD, true},
-    {IdGetStatus, false}, {IdExtTrigger, false}, {IdBattery, false}, {IdEnableComp, false},
-    {IdMeasureComp, false}, {IdI2c, false}, {IdGainALabel, false}, {IdGainBLabel, false},
-    {IdDividerLabel, false}, {IdExcitationLabel, false}, {IdImpedanceGroup, false}, {IdColumnHeader, false},
-    {IdStatusDataGroup, false}, {IdChannelHeader, false},
-};
+bool HasBox(HWND control)
+{
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    const LONG type = style & BS_TYPEMASK;
+    return _stricmp(ClassNameOf(control).c_str(), "Button") == 0 && !(style & BS_PUSHLIKE) &&
+           (type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON);
+}
 
 // The widest line of the control's text in the control's own font.
 int TextWidth(HWND control)
@@ -121,12 +114,15 @@ void ExpectMainLayoutAt(HWND mainWindow, double factor)
         const bool combo = id == IdGainA || id == IdGainB;
         ExpectScaled(ControlRectInClient(mainWindow, id), r.X, r.Y, r.Width, combo ? -1 : r.Height, factor);
     }
-    for (const TextControl& t : TextControls) {
-        SCOPED_TRACE(t.Id);
-        HWND control = GetDlgItem(mainWindow, t.Id);
+    // Every caption in its control's font fits the control (the trackbars' captions are not shown).
+    for (int id = IdInterfaceGroup; id <= IdFrequencyList; ++id) {
+        HWND control = GetDlgItem(mainWindow, id);
+        if (!control || _stricmp(ClassNameOf(control).c_str(), TRACKBAR_CLASSA) == 0)
+            continue;
+        SCOPED_TRACE(id);
         RECT client{};
         GetClientRect(control, &client);
-        const int room = client.right - (t.HasBox ? static_cast<int>(std::lround(16 * factor)) : 0);
+        const int room = client.right - (HasBox(control) ? static_cast<int>(std::lround(BoxWidth96 * factor)) : 0);
         EXPECT_LE(TextWidth(control), room) << WindowText(control);
     }
     EXPECT_EQ(FontHeightOf(GetDlgItem(mainWindow, IdConnectDeviceButton)), static_cast<LONG>(std::trunc(13 * factor)));
