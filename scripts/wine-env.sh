@@ -1,7 +1,9 @@
 # Sourced by the run and test scripts: a private Wine prefix inside the build folder, a virtual
 # screen and a persistent wineserver, so every Wine process start afterwards is cheap.
 #   kalvix_wine_setup <build dir>   exports WINEPREFIX/WINEDEBUG/DISPLAY, makes the prefix once,
-#                                   starts Xvfb (when no screen is given) and wineserver -p
+#                                   starts Xvfb (when no screen is given) and wineserver -p;
+#                                   KALVIX_SCREEN_SIZE (WIDTHxHEIGHT, 1280x1024 unless set) sizes
+#                                   that screen and KALVIX_LOG_PIXELS sets the prefix's display DPI
 #   kalvix_wine_teardown            stops both again
 
 kalvix_wine_setup() {
@@ -19,7 +21,7 @@ kalvix_wine_setup() {
     for n in $(seq 90 120); do
       [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
     done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${KALVIX_SCREEN_SIZE:-1280x1024}x24" -nolisten tcp </dev/null >/dev/null 2>&1 &
     KALVIX_XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
@@ -54,6 +56,9 @@ kalvix_wine_setup() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
   else
     wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+  fi
+  if [ -n "${KALVIX_LOG_PIXELS:-}" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$KALVIX_LOG_PIXELS" /f >/dev/null 2>&1
   fi
   # A server already running for this prefix (another run of ours) serves us as well.
   wineserver -p </dev/null >/dev/null 2>&1 || true

@@ -8,12 +8,16 @@
 #include "OwnedWindow.h"
 #include "ResourceIds.h"
 #include "StatusBar.h"
+#include "WindowDpi.h"
 
 namespace {
 
 constexpr DWORD ViewTextStyle =
     WS_CHILD | WS_VISIBLE | WS_HSCROLL | ES_MULTILINE | ES_NOHIDESEL | ES_READONLY | LayoutEditBit;
 static_assert(ViewTextStyle == 0x50100B04);
+
+constexpr OwnedWindowPlan ViewPlan{IDS_CONF_VIEW_WINDOW_CLASS, "Device Configuration Data", 600, 345, IdViewConf};
+constexpr ScaledRect ViewTextRect{7, 7, 580, 301};
 
 // Connected, and neither a measurement nor an external-trigger run going.
 bool ConnectedAndIdle(HWND mainWindow)
@@ -32,9 +36,16 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
     GlobalCtrl* ctrl = static_cast<GlobalCtrl*>(create->lpCreateParams);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ctrl));
     ctrl->ConfViewWindow = window;
-    CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", nullptr, ViewTextStyle, 7, 7, 580, 301, window,
+    const ScaledRect text = ScaleRect(OwnedWindowScale(window, ViewPlan), ViewTextRect);
+    CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", nullptr, ViewTextStyle, text.X, text.Y, text.Width, text.Height, window,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdConfViewText)), create->hInstance, nullptr);
     return 0;
+}
+
+void OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    const DpiScale scale = FollowOwnedDpiChange(window, ViewPlan, wParam, lParam);
+    PlaceChildAtScale(GetDlgItem(window, IdConfViewText), scale, ViewTextRect);
 }
 
 // WM_CLOSE clears the handle before destroying; WM_DESTROY alone comes when the main window
@@ -89,7 +100,7 @@ void OpenConfigurationView(GlobalCtrl* ctrl)
     // One view at a time.
     if (ctrl->ConfViewWindow)
         return;
-    OpenOwnedWindow(ctrl, OwnedWindowPlan{IDS_CONF_VIEW_WINDOW_CLASS, "Device Configuration Data", 600, 345, IdViewConf});
+    OpenOwnedWindow(ctrl, ViewPlan);
     RefreshConfiguration(ctrl);
 }
 
@@ -103,6 +114,9 @@ LRESULT CALLBACK ConfViewWndProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_DESTROY:
         ForgetView(window);
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, wParam, lParam);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

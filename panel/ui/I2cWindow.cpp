@@ -8,9 +8,11 @@
 #include "OwnedWindow.h"
 #include "ResourceIds.h"
 #include "StatusBar.h"
+#include "WindowDpi.h"
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -23,7 +25,13 @@ struct I2cWindowState {
     uint8_t Data[I2cDataSize];   // the bytes of one transfer
     OwnedFont EditorFont;        // Fixedsys, the data editor
     OwnedFont LabelFont;         // Tahoma, the buttons, fields and labels
+    DpiScale Scale;              // the controls' places and the fonts are at it
 };
+
+constexpr OwnedWindowPlan I2cPlan{IDS_I2C_CONTROL_WINDOW_CLASS, "I2C Bus Control", 285, 182, IdI2c};
+
+// Fixedsys at its default height (0) at the factor 1, else from its 15-pixel cell at 96 DPI.
+constexpr int FixedsysCellHeight = 15;
 
 I2cWindowState* StateOf(HWND window)
 {
@@ -50,21 +58,45 @@ constexpr I2cControl Controls[] = {
     {IdI2cAddressLabel, "STATIC", "ADDR[0x]", 0, 0, 198, 17, 53, 17},
 };
 
+ScaledRect Rect96(const I2cControl& control)
+{
+    return ScaledRect{control.X, control.Y, control.Width, control.Height};
+}
+
+// The fonts made for the window's scale and given to the controls; the former ones are deleted
+// after the controls have the new ones.
+void SetFonts(HWND window, I2cWindowState& state)
+{
+    OwnedFont editor =
+        MakeOwnedFont(state.Scale == DpiScale{} ? 0 : ScaleFontHeight(state.Scale, FixedsysCellHeight), "Fixedsys", ANSI_CHARSET);
+    SendDlgItemMessageA(window, IdI2cData, WM_SETFONT, reinterpret_cast<WPARAM>(editor.Get()), TRUE);
+    OwnedFont labels = MakeOwnedFont(ScaleFontHeight(state.Scale, 13), "Tahoma", ANSI_CHARSET);
+    for (int id = IdI2cWrite; id <= IdI2cAddressLabel; ++id)
+        SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(labels.Get()), TRUE);
+    state.EditorFont = std::move(editor);
+    state.LabelFont = std::move(labels);
+}
+
 void CreateControls(HWND window, HINSTANCE instance, I2cWindowState& state)
 {
     for (const I2cControl& control : Controls) {
-        HWND child = CreateWindowExA(control.ExStyle, control.ClassName, control.Text,
-                                     WS_CHILD | WS_VISIBLE | control.Style, control.X, control.Y, control.Width,
-                                     control.Height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.Id)),
-                                     instance, nullptr);
-        if (control.Id == IdI2cData) {
-            state.EditorFont = MakeOwnedFont(0, "Fixedsys", ANSI_CHARSET);
-            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.EditorFont.Get()), TRUE);
-        }
+        const ScaledRect r = ScaleRect(state.Scale, Rect96(control));
+        CreateWindowExA(control.ExStyle, control.ClassName, control.Text, WS_CHILD | WS_VISIBLE | control.Style, r.X,
+                        r.Y, r.Width, r.Height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.Id)),
+                        instance, nullptr);
     }
-    state.LabelFont = MakeOwnedFont(13, "Tahoma", ANSI_CHARSET);
-    for (int id = IdI2cWrite; id <= IdI2cAddressLabel; ++id)
-        SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(state.LabelFont.Get()), TRUE);
+    SetFonts(window, state);
+}
+
+void OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    I2cWindowState* state = StateOf(window);
+    if (!state)
+        return;
+    state->Scale = FollowOwnedDpiChange(window, I2cPlan, wParam, lParam);
+    for (const I2cControl& control : Controls)
+        PlaceChildAtScale(GetDlgItem(window, control.Id), state->Scale, Rect96(control));
+    SetFonts(window, *state);
 }
 
 // WM_DESTROY comes both after WM_CLOSE and when the owner takes the window down with it.
@@ -87,6 +119,7 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
     state->Ctrl = static_cast<GlobalCtrl*>(create->lpCreateParams);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     state->Ctrl->I2cWindow = window;
+    state->Scale = OwnedWindowScale(window, I2cPlan);
     CreateControls(window, create->hInstance, *state);
     return 0;
 }
@@ -208,7 +241,7 @@ void OpenI2cWindow(GlobalCtrl* ctrl)
     // One window at a time.
     if (ctrl->I2cWindow)
         return;
-    OpenOwnedWindow(ctrl, OwnedWindowPlan{IDS_I2C_CONTROL_WINDOW_CLASS, "I2C Bus Control", 285, 182, IdI2c});
+    OpenOwnedWindow(ctrl, I2cPlan);
 }
 
 LRESULT CALLBACK I2CControlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -218,6 +251,9 @@ LRESULT CALLBACK I2CControlWndProc(HWND window, UINT message, WPARAM wParam, LPA
         return OnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
     case WM_COMMAND:
         OnCommand(window, LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, wParam, lParam);
         return 0;
     case WM_CLOSE:
         OnClose(window);

@@ -5,10 +5,12 @@
 #include "MainWindowState.h"
 #include "ProgramIcons.h"
 #include "WidgetHookup.h"
+#include "WindowDpi.h"
 
 #include <commctrl.h>
 
 #include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -104,24 +106,36 @@ constexpr ControlRow Rows[] = {
     {IdChannelHeader, "STATIC", "  CH-A        CH-B", SS_LEFT, 350, 524, 90, 17, ThenCreate::LevelBars},
 };
 
-void CreateWidgetsAfter(WidgetSet& widgets, HWND mainWindow, ThenCreate what)
+// Fixedsys is asked for at its default height (0) at the factor 1; scaled, from its 15-pixel
+// cell at 96 DPI.
+constexpr int FixedsysCellHeight = 15;
+
+void CreateWidgetsAfter(WidgetSet& widgets, HWND mainWindow, DpiScale scale, ThenCreate what)
 {
     switch (what) {
     case ThenCreate::Nothing:
         break;
     case ThenCreate::ModuleGraph:
-        CreateModuleGraphPanel(widgets, mainWindow);
+        CreateModuleGraphPanel(widgets, mainWindow, scale);
         break;
     case ThenCreate::PhaseGraph:
-        CreatePhaseGraphPanel(widgets, mainWindow);
+        CreatePhaseGraphPanel(widgets, mainWindow, scale);
         break;
     case ThenCreate::ValueTable:
-        CreateValueTablePanel(widgets, mainWindow, CourierFontHeight());
+        CreateValueTablePanel(widgets, mainWindow, scale, CourierFontHeight());
         break;
     case ThenCreate::LevelBars:
-        CreateChannelLevelBars(widgets, mainWindow);
+        CreateChannelLevelBars(widgets, mainWindow, scale);
         break;
     }
+}
+
+// Every drawn widget in its place, in the order the rows name them.
+void CreateWidgets(HWND mainWindow, MainWindowState& state)
+{
+    for (const ControlRow& row : Rows)
+        CreateWidgetsAfter(state.Widgets, mainWindow, state.Scale, row.Then);
+    CreateStatusValuesPanel(state.Widgets, mainWindow, state.Scale);
 }
 
 void SetFont(HWND control, const OwnedFont& font)
@@ -130,10 +144,31 @@ void SetFont(HWND control, const OwnedFont& font)
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
 }
 
-void SetUpControls(HWND mainWindow, const char* const* gainNames)
+void SetButtonIcons(HWND mainWindow)
 {
     SendDlgItemMessageA(mainWindow, IdConfigFileButton, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(Icons.ConfigFile));
     SendDlgItemMessageA(mainWindow, IdLogFileButton, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(Icons.LogFile));
+}
+
+// The fonts made for the scale and given to their controls; the former fonts are deleted after
+// the controls have the new ones.
+void SetFonts(HWND mainWindow, const DpiScale scale, LayoutFonts& fonts)
+{
+    LayoutFonts made;
+    made.Tahoma = MakeOwnedFont(ScaleFontHeight(scale, 13), "Tahoma", ANSI_CHARSET);
+    for (int id = FirstTahomaId; id <= LastTahomaId; ++id)
+        SetFont(GetDlgItem(mainWindow, id), made.Tahoma);
+    made.Fixedsys = MakeOwnedFont(scale == DpiScale{} ? 0 : ScaleFontHeight(scale, FixedsysCellHeight), "Fixedsys", ANSI_CHARSET);
+    SetFont(GetDlgItem(mainWindow, IdStatusText), made.Fixedsys);
+    made.CourierNew = MakeOwnedFont(ScaleFontHeight(scale, CourierFontHeight()), "Courier New", ANSI_CHARSET);
+    SetFont(GetDlgItem(mainWindow, IdFrequencyList), made.CourierNew);
+    SetFont(GetDlgItem(mainWindow, IdColumnHeader), made.CourierNew);
+    fonts = std::move(made);
+}
+
+void SetUpControls(HWND mainWindow, const char* const* gainNames)
+{
+    SetButtonIcons(mainWindow);
     for (int id : {IdDisplayData, IdAfeDetection, IdModuleXLog, IdModuleYLog, IdPhaseXLog, IdRadioP})
         CheckDlgButton(mainWindow, id, BST_CHECKED);
     for (int id : {IdGainA, IdGainB}) {
@@ -166,24 +201,35 @@ bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* 
 {
     for (const ControlRow& row : Rows) {
         DWORD exStyle = lstrcmpA(row.ClassName, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
-        HWND control = CreateWindowExA(exStyle, row.ClassName, row.Caption, WS_CHILD | WS_VISIBLE | row.Style, row.X,
-                                       row.Y, row.Width, row.Height, mainWindow,
+        const ScaledRect r = ScaleRect(state.Scale, ScaledRect{row.X, row.Y, row.Width, row.Height});
+        HWND control = CreateWindowExA(exStyle, row.ClassName, row.Caption, WS_CHILD | WS_VISIBLE | row.Style, r.X,
+                                       r.Y, r.Width, r.Height, mainWindow,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.Id)), instance, nullptr);
         if (!control)
             return false;
-        CreateWidgetsAfter(state.Widgets, mainWindow, row.Then);
     }
-    CreateStatusValuesPanel(state.Widgets, mainWindow);
+    CreateWidgets(mainWindow, state);
     SetUpControls(mainWindow, gainNames);
-
-    LayoutFonts& fonts = state.Fonts;
-    fonts.Tahoma = MakeOwnedFont(13, "Tahoma", ANSI_CHARSET);
-    for (int id = FirstTahomaId; id <= LastTahomaId; ++id)
-        SetFont(GetDlgItem(mainWindow, id), fonts.Tahoma);
-    fonts.Fixedsys = MakeOwnedFont(0, "Fixedsys", ANSI_CHARSET);
-    SetFont(GetDlgItem(mainWindow, IdStatusText), fonts.Fixedsys);
-    fonts.CourierNew = MakeOwnedFont(CourierFontHeight(), "Courier New", ANSI_CHARSET);
-    SetFont(GetDlgItem(mainWindow, IdFrequencyList), fonts.CourierNew);
-    SetFont(GetDlgItem(mainWindow, IdColumnHeader), fonts.CourierNew);
+    SetFonts(mainWindow, state.Scale, state.Fonts);
     return true;
+}
+
+void ScaleMainControls(HWND mainWindow, MainWindowState& state)
+{
+    for (const ControlRow& row : Rows)
+        PlaceChildAtScale(GetDlgItem(mainWindow, row.Id), state.Scale, ScaledRect{row.X, row.Y, row.Width, row.Height});
+    SetFonts(mainWindow, state.Scale, state.Fonts);
+    SetButtonIcons(mainWindow);
+    ReleaseWidgets(state.Widgets);
+    CreateWidgets(mainWindow, state);
+    InvalidateRect(mainWindow, nullptr, TRUE);
+}
+
+ScaledRect MainControlRect96(int id)
+{
+    for (const ControlRow& row : Rows) {
+        if (row.Id == id)
+            return ScaledRect{row.X, row.Y, row.Width, row.Height};
+    }
+    return ScaledRect{};
 }

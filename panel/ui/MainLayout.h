@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "DpiScale.h"
 #include "GdiOwners.h"
 
 struct MainWindowState;
@@ -18,8 +19,17 @@ struct LayoutFonts {
 
 // Creates every control (after the status bar), the drawn widgets in their places, the gain
 // lists, the trackbar settings, the initial check states and the fonts, the widgets and fonts
-// kept in the window's record. Returns false when a control could not be created.
+// kept in the window's record, all at the record's scale. Returns false when a control could not
+// be created.
 bool CreateMainControls(HWND mainWindow, HINSTANCE instance, const char* const* gainNames, MainWindowState& state);
+
+// After the record's scale changed: every control moved to its place at the scale, the fonts
+// made again for it, the button icons set again and the drawn widgets made anew (empty until
+// the next batch of spectra draws them).
+void ScaleMainControls(HWND mainWindow, MainWindowState& state);
+
+// A control's place and size at 96 DPI, from the layout table (all zero for an id it lacks).
+ScaledRect MainControlRect96(int id);
 
 // The font height of 9 points at a fixed 96 pixels per inch.
 int CourierFontHeight();

@@ -10,11 +10,13 @@
 #include "MainLayout.h"
 #include "MainWindowState.h"
 #include "PanelBindingHookup.h"
+#include "ProgramStart.h"
 #include "ProgramIcons.h"
 #include "BatchHandling.h"
 #include "SpectrumPoll.h"
 #include "StatusBar.h"
 #include "WidgetHookup.h"
+#include "WindowDpi.h"
 
 #include <commctrl.h>
 
@@ -49,7 +51,10 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create)
 
     InitCommonControls();
     LoadProgramIcons(create->hInstance);
-    if (!CreateStatusBar(window, create->hInstance) ||
+    state.Scale = WindowScale(window, MainWindowWidth, MainWindowHeight);
+    LoadScaledIcons(create->hInstance, state.Scale);
+    SizeWindowToScale(window, state.Scale, MainWindowWidth, MainWindowHeight);
+    if (!CreateStatusBar(window, create->hInstance, state.Scale) ||
         !CreateMainControls(window, create->hInstance, state.GlobalCtrlPtr->GainNames, state))
         return FailCreation(window, create, "Window Creation Failed!");
 
@@ -113,10 +118,13 @@ void OnPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    if (const MainWindowState* state = MainStateOf(window))
+    const MainWindowState* state = MainStateOf(window);
+    if (state)
         PaintWidgets(state->Widgets, dc);
-    if (Icons.Logo)
-        DrawIconEx(dc, 61, 22, Icons.Logo, 77, 23, 0, nullptr, DI_NORMAL);
+    if (Icons.Logo) {
+        const ScaledRect logo = ScaleRect(state ? state->Scale : DpiScale{}, ScaledRect{61, 22, 77, 23});
+        DrawIconEx(dc, logo.X, logo.Y, Icons.Logo, logo.Width, logo.Height, 0, nullptr, DI_NORMAL);
+    }
     EndPaint(window, &paint);
 }
 
@@ -127,6 +135,20 @@ LRESULT PaintControlOnWindowBackground(HDC dc)
     SetBkColor(dc, GetSysColor(COLOR_MENU));
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_MENU));
+}
+
+// The window moved to a monitor of another DPI (or the display's scaling changed): it takes the
+// suggested place, and everything in it is laid out again at the new scale.
+void OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    MainWindowState* state = MainStateOf(window);
+    if (!state)
+        return;
+    const bool noticeLit = StatusNoticeLit(window);
+    state->Scale = FollowDpiChange(window, wParam, lParam, MainWindowWidth, MainWindowHeight);
+    LoadScaledIcons(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)), state->Scale);
+    ScaleStatusBar(window, state->Scale, noticeLit);
+    ScaleMainControls(window, *state);
 }
 
 void OnTimer(HWND window, UINT_PTR timerId)
@@ -165,6 +187,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TIMER:
         OnTimer(window, wParam);
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, wParam, lParam);
         return 0;
     case WM_USER:
         if (const MainWindowState* state = MainStateOf(window); state && state->GlobalCtrlPtr && state->DataBuffPtr)

@@ -29,6 +29,9 @@ struct MainWindowState {
     // The run now going was started in excitation mode "D": only then is the D-mode level
     // reset after STOP.
     bool RunStartedInModeD;
+    // The window's display scale (WindowDpi.h): its controls, fonts and widgets are laid out at
+    // it; set in WM_CREATE and on WM_DPICHANGED.
+    DpiScale Scale;
 };
 
 // Makes the window's record (every field zero or at its start value); false without memory.

@@ -44,9 +44,23 @@ void ShowOnMainThread(HWND mainWindow, const char* text, int32_t notice)
     SetTimer(mainWindow, TimerStatusReset, 500, nullptr);
 }
 
+void SetScaledParts(HWND bar, DpiScale scale)
+{
+    int widths[StatusPartCount];
+    for (int part = 0; part < StatusPartCount; ++part)
+        widths[part] = StatusWidths[part] < 0 ? StatusWidths[part] : Scale(scale, StatusWidths[part]);
+    SendMessageA(bar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(widths));
+}
+
+HICON ActivityIconOf(uint8_t flags)
+{
+    static constexpr ActivityIcon ByFlags[4] = {ActivityNone, ActivitySent, ActivityReceived, ActivityBoth};
+    return Icons.Activity[ByFlags[flags & 3]];
+}
+
 } // namespace
 
-HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance)
+HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance, DpiScale scale)
 {
     HWND bar = CreateWindowExA(0, STATUSCLASSNAMEA, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, mainWindow,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdStatusBar)), instance, nullptr);
@@ -54,13 +68,27 @@ HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance)
         return nullptr;
     // A themed bar paints its own background and would never show the error colour.
     SetWindowTheme(bar, L" ", L" ");
-    SendMessageA(bar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(StatusWidths));
+    SetScaledParts(bar, scale);
     SetPartText(mainWindow, StatusPartConnection, "DISCONNECTED");
     SetPartIcon(mainWindow, StatusPartActivity, Icons.Activity[ActivityNone]);
     SetPartText(mainWindow, StatusPartRate, "   0 Kb/sec");
     SetPartIcon(mainWindow, StatusPartNotice, Icons.NoticeOff);
     SetPartText(mainWindow, StatusPartPeriod, "Measurement Period 0.001s");
     return bar;
+}
+
+bool StatusNoticeLit(HWND mainWindow)
+{
+    return reinterpret_cast<HICON>(SendMessageA(StatusBarOf(mainWindow), SB_GETICON, StatusPartNotice, 0)) == Icons.NoticeOn;
+}
+
+void ScaleStatusBar(HWND mainWindow, DpiScale scale, bool noticeLit)
+{
+    HWND bar = StatusBarOf(mainWindow);
+    SetScaledParts(bar, scale);
+    SetPartIcon(mainWindow, StatusPartActivity, ActivityIconOf(CurrentActivityFlags(mainWindow)));
+    SetPartIcon(mainWindow, StatusPartNotice, noticeLit ? Icons.NoticeOn : Icons.NoticeOff);
+    SendMessageA(bar, WM_SIZE, 0, 0);
 }
 
 void SetStatusPartText(HWND mainWindow, int part, const char* text)

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "DpiScale.h"
 #include "Throughput.h"
 
 #include <cstdint>
@@ -25,7 +26,12 @@ constexpr UINT WmStatusText = WM_APP + 1;
 constexpr COLORREF StatusErrorColour = RGB(255, 0, 0);
 
 // Creates the status bar (id 1100) with its parts, initial texts and icons.
-HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance);
+// Part edges are at the scale (DpiScale.h).
+HWND CreateStatusBar(HWND mainWindow, HINSTANCE instance, DpiScale scale);
+// Whether the notice part shows its lit icon now; asked before the icons are loaded again.
+bool StatusNoticeLit(HWND mainWindow);
+// The part edges at a new scale and the part icons set again from the (newly loaded) icons.
+void ScaleStatusBar(HWND mainWindow, DpiScale scale, bool noticeLit);
 
 // Sets the text of one status bar part.
 void SetStatusPartText(HWND mainWindow, int part, const char* text);

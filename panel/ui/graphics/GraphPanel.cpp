@@ -12,8 +12,8 @@ constexpr COLORREF PlotBackground = RGB(0, 0, 0);
 constexpr COLORREF GridColour = RGB(127, 127, 127);
 constexpr COLORREF AxisColour = RGB(255, 255, 255);
 constexpr COLORREF LabelColour = RGB(255, 255, 255);
-constexpr int32_t TitleFontHeight = 13;  // cell height
-constexpr int32_t LabelFontHeight = -11; // character height: 8 points at 96 dots per inch
+constexpr int32_t TitleFontHeight96 = 13;  // cell height
+constexpr int32_t LabelFontHeight96 = -11; // character height: 8 points at 96 dots per inch
 
 constexpr UINT CentredText = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP;
 constexpr UINT RightText = DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP;
@@ -83,7 +83,7 @@ void DrawFrame(const GraphPanel& p, const char* title)
     DrawEdge(dc, &inner, EDGE_SUNKEN, BF_RECT);
     if (!title)
         return;
-    OwnedFont font = MakeFont(TitleFontHeight, "Tahoma");
+    OwnedFont font = MakeFont(p.TitleFontHeight, "Tahoma");
     ScopedSelection selected(dc, font.Get());
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkMode(dc, TRANSPARENT);
@@ -102,9 +102,8 @@ void DrawEmptyGrid(HDC dc, const PlotGeometry& g)
     Line(dc, g.Pw - 11, DataTop, g.Pw - 11, g.Ph - 26);
 }
 
-void DrawEmptyLabels(HDC dc, const PlotGeometry& g)
+void DrawEmptyLabels(HDC dc, const PlotGeometry& g, OwnedFont font)
 {
-    OwnedFont font = MakeFont(LabelFontHeight, "Arial");
     ScopedSelection selected(dc, font.Get());
     SetTextColor(dc, LabelColour);
     SetBkMode(dc, TRANSPARENT);
@@ -119,11 +118,11 @@ void DrawEmptyLabels(HDC dc, const PlotGeometry& g)
 }
 
 // The empty plot of a new panel: four grid lines and the labels 0, 0.5 and 1 on both axes.
-void DrawEmptyPlot(HDC dc, const PlotGeometry& g)
+void DrawEmptyPlot(HDC dc, const PlotGeometry& g, OwnedFont labelFont)
 {
     FillPlot(dc, g);
     DrawEmptyGrid(dc, g);
-    DrawEmptyLabels(dc, g);
+    DrawEmptyLabels(dc, g, std::move(labelFont));
     DrawAxes(dc, g);
 }
 
@@ -160,11 +159,11 @@ void DrawData(HDC dc, const GraphPlan& plan, COLORREF colour)
 }
 
 // The whole plot of a drawable plan: background, grid and labels, data line, axes.
-void DrawPlot(HDC dc, const PlotGeometry& g, const GraphPlan& plan, const char* xUnit, COLORREF colour)
+void DrawPlot(HDC dc, const PlotGeometry& g, const GraphPlan& plan, const char* xUnit, COLORREF colour,
+              OwnedFont font)
 {
     FillPlot(dc, g);
     OwnedPen grid = MakeGridPen();
-    OwnedFont font = MakeFont(LabelFontHeight, "Arial");
     ScopedSelection gridSelected(dc, grid.Get());
     ScopedSelection fontSelected(dc, font.Get());
     SetTextColor(dc, LabelColour);
@@ -177,7 +176,7 @@ void DrawPlot(HDC dc, const PlotGeometry& g, const GraphPlan& plan, const char* 
 } // namespace
 
 void CreateGraphPanel(WidgetSet& widgets, HWND owner, int32_t index, const char* title, int32_t x, int32_t y,
-                      int32_t width, int32_t height)
+                      int32_t width, int32_t height, DpiScale textScale)
 {
     GraphPanel* p = PanelAt(widgets, index);
     if (!p || PanelCreated(*p))
@@ -192,6 +191,8 @@ void CreateGraphPanel(WidgetSet& widgets, HWND owner, int32_t index, const char*
     made.Height = height;
     made.HeldUpper = HeldUpperStart;
     made.HeldLower = HeldLowerStart;
+    made.TitleFontHeight = ScaleFontHeight(textScale, TitleFontHeight96);
+    made.LabelFontHeight = ScaleFontHeight(textScale, LabelFontHeight96);
     made.FrameSurface = OffscreenSurface(owner, width, height);
     if (made.FrameSurface)
         made.PlotSurface = OffscreenSurface(owner, g.Pw, g.Ph);
@@ -199,7 +200,7 @@ void CreateGraphPanel(WidgetSet& widgets, HWND owner, int32_t index, const char*
         return; // whatever was made goes with the record
     *p = std::move(made);
     DrawFrame(*p, title);
-    DrawEmptyPlot(p->PlotSurface.Dc(), g);
+    DrawEmptyPlot(p->PlotSurface.Dc(), g, MakeFont(p->LabelFontHeight, "Arial"));
     CopyPlotToFrame(owner, *p, g);
 }
 
@@ -217,6 +218,6 @@ void DrawGraph(WidgetSet& widgets, HWND owner, int32_t index, const GraphView& v
     p->HeldLower = held.Lower;
     if (!plan.Drawable)
         return; // the panel keeps its last complete picture
-    DrawPlot(p->PlotSurface.Dc(), g, plan, view.XUnit, view.Colour);
+    DrawPlot(p->PlotSurface.Dc(), g, plan, view.XUnit, view.Colour, MakeFont(p->LabelFontHeight, "Arial"));
     CopyPlotToFrame(owner, *p, g);
 }

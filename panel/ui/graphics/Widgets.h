@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "DpiScale.h"
 #include "GdiOwners.h"
 #include "ScaleLimits.h"
 
@@ -21,6 +22,8 @@ struct GraphPanel {
     int32_t Height = 0;
     double HeldUpper = 0; // last accepted Y limits, before margin and rounding
     double HeldLower = 0;
+    int32_t TitleFontHeight = 0; // the fonts' heights at the panel's scale
+    int32_t LabelFontHeight = 0;
 };
 
 struct TextPanel {
@@ -78,9 +81,10 @@ struct GraphView {
 
 // Graph panels. The owner is the window the panel is shown in; its rectangle there is
 // invalidated (without erasing) after every completed drawing. A null owner draws for the
-// screen and invalidates nothing.
+// screen and invalidates nothing. The panel's place and size are in the owner's pixels; its
+// title and labels are written in fonts of their 96-DPI heights times textScale.
 void CreateGraphPanel(WidgetSet& widgets, HWND owner, int32_t index, const char* title, int32_t x, int32_t y,
-                      int32_t width, int32_t height);
+                      int32_t width, int32_t height, DpiScale textScale = {});
 void DrawGraph(WidgetSet& widgets, HWND owner, int32_t index, const GraphView& view);
 // RoundScaleLimit (ScaleLimits.h) widens and rounds one scale limit.
 
