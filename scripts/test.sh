@@ -23,7 +23,7 @@ scripts/package.sh
 
 # A short run of every fuzz target (native, with sanitizers), after the tests have passed.
 # KALVIX_FUZZ_SECONDS sets the seconds per target; 0 leaves the fuzz run out.
-fuzz_seconds=${KALVIX_FUZZ_SECONDS:-20}
+fuzz_seconds=${KALVIX_FUZZ_SECONDS:-10}
 if [ "$fuzz_seconds" != 0 ]; then
   scripts/fuzz.sh "$fuzz_seconds"
 fi
