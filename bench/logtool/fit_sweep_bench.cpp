@@ -85,7 +85,8 @@ bool ReadCsv(const std::string& path, Spectrum& spectrum)
 
 // The best sum of squares from `count` random starts: each automatic start with every free
 // parameter multiplied by 10^U(-2, 2) (exponents drawn from U(0.3, 1)), run to convergence.
-double Referee(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting, int count, unsigned seed)
+double Referee(const Circuit& circuit, const Spectrum& spectrum, Weighting weighting, int count, unsigned seed,
+               std::vector<double>& bestValues)
 {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> decades(-2.0, 2.0), exponent(0.3, 1.0);
@@ -107,8 +108,11 @@ double Referee(const Circuit& circuit, const Spectrum& spectrum, Weighting weigh
         problem.Setup(start.data(), isFree);
         problem.ThetaFromFull(start.data(), theta);
         const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, 2000, tiny);
-        if (std::isfinite(outcome.ssr) && outcome.ssr < best)
+        if (std::isfinite(outcome.ssr) && outcome.ssr < best) {
             best = outcome.ssr;
+            problem.SetTheta(theta);
+            bestValues.assign(problem.Full(), problem.Full() + n);
+        }
     }
     return best;
 }
@@ -167,7 +171,9 @@ int main(int argc, char** argv)
                 continue;
             }
             autoSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-            const double referee = Referee(circuit, c.spectrum, weighting, refereeStarts, 12345u + static_cast<unsigned>(total));
+            std::vector<double> refereeValues;
+            const double referee = Referee(circuit, c.spectrum, weighting, refereeStarts,
+                                           12345u + static_cast<unsigned>(total), refereeValues);
             const double best = std::min(referee, result.ssr);
             const bool hit = result.ssr <= best * (1.0 + 1e-4) + 1e-300;
             hits += hit ? 1 : 0;
@@ -175,6 +181,10 @@ int main(int argc, char** argv)
             std::printf("%-20s %-32s %-8s %12.5g %12.5g %8.4f %6d%s\n", c.data.c_str(), c.circuit.c_str(),
                         WeightingName(weighting), result.ssr, referee, result.ssr / best, result.starts,
                         hit ? "" : "  MISS");
+            if (!hit)
+                for (size_t i = 0; i < refereeValues.size(); ++i)
+                    std::printf("    %-8s automatic %12.5g   referee %12.5g\n", circuit.parameterNames[i].c_str(),
+                                result.values[i], refereeValues[i]);
         }
     }
     std::printf("\nhit rate: %d of %d; automatic fits %.1f ms each on average\n", hits, total,

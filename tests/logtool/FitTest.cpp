@@ -258,10 +258,54 @@ TEST(Fit, GuessesStartTheFitAndFarGuessesStillConverge)
     FitResult result;
     std::string error;
     ASSERT_TRUE(FitCircuit(circuit, spectrum, options, result, error)) << error;
-    EXPECT_EQ(result.starts, 1);   // every parameter guessed: the one start is the user's
+    EXPECT_GT(result.starts, 1);   // the guesses are the first start, not the only one
     for (size_t i = 0; i < truth.size(); ++i)
         EXPECT_NEAR(result.values[i] / truth[i], 1.0, 1e-6) << circuit.parameterNames[i];
     EXPECT_FALSE(result.parameters[1].fixed);
+}
+
+TEST(Fit, GuessesDoNotHoldTheOtherStarts)
+{
+    // A guess far off (a time constant six decades away) no longer confines every start: the fit
+    // still reaches the minimum the unguided fit finds, while --fix keeps holding its value.
+    const Circuit circuit = Parse("R0-p(R1,CPE1)-p(R2,CPE2)");
+    const std::vector<double> truth = {10.0, 100.0, 1e-5, 0.85, 300.0, 1e-3, 0.75};
+    std::mt19937 random(5);
+    const Spectrum spectrum = Synthetic(circuit, truth, DeviceFrequencies, 0.002, &random);
+    FitResult free, guessed, fixed;
+    std::string error;
+    ASSERT_TRUE(FitCircuit(circuit, spectrum, FitOptions{}, free, error)) << error;
+    FitOptions options;
+    options.guess = {{"CPE1_0", 10.0}, {"CPE1_1", 0.2}};
+    ASSERT_TRUE(FitCircuit(circuit, spectrum, options, guessed, error)) << error;
+    EXPECT_LE(guessed.ssr, free.ssr * (1.0 + 1e-6));
+    options.guess.clear();
+    options.fixed = {{"CPE1_1", 0.2}};
+    ASSERT_TRUE(FitCircuit(circuit, spectrum, options, fixed, error)) << error;
+    EXPECT_EQ(fixed.values[3], 0.2);
+}
+
+TEST(Fit, IntervalsStayInsideTheParametersRange)
+{
+    // A poorly determined fit (few points, much noise): every interval lies inside the
+    // parameter's range and around its value; exponents' intervals below 1.
+    const Circuit circuit = Parse("R0-p(R1,CPE1)");
+    std::mt19937 random(9);
+    const Spectrum spectrum = Synthetic(circuit, {10.0, 100.0, 1e-6, 0.995}, DeviceFrequencies, 0.05, &random);
+    FitResult result;
+    std::string error;
+    ASSERT_TRUE(FitCircuit(circuit, spectrum, FitOptions{}, result, error)) << error;
+    for (const ParameterEstimate& p : result.parameters) {
+        EXPECT_GE(p.ciLow, 0.0) << p.name;
+        EXPECT_LE(p.ciLow, p.value) << p.name;
+        EXPECT_GE(p.ciHigh, p.value) << p.name;
+    }
+    EXPECT_LT(result.parameters[3].ciHigh, 1.0);
+    EXPECT_GT(result.parameters[3].ciLow, 0.0);
+    // Well determined values keep their usual width: log-space and linear agree to first order.
+    const ParameterEstimate& r1 = result.parameters[1];
+    const double t = StudentT975(result.degreesOfFreedom);
+    EXPECT_NEAR((r1.ciHigh - r1.ciLow) / (2.0 * t * r1.stdError), 1.0, 0.05);
 }
 
 TEST(Fit, WarmStartTracksAndFallsBackWhenItFails)
@@ -291,6 +335,31 @@ TEST(Fit, WarmStartTracksAndFallsBackWhenItFails)
     EXPECT_GT(warm.starts, 1);
     for (size_t i = 0; i < truth.size(); ++i)
         EXPECT_NEAR(warm.values[i] / cold.values[i], 1.0, 1e-6) << circuit.parameterNames[i];
+}
+
+TEST(Fit, WarmStartLeavesAnExponentsEdgeAndGivesWayToALowerFreshResult)
+{
+    const Circuit circuit = Parse("R0-p(R1,CPE1)");
+    const std::vector<double> truth = {10.0, 100.0, 1e-6, 0.97};
+    std::mt19937 random(13);
+    const Spectrum spectrum = Synthetic(circuit, truth, DeviceFrequencies, 0.001, &random);
+    FitResult cold, warm;
+    std::string error;
+    ASSERT_TRUE(FitCircuit(circuit, spectrum, FitOptions{}, cold, error)) << error;
+    // The previous spectrum's exponent ran to 1: the warm run can move it back.
+    std::vector<double> previous = {10.0, 100.0, 1e-6, 1.0};
+    FitOptions options;
+    options.previous = &previous;
+    ASSERT_TRUE(FitCircuit(circuit, spectrum, options, warm, error)) << error;
+    EXPECT_NEAR(warm.values[3], cold.values[3], 1e-6);
+    EXPECT_LE(warm.ssr, cold.ssr * (1.0 + 1e-6));
+    // Asked to compare: the multistart runs as well (more than the one start), and the result is
+    // never above the fresh one.
+    previous = {11.0, 95.0, 1.1e-6, 0.95};
+    options.compareWithFresh = true;
+    ASSERT_TRUE(FitCircuit(circuit, spectrum, options, warm, error)) << error;
+    EXPECT_GT(warm.starts, 1);
+    EXPECT_LE(warm.ssr, cold.ssr * (1.0 + 1e-9));
 }
 
 struct BadOptionCase {
@@ -422,7 +491,9 @@ TEST(FitReport, ParametersTheDataCannotSeeAreWarnedAboutInResultAndReport)
                                 [&](const std::string& w) { return w.rfind(p.name + ": the data cannot determine it", 0) == 0; }))
             << p.name;
     }
-    EXPECT_GE(undetermined, 2u);
+    // The unneeded arc either vanishes (both of its values undetermined) or, the lower minimum the
+    // varied starts find, turns into a series capacitor with R1 running off: one or more.
+    EXPECT_GE(undetermined, 1u);
     const std::string text = FitResultText(circuit, spectrum, result);
     for (const char* expected : {"circuit   R0-p(R1,C1)-p(R2,C2)\n", "weighting modulus, 15 frequencies, 26 degrees of freedom\n",
                                  "R0                    10         fixed\n", "  undetermined\n", "reduced chi-square ",

@@ -102,6 +102,86 @@ void Statistics(const Circuit& circuit, const Spectrum& spectrum, Weighting weig
     }
 }
 
+// An exponent moved in from the very edge of (0, 1), where the logistic map has no slope left
+// and a run could never move it; other values as they are.
+double AwayFromBound(ParameterKind kind, double value)
+{
+    constexpr double Margin = 1e-4;
+    return kind == ParameterKind::Exponent ? std::clamp(value, Margin, 1.0 - Margin) : value;
+}
+
+// The multistart: the user's guesses first (the first automatic start with the guessed values in
+// it), then every automatic start as it is, each briefly; then the guesses' run and the most
+// promising few to full convergence. Fixed parameters hold in every start. `best` stays at
+// infinity when no start gives a finite impedance.
+void Multistart(const Circuit& circuit, const Spectrum& spectrum, const FitOptions& options, const bool* isFree,
+                const bool* guessed, const double* fixedOrGuess, FitProblem& problem, double tinySsr, RunOutcome& best,
+                Vector& bestTheta, int& starts)
+{
+    const size_t count = circuit.ParameterCount();
+    std::vector<std::vector<double>> automatic = BuildStarts(circuit, spectrum);
+    const bool anyGuess = std::any_of(guessed, guessed + count, [](bool g) { return g; });
+    if (anyGuess) {
+        std::vector<double> first = automatic.front();
+        for (size_t i = 0; i < count; ++i)
+            if (guessed[i])
+                first[i] = fixedOrGuess[i];
+        automatic.insert(automatic.begin(), std::move(first));
+    }
+    struct Candidate {
+        double ssr;
+        Vector theta;
+        bool guess;
+    };
+    std::vector<std::vector<double>> tried;
+    std::vector<Candidate> candidates;
+    Vector theta;
+    for (std::vector<double> candidate : automatic) {
+        for (size_t i = 0; i < count; ++i)
+            if (!isFree[i])
+                candidate[i] = fixedOrGuess[i];
+        if (std::find(tried.begin(), tried.end(), candidate) != tried.end())
+            continue;
+        tried.push_back(candidate);
+        problem.Setup(candidate.data(), isFree);
+        problem.ThetaFromFull(candidate.data(), theta);
+        const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, BriefIterations, tinySsr);
+        ++starts;
+        if (std::isfinite(outcome.ssr))
+            candidates.push_back({outcome.ssr, theta, anyGuess && tried.size() == 1});
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.ssr < b.ssr; });
+    std::array<double, MaxP> full;
+    for (size_t i = 0; i < count; ++i)
+        full[i] = isFree[i] ? 1.0 : fixedOrGuess[i];
+    problem.Setup(full.data(), isFree);
+    for (size_t c = 0; c < candidates.size(); ++c) {
+        if (c >= PolishedCandidates && !candidates[c].guess)
+            continue;
+        theta = candidates[c].theta;
+        const RunOutcome polished = RunLevenbergMarquardt(problem, theta, options.maxIterations, tinySsr);
+        if (std::isfinite(polished.ssr) && (polished.ssr < best.ssr || !std::isfinite(best.ssr))) {
+            best = polished;
+            bestTheta = theta;
+        }
+    }
+}
+
+// value -+ halfWidth, taken in the fitted variable: a positive parameter's logarithm (a width
+// of halfWidth / value there), an exponent's logit (halfWidth / (p (1 - p))), then mapped back.
+void IntervalInFittedVariable(ParameterKind kind, double value, double halfWidth, double& low, double& high)
+{
+    const double slope = kind == ParameterKind::Positive ? value : value * (1.0 - value);   // dp/dtheta
+    const double theta = kind == ParameterKind::Positive ? std::log(value) : std::log(value / (1.0 - value));
+    const double width = slope > 0.0 ? halfWidth / slope : Infinity;
+    low = FromTheta(kind, theta - width);
+    high = FromTheta(kind, theta + width);
+    if (!std::isfinite(theta)) {   // an exponent of exactly 1 (only a fixed one can be)
+        low = high = value;
+    }
+}
+
 } // namespace
 
 bool ParseWeighting(std::string_view text, Weighting& weighting)
@@ -280,10 +360,11 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
     std::array<double, MaxP> start;
     int starts = 0;
     bool warm = false;
+    bool freshRun = false;   // the multistart ran (to check a warm result)
 
     if (options.previous) {
         for (size_t i = 0; i < count; ++i)
-            start[i] = isFree[i] ? (*options.previous)[i] : fixedOrGuess[i];
+            start[i] = isFree[i] ? AwayFromBound(circuit.parameterKinds[i], (*options.previous)[i]) : fixedOrGuess[i];
         problem.Setup(start.data(), isFree.data());
         problem.ThetaFromFull(start.data(), theta);
         best = RunLevenbergMarquardt(problem, theta, std::min(options.maxIterations, 60), tinySsr);
@@ -291,47 +372,39 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
         starts = 1;
         // Failing badly: not converged, or explaining less than 95% (rms) of the data.
         warm = best.converged && best.ssr <= 0.0025 * dataNorm;
-    }
-    if (!warm) {
-        const std::vector<std::vector<double>> automatic = BuildStarts(circuit, spectrum);
-        // Every start briefly, then the most promising few to full convergence.
-        struct Candidate {
-            double ssr;
-            Vector theta;
-        };
-        std::vector<std::vector<double>> tried;
-        std::vector<Candidate> candidates;
-        for (std::vector<double> candidate : automatic) {
-            for (size_t i = 0; i < count; ++i)
-                if (!isFree[i] || guessed[i])
-                    candidate[i] = fixedOrGuess[i];
-            if (std::find(tried.begin(), tried.end(), candidate) != tried.end())
-                continue;
-            tried.push_back(candidate);
-            problem.Setup(candidate.data(), isFree.data());
-            problem.ThetaFromFull(candidate.data(), theta);
-            const RunOutcome outcome = RunLevenbergMarquardt(problem, theta, BriefIterations, tinySsr);
-            ++starts;
-            if (std::isfinite(outcome.ssr))
-                candidates.push_back({outcome.ssr, theta});
+        // A warm result with an exponent at the edge of its range may sit in a corner the chain
+        // led it into: a fresh multistart of the same spectrum decides, as it does when asked to.
+        problem.SetTheta(theta);
+        bool atBound = false;
+        for (size_t i = 0; i < count; ++i)
+            atBound = atBound || (isFree[i] && circuit.parameterKinds[i] == ParameterKind::Exponent &&
+                                  AwayFromBound(ParameterKind::Exponent, problem.Full()[i]) != problem.Full()[i]);
+        if (warm && (atBound || options.compareWithFresh)) {
+            RunOutcome fresh;
+            Vector freshTheta;
+            Multistart(circuit, spectrum, options, isFree.data(), guessed.data(), fixedOrGuess.data(), problem, tinySsr,
+                       fresh, freshTheta, starts);
+            freshRun = true;
+            // The fresh result replaces the warm one only where it is clearly lower.
+            if (std::isfinite(fresh.ssr) && fresh.ssr < best.ssr * (1.0 - 1e-9)) {
+                best = fresh;
+                bestTheta = freshTheta;
+                warm = false;
+            }
         }
-        if (candidates.empty() && !std::isfinite(best.ssr)) {
+    }
+    if (!warm && !freshRun) {
+        RunOutcome fresh;
+        Vector freshTheta;
+        Multistart(circuit, spectrum, options, isFree.data(), guessed.data(), fixedOrGuess.data(), problem, tinySsr,
+                   fresh, freshTheta, starts);
+        if (!std::isfinite(fresh.ssr) && !std::isfinite(best.ssr)) {
             error = "the fit found no starting point where the circuit's impedance is finite";
             return false;
         }
-        std::sort(candidates.begin(), candidates.end(),
-                  [](const Candidate& a, const Candidate& b) { return a.ssr < b.ssr; });
-        std::array<double, MaxP> full;
-        for (size_t i = 0; i < count; ++i)
-            full[i] = isFree[i] ? 1.0 : fixedOrGuess[i];
-        problem.Setup(full.data(), isFree.data());
-        for (size_t c = 0; c < candidates.size() && c < PolishedCandidates; ++c) {
-            theta = candidates[c].theta;
-            const RunOutcome polished = RunLevenbergMarquardt(problem, theta, options.maxIterations, tinySsr);
-            if (std::isfinite(polished.ssr) && (polished.ssr < best.ssr || !std::isfinite(best.ssr))) {
-                best = polished;
-                bestTheta = theta;
-            }
+        if (std::isfinite(fresh.ssr) && (fresh.ssr < best.ssr || !std::isfinite(best.ssr))) {
+            best = fresh;
+            bestTheta = freshTheta;
         }
     }
     problem.SetTheta(bestTheta);
@@ -368,8 +441,8 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
             continue;
         }
         estimate.stdError = stdError[k];
-        estimate.ciLow = estimate.value - t * estimate.stdError;
-        estimate.ciHigh = estimate.value + t * estimate.stdError;
+        IntervalInFittedVariable(circuit.parameterKinds[i], estimate.value, t * estimate.stdError, estimate.ciLow,
+                                 estimate.ciHigh);
         estimate.undetermined = !(estimate.stdError <= std::abs(estimate.value));
         // A parameter that ran off to where it no longer changes the impedance (or an exponent to 1).
         if (circuit.parameterKinds[i] == ParameterKind::Exponent && estimate.value > 1.0 - 1e-6) {

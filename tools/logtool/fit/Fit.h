@@ -7,7 +7,8 @@
 //                 |Z|, so a point where Z' or Z'' crosses zero does not take over the fit).
 // Positive parameters are fitted as logarithms, exponents through a logistic map into (0, 1), so
 // every step stays in range. Levenberg-Marquardt (Nielsen's damping update, Marquardt scaling)
-// from several starts derived from the spectrum's shape, keeping the best; or a single run from a
+// from several starts derived from the spectrum's shape (the user's guesses as the first),
+// keeping the best; or a single run from a
 // previous result (tracking), which falls back to the starts when it fails.
 //
 // Reported: every parameter with its standard error from the Jacobian at the solution (in the
@@ -36,7 +37,12 @@ struct FitOptions {
     // from there (fixed values still hold, guesses give way); the multistart, with the guesses,
     // only when that run fails: it does not converge or leaves more than 5% (rms) of the
     // weighted data unexplained.
+    // Where the warm run succeeds with an exponent at the edge of its range, or always when
+    // compareWithFresh is set, the multistart runs too and its result replaces the warm one
+    // where it is lower. An exponent at the edge is moved in by 1e-4 before the warm run, so
+    // that it can leave the edge.
     const std::vector<double>* previous = nullptr;
+    bool compareWithFresh = false;
     int maxIterations = 1000;   // of each run taken to convergence
 };
 
@@ -44,7 +50,10 @@ struct ParameterEstimate {
     std::string name;
     double value = 0.0;
     double stdError = 0.0;   // 0 for a fixed parameter; +inf when the data cannot determine it
-    double ciLow = 0.0;      // 95% interval, value -+ t(0.975, dof) * stdError
+    // 95% interval: t(0.975, dof) standard errors either side in the fitted variable (the
+    // logarithm of a positive parameter, the logit of an exponent), mapped back, so that it
+    // stays inside the parameter's range; stdError itself is in the parameter's own units.
+    double ciLow = 0.0;
     double ciHigh = 0.0;
     bool fixed = false;
     bool undetermined = false;   // stdError > |value| (or not finite)

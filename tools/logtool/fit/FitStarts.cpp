@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <random>
 
 namespace {
 
@@ -100,6 +101,53 @@ void StartGroup(const Circuit& circuit, uint32_t node, double resistance, double
     }
 }
 
+bool IsDiffusion(ElementType type)
+{
+    return type == ElementType::W || type == ElementType::Wo || type == ElementType::Ws;
+}
+
+bool HasDiffusion(const Circuit& circuit)
+{
+    return std::any_of(circuit.elements.begin(), circuit.elements.end(),
+                       [](const CircuitElement& element) { return IsDiffusion(element.type); });
+}
+
+// `start` with every diffusion element given time constant `tau` and resistance `resistance`.
+std::vector<double> WithDiffusionAt(const Circuit& circuit, std::vector<double> start, double tau, double resistance)
+{
+    for (const CircuitElement& element : circuit.elements) {
+        double* p = start.data() + element.firstParameter;
+        if (element.type == ElementType::W) {
+            p[0] = resistance * std::sqrt(1.0 / (2.0 * tau));
+        } else if (element.type == ElementType::Wo || element.type == ElementType::Ws) {
+            p[0] = resistance;
+            p[1] = tau;
+        }
+    }
+    return start;
+}
+
+// Starts scattered around the first one, so that a circuit whose shape the rules above do not
+// foresee still gets varied starts: every positive parameter times 10^u, u in [-2, 2],
+// every exponent in [0.1, 1), three per parameter (at most 30). The draws come from a fixed
+// seed and are turned into numbers here, so every platform gets the same starts.
+void AddScatteredStarts(const Circuit& circuit, std::vector<std::vector<double>>& starts)
+{
+    if (starts.empty())
+        return;
+    std::mt19937 random(20240611u);
+    auto uniform = [&] { return static_cast<double>(random()) / 4294967296.0; };
+    const std::vector<double> centre = starts.front();
+    const size_t count = std::min<size_t>(3 * centre.size(), 30);
+    for (size_t s = 0; s < count; ++s) {
+        std::vector<double> start = centre;
+        for (size_t i = 0; i < start.size(); ++i)
+            start[i] = circuit.parameterKinds[i] == ParameterKind::Exponent ? 0.1 + 0.89 * uniform()
+                                                                              : start[i] * std::pow(10.0, 4.0 * uniform() - 2.0);
+        starts.push_back(std::move(start));
+    }
+}
+
 } // namespace
 
 std::vector<std::vector<double>> BuildStarts(const Circuit& circuit, const Spectrum& spectrum)
@@ -172,6 +220,7 @@ std::vector<std::vector<double>> BuildStarts(const Circuit& circuit, const Spect
         positionSets.push_back(positions);
     }
     std::vector<std::vector<double>> starts;
+    const double diffusionTau[] = {1.0 / shape.omegaMin, 10.0 / shape.omegaMin, 1.0 / std::sqrt(shape.omegaMin * shape.omegaMax)};
     for (std::vector<double> positions : positionSets) {
         std::sort(positions.begin(), positions.end());
         std::vector<std::vector<double>> orders;
@@ -189,6 +238,10 @@ std::vector<std::vector<double>> BuildStarts(const Circuit& circuit, const Spect
                 std::vector<double> start = base;
                 for (size_t i = 0; i < k; ++i)
                     StartGroup(circuit, dispersive[i], share * factor, std::pow(10.0, -order[i]), start.data());
+                // A diffusion element usually shows at the low-frequency end, wherever it sits.
+                if (&order == &orders.front() && HasDiffusion(circuit))
+                    for (const double tau : diffusionTau)
+                        starts.push_back(WithDiffusionAt(circuit, start, tau, share * factor));
                 starts.push_back(std::move(start));
             }
         }
@@ -197,6 +250,7 @@ std::vector<std::vector<double>> BuildStarts(const Circuit& circuit, const Spect
             break;
         }
     }
+    AddScatteredStarts(circuit, starts);
     return starts;
 }
 

@@ -126,7 +126,11 @@ void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSett
             if (chunk->items.empty())
                 break;
             chunk->outcomes.resize(chunk->items.size());
-            FitInChain(circuit, options, chunk->items[0].spectrum, seed, chunk->outcomes[0]);
+            // The chain's first spectrum of each chunk is checked against a fresh multistart, so
+            // that a chain led into a worse minimum gets out of it at the next chunk.
+            FitOptions checked = options;
+            checked.compareWithFresh = true;
+            FitInChain(circuit, checked, chunk->items[0].spectrum, seed, chunk->outcomes[0]);
             chunk->start = seed;
             inFlight.push_back(chunk);
             queue.Push(chunk);

@@ -4,6 +4,8 @@
 // calling thread, started from the first of the chunk before (a chain one chunk long per step),
 // and the rest of the chunk on a worker, each from its predecessor. Results are handed back in
 // the order of the spectra, on the calling thread; at most a few chunks are in memory at once.
+// The first spectrum of every chunk is also fitted from a fresh multistart, which replaces the
+// warm result where it is lower (and so restarts the chain from there).
 #pragma once
 
 #include "Circuit.h"
