@@ -7,7 +7,7 @@
 // The data folder holds battery-zplot-measured.csv (bench/logtool/data) and
 // two-zarc-synthetic.csv (tests/logtool/data is searched next to it). A case is a hit when the
 // automatic fit's sum of squares is within 1e-4 (relative) of the best either of them found.
-#include "fit/Circuit.h"
+#include "FitBenchSpectra.h"
 #include "fit/Fit.h"
 #include "fit/FitProblem.h"
 #include "fit/FitStarts.h"
@@ -31,37 +31,10 @@ struct SweepCase {
     Spectrum spectrum;
 };
 
-Circuit Parse(const std::string& text)
-{
-    Circuit circuit;
-    std::string error;
-    if (!ParseCircuit(text, circuit, error)) {
-        std::fprintf(stderr, "%s: %s\n", text.c_str(), error.c_str());
-        std::exit(2);
-    }
-    return circuit;
-}
-
-std::vector<double> LogFrequencies(double from, double to, int count)
-{
-    std::vector<double> frequencies;
-    for (int i = 0; i < count; ++i)
-        frequencies.push_back(from * std::pow(to / from, static_cast<double>(i) / (count - 1)));
-    return frequencies;
-}
-
 Spectrum Simulate(const Circuit& circuit, const std::vector<double>& values, double noise, unsigned seed)
 {
     std::mt19937 random(seed);
-    std::normal_distribution<double> normal(0.0, 1.0);
-    Spectrum spectrum;
-    spectrum.frequency = LogFrequencies(0.01, 1e5, 50);
-    for (const double f : spectrum.frequency) {
-        const Complex z = CircuitImpedance(circuit, values.data(), f);
-        const double sd = noise * std::abs(z);
-        spectrum.impedance.push_back(z + Complex(normal(random) * sd, normal(random) * sd));
-    }
-    return spectrum;
+    return SimulateSpectrum(circuit, values, LogFrequencies(0.01, 1e5, 50), noise, random);
 }
 
 // A CSV of frequency, Z', Z'' after one header line; the first column is skipped when there are four.
@@ -138,7 +111,7 @@ int main(int argc, char** argv)
     };
     for (const auto& [text, values] : simulated)
         for (unsigned seed : {1u, 2u})
-            cases.push_back({"simulated #" + std::to_string(seed), text, Simulate(Parse(text), values, 0.005, seed)});
+            cases.push_back({"simulated #" + std::to_string(seed), text, Simulate(ParseOrExit(text), values, 0.005, seed)});
 
     Spectrum battery, twoZarc;
     if (ReadCsv(folder + "/battery-zplot-measured.csv", battery)) {
@@ -158,7 +131,7 @@ int main(int argc, char** argv)
     std::printf("%-20s %-32s %-8s %12s %12s %8s %6s\n", "data", "circuit", "weight", "auto ssr", "referee", "ratio",
                 "starts");
     for (const SweepCase& c : cases) {
-        const Circuit circuit = Parse(c.circuit);
+        const Circuit circuit = ParseOrExit(c.circuit);
         for (const Weighting weighting : {Weighting::Unit, Weighting::Modulus}) {
             FitOptions options;
             options.weighting = weighting;

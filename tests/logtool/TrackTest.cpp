@@ -162,3 +162,70 @@ TEST(TrackCommand, TableRowsForEveryMeanAndEveryNth)
              {logPath, "--circuit", "R0-p(R1,C1)", "-o", table.string(), "--fix", "R9=1"}})
         EXPECT_THROW(RunTrackCommand(bad), UsageError) << bad.back();
 }
+
+// When a chain compares its warm fit with a fresh multistart of the same spectrum: when due, or
+// when the reduced chi-square jumps; a comparison the warm result fails replaces it and brings the
+// next one close. The data hold two arcs; the stuck start has lost the small one (R2 1e-90 ohm,
+// where no step can bring it back).
+TEST(TrackFitting, AChainIsComparedWithAFreshFitWhenDueOrWhenItsMisfitJumps)
+{
+    const Circuit circuit = Parsed("R0-p(R1,C1)-p(R2,C2)");
+    const std::vector<double> truth = {10, 100, 1e-7, 5, 1e-4};
+    Spectrum noisy, exact;
+    for (int i = 0; i < 30; ++i) {
+        const double f = 10.0 * std::pow(1e5, i / 29.0);
+        const std::complex<double> z = CircuitImpedance(circuit, truth.data(), f);
+        noisy.frequency.push_back(f);
+        exact.frequency.push_back(f);
+        noisy.impedance.push_back(z * (1.0 + 0.002 * std::sin(f)));   // 0.2% ripple: a misfit well above rounding
+        exact.impedance.push_back(z);
+    }
+    FitResult fresh;
+    std::string error;
+    ASSERT_TRUE(FitCircuit(circuit, noisy, FitOptions{}, fresh, error)) << error;
+    const std::vector<double> stuck = {10, 100, 1e-7, 1e-90, 1e-4};
+    const struct {
+        const char* what;
+        const Spectrum& spectrum;
+        bool startStuck;
+        double previousChi2;   // the chain's last reduced chi-square
+        size_t sinceCheck, interval;
+        bool compared;       // a fresh multistart ran
+        bool stuckAfter;     // the result stays above the fresh one
+        size_t intervalAfter, sinceCheckAfter;
+    } cases[] = {
+        {"good start, not due", noisy, false, 1.0, 0, 64, false, false, 64, 1},
+        {"good start, due: passes, the next check further off", noisy, false, 1.0, 63, 64, true, false, 128, 0},
+        {"good start, due at the longest interval", noisy, false, 1.0, 255, LastCheckInterval, true, false,
+         LastCheckInterval, 0},
+        {"stuck, due: fails, the next check close", noisy, true, 1.0, 63, 64, true, false, FirstCheckInterval, 0},
+        {"stuck, not due, misfit jumps", noisy, true, 1e-6, 0, 64, true, false, FirstCheckInterval, 0},
+        {"stuck, not due, misfit as before: stays stuck until due", noisy, true, 1.0, 0, 64, false, true, 64, 1},
+        {"exact data, misfit jumps under the rounding floor", exact, false, 0.0, 0, 64, false, false, 64, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FitChain chain;
+        chain.start = c.startStuck ? stuck : fresh.values;
+        chain.chi2Reduced = c.previousChi2;
+        chain.sinceCheck = c.sinceCheck;
+        chain.checkInterval = c.interval;
+        TrackOutcome outcome;
+        FitInChain(circuit, FitOptions{}, c.spectrum, chain, outcome);
+        ASSERT_TRUE(outcome.fitted) << outcome.error;
+        EXPECT_EQ(outcome.fit.starts > 1, c.compared);
+        if (&c.spectrum == &noisy)
+            EXPECT_EQ(outcome.fit.ssr > 1.01 * fresh.ssr, c.stuckAfter) << outcome.fit.ssr << " " << fresh.ssr;
+        EXPECT_EQ(chain.checkInterval, c.intervalAfter);
+        EXPECT_EQ(chain.sinceCheck, c.sinceCheckAfter);
+        EXPECT_EQ(chain.start, outcome.fit.values);
+        EXPECT_EQ(chain.chi2Reduced, outcome.fit.chi2Reduced);
+    }
+    // A chain without a start begins with the multistart and counts from there.
+    FitChain empty;
+    TrackOutcome outcome;
+    FitInChain(circuit, FitOptions{}, noisy, empty, outcome);
+    EXPECT_GT(outcome.fit.starts, 1);
+    EXPECT_EQ(empty.sinceCheck, 0u);
+    EXPECT_EQ(empty.checkInterval, FirstCheckInterval);
+}

@@ -1,6 +1,8 @@
 #include "TrackFitting.h"
+#include "FitProblem.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -13,7 +15,7 @@ namespace {
 struct Chunk {
     std::vector<TrackItem> items;
     std::vector<TrackOutcome> outcomes;
-    std::vector<double> start;   // where the chunk's second spectrum starts: the last good result
+    FitChain chain;   // where the chunk's second spectrum starts: the last good result
     bool done = false;
 };
 
@@ -68,14 +70,46 @@ private:
 
 } // namespace
 
-void FitInChain(const Circuit& circuit, const FitOptions& base, const Spectrum& spectrum, std::vector<double>& start,
+namespace {
+
+// The fit's weighted misfit as a share of the data's own size (rms), 0 where the data are all 0.
+double RelativeMisfit(const Circuit& circuit, const Spectrum& spectrum, const FitResult& fit)
+{
+    const double norm = FitProblem(circuit, spectrum, fit.weighting).DataNorm();
+    return norm > 0.0 ? std::sqrt(fit.ssr / norm) : 0.0;
+}
+
+} // namespace
+
+void FitInChain(const Circuit& circuit, const FitOptions& base, const Spectrum& spectrum, FitChain& chain,
                 TrackOutcome& outcome)
 {
     FitOptions options = base;
-    options.previous = start.empty() ? nullptr : &start;
+    options.previous = chain.start.empty() ? nullptr : &chain.start;
+    options.compareWithFresh = base.compareWithFresh || chain.sinceCheck + 1 >= chain.checkInterval;
     outcome.fitted = FitCircuit(circuit, spectrum, options, outcome.fit, outcome.error);
-    if (outcome.fitted)
-        start = outcome.fit.values;
+    if (!outcome.fitted)
+        return;
+    // A warm result well above the chain's last may have slipped into a worse minimum.
+    if (options.previous && !options.compareWithFresh && outcome.fit.warmStarted &&
+        outcome.fit.chi2Reduced > JumpFactor * chain.chi2Reduced &&
+        RelativeMisfit(circuit, spectrum, outcome.fit) > JumpFloor) {
+        options.compareWithFresh = true;
+        outcome.fitted = FitCircuit(circuit, spectrum, options, outcome.fit, outcome.error);
+        if (!outcome.fitted)
+            return;
+    }
+    if (!options.previous || options.compareWithFresh) {
+        // Passed (the warm result held): check less often; failed: start over.
+        if (options.previous)
+            chain.checkInterval = outcome.fit.warmStarted ? std::min(2 * chain.checkInterval, LastCheckInterval)
+                                                          : FirstCheckInterval;
+        chain.sinceCheck = 0;
+    } else {
+        ++chain.sinceCheck;
+    }
+    chain.start = outcome.fit.values;
+    chain.chi2Reduced = outcome.fit.chi2Reduced;
 }
 
 void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSettings& settings,
@@ -90,9 +124,9 @@ void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSett
     for (unsigned i = 0; i < threads; ++i)
         workers.emplace_back([&] {
             while (auto chunk = queue.Pop()) {
-                std::vector<double> start = chunk->start;
+                FitChain chain = chunk->chain;
                 for (size_t i = 1; i < chunk->items.size(); ++i)
-                    FitInChain(circuit, options, chunk->items[i].spectrum, start, chunk->outcomes[i]);
+                    FitInChain(circuit, options, chunk->items[i].spectrum, chain, chunk->outcomes[i]);
                 queue.MarkDone(*chunk);
             }
         });
@@ -112,7 +146,9 @@ void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSett
         }
     };
 
-    std::vector<double> seed = options.previous ? *options.previous : std::vector<double>();
+    FitChain seed;
+    if (options.previous)
+        seed.start = *options.previous;
     try {
         for (bool more = true; more;) {
             auto chunk = std::make_shared<Chunk>();
@@ -131,7 +167,7 @@ void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSett
             FitOptions checked = options;
             checked.compareWithFresh = true;
             FitInChain(circuit, checked, chunk->items[0].spectrum, seed, chunk->outcomes[0]);
-            chunk->start = seed;
+            chunk->chain = seed;
             inFlight.push_back(chunk);
             queue.Push(chunk);
             handBack(2 * threads);

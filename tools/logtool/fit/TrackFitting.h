@@ -4,8 +4,11 @@
 // calling thread, started from the first of the chunk before (a chain one chunk long per step),
 // and the rest of the chunk on a worker, each from its predecessor. Results are handed back in
 // the order of the spectra, on the calling thread; at most a few chunks are in memory at once.
-// The first spectrum of every chunk is also fitted from a fresh multistart, which replaces the
-// warm result where it is lower (and so restarts the chain from there).
+// A chain is checked against a fresh multistart of the same spectrum (which replaces the warm
+// result where it is lower, and so restarts the chain from there): at the first spectrum of every
+// chunk; where the warm fit's reduced chi-square jumps to more than JumpFactor times the one
+// before; and every so many spectra, an interval that starts at FirstCheckInterval, doubles after
+// every check the warm result passes, up to LastCheckInterval, and starts over after one it fails.
 #pragma once
 
 #include "Circuit.h"
@@ -33,10 +36,24 @@ struct TrackSettings {
     unsigned threads = 0;   // workers; 0: one per core
 };
 
-// One fit of a chain: started from `start` when it holds values (else from the multistart, with
-// the options' own warm start ignored); `start` moves on to the result when the fit succeeds.
-void FitInChain(const Circuit& circuit, const FitOptions& options, const Spectrum& spectrum,
-                std::vector<double>& start, TrackOutcome& outcome);
+constexpr double JumpFactor = 2.0;
+constexpr double JumpFloor = 1e-6;   // relative rms misfit under which no jump counts (rounding)
+constexpr size_t FirstCheckInterval = 4;
+constexpr size_t LastCheckInterval = 256;
+
+// Where a chain's next fit starts, and when it is next checked against a fresh start.
+struct FitChain {
+    std::vector<double> start;   // the last good result; empty: the next fit starts fresh
+    double chi2Reduced = 0.0;    // that result's
+    size_t sinceCheck = 0;       // good fits since the last check
+    size_t checkInterval = FirstCheckInterval;
+};
+
+// One fit of a chain: started from `chain.start` when it holds values (else from the multistart,
+// with the options' own warm start ignored), checked against a fresh start where due (above, or
+// when the options ask); the chain moves on to the result when the fit succeeds.
+void FitInChain(const Circuit& circuit, const FitOptions& options, const Spectrum& spectrum, FitChain& chain,
+                TrackOutcome& outcome);
 
 // Calls `next` until it returns false, fits every item it filled in, and calls `take` with each
 // item and its outcome in order. `take` runs on the calling thread.

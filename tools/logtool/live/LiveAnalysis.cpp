@@ -32,7 +32,7 @@ SpectrumThinning BlockSummer()
     return SpectrumThinning({1, std::numeric_limits<uint64_t>::max()});
 }
 
-void AnalyseBlock(const LiveAnalysisSettings& settings, const PendingBlock& pending, std::vector<double>& start,
+void AnalyseBlock(const LiveAnalysisSettings& settings, const PendingBlock& pending, FitChain& chain,
                   LiveBlockOutcome& outcome)
 {
     outcome.block = pending.block;
@@ -43,7 +43,7 @@ void AnalyseBlock(const LiveAnalysisSettings& settings, const PendingBlock& pend
     // Out of memory in a fit or a test ends that block, not the program.
     try {
         if (outcome.fitRun)
-            FitInChain(*settings.circuit, settings.fitOptions, pending.mean.spectrum, start, outcome.fit);
+            FitInChain(*settings.circuit, settings.fitOptions, pending.mean.spectrum, chain, outcome.fit);
         if (outcome.checkRun)
             outcome.checked =
                 RunKramersKronig(pending.mean.spectrum, settings.kkOptions, outcome.check, outcome.checkError);
@@ -105,7 +105,7 @@ void LiveAnalysis::State::SendOpenBlock()
 
 void LiveAnalysis::State::Work()
 {
-    std::vector<double> start;   // the warm start: the last good fit of the measurement
+    FitChain chain;   // the warm start: the last good fit of the measurement
     uint64_t startGeneration = 0;
     LiveBlockOutcome outcome;
     for (;;) {
@@ -121,11 +121,11 @@ void LiveAnalysis::State::Work()
             inHandGeneration = pending.generation;
         }
         if (pending.generation != startGeneration) {
-            start.clear();
+            chain = FitChain{};
             startGeneration = pending.generation;
         }
         const auto began = std::chrono::steady_clock::now();
-        AnalyseBlock(settings, pending, start, outcome);
+        AnalyseBlock(settings, pending, chain, outcome);
         const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         std::lock_guard lock(mutex);
         inHand = false;
