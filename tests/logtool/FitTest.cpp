@@ -88,6 +88,24 @@ Spectrum Synthetic(const Circuit& circuit, const std::vector<double>& values, co
     return spectrum;
 }
 
+// A noisy spectrum of R0-p(R1,CPE1) at the device's frequencies and its fit from the automatic
+// starts: the ground for the warm-start tests.
+struct CpeArcFit {
+    Circuit circuit;
+    Spectrum spectrum;
+    FitResult cold;
+};
+
+CpeArcFit FittedCpeArc(const std::vector<double>& truth, unsigned seed, double noise)
+{
+    CpeArcFit fit{Parse("R0-p(R1,CPE1)"), {}, {}};
+    std::mt19937 random(seed);
+    fit.spectrum = Synthetic(fit.circuit, truth, DeviceFrequencies, noise, &random);
+    std::string error;
+    EXPECT_TRUE(FitCircuit(fit.circuit, fit.spectrum, FitOptions{}, fit.cold, error)) << error;
+    return fit;
+}
+
 struct Truth {
     const char* circuit;
     std::vector<double> values;
@@ -352,13 +370,10 @@ TEST(Fit, IntervalsAreTakenInTheFittedVariableWhereALinearOneLeavesTheRange)
 
 TEST(Fit, WarmStartTracksAndFallsBackWhenItFails)
 {
-    const Circuit circuit = Parse("R0-p(R1,CPE1)");
     const std::vector<double> truth = {10.0, 100.0, 1e-6, 0.8};
-    std::mt19937 random(11);
-    const Spectrum spectrum = Synthetic(circuit, truth, DeviceFrequencies, 0.002, &random);
-    FitResult cold, warm;
+    const auto [circuit, spectrum, cold] = FittedCpeArc(truth, 11, 0.002);
+    FitResult warm;
     std::string error;
-    ASSERT_TRUE(FitCircuit(circuit, spectrum, FitOptions{}, cold, error)) << error;
     EXPECT_FALSE(cold.warmStarted);
     EXPECT_GT(cold.starts, 1);
     // From the previous spectrum's values (here: nearby ones), one run.
@@ -381,13 +396,9 @@ TEST(Fit, WarmStartTracksAndFallsBackWhenItFails)
 
 TEST(Fit, WarmStartLeavesAnExponentsEdgeAndGivesWayToALowerFreshResult)
 {
-    const Circuit circuit = Parse("R0-p(R1,CPE1)");
-    const std::vector<double> truth = {10.0, 100.0, 1e-6, 0.97};
-    std::mt19937 random(13);
-    const Spectrum spectrum = Synthetic(circuit, truth, DeviceFrequencies, 0.001, &random);
-    FitResult cold, warm;
+    const auto [circuit, spectrum, cold] = FittedCpeArc({10.0, 100.0, 1e-6, 0.97}, 13, 0.001);
+    FitResult warm;
     std::string error;
-    ASSERT_TRUE(FitCircuit(circuit, spectrum, FitOptions{}, cold, error)) << error;
     // The previous spectrum's exponent ran to 1: the warm run can move it back.
     std::vector<double> previous = {10.0, 100.0, 1e-6, 1.0};
     FitOptions options;

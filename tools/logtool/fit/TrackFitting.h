@@ -38,7 +38,7 @@ struct TrackSettings {
 
 constexpr double JumpFactor = 2.0;
 constexpr double JumpFloor = 1e-6;   // relative rms misfit under which no jump counts (rounding)
-constexpr size_t FirstCheckInterval = 4;
+constexpr size_t FirstCheckInterval = 1;
 constexpr size_t LastCheckInterval = 256;
 
 // Where a chain's next fit starts, and when it is next checked against a fresh start.
