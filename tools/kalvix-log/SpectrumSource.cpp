@@ -3,6 +3,7 @@
 #include "MeasCountAxis.h"
 #include "TextInput.h"
 #include "data/CsvSpectrum.h"
+#include "data/InstrumentTable.h"
 
 #include <fmt/format.h>
 #include <cstdio>
@@ -26,6 +27,24 @@ void ReadCsvFile(TextLines& lines, const std::string& path, const CsvColumns& co
     spectrum = std::move(reading.spectrum);
 }
 
+// The rest of an instrument's file (or a CSV with titles) into its sweeps; errors name the format.
+void ReadInstrumentFile(TextLines& lines, const std::string& path, const std::string& format,
+                        std::vector<Spectrum>& spectra)
+{
+    const std::string where = path + ": " + (format == "CSV" ? std::string() : "a " + format + " file, but ");
+    InstrumentTableReading reading;
+    std::string error;
+    TextLine line;
+    while (lines.Next(line))
+        if (!ReadInstrumentTableLine(reading, line.text, line.number, error))
+            throw InputError(where + error);
+    if (!lines.ReadError().empty())
+        throw InputError(path + ": " + lines.ReadError());
+    if (!FinishInstrumentTable(reading, error))
+        throw InputError(where + error);
+    spectra = std::move(reading.spectra);
+}
+
 } // namespace
 
 struct SpectrumSource::State {
@@ -35,6 +54,9 @@ struct SpectrumSource::State {
     SpectrumRecord record{};
     Spectrum csvSpectrum;
     bool csvTaken = false;
+    std::string format;                 // of an instrument's file or a CSV with titles ("" otherwise)
+    std::vector<Spectrum> sweeps;       // its spectra
+    size_t nextSweep = 0;
     CountRange range;
     bool single = false;      // --spectrum N: stop after the first match
     bool done = false;
@@ -53,6 +75,7 @@ ThinningSettings ReadThinningSettings(const CommandLine& line)
 void AddSourceOptions(CommandGrammar& grammar)
 {
     grammar.valueOptions.insert(grammar.valueOptions.end(), {"--spectrum", "--range", "--columns"});
+    grammar.flags.push_back("--polar");
 }
 
 SourceSettings ReadSourceSettings(const CommandLine& line)
@@ -69,12 +92,17 @@ SourceSettings ReadSourceSettings(const CommandLine& line)
         settings.range = ParseCountRange(*range);
         settings.rangeText = *range;
     }
+    CsvColumns columns;
+    columns.polar = line.Has("--polar");
     if (const auto text = line.Value("--columns")) {
-        CsvColumns columns;
         if (!ParseCsvColumns(*text, columns))
-            throw UsageError("--columns needs three distinct column numbers F,RE,IM (from 1), not \"" + *text + "\"");
-        settings.columns = columns;
+            throw UsageError("--columns needs three distinct column numbers F,RE,IM (from 1; -IM for a column of "
+                             "-Z''), not \"" + *text + "\"");
+        if (columns.polar && columns.negativeImaginary)
+            throw UsageError("--polar reads |Z| and the phase; -IM is for a column of -Z''");
     }
+    if (line.Has("--columns") || columns.polar)
+        settings.columns = columns;
     return settings;
 }
 
@@ -101,7 +129,7 @@ SpectrumSource::SpectrumSource(const SourceSettings& settings) : state_(std::mak
     state.isLog = LooksLikeLogStart(lines.Start());
     if (state.isLog) {
         if (settings.columns)
-            throw UsageError("--columns is for CSV files; " + state.path + " is a measurement log");
+            throw UsageError("--columns and --polar are for CSV files; " + state.path + " is a measurement log");
         if (!state.log.Open(std::move(lines), state.path, error))
             throw InputError(state.path + ": " + error);
         const LogHeaderRead& header = state.log.Header();
@@ -110,6 +138,20 @@ SpectrumSource::SpectrumSource(const SourceSettings& settings) : state_(std::mak
                                                ? ": line " + std::to_string(header.frequenciesLine) + ": " +
                                                      header.frequenciesProblem
                                                : ": the header has no Frequencies= line"));
+        return;
+    }
+    const std::string format = InstrumentFormatOf(lines.Start());
+    if (!format.empty() || (!settings.columns && HasImpedanceTitles(lines.Start()))) {
+        if (settings.columns)
+            throw UsageError("--columns and --polar are for CSV files without column titles; " + state.path +
+                             " is a " + format + " file, whose titles name its columns");
+        state.format = format.empty() ? "CSV" : format;
+        ReadInstrumentFile(lines, state.path, state.format, state.sweeps);
+        const std::string count = std::to_string(state.sweeps.size());
+        if (settings.spectrum)
+            state.selection = " number " + settings.spectrumText + " (the file holds " + count + ", numbered from 0)";
+        else if (settings.range)
+            state.selection = " in the range " + settings.rangeText + " (the file holds " + count + ", numbered from 0)";
         return;
     }
     if (!LooksLikeCsvOfNumbers(lines.Start()))
@@ -152,6 +194,11 @@ const std::string& SpectrumSource::Path() const
     return state_->path;
 }
 
+const std::string& SpectrumSource::Format() const
+{
+    return state_->format;
+}
+
 const SpectrumRecord& SpectrumSource::Record() const
 {
     return state_->record;
@@ -160,6 +207,8 @@ const SpectrumRecord& SpectrumSource::Record() const
 double SpectrumSource::Progress() const
 {
     const LogStream& log = state_->log;
+    if (!state_->format.empty())
+        return state_->sweeps.empty() ? 1.0 : static_cast<double>(state_->nextSweep) / static_cast<double>(state_->sweeps.size());
     if (!state_->isLog)
         return state_->csvTaken ? 1.0 : 0.0;
     return log.FileSize() ? static_cast<double>(log.BytesRead()) / static_cast<double>(log.FileSize()) : 1.0;
@@ -170,6 +219,18 @@ bool SpectrumSource::Next(Spectrum& spectrum)
     State& state = *state_;
     if (state.done)
         return false;
+    while (!state.format.empty() && state.nextSweep < state.sweeps.size()) {
+        const size_t index = state.nextSweep++;
+        if (index < state.range.first || index > state.range.last)
+            continue;
+        state.done = state.single;
+        spectrum = state.sweeps[index];
+        return true;
+    }
+    if (!state.format.empty()) {
+        state.done = true;
+        return false;
+    }
     if (!state.isLog) {
         state.done = true;
         spectrum = state.csvSpectrum;
@@ -207,7 +268,13 @@ Spectrum SelectOneSpectrum(const SourceSettings& settings, std::string& descript
     if (!thinning.FinishLastBlock())
         throw InputError(source.NothingSelected());
     const ThinnedSpectrum selected = thinning.Take();
-    if (!source.IsLog())
+    if (!source.Format().empty() && settings.range)
+        description = "mean of " + std::to_string(selected.spectra) + " spectra of " + source.Path() + ", " +
+                      std::to_string(selected.spectrum.measCount) + " to " + std::to_string(selected.lastMeasCount);
+    else if (!source.Format().empty())
+        description = "spectrum " + std::to_string(selected.spectrum.measCount) + " of " + source.Path() + " (" +
+                      source.Format() + ")";
+    else if (!source.IsLog())
         description = "the spectrum of " + source.Path();
     else if (!settings.range)
         description = (settings.spectrum ? "MeasCount " : "the first spectrum, MeasCount ") +

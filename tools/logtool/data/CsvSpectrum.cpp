@@ -24,18 +24,23 @@ std::string NotANumber(const std::string& field, const char* what)
 bool ParseCsvColumns(std::string_view text, CsvColumns& columns)
 {
     size_t values[3] = {};
+    bool negative = false;
     for (size_t i = 0; i < 3; ++i) {
         const size_t comma = text.find(',');
         if ((comma == std::string_view::npos) != (i == 2))
             return false;
-        const std::string_view item = text.substr(0, comma);
+        std::string_view item = text.substr(0, comma);
+        if (i == 2 && !item.empty() && item.front() == '-') {
+            negative = true;
+            item.remove_prefix(1);
+        }
         if (!ParseWholeNumber(item, values[i]) || values[i] < 1 || values[i] > 1000)
             return false;
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     }
     if (values[0] == values[1] || values[0] == values[2] || values[1] == values[2])
         return false;
-    columns = {values[0], values[1], values[2]};
+    columns = {values[0], values[1], values[2], negative, columns.polar};
     return true;
 }
 
@@ -87,7 +92,8 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     const CsvColumns& columns = reading.columns;
     const size_t needed = std::max({columns.frequency, columns.real, columns.imaginary});
     const size_t picked[3] = {columns.frequency, columns.real, columns.imaginary};
-    const char* const names[3] = {"the frequency", "Z'", "Z''"};
+    const char* const names[3] = {"the frequency", columns.polar ? "|Z|" : "Z'",
+                                  columns.polar ? "the phase" : columns.negativeImaginary ? "-Z''" : "Z''"};
     double values[3] = {};
     const bool enough = fields.size() >= needed;
     bool numeric = enough;
@@ -132,6 +138,10 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
                 ") is not positive; --columns F,RE,IM picks the columns";
         return false;
     }
+    if (columns.polar && values[1] < 0) {
+        error = where + "|Z| (column " + std::to_string(columns.real) + ") is negative";
+        return false;
+    }
     if (reading.spectrum.frequency.size() == CsvMostPoints) {
         error = where + "more than " + std::to_string(CsvMostPoints) + " points: more than a spectrum has";
         return false;
@@ -139,7 +149,10 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     if (!reading.rowFields)
         reading.rowFields = fields.size();
     reading.spectrum.frequency.push_back(values[0]);
-    reading.spectrum.impedance.emplace_back(values[1], values[2]);
+    if (columns.polar)
+        reading.spectrum.impedance.push_back(ImpedanceFromPolar(values[1], values[2]));
+    else
+        reading.spectrum.impedance.emplace_back(values[1], columns.negativeImaginary ? -values[2] : values[2]);
     if (reading.spectrum.line == 0)
         reading.spectrum.line = number;
     return true;

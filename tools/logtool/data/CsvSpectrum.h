@@ -14,9 +14,12 @@ constexpr uint64_t CsvLargestBytes = 64ull << 20;    // of text, comment and bla
 
 struct CsvColumns {
     size_t frequency = 1, real = 2, imaginary = 3;  // 1-based
+    bool negativeImaginary = false;  // the third column holds -Z'' ("F,RE,-IM")
+    bool polar = false;              // the second and third hold |Z| and the phase in degrees
 };
 
-// "F,RE,IM" (three distinct whole numbers from 1) into columns; false for anything else.
+// "F,RE,IM" (three distinct whole numbers from 1; the third may be written -IM for a column of
+// -Z'') into columns; false for anything else.
 bool ParseCsvColumns(std::string_view text, CsvColumns& columns);
 
 // True when the first lines of a file are rows of numbers (at least two in a row), after comment
