@@ -10,6 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string text(reinterpret_cast<const char*>(data), size);
     InstrumentFormatOf(text);
     HasImpedanceTitles(text);
+    UnreadFormatNamed(text);
     std::vector<Spectrum> spectra;
     std::string error;
     if (!ParseInstrumentTable(text, spectra, error)) {

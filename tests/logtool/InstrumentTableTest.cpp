@@ -1,6 +1,7 @@
 // Other instruments' files: each sample read to the values it holds, the titles of impedance
 // columns, sweeps, decimal commas, and what is refused.
 #include "CommandLine.h"
+#include "Commands.h"
 #include "SpectrumSource.h"
 #include "TestLogs.h"
 #include "data/CsvSpectrum.h"
@@ -53,6 +54,8 @@ TEST(InstrumentTable, ReadsEachSampleToItsValues)
          {0.1, 5685, -15860}},
         {"versastudio-peis-excerpt.par", "VersaStudio .par", 5, {100000, 55.31571, 4.575431},
          {0.02154435, 1516.313, -122.8279}},
+        {"z60w-autolab-example.txt", "Z60W data file", 41, {10000, 0.013785863964281, 0.007191946305823},
+         {0.1, 0.0345697771923854, -0.00390292888845954}},
     };
     for (const Case& c : cases) {
         const std::string text = FileText(Data + c.file);
@@ -207,6 +210,7 @@ TEST(InstrumentTable, SourcePicksSweepsAndNamesTheFormat)
         {"--polar without titles", "10,2,-90\n", {"--polar"}, 0, "the spectrum of", 0},
         {"--polar with -IM", "10,2,-90\n", {"--polar", "--columns", "1,2,-3"}, 2, "-IM is for a column of -Z''", 0},
         {"titles not known, old reading", "f,re,im\n10,7,-1\n", {}, 0, "the spectrum of", 7},
+        {"no titles, decimal commas", "10;7,5;-1\n", {}, 0, "the spectrum of", 7.5},
     };
     CommandGrammar grammar;
     grammar.minPositional = grammar.maxPositional = 1;
@@ -232,6 +236,57 @@ TEST(InstrumentTable, SourcePicksSweepsAndNamesTheFormat)
         EXPECT_NE(said.find(c.expected), std::string::npos) << c.name << ": " << said;
         if (kind == 0 && !spectrum.impedance.empty())
             EXPECT_NEAR(spectrum.impedance[0].real(), c.firstReal, 1e-12) << c.name;
+    }
+}
+
+// Formats without a reader are refused by their name, whatever they hold; a file read by its
+// content is read whatever its name (non-ASCII included).
+TEST(InstrumentTable, SourceRefusesFormatsNotReadByTheirName)
+{
+    struct Case {
+        std::u8string name;
+        std::string text;
+        const char* expected;   // a part of the message, or nullptr: read
+    } const cases[] = {
+        {u8"cell.idf", "100,1,-1\n", "the name says Ivium .idf/.ids, a format kalvix-log does not read"},
+        {u8"cell.IDS", "binary\x01\x02\n", "the name says Ivium .idf/.ids"},
+        {u8"cell.pssession", "{\"x\":1}\n", "the name says PalmSens .pssession"},
+        {u8"cell.idf", "f,Z',Z''\n100,1,-1\n", nullptr},
+        {u8"zelle-m\u00e4rz-\u03a9.DTA", FileText(Data + "gamry-eispot-excerpt.DTA"), nullptr},
+        {u8"zelle-m\u00e4rz.txt", "1000 12,5 -3,25\n", nullptr},
+    };
+    CommandGrammar grammar;
+    grammar.minPositional = grammar.maxPositional = 1;
+    AddSourceOptions(grammar);
+    for (const Case& c : cases) {
+        const std::string path = Utf8Path(WriteScratchFile(c.name, c.text));
+        std::string description, message;
+        try {
+            const Spectrum spectrum = SelectOneSpectrum(ReadSourceSettings(CommandLine({path}, grammar)), description);
+            EXPECT_FALSE(spectrum.frequency.empty()) << path;
+        } catch (const InputError& error) {
+            message = error.what();
+        }
+        if (c.expected) {
+            EXPECT_EQ(message.rfind(path + ": ", 0), 0u) << message;
+            EXPECT_NE(message.find(c.expected), std::string::npos) << message;
+        } else {
+            EXPECT_EQ(message, "") << path;
+        }
+    }
+}
+
+// The commands that read a spectrum file say which files they read and how --columns and --polar
+// take a CSV without titles.
+TEST(InstrumentTable, HelpOfEverySpectrumCommandNamesTheFiles)
+{
+    for (const auto run : {RunFitCommand, RunPlotCommand, RunCheckCommand}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(run({"--help"}), ExitSuccess);
+        const std::string help = testing::internal::GetCapturedStdout();
+        for (const char* said : {"--polar ", "-IM for a column of -Z''", "Gamry .DTA", "BioLogic .mpt", "Z60W",
+                                 "a decimal comma", "PalmSens .pssession are refused"})
+            EXPECT_NE(help.find(said), std::string::npos) << said << " in\n" << help;
     }
 }
 

@@ -59,6 +59,7 @@ int RunCheckCommand(const Arguments& arguments)
 {
     if (WantsHelp(arguments)) {
         std::fputs(CheckHelp, stdout);
+        std::fputs(SourceFilesHelp, stdout);
         return ExitSuccess;
     }
     CommandGrammar grammar{{"--c", "--fit", "--threshold"}, {"--json"}, {}, 1, 1};

@@ -64,6 +64,21 @@ struct SpectrumSource::State {
     std::string selection;    // what was asked for, for "no spectrum ..." ("" for all)
 };
 
+const char* const SourceFilesHelp =
+    "\nfiles read (judged by their content, not their name):\n"
+    "  a measurement log of the panel; --spectrum N and --range A:B pick by MeasCount\n"
+    "  Gamry .DTA (ZCURVE), BioLogic .mpt, ZPlot/ZView .z, Z60W data files, VersaStudio .par,\n"
+    "  CH Instruments text, and CSVs whose first line titles the columns (Autolab/NOVA exports):\n"
+    "  the frequency and Z', Z'' (or -Z'') or |Z| and the phase are found by their titles; a file\n"
+    "  with several sweeps gives spectra 0..n-1 for --spectrum N and --range A:B\n"
+    "  a CSV without such titles: frequency, Z', Z'' in columns 1,2,3, separated by ',', ';', tabs\n"
+    "  or blanks; where ',' does not separate, a decimal comma is read (1000;12,5;-3,25)\n"
+    "  Ivium .idf/.ids and PalmSens .pssession are refused by their name: export them as text\n"
+    "--columns F,RE,IM  the columns of such a CSV, counted from 1; -IM for a column of -Z''\n"
+    "                   (1,2,-3)\n"
+    "--polar            the CSV's second and third columns (or RE and IM of --columns) hold |Z|\n"
+    "                   and the phase in degrees\n";
+
 ThinningSettings ReadThinningSettings(const CommandLine& line)
 {
     if (line.Has("--every") && line.Has("--mean"))
@@ -154,6 +169,9 @@ SpectrumSource::SpectrumSource(const SourceSettings& settings) : state_(std::mak
             state.selection = " in the range " + settings.rangeText + " (the file holds " + count + ", numbered from 0)";
         return;
     }
+    if (const std::string unread = UnreadFormatNamed(state.path); !unread.empty())
+        throw InputError(state.path + ": the name says " + unread +
+                         ", a format kalvix-log does not read: export the spectrum as text or CSV with column titles");
     if (!LooksLikeCsvOfNumbers(lines.Start()))
         throw InputError(state.path + ": not a measurement log or a CSV of numbers");
     ReadCsvFile(lines, state.path, settings.columns.value_or(CsvColumns{}), state.csvSpectrum);

@@ -29,6 +29,10 @@ struct SourceSettings {
     std::optional<CsvColumns> columns;  // --columns F,RE,IM (or F,RE,-IM), --polar
 };
 
+// The help on the files a spectrum-reading command takes and on --columns and --polar, printed
+// after the command's own.
+extern const char* const SourceFilesHelp;
+
 // The options every spectrum-reading command accepts, added to its grammar.
 void AddSourceOptions(CommandGrammar& grammar);   // --spectrum, --range, --columns, --polar
 // Those options and the first positional argument; UsageError when they are malformed or
@@ -39,7 +43,8 @@ class SpectrumSource {
 public:
     // Opens the file ("-": standard input) and judges it by its first 64 KiB: a log when its first
     // line is a header field the panel writes, another instrument's file by its first lines, a CSV
-    // with titles of impedance columns (without --columns), a CSV when it has rows of numbers.
+    // with titles of impedance columns (without --columns), a CSV when it has rows of numbers
+    // (unless its name shows a format not read, UnreadFormatNamed).
     // InputError when it cannot be read or is none of them (naming the format where it is known),
     // UsageError when the selection does not suit it.
     explicit SpectrumSource(const SourceSettings& settings);

@@ -11,12 +11,13 @@
 namespace {
 
 // Why a field is not a number, with a word on the usual cause.
-std::string NotANumber(const std::string& field, const char* what)
+std::string NotANumber(const std::string& field, const char* what, char separator)
 {
     const bool digits = field.find_first_of("0123456789") != std::string::npos;
     const bool grouped = digits && field.find_first_of(", '") != std::string::npos;
+    const char* const decimals = separator == ',' ? "'.' as decimal point" : "'.' or ',' as decimal point";
     return std::string(what) + " is not a number: \"" + field + "\"" +
-           (grouped ? " (numbers take '.' as decimal point and no thousands separator)" : "");
+           (grouped ? std::string(" (numbers take ") + decimals + " and no thousands separator)" : "");
 }
 
 } // namespace
@@ -56,7 +57,8 @@ bool LooksLikeCsvOfNumbers(std::string_view start)
         const std::string_view content = TrimCsvField(line);
         if (content.empty() || content.front() == '#')
             continue;
-        if (SplitCsvLine(line, CsvSeparatorOf(line), fields, ignored) && CsvNumbersIn(fields) >= 2)
+        const char separator = CsvSeparatorOf(line);
+        if (SplitCsvLine(line, separator, fields, ignored) && CsvNumbersIn(fields, separator) >= 2)
             return true;
         if (titlesSeen)
             return false;
@@ -98,9 +100,9 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     const bool enough = fields.size() >= needed;
     bool numeric = enough;
     for (size_t i = 0; i < 3 && numeric; ++i)
-        numeric = ParseCsvNumber(fields[picked[i] - 1], values[i]);
+        numeric = ParseCsvNumber(fields[picked[i] - 1], reading.separator, values[i]);
     // A first line with numbers in it is data, whatever it holds besides.
-    if (!numeric && reading.titlesAllowed && CsvNumbersIn(fields) < 2) {
+    if (!numeric && reading.titlesAllowed && CsvNumbersIn(fields, reading.separator) < 2) {
         reading.titlesAllowed = false;
         reading.titleFields = fields.size() > 1 ? fields.size() : 0;
         reading.titleSeparator = reading.separator;
@@ -114,7 +116,8 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     if (expected && fields.size() != expected) {
         error = where + std::to_string(fields.size()) + " fields where " +
                 (reading.titleFields ? "the titles have " : "the first row has ") + std::to_string(expected) +
-                " (a number with a thousands separator or a decimal comma?)";
+                (reading.separator == ',' ? " (a number with a thousands separator or a decimal comma?)"
+                                          : " (a number with a thousands separator?)");
         return false;
     }
     if (!enough) {
@@ -124,8 +127,8 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     }
     for (size_t i = 0; i < 3; ++i) {
         const std::string at = "line " + std::to_string(number) + ", column " + std::to_string(picked[i]) + ": ";
-        if (!ParseCsvNumber(fields[picked[i] - 1], values[i])) {
-            error = at + NotANumber(fields[picked[i] - 1], names[i]);
+        if (!ParseCsvNumber(fields[picked[i] - 1], reading.separator, values[i])) {
+            error = at + NotANumber(fields[picked[i] - 1], names[i], reading.separator);
             return false;
         }
         if (!std::isfinite(values[i])) {

@@ -1,6 +1,8 @@
 // A spectrum from another instrument: a plain CSV of frequency, Z' and Z'' (Z'' negative for a
 // capacitive object), columns picked by their 1-based numbers. A first line that is not numeric
-// (fewer than two numbers, and not in the columns picked) is a header. Comma, semicolon or tab separate the values; a field may be quoted (RFC 4180).
+// (fewer than two numbers, and not in the columns picked) is a header. Comma, semicolon, tab or
+// runs of blanks separate the values; a field may be quoted (RFC 4180). Where the separator is
+// not ',' a number may take a decimal comma ("1000;12,5;-3,25", "1000 12,5 -3,25").
 // Read line by line with its limits checked as it goes, so no input can take much memory.
 #pragma once
 

@@ -19,7 +19,7 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-// Tab, ';' or ',' when the line holds one outside quotes (in that order), else '\0' for blanks.
+// Tab, ';' or ',' when the line holds one outside quotes (in that order), else ' ' for blanks.
 char TableSeparatorOf(std::string_view line)
 {
     bool quoted = false, held[3] = {};
@@ -32,45 +32,23 @@ char TableSeparatorOf(std::string_view line)
     for (size_t i = 0; i < 3; ++i)
         if (held[i])
             return candidates[i];
-    return 0;
+    return ' ';
 }
 
-bool SplitTableLine(std::string_view line, char separator, std::vector<std::string>& fields, std::string& error)
+// Titles split at blanks: the whole line may be one quoted field (a Z60W file's), and a unit in
+// brackets standing apart belongs to the title before it ("Freq (Hz)").
+std::vector<std::string> BlankSeparatedTitles(std::string_view line)
 {
-    if (separator)
-        return SplitCsvLine(line, separator, fields, error);
-    fields.clear();
-    size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && IsBlank(line[at]))
-            ++at;
-        const size_t start = at;
-        while (at < line.size() && !IsBlank(line[at]))
-            ++at;
-        if (at > start)
-            fields.emplace_back(line.substr(start, at - start));
+    std::vector<std::string> words, titles;
+    std::string ignored;
+    SplitCsvLine(TrimCsvField(line), ' ', words, ignored);
+    for (std::string& word : words) {
+        if (!titles.empty() && (word.front() == '(' || word.front() == '['))
+            titles.back() += " " + word;
+        else
+            titles.push_back(std::move(word));
     }
-    return true;
-}
-
-// A field as a number; where the separator is not ',', one comma and no point is a decimal comma.
-bool ParseTableNumber(std::string field, char separator, double& value)
-{
-    if (separator != ',' && field.find('.') == std::string::npos) {
-        const size_t comma = field.find(',');
-        if (comma != std::string::npos && field.find(',', comma + 1) == std::string::npos)
-            field[comma] = '.';
-    }
-    return ParseCsvNumber(field, value);
-}
-
-size_t TableNumbersIn(const std::vector<std::string>& fields, char separator)
-{
-    size_t numbers = 0;
-    double value = 0;
-    for (const std::string& field : fields)
-        numbers += ParseTableNumber(field, separator, value) ? 1 : 0;
-    return numbers;
+    return titles;
 }
 
 // The titles, if the line is a line of titles the reader knows.
@@ -83,8 +61,11 @@ bool ReadTitles(InstrumentTableReading& reading, std::string_view line)
     std::vector<std::string> fields;
     std::string ignored;
     ImpedanceColumns columns;
-    if (!SplitTableLine(line, separator, fields, ignored) || TableNumbersIn(fields, separator) >= 2 ||
-        !ImpedanceColumnsOf(fields, columns))
+    if (separator == ' ')
+        fields = BlankSeparatedTitles(line);
+    else if (!SplitCsvLine(line, separator, fields, ignored))
+        return false;
+    if (CsvNumbersIn(fields, separator) >= 2 || !ImpedanceColumnsOf(fields, columns))
         return false;
     reading.columns = columns;
     reading.separator = separator;
@@ -139,6 +120,8 @@ std::string InstrumentFormatOf(std::string_view start)
                 return "BioLogic .mpt";
             if (StartsWith(line, "ZPLOT2 ASCII"))
                 return "ZPlot/ZView .z";
+            if (StartsWith(line, "\"Z60W Data File"))
+                return "Z60W data file";
             firstLine = std::string(line);
         }
         if (firstLine == "<Application>" && line == "Name=VersaStudio")
@@ -146,6 +129,21 @@ std::string InstrumentFormatOf(std::string_view start)
         if (lines == 2 && line == "A.C. Impedance")
             return "CH Instruments text";
     }
+    return "";
+}
+
+std::string UnreadFormatNamed(std::string_view path)
+{
+    const size_t dot = path.find_last_of("./\\");
+    if (dot == std::string_view::npos || path[dot] != '.')
+        return "";
+    std::string extension(path.substr(dot + 1));
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (extension == "idf" || extension == "ids")
+        return "Ivium .idf/.ids";
+    if (extension == "pssession")
+        return "PalmSens .pssession";
     return "";
 }
 
@@ -185,16 +183,16 @@ bool ReadInstrumentTableLine(InstrumentTableReading& reading, std::string_view t
         ReadTitles(reading, text);
         return true;
     }
-    const char separator = reading.separator && text.find(reading.separator) != std::string_view::npos
+    const char separator = reading.separator != ' ' && text.find(reading.separator) != std::string_view::npos
                                ? reading.separator
                                : TableSeparatorOf(text);
     std::vector<std::string> fields;
     std::string reason;
-    if (!SplitTableLine(text, separator, fields, reason)) {
+    if (!SplitCsvLine(text, separator, fields, reason)) {
         error = "line " + std::to_string(number) + ", " + reason;
         return false;
     }
-    if (TableNumbersIn(fields, separator) < 2) {
+    if (CsvNumbersIn(fields, separator) < 2) {
         if (reading.rowsStarted) {
             reading.inTable = false;   // the table ends; another may follow
             ReadTitles(reading, text);
@@ -215,7 +213,7 @@ bool ReadInstrumentTableLine(InstrumentTableReading& reading, std::string_view t
                     std::to_string(picked[i]);
             return false;
         }
-        if (!ParseTableNumber(fields[picked[i] - 1], separator, values[i])) {
+        if (!ParseCsvNumber(fields[picked[i] - 1], separator, values[i])) {
             error = at + names[i] + " is not a number: \"" + fields[picked[i] - 1] + "\"";
             return false;
         }

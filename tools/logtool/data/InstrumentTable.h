@@ -1,6 +1,6 @@
 // Spectra from other instruments' text files, found by their content: a Gamry .DTA (its ZCURVE
-// table), a BioLogic .mpt, a ZPlot/ZView .z, a VersaStudio .par (each <Segment>), a CH
-// Instruments text export, and any CSV whose column titles name the frequency and Z', Z'' (or
+// table), a BioLogic .mpt, a ZPlot/ZView .z, a Z60W data file (its titles one quoted field split
+// by blanks), a VersaStudio .par (each <Segment>), a CH Instruments text export, and any CSV whose column titles name the frequency and Z', Z'' (or
 // -Z'') or |Z| and the phase (an Autolab/NOVA export among them). The table is found by its line
 // of titles (ImpedanceTitles.h); the lines before it are the maker's header, a line with no
 // numbers after the titles (units, "End Comments") is skipped, and the first line without
@@ -18,8 +18,13 @@
 #include <vector>
 
 // The format a file's first bytes show ("Gamry .DTA", "BioLogic .mpt", "ZPlot/ZView .z",
-// "VersaStudio .par", "CH Instruments text"), or "" when none of these.
+// "Z60W data file", "VersaStudio .par", "CH Instruments text"), or "" when none of these.
 std::string InstrumentFormatOf(std::string_view start);
+
+// The format a file's name shows among those the readers do not take (no public description or
+// permissively licensed sample to test a reader with): "Ivium .idf/.ids" or "PalmSens
+// .pssession" (the extension in any case), else "".
+std::string UnreadFormatNamed(std::string_view path);
 
 // True when the first line of a CSV that is not blank or a '#' comment is a line of titles that
 // ImpedanceColumnsOf recognises.
@@ -32,7 +37,7 @@ struct InstrumentTableReading {
     bool inTable = false;            // titles found
     bool rowsStarted = false;        // a row of the table read
     bool everFoundTitles = false;
-    char separator = 0;              // of the titles ('\0': blanks)
+    char separator = 0;              // of the titles (' ': blanks)
     int direction = 0;               // of the frequencies of the current sweep: -1, 0 or +1
     size_t points = 0;
     uint64_t bytes = 0;
