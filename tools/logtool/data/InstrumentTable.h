@@ -1,13 +1,14 @@
 // Spectra from other instruments' text files, found by their content: a Gamry .DTA (its ZCURVE
 // table), a BioLogic .mpt, a ZPlot/ZView .z, a Z60W data file (its titles one quoted field split
-// by blanks), a VersaStudio .par (each <Segment>), a CH Instruments text export, and any CSV whose column titles name the frequency and Z', Z'' (or
-// -Z'') or |Z| and the phase (an Autolab/NOVA export among them). The table is found by its line
-// of titles (ImpedanceTitles.h); the lines before it are the maker's header, a line with no
-// numbers after the titles (units, "End Comments") is skipped, and the first line without
-// numbers after the rows ends the table. Fields are split at tabs, else ';', else ',', else runs
-// of blanks; where the separator is not ',' a number may take a decimal comma ("1,5E+003").
-// A file with several sweeps (frequencies that turn back, or several tables) gives them as
-// spectra 0..n-1. Read line by line, with the limits of CsvSpectrum.h.
+// by blanks), a VersaStudio .par (each <Segment>), a CH Instruments text export, and any CSV
+// whose column titles name the frequency and Z', Z'' (or -Z'') or |Z| and the phase (an
+// Autolab/NOVA export among them). The table is found by its line of titles (ImpedanceTitles.h);
+// the lines before it are the maker's header, a line with no numbers after the titles (units,
+// "End Comments") is skipped, and the first line without numbers after the rows ends the table.
+// Fields are split at tabs, else ';', else ',', else runs of blanks; where the separator is not
+// ',' a number may take a decimal comma ("1,5E+003"). A file with several sweeps (frequencies
+// that turn back, or several tables) gives them as spectra 0..n-1. Read line by line, with the
+// limits of CsvSpectrum.h.
 #pragma once
 
 #include "ImpedanceTitles.h"
