@@ -12,6 +12,9 @@
 namespace {
 
 constexpr double LeastFrequenciesPerDecade = 2;
+// -Z'' rising at least this fast (log-log slope against frequency) over the three lowest
+// frequencies: a capacitive tail (a capacitor -1, a Warburg -0.5, an RC arc's foot +1).
+constexpr double CapacitiveTailSlope = -0.4;
 
 std::string FormatNumber(double value, int digits = 6)
 {
@@ -128,14 +131,34 @@ Eigen::VectorXd SolveLeastSquares(Eigen::MatrixXd a, const Eigen::VectorXd& b)
 struct Circuit {
     double r0 = 0;
     double inductance = 0;
+    double inverseCapacitance = 0;   // 1/C, 0 without a series capacitance
     Eigen::VectorXd resistances;
 };
 
-Circuit FitCircuit(const WeightedRows& rows, const ElementResponse& response, KkFitMode mode)
+// The columns of the series terms in Z'' per row, weighted: w*omega for L and, with a series
+// capacitance, -w/omega for 1/C.
+Eigen::MatrixXd SeriesImagColumns(const WeightedRows& rows, bool withCapacitance)
+{
+    Eigen::MatrixXd columns(rows.omega.size(), withCapacitance ? 2 : 1);
+    columns.col(0) = rows.weight.cwiseProduct(rows.omega);
+    if (withCapacitance)
+        columns.col(1) = -rows.weight.cwiseQuotient(rows.omega);
+    return columns;
+}
+
+void SetSeriesImag(const Eigen::VectorXd& values, Circuit& circuit)
+{
+    circuit.inductance = values(0);
+    if (values.size() > 1)
+        circuit.inverseCapacitance = values(1);
+}
+
+Circuit FitCircuit(const WeightedRows& rows, const ElementResponse& response, KkFitMode mode, bool withCapacitance)
 {
     const Eigen::Index count = rows.omega.size(), elements = response.real.cols();
     const Eigen::VectorXd& w = rows.weight;
-    const Eigen::VectorXd w2 = w.cwiseProduct(w);
+    const Eigen::MatrixXd series = SeriesImagColumns(rows, withCapacitance);
+    const Eigen::Index seriesCount = series.cols();
     Circuit circuit;
     switch (mode) {
     case KkFitMode::Real: {
@@ -146,33 +169,33 @@ Circuit FitCircuit(const WeightedRows& rows, const ElementResponse& response, Kk
         circuit.r0 = x(0);
         circuit.resistances = x.tail(elements);
         const Eigen::VectorXd rest = rows.imag - response.imag * circuit.resistances;
-        circuit.inductance = w2.cwiseProduct(rows.omega).dot(rest) /
-                             w2.cwiseProduct(rows.omega).dot(rows.omega);
+        SetSeriesImag(SolveLeastSquares(series, w.cwiseProduct(rest)), circuit);
         break;
     }
     case KkFitMode::Imag: {
-        Eigen::MatrixXd a(count, elements + 1);
+        Eigen::MatrixXd a(count, elements + seriesCount);
         a.leftCols(elements) = w.asDiagonal() * response.imag;
-        a.col(elements) = w.cwiseProduct(rows.omega);
+        a.rightCols(seriesCount) = series;
         const Eigen::VectorXd x = SolveLeastSquares(a, w.cwiseProduct(rows.imag));
         circuit.resistances = x.head(elements);
-        circuit.inductance = x(elements);
+        SetSeriesImag(x.tail(seriesCount), circuit);
         const Eigen::VectorXd rest = rows.real - response.real * circuit.resistances;
+        const Eigen::VectorXd w2 = w.cwiseProduct(w);
         circuit.r0 = w2.dot(rest) / w2.sum();
         break;
     }
     case KkFitMode::Complex: {
-        Eigen::MatrixXd a = Eigen::MatrixXd::Zero(2 * count, elements + 2);
+        Eigen::MatrixXd a = Eigen::MatrixXd::Zero(2 * count, elements + 1 + seriesCount);
         a.block(0, 0, count, 1) = w;
         a.block(0, 1, count, elements) = w.asDiagonal() * response.real;
         a.block(count, 1, count, elements) = w.asDiagonal() * response.imag;
-        a.block(count, elements + 1, count, 1) = w.cwiseProduct(rows.omega);
+        a.block(count, elements + 1, count, seriesCount) = series;
         Eigen::VectorXd b(2 * count);
         b << w.cwiseProduct(rows.real), w.cwiseProduct(rows.imag);
         const Eigen::VectorXd x = SolveLeastSquares(a, b);
         circuit.r0 = x(0);
         circuit.resistances = x.segment(1, elements);
-        circuit.inductance = x(elements + 1);
+        SetSeriesImag(x.tail(seriesCount), circuit);
         break;
     }
     }
@@ -191,55 +214,93 @@ double Mu(const Eigen::VectorXd& resistances)
     return 1 - negative / positive;
 }
 
-// Whether every residual (Z - Zfit)/|Z| of the fit lies below the threshold.
-bool FitsWithin(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit, double threshold)
+// The weighted residuals (Z - Zfit)/|Z| of the real and the imaginary part.
+std::pair<Eigen::VectorXd, Eigen::VectorXd> Residuals(const WeightedRows& rows, const ElementResponse& response,
+                                                      const Circuit& circuit)
 {
     const Eigen::VectorXd fitReal = (response.real * circuit.resistances).array() + circuit.r0;
-    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega;
-    return ((rows.real - fitReal).cwiseProduct(rows.weight).array().abs() < threshold).all() &&
-           ((rows.imag - fitImag).cwiseProduct(rows.weight).array().abs() < threshold).all();
+    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega -
+                                    circuit.inverseCapacitance * rows.omega.cwiseInverse();
+    return {(rows.real - fitReal).cwiseProduct(rows.weight), (rows.imag - fitImag).cwiseProduct(rows.weight)};
 }
 
-// mu of every M from 1 (or just fixedM). M is the first whose mu is at or below c and whose fit
-// follows the data within the threshold. On sparse spectra mu dips below c at an M whose time
-// constants merely straddle the data's (negative R_k trading places), long before the fit
-// follows it; such a dip does not end the search. When no M does both, M is the first after
-// which no mu rises above c again, and its residuals give the verdict.
+// The sum of the squared weighted residuals of both parts.
+double SquaredResiduals(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit)
+{
+    const auto [real, imag] = Residuals(rows, response, circuit);
+    return real.squaredNorm() + imag.squaredNorm();
+}
+
+// The largest weighted residual of either part (NaN when one is).
+double LargestResidual(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit)
+{
+    const auto [real, imag] = Residuals(rows, response, circuit);
+    const double largest = std::max(real.cwiseAbs().maxCoeff(), imag.cwiseAbs().maxCoeff());
+    return real.hasNaN() || imag.hasNaN() ? std::numeric_limits<double>::quiet_NaN() : largest;
+}
+
+// The paper's rule: the first M whose mu is at or below c, the last tried when none is.
+int FirstAtOrBelow(const std::vector<double>& mu, double c)
+{
+    for (size_t i = 0; i < mu.size(); ++i)
+        if (mu[i] <= c)
+            return static_cast<int>(i) + 1;
+    return static_cast<int>(mu.size());
+}
+
+// The first M after which no mu of the first `searched` rises above c again (1 when none does).
+int FirstSettled(const std::vector<double>& mu, double c, size_t searched)
+{
+    int settled = 1;
+    for (size_t i = 0; i < std::min(searched, mu.size()); ++i)
+        if (mu[i] > c)
+            settled = static_cast<int>(i) + 2;
+    return std::min(settled, static_cast<int>(std::min(searched, mu.size())));
+}
+
+// mu and the misfit of every M from 1 (or just fixedM), then M by the rule. The least-misfit and
+// settled rules look no further than N - 2 elements in any mode: fitted to Z' and Z'' together,
+// more elements follow any data and say nothing about the spectrum. Fitted to both parts, the
+// misfit only falls with M, so there the least-misfit rule takes the settled rule's M.
 void ChooseElementCount(const WeightedRows& rows, double fMin, double fMax, const KkOptions& options,
-                        int dataMost, KkResult& out)
+                        int dataMost, bool withCapacitance, KkResult& out)
 {
     const int first = options.fixedM > 0 ? options.fixedM : 1;
     const int most = options.fixedM > 0 ? options.fixedM : std::min(options.maxM, dataMost);
-    // Fitted to Z' and Z'' together, enough elements follow any data: the search for a fit that
-    // follows the data stops where a fit to one part alone would, at N - 2 elements.
-    const int searchMost = KkMostElements(static_cast<size_t>(rows.real.size()), KkFitMode::Real);
-    int firstGood = 0;
+    const size_t searched = static_cast<size_t>(KkMostElements(static_cast<size_t>(rows.real.size()), KkFitMode::Real));
+    std::vector<double> misfit, largest;
     for (int m = first; m <= most; ++m) {
         const ElementResponse response = ResponseOf(rows, TimeConstants(fMin, fMax, m));
-        const Circuit circuit = FitCircuit(rows, response, options.mode);
+        const Circuit circuit = FitCircuit(rows, response, options.mode, withCapacitance);
         out.muTried.push_back(Mu(circuit.resistances));
-        if (!firstGood && m <= searchMost && out.muTried.back() <= options.c &&
-            FitsWithin(rows, response, circuit, options.threshold))
-            firstGood = m;
+        misfit.push_back(SquaredResiduals(rows, response, circuit));
+        largest.push_back(LargestResidual(rows, response, circuit));
     }
-    if (firstGood) {
-        out.M = firstGood;
-        return;
-    }
-    out.M = first;
-    for (size_t i = 0; i < out.muTried.size(); ++i)
-        if (out.muTried[i] > options.c)
-            out.M = std::min(first + static_cast<int>(i) + 1, most);
+    if (options.fixedM > 0)
+        out.M = options.fixedM;
+    else if (options.rule == KkRule::Schoenleber)
+        out.M = FirstAtOrBelow(out.muTried, options.c);
+    else if (options.rule == KkRule::FitsWithin) {
+        // The first M at or below c whose misfit leaves every residual under the threshold, else
+        // the settled M (kept as the default until a threshold-free rule meets the labelled set).
+        out.M = FirstSettled(out.muTried, options.c, out.muTried.size());
+        for (size_t i = 0; i < std::min(out.muTried.size(), searched); ++i)
+            if (out.muTried[i] <= options.c && largest[i] < options.threshold) {
+                out.M = static_cast<int>(i) + 1;
+                break;
+            }
+    } else if (options.rule == KkRule::LeastMisfit && options.mode != KkFitMode::Complex)
+        out.M = static_cast<int>(std::min_element(misfit.begin(), misfit.begin() + std::min(misfit.size(), searched)) -
+                                 misfit.begin()) + 1;
+    else
+        out.M = FirstSettled(out.muTried, options.c, searched);
 }
 
 // (Z - Zfit)/|Z| per row; valid when every one is below the threshold (a NaN is not).
 void SetResidualsAndVerdict(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit,
                             KkResult& out)
 {
-    const Eigen::VectorXd fitReal = (response.real * circuit.resistances).array() + circuit.r0;
-    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega;
-    const Eigen::VectorXd real = (rows.real - fitReal).cwiseProduct(rows.weight);
-    const Eigen::VectorXd imag = (rows.imag - fitImag).cwiseProduct(rows.weight);
+    const auto [real, imag] = Residuals(rows, response, circuit);
     out.residualsReal.assign(real.begin(), real.end());
     out.residualsImag.assign(imag.begin(), imag.end());
     out.valid = (real.array().abs() < out.threshold).all() && (imag.array().abs() < out.threshold).all();
@@ -301,19 +362,61 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
     out.mode = options.mode;
     out.c = options.c;
     out.threshold = options.threshold;
-    ChooseElementCount(rows, *fMin, *fMax, options, dataMost, out);
+    out.rule = options.rule;
+    out.withCapacitance = options.capacitance == KkCapacitance::Always ||
+                          (options.capacitance == KkCapacitance::Auto && HasCapacitiveTail(spectrum));
+    ChooseElementCount(rows, *fMin, *fMax, options, dataMost, out.withCapacitance, out);
     out.tau = TimeConstants(*fMin, *fMax, out.M);
     const ElementResponse response = ResponseOf(rows, out.tau);
-    const Circuit circuit = FitCircuit(rows, response, options.mode);
+    const Circuit circuit = FitCircuit(rows, response, options.mode, out.withCapacitance);
     out.mu = Mu(circuit.resistances);
     out.r0 = circuit.r0;
     out.inductance = circuit.inductance;
+    if (out.withCapacitance)
+        out.capacitance = 1 / circuit.inverseCapacitance;
     out.resistances.assign(circuit.resistances.begin(), circuit.resistances.end());
     out.frequency = spectrum.frequency;
     SetResidualsAndVerdict(rows, response, circuit, out);
     NoteSparseData(*fMin, *fMax, count, options, dataMost, out);
     result = std::move(out);
     return true;
+}
+
+bool HasCapacitiveTail(const Spectrum& spectrum)
+{
+    if (spectrum.frequency.size() < 3 || spectrum.impedance.size() != spectrum.frequency.size())
+        return false;
+    std::vector<size_t> order(spectrum.frequency.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::partial_sort(order.begin(), order.begin() + 3, order.end(),
+                      [&](size_t a, size_t b) { return spectrum.frequency[a] < spectrum.frequency[b]; });
+    const double lowest = -spectrum.impedance[order[0]].imag(), third = -spectrum.impedance[order[2]].imag();
+    if (!(lowest > 0 && third > 0))
+        return false;
+    const double slope = std::log(lowest / third) / std::log(spectrum.frequency[order[0]] / spectrum.frequency[order[2]]);
+    return slope <= CapacitiveTailSlope;
+}
+
+bool ParseKkRule(std::string_view text, KkRule& rule)
+{
+    for (const KkRule candidate : {KkRule::FitsWithin, KkRule::LeastMisfit, KkRule::Settled, KkRule::Schoenleber})
+        if (text == KkRuleName(candidate)) {
+            rule = candidate;
+            return true;
+        }
+    return false;
+}
+
+const char* KkRuleName(KkRule rule)
+{
+    switch (rule) {
+    case KkRule::FitsWithin: return "fits-within";
+    case KkRule::LeastMisfit: return "least-misfit";
+    case KkRule::Settled: return "settled";
+    case KkRule::Schoenleber: return "schoenleber";
+    }
+    return "?";
 }
 
 bool ParseKkFitMode(std::string_view text, KkFitMode& mode)
