@@ -91,9 +91,11 @@ LiveState LiveStateOf(const LiveLog& log, double now_s)
     }
     if (!log.hasSummary)
         return LiveState::Waiting;
-    if (log.superseded || !log.everCaughtUp || now_s - log.lastGrowth_s > QuietSeconds(log))
-        return log.everCaughtUp || log.superseded ? LiveState::Ended : LiveState::Live;
-    return LiveState::Live;
+    if (log.superseded)
+        return LiveState::Ended;
+    if (!log.everCaughtUp)
+        return LiveState::Live;   // its backlog is still being read
+    return now_s - log.lastGrowth_s > QuietSeconds(log) ? LiveState::Ended : LiveState::Live;
 }
 
 double LiveRate(const LiveLog& log, double now_s)

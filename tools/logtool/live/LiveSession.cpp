@@ -118,12 +118,18 @@ void LiveSession::ListFolder(double now_s)
     for (auto& entry : open_)
         entry->log.superseded = true;
     open_.insert(open_.begin(), std::move(followed));
-    if (open_.size() > LiveMostOpenLogs) {
+    KeepOpenAtMost(LiveMostOpenLogs);
+    publishedChanges_ = ~uint64_t{0};
+}
+
+// Closes the least recently used logs (never the followed one) until at most `count` are open.
+void LiveSession::KeepOpenAtMost(size_t count)
+{
+    while (open_.size() > std::max<size_t>(count, 1)) {
         auto oldest = std::min_element(open_.begin() + 1, open_.end(),
                                        [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; });
         open_.erase(oldest);
     }
-    publishedChanges_ = ~uint64_t{0};
 }
 
 std::unique_ptr<LiveOpenLog> LiveSession::Open(const std::string& path)
@@ -265,11 +271,7 @@ LiveOpenLog* LiveSession::Pick(const QueryParameters& query, std::string& error)
     opened->log.superseded = index != 0;
     opened->lastUse = ++useClock_;
     LiveOpenLog* picked = opened.get();
-    if (open_.size() >= LiveMostOpenLogs) {
-        auto oldest = std::min_element(open_.begin() + 1, open_.end(),
-                                       [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; });
-        open_.erase(oldest);
-    }
+    KeepOpenAtMost(LiveMostOpenLogs - 1);
     open_.push_back(std::move(opened));
     wake_.notify_all();
     return picked;

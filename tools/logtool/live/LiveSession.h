@@ -52,6 +52,7 @@ private:
     void PollLoop();
     void Analyse(LiveOpenLog& entry, double now_s);
     std::unique_ptr<LiveOpenLog> Open(const std::string& path);
+    void KeepOpenAtMost(size_t count);
     void ListFolder(double now_s);
     void PublishStatus(double now_s, bool force);
     LiveOpenLog* Pick(const QueryParameters& query, std::string& error);
