@@ -23,13 +23,12 @@ const char* const CheckHelp =
     "  --range A:B       the complex mean of the spectra with MeasCount A to B\n"
     "  --columns F,RE,IM columns of frequency, Z' and Z'' in a CSV (default 1,2,3)\n"
     "  --c C             mu limit from 0 to 1 (default 0.85) for mu = 1 - sum|R_k < 0| / sum(R_k >= 0)\n"
-    "  --rule R          how M is chosen: fits-within (default): the first M whose mu is at or\n"
-    "                    below C and whose residuals are under the threshold; settled: the first M\n"
-    "                    after which mu stays at or below C; least-misfit: the M (up to N - 2)\n"
-    "                    whose fit leaves the least squared residuals of Z' and Z'' together\n"
-    "                    (with --fit complex: as settled);\n"
-    "                    schoenleber: the first M whose mu is at or below C, as Schoenleber et al.\n"
-    "                    (Electrochimica Acta 131 (2014) 20-27) choose it\n"
+    "  --rule R          how M is chosen (never by the threshold): least-misfit (default): the M\n"
+    "                    up to N - 2 whose fit leaves the least squared residuals of Z' and Z''\n"
+    "                    together (with --fit complex: as settled); settled: the first M after\n"
+    "                    which mu stays at or below C; schoenleber: the first M whose mu is at or\n"
+    "                    below C, as Schoenleber et al. (Electrochimica Acta 131 (2014) 20-27)\n"
+    "                    choose it\n"
     "  --add-cap         a series capacitance in the model; without it one is added when the\n"
     "                    low-frequency tail is capacitive, except with --rule schoenleber\n"
     "  --fit MODE        real (default): resistances to Z', then the inductance to the rest of Z'';\n"
@@ -55,7 +54,7 @@ KkOptions CheckOptions(const CommandLine& line)
     if (const auto mode = line.Value("--fit"); mode && !ParseKkFitMode(*mode, options.mode))
         throw UsageError("--fit is real, imag or complex, not \"" + *mode + "\"");
     if (const auto rule = line.Value("--rule"); rule && !ParseKkRule(*rule, options.rule))
-        throw UsageError("--rule is fits-within, least-misfit, settled or schoenleber, not \"" + *rule + "\"");
+        throw UsageError("--rule is least-misfit, settled or schoenleber, not \"" + *rule + "\"");
     options.capacitance = line.Has("--add-cap")                  ? KkCapacitance::Always
                           : options.rule == KkRule::Schoenleber ? KkCapacitance::Never
                                                                 : KkCapacitance::Auto;

@@ -231,14 +231,6 @@ double SquaredResiduals(const WeightedRows& rows, const ElementResponse& respons
     return real.squaredNorm() + imag.squaredNorm();
 }
 
-// The largest weighted residual of either part (NaN when one is).
-double LargestResidual(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit)
-{
-    const auto [real, imag] = Residuals(rows, response, circuit);
-    const double largest = std::max(real.cwiseAbs().maxCoeff(), imag.cwiseAbs().maxCoeff());
-    return real.hasNaN() || imag.hasNaN() ? std::numeric_limits<double>::quiet_NaN() : largest;
-}
-
 // The paper's rule: the first M whose mu is at or below c, the last tried when none is.
 int FirstAtOrBelow(const std::vector<double>& mu, double c)
 {
@@ -268,28 +260,18 @@ void ChooseElementCount(const WeightedRows& rows, double fMin, double fMax, cons
     const int first = options.fixedM > 0 ? options.fixedM : 1;
     const int most = options.fixedM > 0 ? options.fixedM : std::min(options.maxM, dataMost);
     const size_t searched = static_cast<size_t>(KkMostElements(static_cast<size_t>(rows.real.size()), KkFitMode::Real));
-    std::vector<double> misfit, largest;
+    std::vector<double> misfit;
     for (int m = first; m <= most; ++m) {
         const ElementResponse response = ResponseOf(rows, TimeConstants(fMin, fMax, m));
         const Circuit circuit = FitCircuit(rows, response, options.mode, withCapacitance);
         out.muTried.push_back(Mu(circuit.resistances));
         misfit.push_back(SquaredResiduals(rows, response, circuit));
-        largest.push_back(LargestResidual(rows, response, circuit));
     }
     if (options.fixedM > 0)
         out.M = options.fixedM;
     else if (options.rule == KkRule::Schoenleber)
         out.M = FirstAtOrBelow(out.muTried, options.c);
-    else if (options.rule == KkRule::FitsWithin) {
-        // The first M at or below c whose misfit leaves every residual under the threshold, else
-        // the settled M (kept as the default until a threshold-free rule meets the labelled set).
-        out.M = FirstSettled(out.muTried, options.c, out.muTried.size());
-        for (size_t i = 0; i < std::min(out.muTried.size(), searched); ++i)
-            if (out.muTried[i] <= options.c && largest[i] < options.threshold) {
-                out.M = static_cast<int>(i) + 1;
-                break;
-            }
-    } else if (options.rule == KkRule::LeastMisfit && options.mode != KkFitMode::Complex)
+    else if (options.rule == KkRule::LeastMisfit && options.mode != KkFitMode::Complex)
         out.M = static_cast<int>(std::min_element(misfit.begin(), misfit.begin() + std::min(misfit.size(), searched)) -
                                  misfit.begin()) + 1;
     else
@@ -400,7 +382,7 @@ bool HasCapacitiveTail(const Spectrum& spectrum)
 
 bool ParseKkRule(std::string_view text, KkRule& rule)
 {
-    for (const KkRule candidate : {KkRule::FitsWithin, KkRule::LeastMisfit, KkRule::Settled, KkRule::Schoenleber})
+    for (const KkRule candidate : {KkRule::LeastMisfit, KkRule::Settled, KkRule::Schoenleber})
         if (text == KkRuleName(candidate)) {
             rule = candidate;
             return true;
@@ -411,7 +393,6 @@ bool ParseKkRule(std::string_view text, KkRule& rule)
 const char* KkRuleName(KkRule rule)
 {
     switch (rule) {
-    case KkRule::FitsWithin: return "fits-within";
     case KkRule::LeastMisfit: return "least-misfit";
     case KkRule::Settled: return "settled";
     case KkRule::Schoenleber: return "schoenleber";

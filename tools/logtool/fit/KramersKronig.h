@@ -10,16 +10,14 @@
 // the elements are too few to follow the data, it falls once they follow its noise (1 when no
 // R_k is negative, minus infinity when every R_k is). mu is tried for every M from 1 up to maxM or
 // the most the data can carry (fewer free parameters than equations in every linear fit of the
-// mode: Real and Imag M <= N - 2, Complex M <= 2N - 3, N frequencies). Four rules choose M:
-// - LeastMisfit: M is the count up to N - 2 whose fit leaves the least sum of squared
+// mode: Real and Imag M <= N - 2, Complex M <= 2N - 3, N frequencies). Three rules choose M, none
+// of them by the verdict's threshold:
+// - LeastMisfit (the default): M is the count up to N - 2 whose fit leaves the least sum of squared
 //   weighted residuals of Z' and Z'' together. Fitted to one part, the model predicts the other:
 //   elements beyond those the data carry follow the fitted part's noise and the predicted part
 //   grows worse, so the least misfit lies where the model follows the data and no further; a
 //   spectrum that is not valid is left with residuals however M is chosen. Fitted to both parts
 //   (Complex) the misfit only falls with M, and this rule takes the settled rule's M.
-// - FitsWithin (the default for now, the one rule that does look at the threshold): the first M
-//   whose mu is at or below c and whose residuals are all under the threshold (up to N - 2), else
-//   the settled M over every M tried. Kept until a threshold-free rule meets the labelled set.
 // - Settled: M is the first count after which no mu up to N - 2 elements rises above
 //   c again. On few frequencies mu dips below c at counts whose time constants merely straddle the
 //   data's and rises again; such a dip does not end the search, and a fit that already follows
@@ -50,7 +48,7 @@
 enum class KkFitMode { Real, Imag, Complex };
 
 // How M is chosen (see above).
-enum class KkRule { FitsWithin, LeastMisfit, Settled, Schoenleber };
+enum class KkRule { LeastMisfit, Settled, Schoenleber };
 
 // Whether a series capacitance joins the model: when the data's tail is capacitive, always, never.
 enum class KkCapacitance { Auto, Always, Never };
@@ -61,7 +59,7 @@ struct KkOptions {
     double threshold = 0.01;   // largest |residual| of a valid spectrum, as a fraction of |Z|
     int maxM = 50;             // most RC elements tried
     int fixedM = 0;            // when above 0: exactly this many elements, no mu rule
-    KkRule rule = KkRule::FitsWithin;
+    KkRule rule = KkRule::LeastMisfit;
     KkCapacitance capacitance = KkCapacitance::Auto;
 };
 
@@ -69,7 +67,7 @@ struct KkResult {
     KkFitMode mode = KkFitMode::Real;     // the options the test ran with
     double c = 0.85;
     double threshold = 0.01;
-    KkRule rule = KkRule::FitsWithin;
+    KkRule rule = KkRule::LeastMisfit;
     int M = 0;                            // RC elements of the final fit
     double mu = 1;                        // mu of the final fit
     std::vector<double> muTried;          // mu of every M tried, from M = 1 (fixedM: just it)
@@ -99,7 +97,7 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
 // Complex (0 when N < 3).
 int KkMostElements(size_t frequencies, KkFitMode mode);
 
-// "fits-within", "least-misfit", "settled", "schoenleber"; false for anything else.
+// "least-misfit", "settled", "schoenleber"; false for anything else.
 bool ParseKkRule(std::string_view text, KkRule& rule);
 const char* KkRuleName(KkRule rule);
 
