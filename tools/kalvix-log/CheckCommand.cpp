@@ -55,9 +55,8 @@ KkOptions CheckOptions(const CommandLine& line)
         throw UsageError("--fit is real, imag or complex, not \"" + *mode + "\"");
     if (const auto rule = line.Value("--rule"); rule && !ParseKkRule(*rule, options.rule))
         throw UsageError("--rule is least-misfit, settled or schoenleber, not \"" + *rule + "\"");
-    options.capacitance = line.Has("--add-cap")                  ? KkCapacitance::Always
-                          : options.rule == KkRule::Schoenleber ? KkCapacitance::Never
-                                                                : KkCapacitance::Auto;
+    if (line.Has("--add-cap"))
+        options.capacitance = KkCapacitance::Always;
     if (const auto percent = line.Number("--threshold")) {
         if (*percent <= 0 || *percent > 100)
             throw UsageError("--threshold needs a percentage above 0 and at most 100, not \"" +

@@ -231,25 +231,6 @@ double SquaredResiduals(const WeightedRows& rows, const ElementResponse& respons
     return real.squaredNorm() + imag.squaredNorm();
 }
 
-// The paper's rule: the first M whose mu is at or below c, the last tried when none is.
-int FirstAtOrBelow(const std::vector<double>& mu, double c)
-{
-    for (size_t i = 0; i < mu.size(); ++i)
-        if (mu[i] <= c)
-            return static_cast<int>(i) + 1;
-    return static_cast<int>(mu.size());
-}
-
-// The first M after which no mu of the first `searched` rises above c again (1 when none does).
-int FirstSettled(const std::vector<double>& mu, double c, size_t searched)
-{
-    int settled = 1;
-    for (size_t i = 0; i < std::min(searched, mu.size()); ++i)
-        if (mu[i] > c)
-            settled = static_cast<int>(i) + 2;
-    return std::min(settled, static_cast<int>(std::min(searched, mu.size())));
-}
-
 // mu and the misfit of every M from 1 (or just fixedM), then M by the rule. The least-misfit and
 // settled rules look no further than N - 2 elements in any mode: fitted to Z' and Z'' together,
 // more elements follow any data and say nothing about the spectrum. Fitted to both parts, the
@@ -259,7 +240,7 @@ void ChooseElementCount(const WeightedRows& rows, double fMin, double fMax, cons
 {
     const int first = options.fixedM > 0 ? options.fixedM : 1;
     const int most = options.fixedM > 0 ? options.fixedM : std::min(options.maxM, dataMost);
-    const size_t searched = static_cast<size_t>(KkMostElements(static_cast<size_t>(rows.real.size()), KkFitMode::Real));
+    const int searched = KkMostElements(static_cast<size_t>(rows.real.size()), KkFitMode::Real);
     std::vector<double> misfit;
     for (int m = first; m <= most; ++m) {
         const ElementResponse response = ResponseOf(rows, TimeConstants(fMin, fMax, m));
@@ -267,15 +248,8 @@ void ChooseElementCount(const WeightedRows& rows, double fMin, double fMax, cons
         out.muTried.push_back(Mu(circuit.resistances));
         misfit.push_back(SquaredResiduals(rows, response, circuit));
     }
-    if (options.fixedM > 0)
-        out.M = options.fixedM;
-    else if (options.rule == KkRule::Schoenleber)
-        out.M = FirstAtOrBelow(out.muTried, options.c);
-    else if (options.rule == KkRule::LeastMisfit && options.mode != KkFitMode::Complex)
-        out.M = static_cast<int>(std::min_element(misfit.begin(), misfit.begin() + std::min(misfit.size(), searched)) -
-                                 misfit.begin()) + 1;
-    else
-        out.M = FirstSettled(out.muTried, options.c, searched);
+    out.M = options.fixedM > 0 ? options.fixedM
+                               : KkChosenCount(options.rule, options.mode, {out.muTried, misfit, options.c, searched});
 }
 
 // (Z - Zfit)/|Z| per row; valid when every one is below the threshold (a NaN is not).
@@ -346,7 +320,8 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
     out.threshold = options.threshold;
     out.rule = options.rule;
     out.withCapacitance = options.capacitance == KkCapacitance::Always ||
-                          (options.capacitance == KkCapacitance::Auto && HasCapacitiveTail(spectrum));
+                          (options.capacitance == KkCapacitance::Auto && options.rule != KkRule::Schoenleber &&
+                           HasCapacitiveTail(spectrum));
     ChooseElementCount(rows, *fMin, *fMax, options, dataMost, out.withCapacitance, out);
     out.tau = TimeConstants(*fMin, *fMax, out.M);
     const ElementResponse response = ResponseOf(rows, out.tau);
@@ -362,6 +337,28 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
     NoteSparseData(*fMin, *fMax, count, options, dataMost, out);
     result = std::move(out);
     return true;
+}
+
+int KkChosenCount(KkRule rule, KkFitMode mode, const KkCurves& curves)
+{
+    const auto& mu = curves.mu;
+    const size_t tried = mu.size(), searched = std::min(tried, static_cast<size_t>(std::max(curves.searched, 1)));
+    if (tried == 0)
+        return 0;
+    if (rule == KkRule::Schoenleber) {
+        const auto first = std::find_if(mu.begin(), mu.end(), [&](double value) { return value <= curves.c; });
+        return static_cast<int>(first == mu.end() ? tried : first - mu.begin() + 1);
+    }
+    if (rule == KkRule::LeastMisfit && mode != KkFitMode::Complex && curves.misfit.size() == tried) {
+        const auto least = std::min_element(curves.misfit.begin(), curves.misfit.begin() + searched);
+        return static_cast<int>(least - curves.misfit.begin()) + 1;
+    }
+    // Settled: one past the last mu above c among the counts searched, at most the last searched.
+    size_t settled = 1;
+    for (size_t i = 0; i < searched; ++i)
+        if (mu[i] > curves.c)
+            settled = i + 2;
+    return static_cast<int>(std::min(settled, searched));
 }
 
 bool HasCapacitiveTail(const Spectrum& spectrum)

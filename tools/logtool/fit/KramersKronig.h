@@ -26,9 +26,10 @@
 //   tried when none is).
 // fixedM above 0 takes exactly that many elements.
 //
-// A series capacitance, C in Z = ... + 1/(jwC), joins the model when asked for, or (Auto) when the
-// spectrum's low-frequency tail is capacitive: -Z'' rising towards the lowest frequency at least
-// as fast as f^-0.4 over its three lowest frequencies. Its 1/C is fitted with the inductance.
+// A series capacitance, C in Z = ... + 1/(jwC), joins the model when asked for (Always), or (Auto)
+// when the spectrum's low-frequency tail is capacitive: -Z'' rising towards the lowest frequency at
+// least as fast as f^-0.4 over its three lowest frequencies. Under the paper's rule Auto adds none,
+// so that its result is the paper's. Its 1/C is fitted with the inductance.
 //
 // The spectrum passes (valid) when every real and imaginary residual (Z - Zfit)/|Z| is smaller in
 // magnitude than the threshold. tooFewPoints flags a spectrum too sparse for the verdict to carry
@@ -96,6 +97,19 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
 // The most RC elements N frequencies carry in the mode: N - 2 for Real and Imag, 2N - 3 for
 // Complex (0 when N < 3).
 int KkMostElements(size_t frequencies, KkFitMode mode);
+
+// What a rule chooses M from: mu and the misfit (sum of squared weighted residuals of Z' and Z'')
+// of every M tried from 1, c, and how many counts the least-misfit and settled rules search
+// (N - 2, fewer when fewer were tried).
+struct KkCurves {
+    const std::vector<double>& mu;
+    const std::vector<double>& misfit;
+    double c = 0.85;
+    int searched = 0;
+};
+
+// The M the rule takes from the curves (see above); 0 when nothing was tried.
+int KkChosenCount(KkRule rule, KkFitMode mode, const KkCurves& curves);
 
 // "least-misfit", "settled", "schoenleber"; false for anything else.
 bool ParseKkRule(std::string_view text, KkRule& rule);
