@@ -4,6 +4,7 @@
 #include <Eigen/Dense>
 
 #include <algorithm>
+#include <initializer_list>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -288,6 +289,18 @@ void NoteSparseData(double fMin, double fMax, size_t count, const KkOptions& opt
     }
 }
 
+// The candidate whose name is `text`, in `value`; false (value untouched) when none is.
+template <typename Enum>
+bool ParseName(std::string_view text, std::initializer_list<Enum> candidates, const char* (*nameOf)(Enum), Enum& value)
+{
+    for (const Enum candidate : candidates)
+        if (text == nameOf(candidate)) {
+            value = candidate;
+            return true;
+        }
+    return false;
+}
+
 } // namespace
 
 int KkMostElements(size_t frequencies, KkFitMode mode)
@@ -379,12 +392,7 @@ bool HasCapacitiveTail(const Spectrum& spectrum)
 
 bool ParseKkRule(std::string_view text, KkRule& rule)
 {
-    for (const KkRule candidate : {KkRule::LeastMisfit, KkRule::Settled, KkRule::Schoenleber})
-        if (text == KkRuleName(candidate)) {
-            rule = candidate;
-            return true;
-        }
-    return false;
+    return ParseName(text, {KkRule::LeastMisfit, KkRule::Settled, KkRule::Schoenleber}, KkRuleName, rule);
 }
 
 const char* KkRuleName(KkRule rule)
@@ -399,12 +407,7 @@ const char* KkRuleName(KkRule rule)
 
 bool ParseKkFitMode(std::string_view text, KkFitMode& mode)
 {
-    for (const KkFitMode candidate : {KkFitMode::Real, KkFitMode::Imag, KkFitMode::Complex})
-        if (text == KkFitModeName(candidate)) {
-            mode = candidate;
-            return true;
-        }
-    return false;
+    return ParseName(text, {KkFitMode::Real, KkFitMode::Imag, KkFitMode::Complex}, KkFitModeName, mode);
 }
 
 const char* KkFitModeName(KkFitMode mode)
