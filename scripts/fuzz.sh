@@ -26,7 +26,7 @@ fi
 cmake -S fuzz -B "$build_dir" -DCMAKE_CXX_COMPILER="$compiler" -DKALVIX_FUZZ_ENGINE=$engine \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(frames ring afe_record spline config_parse version log_format log_reader csv_spectrum circuit font)
+[ ${#targets[@]} -gt 0 ] || targets=(frames ring afe_record spline config_parse version log_format log_reader csv_spectrum circuit font instrument_table)
 cmake --build "$build_dir" -j2 --target "${targets[@]/#/fuzz_}" >/dev/null
 mkdir -p "$build_dir/findings"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -28,6 +28,11 @@ TEST(CheckCommand, JsonIsTheLibraryResultForTheSameOptions)
         {{}, {}},
         {{"--fit", "imag", "--threshold", "5", "--c", "0.9"}, {.c = 0.9, .mode = KkFitMode::Imag, .threshold = 0.05}},
         {{"--fit=complex", "--c=1"}, {.c = 1, .mode = KkFitMode::Complex}},
+        {{"--rule", "schoenleber"}, {.rule = KkRule::Schoenleber}},
+        {{"--rule=settled", "--add-cap"}, {.rule = KkRule::Settled, .capacitance = KkCapacitance::Always}},
+        {{"--add-cap", "--rule", "schoenleber", "--c", "0.5"},
+         {.c = 0.5, .rule = KkRule::Schoenleber, .capacitance = KkCapacitance::Always}},
+        {{"--rule", "least-misfit", "--fit", "imag"}, {.mode = KkFitMode::Imag, .rule = KkRule::LeastMisfit}},
     };
     for (const auto& [options, expected] : cases) {
         Arguments arguments = {TwoZarc, "--columns", "2,3,4", "--json"};
@@ -56,6 +61,9 @@ TEST(CheckCommand, BadUsageAndUntestableInputAreToldApart)
         {{TwoZarc, "--c", "-0.1"}, true}, {{TwoZarc, "--c", "most"}, true}, {{TwoZarc, "--threshold", "0"}, true},
         {{TwoZarc, "--threshold", "101"}, true}, {{TwoZarc, "--json=yes"}, true}, {{TwoZarc, "--json", "--json"}, true},
         {{TwoZarc, "--order", "5"}, true}, {{twoRows}, false}, {{"no/such/file.csv"}, false},
+        {{TwoZarc, "--rule", "fits-within"}, true}, {{TwoZarc, "--rule", "Schoenleber"}, true},
+        {{TwoZarc, "--rule"}, true}, {{TwoZarc, "--rule="}, true}, {{TwoZarc, "--add-cap=yes"}, true},
+        {{TwoZarc, "--add-cap", "--add-cap"}, true}, {{TwoZarc, "--rule", "settled", "--rule", "settled"}, true},
     };
     for (const auto& [arguments, usage] : cases) {
         std::string joined;
@@ -65,5 +73,16 @@ TEST(CheckCommand, BadUsageAndUntestableInputAreToldApart)
             EXPECT_THROW(RunCheckCommand(arguments), UsageError) << joined;
         else
             EXPECT_THROW(RunCheckCommand(arguments), InputError) << joined;
+    }
+}
+
+// The rule's message names every rule there is.
+TEST(CheckCommand, UnknownRuleNamesTheRules)
+{
+    try {
+        RunCheckCommand({TwoZarc, "--rule", "first-dip"});
+        ADD_FAILURE() << "no usage error";
+    } catch (const UsageError& error) {
+        EXPECT_STREQ(error.what(), "--rule is least-misfit, settled or schoenleber, not \"first-dip\"");
     }
 }

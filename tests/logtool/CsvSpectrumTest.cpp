@@ -27,6 +27,16 @@ TEST(CsvSpectrum, ReadsOtherInstrumentsFiles)
         {"infinite value", "1,inf,3\n", "1,2,3", 0, 0, 0, "line 1, column 2: Z' is not finite"},
         {"empty", "", "1,2,3", 0, 0, 0, "no data rows"},
         {"header only", "f,re,im\n", "1,2,3", 0, 0, 0, "no data rows"},
+        {"decimal commas, ';'", "1000;12,5;-3,25\n100;13;-4,5\n", "1,2,3", 2, 13, -4.5, nullptr},
+        {"decimal commas, tabs", "1000\t12,5\t-3,25\n", "1,2,3", 1, 12.5, -3.25, nullptr},
+        {"decimal commas, blanks", "  1000   12,5  -3,25 \n1e2 1,3E+001 -4\n", "1,2,3", 2, 13, -4, nullptr},
+        {"blanks with titles", "f re im\n1000 12.5 -3.25\n", "1,2,3", 1, 12.5, -3.25, nullptr},
+        {"blanks, a row short", "f re im\n1000 12.5\n", "1,2,3", 0, 0, 0, "line 2: 2 fields where the titles have 3 (a number with a thousands separator?)"},
+        {"blanks as thousands separator", "1000 12 -3\n100 5 995,5 -4\n", "1,2,3", 0, 0, 0,
+         "line 2: 4 fields where the first row has 3 (a number with a thousands separator?)"},
+        {"decimal comma where ',' separates", "1,2,5,-3\n2,3,6,-4\n", "1,2,3", 2, 3, 6, nullptr},
+        {"thousands and decimal, ';'", "1000;5,995.07;-3\n", "1,2,3", 0, 0, 0,
+         "line 1, column 2: Z' is not a number: \"5,995.07\" (numbers take '.' or ',' as decimal point and no thousands separator)"},
     };
     for (const Case& c : cases) {
         CsvColumns columns;
@@ -81,6 +91,10 @@ TEST(CsvSpectrum, KindFromTheFirstBytes)
         {"f,re,im\n1,2,3\n", true},
         {"# bench\n\n\"f\";\"re\"\n1;2\n", true},
         {"1000;5 995,07;-3\n", true},
+        {"1000;12,5;-3,25\n", true},
+        {"1000 12,5 -3,25\n", true},
+        {"f re im\n1 2 3\n", true},
+        {"version 1\nread me\n", false},
         {"a=b,c\n1,2,3\n", true},
         {"f,re,im\n", false},
         {"f,re,im\nx,y,z\n1,2,3\n", false},
@@ -104,6 +118,7 @@ TEST(CsvSpectrum, QuotedFieldsAsRfc4180HasThem)
         {" \"x, y\" , \"say \"\"hi\"\"\" ,3 \r", ',', {"x, y", "say \"hi\"", "3"}, nullptr},
         {"\"1\";\"2,5\";\"\"", ';', {"1", "2,5", ""}, nullptr},
         {"1\t\t2", '\t', {"1", "", "2"}, nullptr},
+        {" 1  2,5\t\"3\" \r", ' ', {"1", "2,5", "\"3\""}, nullptr},
         {"\"open,1", ',', {}, "column 1: a quoted field is not closed on its line"},
         {"1,\"a\"b", ',', {}, "column 2: text after the closing quote"},
     };
@@ -119,6 +134,28 @@ TEST(CsvSpectrum, QuotedFieldsAsRfc4180HasThem)
     }
     for (const auto& [line, separator] : std::vector<std::pair<std::string, char>>{
              {"1,2,3", ','}, {"f;re;im", ';'}, {"\"a,b\";c", ';'}, {"1000;5 995,07;-3", ';'}, {"1\t2,5\t3", '\t'},
-             {"title", ','}})
+             {"title", ','}, {"1000;12,5;-3,25", ';'}, {"1000 12,5 -3,25", ' '}, {"1,5;2,5;3,5", ';'},
+             {"1, 2, 3", ','}, {"f re im", ' '}, {"Freq (Hz);Z' (Ohm)", ';'}, {"\"a b\"", ' '}})
         EXPECT_EQ(CsvSeparatorOf(line), separator) << line;
+}
+
+TEST(CsvSpectrum, DecimalCommaWhereTheSeparatorIsNotAComma)
+{
+    struct Case {
+        const char* field;
+        char separator;
+        bool number;
+        double value;
+    } cases[] = {
+        {"12,5", ';', true, 12.5},       {"12,5", '\t', true, 12.5},     {"12,5", ' ', true, 12.5},
+        {"12,5", ',', false, 0},         {"1,5E+003", ';', true, 1500},   {" \"-3,25\" ", ';', true, -3.25},
+        {"5,995.07", ';', false, 0},     {"1,5,5", ';', false, 0},        {"12.5", ';', true, 12.5},
+        {"5 995,07", ';', false, 0},     {",", ';', false, 0},            {"x,5", ';', false, 0},
+    };
+    for (const Case& c : cases) {
+        double value = 0;
+        EXPECT_EQ(ParseCsvNumber(c.field, c.separator, value), c.number) << c.field << " '" << c.separator << "'";
+        if (c.number)
+            EXPECT_EQ(value, c.value) << c.field;
+    }
 }

@@ -43,7 +43,8 @@ TEST(KramersKronigJson, FieldsInOrderNumbersReadBackExactlyNullForMinusInfinity)
     EXPECT_EQ(json.rfind("{\"M\":" + std::to_string(result.M) + ",\"mu\":", 0), 0u) << json;
     size_t previous = 0;
     for (const char* key : {"\"mu\":", "\"valid\":false,", "\"residuals_real\":[", "\"residuals_imag\":[",
-                            "\"frequencies\":[", "\"threshold\":0.01,", "\"fit\":\"real\""}) {
+                            "\"frequencies\":[", "\"threshold\":0.01,", "\"fit\":\"real\",",
+                            "\"rule\":\"least-misfit\",", "\"inductance\":", "\"capacitance\":null,"}) {
         EXPECT_GT(json.find(key), previous) << key;
         previous = json.find(key);
     }
@@ -79,4 +80,43 @@ TEST(KramersKronigReport, RowPerFrequencyInPercentMarkedOverTheThreshold)
     EXPECT_EQ(marked, over);
     EXPECT_NE(report.find("M = " + std::to_string(result.M) + " RC elements"), std::string::npos);
     EXPECT_NE(report.find("verdict: not valid, largest residual"), std::string::npos) << report;
+}
+
+// The rule and the series capacitance in both outputs: the rule by name, the capacitance as a
+// number that reads back exactly, or null (JSON) and absent (text) when the model had none.
+TEST(KramersKronigOutput, NameTheRuleAndTheSeriesCapacitance)
+{
+    const struct {
+        KkRule rule;
+        bool withCapacitance;
+        double capacitance;
+        const char *json, *text, *series;
+    } cases[] = {
+        {KkRule::LeastMisfit, false, 0, "\"rule\":\"least-misfit\",", ", rule least-misfit)\n", nullptr},
+        {KkRule::Settled, true, 1e-4, "\"rule\":\"settled\",", ", rule settled)\n", ", series C = 0.0001 F\n"},
+        {KkRule::Schoenleber, true, 2.5e-7, "\"rule\":\"schoenleber\",", ", rule schoenleber)\n",
+         ", series C = 2.5e-07 F\n"},
+        {KkRule::Schoenleber, true, 1.0 / 3, "\"rule\":\"schoenleber\",", ", rule schoenleber)\n",
+         ", series C = 0.333333 F\n"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(KkRuleName(test.rule));
+        KkResult result = DriftingResult();
+        result.rule = test.rule;
+        result.withCapacitance = test.withCapacitance;
+        result.capacitance = test.capacitance;
+        const std::string json = KramersKronigJson(result), text = KramersKronigReport(result);
+        EXPECT_NE(json.find(test.json), std::string::npos) << json;
+        EXPECT_NE(text.find(test.text), std::string::npos) << text;
+        const size_t at = json.find("\"capacitance\":") + 14;
+        if (!test.withCapacitance) {
+            EXPECT_EQ(json.substr(at, 5), "null,");
+            EXPECT_EQ(text.find(", series C"), std::string::npos) << text;
+            continue;
+        }
+        double read = 0;
+        EXPECT_EQ(std::from_chars(json.data() + at, json.data() + json.size(), read).ec, std::errc());
+        EXPECT_EQ(read, test.capacitance);
+        EXPECT_NE(text.find(test.series), std::string::npos) << text;
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -90,9 +91,11 @@ TEST(KramersKronig, VerdictFollowsTheObjectInEveryModeAtBothFrequencySets)
                 // and the inductance's differ only near the top frequency): noise-free spectra
                 // with a process near the top keep up to about 2.5 % of residual there.
                 const KkOptions options{.mode = mode, .threshold = mode == KkFitMode::Imag ? 0.03 : 0.01};
+                // The least misfit follows the drifting spectrum as far as the data allow and
+                // leaves it 1.6-1.8 times the threshold (real at 50, imag at 15 frequencies).
                 const KkResult result = Check(SpectrumOf(*frequencies, test.impedance), options);
                 EXPECT_EQ(result.valid, test.valid) << "largest residual " << LargestResidual(result);
-                EXPECT_EQ(LargestResidual(result) > 2 * options.threshold, !test.valid);
+                EXPECT_EQ(LargestResidual(result) > 1.5 * options.threshold, !test.valid);
             }
 }
 
@@ -146,14 +149,14 @@ TEST(KramersKronig, TwoZarcReferenceLeavesResidualsOfTheNoise)
     }
 }
 
-// M is the first element count after which mu never again rises above c.
+// The settled rule: M is the first element count after which mu never again rises above c.
 TEST(KramersKronig, ElementCountFollowsTheMuRule)
 {
     const Spectrum reference = TwoZarcReference();
     for (const double c : {0.0, 0.5, 0.85, 0.95, 1.0})
         for (const int maxM : {5, 50}) {
             SCOPED_TRACE("c " + std::to_string(c) + ", maxM " + std::to_string(maxM));
-            const KkResult result = Check(reference, {.c = c, .maxM = maxM});
+            const KkResult result = Check(reference, {.c = c, .maxM = maxM, .rule = KkRule::Settled});
             ASSERT_EQ(result.muTried.size(), size_t(maxM));
             ASSERT_GE(result.M, 1);
             for (size_t m = result.M; m < result.muTried.size(); ++m)
@@ -199,7 +202,7 @@ TEST(KramersKronig, SparseSpectraCarryANote)
         {TwoZarcReference(), false, false, ""},
     };
     for (const auto& test : cases) {
-        const KkResult result = Check(test.spectrum, {});
+        const KkResult result = Check(test.spectrum, {.rule = KkRule::Settled});
         EXPECT_EQ(result.tooFewPoints, test.tooFew) << result.note;
         EXPECT_EQ(result.limitedByPoints, test.limited) << result.note;
         EXPECT_NE(result.note.find(test.note), std::string::npos) << result.note;
@@ -265,4 +268,143 @@ TEST(KramersKronig, NoisyDeviceSpectraOfASteadyObjectPassAndOfADriftingOneFail)
     // at a band edge, where 15 frequencies hold the fit loosely.
     EXPECT_GE(passed, 16);
     EXPECT_EQ(driftingPassed, 0);
+}
+
+// Each rule on hand-made mu and misfit curves: the paper's first mu at or below c, the settled
+// count after the last mu above c, the least misfit among the first N - 2 counts.
+TEST(KramersKronig, RulesChooseTheirCountFromTheCurves)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* name;
+        KkRule rule;
+        KkFitMode mode;
+        std::vector<double> mu, misfit;
+        int searched, expected;
+    } cases[] = {
+        {"paper: first at or below c", KkRule::Schoenleber, KkFitMode::Real, {1, 0.9, 0.85, 0.2, 0.95}, {}, 5, 3},
+        {"paper: an early dip decides", KkRule::Schoenleber, KkFitMode::Real, {1, 0.5, 1, 1, 0.1}, {}, 5, 2},
+        {"paper: none at or below c, the last", KkRule::Schoenleber, KkFitMode::Real, {1, 0.99, 0.9}, {}, 3, 3},
+        {"paper: looks past N - 2", KkRule::Schoenleber, KkFitMode::Complex, {1, 1, 1, 0.3}, {}, 2, 4},
+        {"paper: minus infinity is below", KkRule::Schoenleber, KkFitMode::Imag, {1, -inf, 1}, {}, 3, 2},
+        {"settled: past the dip", KkRule::Settled, KkFitMode::Real, {1, 0.5, 1, 0.8, 0.1}, {}, 5, 4},
+        {"settled: at once", KkRule::Settled, KkFitMode::Real, {0.5, 0.6, 0.1}, {}, 3, 1},
+        {"settled: never, the last searched", KkRule::Settled, KkFitMode::Real, {1, 1, 1, 1, 0.1}, {}, 3, 3},
+        {"least misfit: the smallest", KkRule::LeastMisfit, KkFitMode::Real, {1, 1, 1, 1}, {5, 2, 1, 3}, 4, 3},
+        {"least misfit: the first of equals", KkRule::LeastMisfit, KkFitMode::Imag, {1, 1, 1}, {4, 1, 1}, 3, 2},
+        {"least misfit: not past N - 2", KkRule::LeastMisfit, KkFitMode::Real, {1, 1, 1, 1}, {5, 4, 3, 0}, 3, 3},
+        {"least misfit: mu plays no part", KkRule::LeastMisfit, KkFitMode::Real, {0, -inf, 1}, {3, 2, 1}, 3, 3},
+        {"least misfit fitted to both parts: settled", KkRule::LeastMisfit, KkFitMode::Complex, {1, 0.5, 1, 0.1},
+         {4, 3, 2, 1}, 4, 4},
+        {"nothing tried", KkRule::LeastMisfit, KkFitMode::Real, {}, {}, 3, 0},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        EXPECT_EQ(KkChosenCount(test.rule, test.mode, {test.mu, test.misfit, 0.85, test.searched}), test.expected);
+    }
+}
+
+// Run on a spectrum, each rule reports itself and takes its count from the mu it reports.
+TEST(KramersKronig, PaperRuleTakesTheFirstMuAtOrBelowC)
+{
+    const Spectrum reference = TwoZarcReference();
+    for (const double c : {1.0, 0.95, 0.85, 0.7, 0.5, 0.0})
+        for (const KkFitMode mode : AllModes) {
+            SCOPED_TRACE("c " + std::to_string(c) + ", fit " + KkFitModeName(mode));
+            const KkResult result = Check(reference, {.c = c, .mode = mode, .rule = KkRule::Schoenleber});
+            EXPECT_EQ(result.rule, KkRule::Schoenleber);
+            ASSERT_EQ(result.muTried.size(), size_t(std::min(50, KkMostElements(81, mode))));
+            const auto first = std::find_if(result.muTried.begin(), result.muTried.end(), [&](double mu) { return mu <= c; });
+            EXPECT_EQ(result.M, first == result.muTried.end() ? int(result.muTried.size()) : int(first - result.muTried.begin()) + 1);
+            EXPECT_EQ(result.mu, result.muTried[result.M - 1]);
+            EXPECT_FALSE(result.withCapacitance);
+        }
+}
+
+// The low-frequency tail: -Z'' of the three lowest frequencies rising at least as f^-0.4.
+TEST(KramersKronig, CapacitiveTailIsToldFromTheShapeOfTheLowestFrequencies)
+{
+    const Circuit capacitor = [](double w, double) { return 20.0 + RC(100, 1e3, w) + 1.0 / (J * w * 1e-4); };
+    const Circuit warburg = [](double w, double) { return 10.0 + 30.0 * (1.0 - J) / std::sqrt(w); };
+    const Circuit steepCpe = [](double w, double) { return 15.0 + 1.0 / (2e-5 * std::pow(J * w, 0.5)); };
+    const Circuit flatCpe = [](double w, double) { return 15.0 + 1.0 / (2e-5 * std::pow(J * w, 0.3)); };
+    const Circuit arcFoot = [](double w, double) { return 20.0 + RC(100, 30e3, w); };
+    const Circuit inductive = [](double w, double) { return 5.0 + J * w * 1e-3; };
+    const Circuit resistor = [](double, double) { return Complex(50, 0); };
+    const struct {
+        const char* name;
+        Spectrum spectrum;
+        bool capacitive;
+    } cases[] = {
+        {"series capacitor", SpectrumOf(Wide, capacitor), true},
+        {"Warburg", SpectrumOf(Device, warburg), true},
+        {"CPE n = 0.5", SpectrumOf(Wide, steepCpe), true},
+        {"CPE n = 0.3", SpectrumOf(Wide, flatCpe), false},
+        {"foot of an RC arc", SpectrumOf(Wide, arcFoot), false},
+        {"inductive", SpectrumOf(Device, inductive), false},
+        {"pure resistance", SpectrumOf(Device, resistor), false},
+        {"two frequencies", SpectrumOf({10, 100}, capacitor), false},
+        {"frequencies and impedances differ in count", Spectrum{{1, 2, 3, 4}, {1, 2, 3}}, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        EXPECT_EQ(HasCapacitiveTail(test.spectrum), test.capacitive);
+        Spectrum reversed = test.spectrum;   // the order of the rows plays no part
+        std::reverse(reversed.frequency.begin(), reversed.frequency.end());
+        std::reverse(reversed.impedance.begin(), reversed.impedance.end());
+        EXPECT_EQ(HasCapacitiveTail(reversed), test.capacitive);
+    }
+}
+
+// R-RC-C: the series capacitance comes back in every mode when the tail calls for it or when it
+// is asked for; without it no count of RC elements follows the tail.
+TEST(KramersKronig, SeriesCapacitanceComesBackFromRrcC)
+{
+    const double capacitance = 1e-4;
+    const Spectrum spectrum =
+        SpectrumOf(Wide, [&](double w, double) { return 20.0 + RC(100, 1e3, w) + 1.0 / (J * w * capacitance); });
+    const struct {
+        KkCapacitance asked;
+        KkRule rule;
+        bool withCapacitance;
+    } cases[] = {
+        {KkCapacitance::Auto, KkRule::LeastMisfit, true}, {KkCapacitance::Always, KkRule::LeastMisfit, true},
+        {KkCapacitance::Auto, KkRule::Settled, true},     {KkCapacitance::Always, KkRule::Schoenleber, true},
+        {KkCapacitance::Auto, KkRule::Schoenleber, false}, {KkCapacitance::Never, KkRule::LeastMisfit, false},
+    };
+    for (const auto& test : cases)
+        for (const KkFitMode mode : AllModes) {
+            SCOPED_TRACE(std::string(KkRuleName(test.rule)) + ", asked " + std::to_string(int(test.asked)) + ", fit " +
+                         KkFitModeName(mode));
+            const KkResult result = Check(spectrum, {.mode = mode, .rule = test.rule, .capacitance = test.asked});
+            EXPECT_EQ(result.rule, test.rule);
+            ASSERT_EQ(result.withCapacitance, test.withCapacitance);
+            if (test.rule == KkRule::Schoenleber)   // the paper's first mu below c stops short of the data
+                continue;
+            if (test.withCapacitance) {
+                EXPECT_NEAR(result.capacitance, capacitance, 1e-3 * capacitance);
+                EXPECT_LT(LargestResidual(result), 1e-3);
+            } else {
+                EXPECT_EQ(result.capacitance, 0);
+                EXPECT_GT(LargestResidual(result), 0.05);
+                EXPECT_FALSE(result.valid);
+            }
+        }
+}
+
+// Asked for on a spectrum with no capacitive tail, the capacitance fits as next to none (its
+// impedance at the lowest frequency under 0.1 % of |Z|), and the verdict is unchanged.
+TEST(KramersKronig, SeriesCapacitanceWhereNoneIsStaysOutOfTheWay)
+{
+    const Spectrum spectrum = SpectrumOf(Wide, [](double w, double) { return 20.0 + RC(100, 30, w); });
+    for (const KkFitMode mode : AllModes) {
+        SCOPED_TRACE(KkFitModeName(mode));
+        const KkResult with = Check(spectrum, {.mode = mode, .capacitance = KkCapacitance::Always});
+        const KkResult without = Check(spectrum, {.mode = mode});
+        EXPECT_FALSE(without.withCapacitance);
+        EXPECT_TRUE(with.withCapacitance);
+        EXPECT_LT(1 / (2 * std::numbers::pi * Wide.front() * std::abs(with.capacitance)), 1e-3 * 120);
+        EXPECT_TRUE(with.valid);
+        EXPECT_EQ(with.valid, without.valid);
+    }
 }

@@ -41,6 +41,7 @@ int RunFitCommand(const Arguments& arguments)
 {
     if (WantsHelp(arguments)) {
         std::fputs(FitHelp, stdout);
+        std::fputs(SourceFilesHelp, stdout);
         return ExitSuccess;
     }
     CommandGrammar grammar{{}, {"--json"}, {}, 1, 1};

@@ -198,6 +198,7 @@ int RunPlotCommand(const Arguments& arguments)
 {
     if (WantsHelp(arguments)) {
         std::fputs(PlotHelp, stdout);
+        std::fputs(SourceFilesHelp, stdout);
         return ExitSuccess;
     }
     CommandGrammar grammar{{"-o", "--circuit", "--fit-from", "--title"}, {"--bode", "--nyquist"}, {}, 1, 1};

@@ -1,6 +1,8 @@
-// The spectra a command works on, from a measurement log or from a plain CSV of frequency, Z'
-// and Z'' (--columns F,RE,IM). A log is streamed: spectra are handed over one at a time.
-// Selection: --spectrum N (the spectrum whose MeasCount is N) or --range A:B (MeasCount A to B).
+// The spectra a command works on, from a measurement log, from another instrument's file or a CSV
+// with column titles (InstrumentTable.h), or from a plain CSV of frequency, Z' and Z''
+// (--columns F,RE,IM, --polar). A log is streamed: spectra are handed over one at a time.
+// Selection: --spectrum N (the spectrum whose MeasCount is N; of an instrument's file, its sweep
+// N from 0) or --range A:B (MeasCount, or sweeps, A to B).
 #pragma once
 
 #include "CommandLine.h"
@@ -24,11 +26,15 @@ struct SourceSettings {
     std::string spectrumText;           // as given, for messages
     std::optional<CountRange> range;    // --range A:B
     std::string rangeText;              // as given, for messages
-    std::optional<CsvColumns> columns;  // --columns F,RE,IM
+    std::optional<CsvColumns> columns;  // --columns F,RE,IM (or F,RE,-IM), --polar
 };
 
+// The help on the files a spectrum-reading command takes and on --columns and --polar, printed
+// after the command's own.
+extern const char* const SourceFilesHelp;
+
 // The options every spectrum-reading command accepts, added to its grammar.
-void AddSourceOptions(CommandGrammar& grammar);   // --spectrum, --range, --columns
+void AddSourceOptions(CommandGrammar& grammar);   // --spectrum, --range, --columns, --polar
 // Those options and the first positional argument; UsageError when they are malformed or
 // --spectrum and --range are both given.
 SourceSettings ReadSourceSettings(const CommandLine& line);
@@ -36,14 +42,19 @@ SourceSettings ReadSourceSettings(const CommandLine& line);
 class SpectrumSource {
 public:
     // Opens the file ("-": standard input) and judges it by its first 64 KiB: a log when its first
-    // line is a header field the panel writes, a CSV when it has rows of numbers. InputError when
-    // it cannot be read or is neither, UsageError when the selection does not suit it.
+    // line is a header field the panel writes, another instrument's file by its first lines, a CSV
+    // with titles of impedance columns (without --columns), a CSV when it has rows of numbers
+    // (unless its name shows a format not read, UnreadFormatNamed).
+    // InputError when it cannot be read or is none of them (naming the format where it is known),
+    // UsageError when the selection does not suit it.
     explicit SpectrumSource(const SourceSettings& settings);
     ~SpectrumSource();
 
     bool IsLog() const;
     const LogHeaderRead* Header() const;   // nullptr for a CSV
     const std::string& Path() const;
+    // "Gamry .DTA", ..., "CSV" (with titles) for a file read as a table of sweeps; "" otherwise.
+    const std::string& Format() const;
     // The next selected spectrum; false after the last. Rows the reader skipped are warned
     // about on stderr at the end (file and line). A spectrum's measCount keeps growing when
     // MeasCount wraps (MeasCountAxis), and --spectrum and --range pick by it.

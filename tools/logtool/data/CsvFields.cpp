@@ -36,24 +36,38 @@ bool ParseCsvNumber(std::string_view text, double& value)
     return ParseWholeNumber(TrimCsvField(text), value);
 }
 
+bool ParseCsvNumber(std::string_view text, char separator, double& value)
+{
+    text = TrimCsvField(text);
+    const size_t comma = text.find(',');
+    if (separator == ',' || comma == std::string_view::npos || text.find(',', comma + 1) != std::string_view::npos ||
+        text.find('.') != std::string_view::npos)
+        return ParseWholeNumber(text, value);
+    std::string pointed(text);
+    pointed[comma] = '.';
+    return ParseWholeNumber(std::string_view(pointed), value);
+}
+
 char CsvSeparatorOf(std::string_view line)
 {
-    bool quoted = false, held[3] = {};
-    const char candidates[3] = {',', ';', '\t'};
+    bool quoted = false, held[4] = {};
+    const char candidates[4] = {',', ';', '\t', ' '};
     for (const char c : line) {
         quoted = quoted != (c == '"');
         for (size_t i = 0; i < 3; ++i)
             held[i] = held[i] || (!quoted && c == candidates[i]);
     }
+    std::vector<std::string> fields;
+    std::string ignored;
+    held[3] = SplitCsvLine(line, ' ', fields, ignored) && fields.size() > 1;
     char best = ',';
     size_t mostNumbers = 0;
     bool first = true;
-    std::vector<std::string> fields;
-    std::string ignored;
-    for (size_t i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < 4; ++i) {
         if (!held[i])
             continue;
-        const size_t numbers = SplitCsvLine(line, candidates[i], fields, ignored) ? CsvNumbersIn(fields) : 0;
+        const size_t numbers =
+            SplitCsvLine(line, candidates[i], fields, ignored) ? CsvNumbersIn(fields, candidates[i]) : 0;
         if (first || numbers > mostNumbers) {
             best = candidates[i];
             mostNumbers = numbers;
@@ -63,16 +77,29 @@ char CsvSeparatorOf(std::string_view line)
     return best;
 }
 
-size_t CsvNumbersIn(const std::vector<std::string>& fields)
+size_t CsvNumbersIn(const std::vector<std::string>& fields, char separator)
 {
     double value = 0;
-    return static_cast<size_t>(
-        std::count_if(fields.begin(), fields.end(), [&](const std::string& field) { return ParseCsvNumber(field, value); }));
+    return static_cast<size_t>(std::count_if(fields.begin(), fields.end(), [&](const std::string& field) {
+        return ParseCsvNumber(field, separator, value);
+    }));
 }
 
 bool SplitCsvLine(std::string_view line, char separator, std::vector<std::string>& fields, std::string& error)
 {
     fields.clear();
+    if (separator == ' ') {
+        for (size_t at = 0; at < line.size();) {
+            while (at < line.size() && IsBlank(line[at]))
+                ++at;
+            const size_t start = at;
+            while (at < line.size() && !IsBlank(line[at]))
+                ++at;
+            if (at > start)
+                fields.emplace_back(line.substr(start, at - start));
+        }
+        return true;
+    }
     size_t at = 0;
     for (;;) {
         std::string field;

@@ -11,12 +11,13 @@
 namespace {
 
 // Why a field is not a number, with a word on the usual cause.
-std::string NotANumber(const std::string& field, const char* what)
+std::string NotANumber(const std::string& field, const char* what, char separator)
 {
     const bool digits = field.find_first_of("0123456789") != std::string::npos;
     const bool grouped = digits && field.find_first_of(", '") != std::string::npos;
+    const char* const decimals = separator == ',' ? "'.' as decimal point" : "'.' or ',' as decimal point";
     return std::string(what) + " is not a number: \"" + field + "\"" +
-           (grouped ? " (numbers take '.' as decimal point and no thousands separator)" : "");
+           (grouped ? std::string(" (numbers take ") + decimals + " and no thousands separator)" : "");
 }
 
 } // namespace
@@ -24,18 +25,23 @@ std::string NotANumber(const std::string& field, const char* what)
 bool ParseCsvColumns(std::string_view text, CsvColumns& columns)
 {
     size_t values[3] = {};
+    bool negative = false;
     for (size_t i = 0; i < 3; ++i) {
         const size_t comma = text.find(',');
         if ((comma == std::string_view::npos) != (i == 2))
             return false;
-        const std::string_view item = text.substr(0, comma);
+        std::string_view item = text.substr(0, comma);
+        if (i == 2 && !item.empty() && item.front() == '-') {
+            negative = true;
+            item.remove_prefix(1);
+        }
         if (!ParseWholeNumber(item, values[i]) || values[i] < 1 || values[i] > 1000)
             return false;
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     }
     if (values[0] == values[1] || values[0] == values[2] || values[1] == values[2])
         return false;
-    columns = {values[0], values[1], values[2]};
+    columns = {values[0], values[1], values[2], negative, columns.polar};
     return true;
 }
 
@@ -51,7 +57,8 @@ bool LooksLikeCsvOfNumbers(std::string_view start)
         const std::string_view content = TrimCsvField(line);
         if (content.empty() || content.front() == '#')
             continue;
-        if (SplitCsvLine(line, CsvSeparatorOf(line), fields, ignored) && CsvNumbersIn(fields) >= 2)
+        const char separator = CsvSeparatorOf(line);
+        if (SplitCsvLine(line, separator, fields, ignored) && CsvNumbersIn(fields, separator) >= 2)
             return true;
         if (titlesSeen)
             return false;
@@ -87,14 +94,15 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     const CsvColumns& columns = reading.columns;
     const size_t needed = std::max({columns.frequency, columns.real, columns.imaginary});
     const size_t picked[3] = {columns.frequency, columns.real, columns.imaginary};
-    const char* const names[3] = {"the frequency", "Z'", "Z''"};
+    const char* const names[3] = {"the frequency", columns.polar ? "|Z|" : "Z'",
+                                  columns.polar ? "the phase" : columns.negativeImaginary ? "-Z''" : "Z''"};
     double values[3] = {};
     const bool enough = fields.size() >= needed;
     bool numeric = enough;
     for (size_t i = 0; i < 3 && numeric; ++i)
-        numeric = ParseCsvNumber(fields[picked[i] - 1], values[i]);
+        numeric = ParseCsvNumber(fields[picked[i] - 1], reading.separator, values[i]);
     // A first line with numbers in it is data, whatever it holds besides.
-    if (!numeric && reading.titlesAllowed && CsvNumbersIn(fields) < 2) {
+    if (!numeric && reading.titlesAllowed && CsvNumbersIn(fields, reading.separator) < 2) {
         reading.titlesAllowed = false;
         reading.titleFields = fields.size() > 1 ? fields.size() : 0;
         reading.titleSeparator = reading.separator;
@@ -108,7 +116,8 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     if (expected && fields.size() != expected) {
         error = where + std::to_string(fields.size()) + " fields where " +
                 (reading.titleFields ? "the titles have " : "the first row has ") + std::to_string(expected) +
-                " (a number with a thousands separator or a decimal comma?)";
+                (reading.separator == ',' ? " (a number with a thousands separator or a decimal comma?)"
+                                          : " (a number with a thousands separator?)");
         return false;
     }
     if (!enough) {
@@ -118,8 +127,8 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     }
     for (size_t i = 0; i < 3; ++i) {
         const std::string at = "line " + std::to_string(number) + ", column " + std::to_string(picked[i]) + ": ";
-        if (!ParseCsvNumber(fields[picked[i] - 1], values[i])) {
-            error = at + NotANumber(fields[picked[i] - 1], names[i]);
+        if (!ParseCsvNumber(fields[picked[i] - 1], reading.separator, values[i])) {
+            error = at + NotANumber(fields[picked[i] - 1], names[i], reading.separator);
             return false;
         }
         if (!std::isfinite(values[i])) {
@@ -132,6 +141,10 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
                 ") is not positive; --columns F,RE,IM picks the columns";
         return false;
     }
+    if (columns.polar && values[1] < 0) {
+        error = where + "|Z| (column " + std::to_string(columns.real) + ") is negative";
+        return false;
+    }
     if (reading.spectrum.frequency.size() == CsvMostPoints) {
         error = where + "more than " + std::to_string(CsvMostPoints) + " points: more than a spectrum has";
         return false;
@@ -139,7 +152,10 @@ bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uin
     if (!reading.rowFields)
         reading.rowFields = fields.size();
     reading.spectrum.frequency.push_back(values[0]);
-    reading.spectrum.impedance.emplace_back(values[1], values[2]);
+    if (columns.polar)
+        reading.spectrum.impedance.push_back(ImpedanceFromPolar(values[1], values[2]));
+    else
+        reading.spectrum.impedance.emplace_back(values[1], columns.negativeImaginary ? -values[2] : values[2]);
     if (reading.spectrum.line == 0)
         reading.spectrum.line = number;
     return true;

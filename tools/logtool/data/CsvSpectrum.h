@@ -1,6 +1,8 @@
 // A spectrum from another instrument: a plain CSV of frequency, Z' and Z'' (Z'' negative for a
 // capacitive object), columns picked by their 1-based numbers. A first line that is not numeric
-// (fewer than two numbers, and not in the columns picked) is a header. Comma, semicolon or tab separate the values; a field may be quoted (RFC 4180).
+// (fewer than two numbers, and not in the columns picked) is a header. Comma, semicolon, tab or
+// runs of blanks separate the values; a field may be quoted (RFC 4180). Where the separator is
+// not ',' a number may take a decimal comma ("1000;12,5;-3,25", "1000 12,5 -3,25").
 // Read line by line with its limits checked as it goes, so no input can take much memory.
 #pragma once
 
@@ -14,9 +16,12 @@ constexpr uint64_t CsvLargestBytes = 64ull << 20;    // of text, comment and bla
 
 struct CsvColumns {
     size_t frequency = 1, real = 2, imaginary = 3;  // 1-based
+    bool negativeImaginary = false;  // the third column holds -Z'' ("F,RE,-IM")
+    bool polar = false;              // the second and third hold |Z| and the phase in degrees
 };
 
-// "F,RE,IM" (three distinct whole numbers from 1) into columns; false for anything else.
+// "F,RE,IM" (three distinct whole numbers from 1; the third may be written -IM for a column of
+// -Z'') into columns; false for anything else.
 bool ParseCsvColumns(std::string_view text, CsvColumns& columns);
 
 // True when the first lines of a file are rows of numbers (at least two in a row), after comment

@@ -4,6 +4,7 @@
 #include <Eigen/Dense>
 
 #include <algorithm>
+#include <initializer_list>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -12,6 +13,9 @@
 namespace {
 
 constexpr double LeastFrequenciesPerDecade = 2;
+// -Z'' rising at least this fast (log-log slope against frequency) over the three lowest
+// frequencies: a capacitive tail (a capacitor -1, a Warburg -0.5, an RC arc's foot +1).
+constexpr double CapacitiveTailSlope = -0.4;
 
 std::string FormatNumber(double value, int digits = 6)
 {
@@ -128,14 +132,34 @@ Eigen::VectorXd SolveLeastSquares(Eigen::MatrixXd a, const Eigen::VectorXd& b)
 struct Circuit {
     double r0 = 0;
     double inductance = 0;
+    double inverseCapacitance = 0;   // 1/C, 0 without a series capacitance
     Eigen::VectorXd resistances;
 };
 
-Circuit FitCircuit(const WeightedRows& rows, const ElementResponse& response, KkFitMode mode)
+// The columns of the series terms in Z'' per row, weighted: w*omega for L and, with a series
+// capacitance, -w/omega for 1/C.
+Eigen::MatrixXd SeriesImagColumns(const WeightedRows& rows, bool withCapacitance)
+{
+    Eigen::MatrixXd columns(rows.omega.size(), withCapacitance ? 2 : 1);
+    columns.col(0) = rows.weight.cwiseProduct(rows.omega);
+    if (withCapacitance)
+        columns.col(1) = -rows.weight.cwiseQuotient(rows.omega);
+    return columns;
+}
+
+void SetSeriesImag(const Eigen::VectorXd& values, Circuit& circuit)
+{
+    circuit.inductance = values(0);
+    if (values.size() > 1)
+        circuit.inverseCapacitance = values(1);
+}
+
+Circuit FitCircuit(const WeightedRows& rows, const ElementResponse& response, KkFitMode mode, bool withCapacitance)
 {
     const Eigen::Index count = rows.omega.size(), elements = response.real.cols();
     const Eigen::VectorXd& w = rows.weight;
-    const Eigen::VectorXd w2 = w.cwiseProduct(w);
+    const Eigen::MatrixXd series = SeriesImagColumns(rows, withCapacitance);
+    const Eigen::Index seriesCount = series.cols();
     Circuit circuit;
     switch (mode) {
     case KkFitMode::Real: {
@@ -146,33 +170,33 @@ Circuit FitCircuit(const WeightedRows& rows, const ElementResponse& response, Kk
         circuit.r0 = x(0);
         circuit.resistances = x.tail(elements);
         const Eigen::VectorXd rest = rows.imag - response.imag * circuit.resistances;
-        circuit.inductance = w2.cwiseProduct(rows.omega).dot(rest) /
-                             w2.cwiseProduct(rows.omega).dot(rows.omega);
+        SetSeriesImag(SolveLeastSquares(series, w.cwiseProduct(rest)), circuit);
         break;
     }
     case KkFitMode::Imag: {
-        Eigen::MatrixXd a(count, elements + 1);
+        Eigen::MatrixXd a(count, elements + seriesCount);
         a.leftCols(elements) = w.asDiagonal() * response.imag;
-        a.col(elements) = w.cwiseProduct(rows.omega);
+        a.rightCols(seriesCount) = series;
         const Eigen::VectorXd x = SolveLeastSquares(a, w.cwiseProduct(rows.imag));
         circuit.resistances = x.head(elements);
-        circuit.inductance = x(elements);
+        SetSeriesImag(x.tail(seriesCount), circuit);
         const Eigen::VectorXd rest = rows.real - response.real * circuit.resistances;
+        const Eigen::VectorXd w2 = w.cwiseProduct(w);
         circuit.r0 = w2.dot(rest) / w2.sum();
         break;
     }
     case KkFitMode::Complex: {
-        Eigen::MatrixXd a = Eigen::MatrixXd::Zero(2 * count, elements + 2);
+        Eigen::MatrixXd a = Eigen::MatrixXd::Zero(2 * count, elements + 1 + seriesCount);
         a.block(0, 0, count, 1) = w;
         a.block(0, 1, count, elements) = w.asDiagonal() * response.real;
         a.block(count, 1, count, elements) = w.asDiagonal() * response.imag;
-        a.block(count, elements + 1, count, 1) = w.cwiseProduct(rows.omega);
+        a.block(count, elements + 1, count, seriesCount) = series;
         Eigen::VectorXd b(2 * count);
         b << w.cwiseProduct(rows.real), w.cwiseProduct(rows.imag);
         const Eigen::VectorXd x = SolveLeastSquares(a, b);
         circuit.r0 = x(0);
         circuit.resistances = x.segment(1, elements);
-        circuit.inductance = x(elements + 1);
+        SetSeriesImag(x.tail(seriesCount), circuit);
         break;
     }
     }
@@ -191,55 +215,49 @@ double Mu(const Eigen::VectorXd& resistances)
     return 1 - negative / positive;
 }
 
-// Whether every residual (Z - Zfit)/|Z| of the fit lies below the threshold.
-bool FitsWithin(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit, double threshold)
+// The weighted residuals (Z - Zfit)/|Z| of the real and the imaginary part.
+std::pair<Eigen::VectorXd, Eigen::VectorXd> Residuals(const WeightedRows& rows, const ElementResponse& response,
+                                                      const Circuit& circuit)
 {
     const Eigen::VectorXd fitReal = (response.real * circuit.resistances).array() + circuit.r0;
-    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega;
-    return ((rows.real - fitReal).cwiseProduct(rows.weight).array().abs() < threshold).all() &&
-           ((rows.imag - fitImag).cwiseProduct(rows.weight).array().abs() < threshold).all();
+    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega -
+                                    circuit.inverseCapacitance * rows.omega.cwiseInverse();
+    return {(rows.real - fitReal).cwiseProduct(rows.weight), (rows.imag - fitImag).cwiseProduct(rows.weight)};
 }
 
-// mu of every M from 1 (or just fixedM). M is the first whose mu is at or below c and whose fit
-// follows the data within the threshold. On sparse spectra mu dips below c at an M whose time
-// constants merely straddle the data's (negative R_k trading places), long before the fit
-// follows it; such a dip does not end the search. When no M does both, M is the first after
-// which no mu rises above c again, and its residuals give the verdict.
+// The sum of the squared weighted residuals of both parts.
+double SquaredResiduals(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit)
+{
+    const auto [real, imag] = Residuals(rows, response, circuit);
+    return real.squaredNorm() + imag.squaredNorm();
+}
+
+// mu and the misfit of every M from 1 (or just fixedM), then M by the rule. The least-misfit and
+// settled rules look no further than N - 2 elements in any mode: fitted to Z' and Z'' together,
+// more elements follow any data and say nothing about the spectrum. Fitted to both parts, the
+// misfit only falls with M, so there the least-misfit rule takes the settled rule's M.
 void ChooseElementCount(const WeightedRows& rows, double fMin, double fMax, const KkOptions& options,
-                        int dataMost, KkResult& out)
+                        int dataMost, bool withCapacitance, KkResult& out)
 {
     const int first = options.fixedM > 0 ? options.fixedM : 1;
     const int most = options.fixedM > 0 ? options.fixedM : std::min(options.maxM, dataMost);
-    // Fitted to Z' and Z'' together, enough elements follow any data: the search for a fit that
-    // follows the data stops where a fit to one part alone would, at N - 2 elements.
-    const int searchMost = KkMostElements(static_cast<size_t>(rows.real.size()), KkFitMode::Real);
-    int firstGood = 0;
+    const int searched = KkMostElements(static_cast<size_t>(rows.real.size()), KkFitMode::Real);
+    std::vector<double> misfit;
     for (int m = first; m <= most; ++m) {
         const ElementResponse response = ResponseOf(rows, TimeConstants(fMin, fMax, m));
-        const Circuit circuit = FitCircuit(rows, response, options.mode);
+        const Circuit circuit = FitCircuit(rows, response, options.mode, withCapacitance);
         out.muTried.push_back(Mu(circuit.resistances));
-        if (!firstGood && m <= searchMost && out.muTried.back() <= options.c &&
-            FitsWithin(rows, response, circuit, options.threshold))
-            firstGood = m;
+        misfit.push_back(SquaredResiduals(rows, response, circuit));
     }
-    if (firstGood) {
-        out.M = firstGood;
-        return;
-    }
-    out.M = first;
-    for (size_t i = 0; i < out.muTried.size(); ++i)
-        if (out.muTried[i] > options.c)
-            out.M = std::min(first + static_cast<int>(i) + 1, most);
+    out.M = options.fixedM > 0 ? options.fixedM
+                               : KkChosenCount(options.rule, options.mode, {out.muTried, misfit, options.c, searched});
 }
 
 // (Z - Zfit)/|Z| per row; valid when every one is below the threshold (a NaN is not).
 void SetResidualsAndVerdict(const WeightedRows& rows, const ElementResponse& response, const Circuit& circuit,
                             KkResult& out)
 {
-    const Eigen::VectorXd fitReal = (response.real * circuit.resistances).array() + circuit.r0;
-    const Eigen::VectorXd fitImag = response.imag * circuit.resistances + circuit.inductance * rows.omega;
-    const Eigen::VectorXd real = (rows.real - fitReal).cwiseProduct(rows.weight);
-    const Eigen::VectorXd imag = (rows.imag - fitImag).cwiseProduct(rows.weight);
+    const auto [real, imag] = Residuals(rows, response, circuit);
     out.residualsReal.assign(real.begin(), real.end());
     out.residualsImag.assign(imag.begin(), imag.end());
     out.valid = (real.array().abs() < out.threshold).all() && (imag.array().abs() < out.threshold).all();
@@ -269,6 +287,18 @@ void NoteSparseData(double fMin, double fMax, size_t count, const KkOptions& opt
         AddNote(out.note, "M stopped at " + std::to_string(out.M) + " by the " + std::to_string(count) +
                               " frequencies before mu came down to c: the residuals may be too small to judge by");
     }
+}
+
+// The candidate whose name is `text`, in `value`; false (value untouched) when none is.
+template <typename Enum>
+bool ParseName(std::string_view text, std::initializer_list<Enum> candidates, const char* (*nameOf)(Enum), Enum& value)
+{
+    for (const Enum candidate : candidates)
+        if (text == nameOf(candidate)) {
+            value = candidate;
+            return true;
+        }
+    return false;
 }
 
 } // namespace
@@ -301,13 +331,19 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
     out.mode = options.mode;
     out.c = options.c;
     out.threshold = options.threshold;
-    ChooseElementCount(rows, *fMin, *fMax, options, dataMost, out);
+    out.rule = options.rule;
+    out.withCapacitance = options.capacitance == KkCapacitance::Always ||
+                          (options.capacitance == KkCapacitance::Auto && options.rule != KkRule::Schoenleber &&
+                           HasCapacitiveTail(spectrum));
+    ChooseElementCount(rows, *fMin, *fMax, options, dataMost, out.withCapacitance, out);
     out.tau = TimeConstants(*fMin, *fMax, out.M);
     const ElementResponse response = ResponseOf(rows, out.tau);
-    const Circuit circuit = FitCircuit(rows, response, options.mode);
+    const Circuit circuit = FitCircuit(rows, response, options.mode, out.withCapacitance);
     out.mu = Mu(circuit.resistances);
     out.r0 = circuit.r0;
     out.inductance = circuit.inductance;
+    if (out.withCapacitance)
+        out.capacitance = 1 / circuit.inverseCapacitance;
     out.resistances.assign(circuit.resistances.begin(), circuit.resistances.end());
     out.frequency = spectrum.frequency;
     SetResidualsAndVerdict(rows, response, circuit, out);
@@ -316,14 +352,62 @@ bool RunKramersKronig(const Spectrum& spectrum, const KkOptions& options, KkResu
     return true;
 }
 
+int KkChosenCount(KkRule rule, KkFitMode mode, const KkCurves& curves)
+{
+    const auto& mu = curves.mu;
+    const size_t tried = mu.size(), searched = std::min(tried, static_cast<size_t>(std::max(curves.searched, 1)));
+    if (tried == 0)
+        return 0;
+    if (rule == KkRule::Schoenleber) {
+        const auto first = std::find_if(mu.begin(), mu.end(), [&](double value) { return value <= curves.c; });
+        return static_cast<int>(first == mu.end() ? tried : first - mu.begin() + 1);
+    }
+    if (rule == KkRule::LeastMisfit && mode != KkFitMode::Complex && curves.misfit.size() == tried) {
+        const auto least = std::min_element(curves.misfit.begin(), curves.misfit.begin() + searched);
+        return static_cast<int>(least - curves.misfit.begin()) + 1;
+    }
+    // Settled: one past the last mu above c among the counts searched, at most the last searched.
+    size_t settled = 1;
+    for (size_t i = 0; i < searched; ++i)
+        if (mu[i] > curves.c)
+            settled = i + 2;
+    return static_cast<int>(std::min(settled, searched));
+}
+
+bool HasCapacitiveTail(const Spectrum& spectrum)
+{
+    if (spectrum.frequency.size() < 3 || spectrum.impedance.size() != spectrum.frequency.size())
+        return false;
+    std::vector<size_t> order(spectrum.frequency.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::partial_sort(order.begin(), order.begin() + 3, order.end(),
+                      [&](size_t a, size_t b) { return spectrum.frequency[a] < spectrum.frequency[b]; });
+    const double lowest = -spectrum.impedance[order[0]].imag(), third = -spectrum.impedance[order[2]].imag();
+    if (!(lowest > 0 && third > 0))
+        return false;
+    const double slope = std::log(lowest / third) / std::log(spectrum.frequency[order[0]] / spectrum.frequency[order[2]]);
+    return slope <= CapacitiveTailSlope;
+}
+
+bool ParseKkRule(std::string_view text, KkRule& rule)
+{
+    return ParseName(text, {KkRule::LeastMisfit, KkRule::Settled, KkRule::Schoenleber}, KkRuleName, rule);
+}
+
+const char* KkRuleName(KkRule rule)
+{
+    switch (rule) {
+    case KkRule::LeastMisfit: return "least-misfit";
+    case KkRule::Settled: return "settled";
+    case KkRule::Schoenleber: return "schoenleber";
+    }
+    return "?";
+}
+
 bool ParseKkFitMode(std::string_view text, KkFitMode& mode)
 {
-    for (const KkFitMode candidate : {KkFitMode::Real, KkFitMode::Imag, KkFitMode::Complex})
-        if (text == KkFitModeName(candidate)) {
-            mode = candidate;
-            return true;
-        }
-    return false;
+    return ParseName(text, {KkFitMode::Real, KkFitMode::Imag, KkFitMode::Complex}, KkFitModeName, mode);
 }
 
 const char* KkFitModeName(KkFitMode mode)

@@ -52,8 +52,10 @@ std::string KramersKronigJson(const KkResult& result)
                            {"threshold", result.threshold},
                            {"c", result.c},
                            {"fit", KkFitModeName(result.mode)},
+                           {"rule", KkRuleName(result.rule)},
                            {"r0", result.r0},
                            {"inductance", result.inductance},
+                           {"capacitance", result.withCapacitance ? Json(result.capacitance) : Json(nullptr)},
                            {"resistances", result.resistances},
                            {"tau", result.tau},
                            {"mu_by_M", result.muTried},
@@ -83,8 +85,10 @@ std::string KramersKronigReport(const KkResult& result)
                            Fixed(result.residualsReal[i] * percent, 3), Fixed(result.residualsImag[i] * percent, 3),
                            over ? "  *" : "");
     }
-    out += fmt::format("\nM = {} RC elements, mu = {} (c = {})\n", result.M, Fixed(result.mu, 3), General(result.c));
-    out += fmt::format("R0 = {} ohm, L = {} H\n", General(result.r0), General(result.inductance));
+    out += fmt::format("\nM = {} RC elements, mu = {} (c = {}, rule {})\n", result.M, Fixed(result.mu, 3),
+                       General(result.c), KkRuleName(result.rule));
+    out += fmt::format("R0 = {} ohm, L = {} H", General(result.r0), General(result.inductance));
+    out += result.withCapacitance ? fmt::format(", series C = {} F\n", General(result.capacitance)) : "\n";
     if (result.valid)
         out += fmt::format("verdict: valid, every residual below {} %\n", General(result.threshold * percent));
     else

@@ -6,7 +6,8 @@
 #include <string>
 
 // {"M":..., "mu":..., "valid":..., "residuals_real":[...], "residuals_imag":[...],
-//  "frequencies":[...], "threshold":..., "c":..., "fit":"real", "r0":..., "inductance":...,
+//  "frequencies":[...], "threshold":..., "c":..., "fit":"real", "rule":"least-misfit", "r0":..., "inductance":...,
+//  "capacitance":... (farad, null without a series capacitance),
 //  "resistances":[...], "tau":[...], "mu_by_M":[...], "too_few_points":..., "note":"..."}
 // on one line with a line end; '.' decimals in any locale, the shortest text that reads back to
 // the same double, null for a mu of minus infinity. mu_by_M: the mu of every M tried.
