@@ -155,7 +155,8 @@ TEST(CsvSpectrum, DecimalCommaWhereTheSeparatorIsNotAComma)
     for (const Case& c : cases) {
         double value = 0;
         EXPECT_EQ(ParseCsvNumber(c.field, c.separator, value), c.number) << c.field << " '" << c.separator << "'";
-        if (c.number)
+        if (c.number) {
             EXPECT_EQ(value, c.value) << c.field;
+        }
     }
 }

@@ -234,8 +234,9 @@ TEST(InstrumentTable, SourcePicksSweepsAndNamesTheFormat)
         EXPECT_EQ(kind, c.expectedKind) << c.name << ": " << message;
         const std::string& said = kind ? message : description;
         EXPECT_NE(said.find(c.expected), std::string::npos) << c.name << ": " << said;
-        if (kind == 0 && !spectrum.impedance.empty())
+        if (kind == 0 && !spectrum.impedance.empty()) {
             EXPECT_NEAR(spectrum.impedance[0].real(), c.firstReal, 1e-12) << c.name;
+        }
     }
 }
 

@@ -189,8 +189,9 @@ TEST(LogFollower, NoticesTruncationRewritingAndDeletion)
         EXPECT_EQ(followed.last.state, c.state) << c.what;
         EXPECT_TRUE(followed.last.startedOver) << c.what;
         EXPECT_EQ(followed.rows.size(), c.rows) << c.what;
-        if (!c.message.empty())
+        if (!c.message.empty()) {
             EXPECT_EQ(followed.follower.message, c.message) << c.what;
+        }
         EXPECT_EQ(followed.follower.startOvers, 1u) << c.what;
         // The next poll goes on quietly.
         Poll(followed);
