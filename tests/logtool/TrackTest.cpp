@@ -229,3 +229,40 @@ TEST(TrackFitting, AChainIsComparedWithAFreshFitWhenDueOrWhenItsMisfitJumps)
     EXPECT_EQ(empty.sinceCheck, 0u);
     EXPECT_EQ(empty.checkInterval, FirstCheckInterval);
 }
+
+// A CPE fitted to an ideal capacitor ends with its exponent at 1. The first result there is checked
+// against a fresh multistart at once; while the chain stays at the edge it is held there and checked
+// only on the schedule, so tracking such a recording costs one quick warm run per spectrum, not a
+// multistart (or a run walking the exponent back to the edge) each.
+TEST(TrackFitting, AnExponentThatStaysAtItsEdgeIsCheckedOnTheScheduleOnly)
+{
+    const Circuit ideal = Parsed("R0-p(R1,C1)");
+    const Circuit circuit = Parsed("R0-p(R1,CPE1)");
+    const std::vector<double> truth = {10, 100, 1e-6};
+    Spectrum spectrum;
+    for (int i = 0; i < 20; ++i) {
+        const double f = 10.0 * std::pow(1e5, i / 19.0);
+        spectrum.frequency.push_back(f);
+        spectrum.impedance.push_back(CircuitImpedance(ideal, truth.data(), f));
+    }
+    FitChain chain;
+    TrackOutcome outcome;
+    FitInChain(circuit, FitOptions{}, spectrum, chain, outcome);   // the chain's fresh start
+    ASSERT_TRUE(outcome.fitted) << outcome.error;
+    ASSERT_TRUE(outcome.fit.exponentAtBound) << outcome.fit.values[3];
+    EXPECT_TRUE(chain.atBound);
+    chain.checkInterval = 64;   // as after passed checks
+    for (int i = 0; i < 5; ++i) {
+        FitInChain(circuit, FitOptions{}, spectrum, chain, outcome);
+        ASSERT_TRUE(outcome.fitted) << outcome.error;
+        EXPECT_TRUE(outcome.fit.warmStarted) << i;
+        EXPECT_EQ(outcome.fit.starts, 1) << i;   // the warm run alone
+        EXPECT_LE(outcome.fit.iterations, 10) << i;
+    }
+    // Arriving at the edge from inside is checked at once.
+    chain.start[3] = 0.9;
+    chain.atBound = false;
+    FitInChain(circuit, FitOptions{}, spectrum, chain, outcome);
+    EXPECT_GT(outcome.fit.starts, 1);
+    EXPECT_TRUE(chain.atBound);
+}

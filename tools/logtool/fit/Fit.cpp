@@ -364,22 +364,27 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
 
     if (options.previous) {
         for (size_t i = 0; i < count; ++i)
-            start[i] = isFree[i] ? AwayFromBound(circuit.parameterKinds[i], (*options.previous)[i]) : fixedOrGuess[i];
+            start[i] = !isFree[i]          ? fixedOrGuess[i]
+                       : options.leaveEdge ? AwayFromBound(circuit.parameterKinds[i], (*options.previous)[i])
+                                           : (*options.previous)[i];
         problem.Setup(start.data(), isFree.data());
         problem.ThetaFromFull(start.data(), theta);
         best = RunLevenbergMarquardt(problem, theta, std::min(options.maxIterations, 60), tinySsr);
         bestTheta = theta;
         starts = 1;
-        // Failing badly: not converged, or explaining less than 95% (rms) of the data.
-        warm = best.converged && best.ssr <= 0.0025 * dataNorm;
-        // A warm result with an exponent at the edge of its range may sit in a corner the chain
-        // led it into: a fresh multistart of the same spectrum decides, as it does when asked to.
         problem.SetTheta(theta);
         bool atBound = false;
         for (size_t i = 0; i < count; ++i)
             atBound = atBound || (isFree[i] && circuit.parameterKinds[i] == ParameterKind::Exponent &&
                                   AwayFromBound(ParameterKind::Exponent, problem.Full()[i]) != problem.Full()[i]);
-        if (warm && (atBound || options.compareWithFresh)) {
+        // Failing badly: not converged, or explaining less than 95% (rms) of the data. A run that
+        // walks an exponent back to the edge it started near does not converge in its steps (the
+        // logistic map flattens there) but has stopped changing the impedance: that counts as done.
+        warm = (best.converged || atBound) && best.ssr <= 0.0025 * dataNorm;
+        best.converged = best.converged || warm;
+        // A warm result with an exponent at the edge of its range may sit in a corner the chain
+        // led it into: a fresh multistart of the same spectrum decides, as it does when asked to.
+        if (warm && ((atBound && options.leaveEdge) || options.compareWithFresh)) {
             RunOutcome fresh;
             Vector freshTheta;
             Multistart(circuit, spectrum, options, isFree.data(), guessed.data(), fixedOrGuess.data(), problem, tinySsr,
@@ -427,6 +432,7 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
     const double t = StudentT975(dof);
     result.parameters.resize(count);
     result.values.resize(count);
+    result.exponentAtBound = false;
     size_t k = 0;
     for (size_t i = 0; i < count; ++i) {
         ParameterEstimate& estimate = result.parameters[i];
@@ -444,6 +450,8 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
         IntervalInFittedVariable(circuit.parameterKinds[i], estimate.value, t * estimate.stdError, estimate.ciLow,
                                  estimate.ciHigh);
         estimate.undetermined = !(estimate.stdError <= std::abs(estimate.value));
+        result.exponentAtBound = result.exponentAtBound || (circuit.parameterKinds[i] == ParameterKind::Exponent &&
+                                                            AwayFromBound(ParameterKind::Exponent, estimate.value) != estimate.value);
         // A parameter that ran off to where it no longer changes the impedance (or an exponent to 1).
         if (circuit.parameterKinds[i] == ParameterKind::Exponent && estimate.value > 1.0 - 1e-6) {
             result.warnings.push_back(estimate.name + " ran to 1, the edge of its range: the element behaves "

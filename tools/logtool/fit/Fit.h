@@ -37,12 +37,13 @@ struct FitOptions {
     // from there (fixed values still hold, guesses give way); the multistart, with the guesses,
     // only when that run fails: it does not converge or leaves more than 5% (rms) of the
     // weighted data unexplained.
-    // Where the warm run succeeds with an exponent at the edge of its range, or always when
-    // compareWithFresh is set, the multistart runs too and its result replaces the warm one
-    // where it is lower. An exponent at the edge is moved in by 1e-4 before the warm run, so
-    // that it can leave the edge.
+    // With leaveEdge, an exponent at the edge of its range is moved in by 1e-4 before the warm
+    // run, so that it can leave the edge, and a warm result with an exponent at the edge is
+    // compared with the multistart, which replaces it where lower; compareWithFresh compares
+    // always. Without leaveEdge an exponent at the edge stays there (a quick warm run).
     const std::vector<double>* previous = nullptr;
     bool compareWithFresh = false;
+    bool leaveEdge = true;
     int maxIterations = 1000;   // of each run taken to convergence
 };
 
@@ -73,6 +74,7 @@ struct FitResult {
     int iterations = 0;   // of the run that produced the result
     int starts = 0;       // starting points tried
     bool warmStarted = false;   // the result came from the warm start (no fallback needed)
+    bool exponentAtBound = false;   // a free exponent of the result sits at the edge of its range
 };
 
 // Checks the options against the circuit alone: names of --fix and --guess (unknown, or given

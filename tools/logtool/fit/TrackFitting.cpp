@@ -87,6 +87,10 @@ void FitInChain(const Circuit& circuit, const FitOptions& base, const Spectrum& 
     FitOptions options = base;
     options.previous = chain.start.empty() ? nullptr : &chain.start;
     options.compareWithFresh = base.compareWithFresh || chain.sinceCheck + 1 >= chain.checkInterval;
+    // An exponent that has just reached the edge of its range is checked at once; one that stays
+    // there (a CPE fitted to an ideal capacitor) is held there and only tries to leave on the
+    // schedule or a jump, like any other check, so such a chain costs one quick run a spectrum.
+    options.leaveEdge = !chain.atBound || options.compareWithFresh;
     outcome.fitted = FitCircuit(circuit, spectrum, options, outcome.fit, outcome.error);
     if (!outcome.fitted)
         return;
@@ -95,6 +99,7 @@ void FitInChain(const Circuit& circuit, const FitOptions& base, const Spectrum& 
         outcome.fit.chi2Reduced > JumpFactor * chain.chi2Reduced &&
         RelativeMisfit(circuit, spectrum, outcome.fit) > JumpFloor) {
         options.compareWithFresh = true;
+        options.leaveEdge = true;
         outcome.fitted = FitCircuit(circuit, spectrum, options, outcome.fit, outcome.error);
         if (!outcome.fitted)
             return;
@@ -110,6 +115,7 @@ void FitInChain(const Circuit& circuit, const FitOptions& base, const Spectrum& 
     }
     chain.start = outcome.fit.values;
     chain.chi2Reduced = outcome.fit.chi2Reduced;
+    chain.atBound = outcome.fit.exponentAtBound;
 }
 
 void RunTrack(const Circuit& circuit, const FitOptions& options, const TrackSettings& settings,

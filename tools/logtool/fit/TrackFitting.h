@@ -36,7 +36,10 @@ struct TrackSettings {
     unsigned threads = 0;   // workers; 0: one per core
 };
 
-constexpr double JumpFactor = 2.0;
+// Noise alone makes one spectrum's reduced chi-square twice the last's in about one pair in 25 at
+// the device's 15 frequencies (an F ratio of some 26 degrees of freedom each), four times in about
+// one in 2500; a chain fallen into a worse minimum leaves many times more.
+constexpr double JumpFactor = 4.0;
 constexpr double JumpFloor = 1e-6;   // relative rms misfit under which no jump counts (rounding)
 constexpr size_t FirstCheckInterval = 1;
 constexpr size_t LastCheckInterval = 256;
@@ -47,6 +50,7 @@ struct FitChain {
     double chi2Reduced = 0.0;    // that result's
     size_t sinceCheck = 0;       // good fits since the last check
     size_t checkInterval = FirstCheckInterval;
+    bool atBound = false;        // that result has an exponent at the edge of its range
 };
 
 // One fit of a chain: started from `chain.start` when it holds values (else from the multistart,
