@@ -59,20 +59,29 @@ TEST_F(PlotCommand, DrawsTheSpectraAndCurvesAskedFor)
         Arguments arguments;
         size_t paths;        // one per series and panel
         const char* stderrSays;
+        const char* pictureSays;
     } cases[] = {
-        {{"LOG", "--bode"}, 2, ""},
-        {{"LOG", "--nyquist", "--spectrum", "7"}, 1, ""},
-        {{"LOG", "--nyquist", "--circuit", "R0-p(R1,C1)"}, 2, ""},
-        {{"LOG", "--bode", "--spectrum", "3", "--fit-from", "FIT"}, 4, ""},
-        {{"LOG", "--bode", "--circuit", "R0-p(R1, C1)", "--fit-from", "FIT"}, 4, ""},
-        {{"LOG", "--nyquist", "--range", "2:5"}, 4, ""},
-        {{"LOG", "--nyquist", "--range", "0:"}, 24, "30 spectra; 24 of them"},
-        {{"CSV", "--columns", "2,3,4", "--nyquist", "--circuit", "R0-Zarc1-Zarc2"}, 2, ""},
+        {{"LOG", "--bode"}, 2, "", "measured"},
+        {{"LOG", "--nyquist", "--spectrum", "7"}, 1, "", "measured"},
+        {{"LOG", "--nyquist", "--circuit", "R0-p(R1,C1)"}, 2, "", "fit R0-p(R1,C1)"},
+        {{"LOG", "--bode", "--spectrum", "3", "--fit-from", "FIT"}, 4, "", "measured"},
+        {{"LOG", "--bode", "--circuit", "R0-p(R1, C1)", "--fit-from", "FIT"}, 4, "", "measured"},
+        {{"LOG", "--nyquist", "--range", "2:5"}, 4, "", "MeasCount 2 to 5"},
+        {{"LOG", "--nyquist", "--range", "0:"}, 24, "30 spectra; 24 of them", "MeasCount 29"},
+        {{"CSV", "--columns", "2,3,4", "--nyquist", "--circuit", "R0-Zarc1-Zarc2"}, 2, "", "measured"},
+        // An instrument's file numbers its sweeps, not MeasCounts.
+        {{"SWEEPS", "--nyquist", "--range", "0:1"}, 2, "", "sweep 0 to 1"},
     };
+    const std::string sweeps = scratch.File("two sweeps.csv");
+    std::ofstream(sweeps, std::ios::binary) << "f,Z',Z''\n100,1,-1\n10,2,-2\n100,3,-3\n10,4,-4\n";
     for (const auto& c : cases) {
         Arguments arguments;
         for (const std::string& argument : c.arguments)
-            arguments.push_back(argument == "LOG" ? log : argument == "CSV" ? csv : argument == "FIT" ? fitJson : argument);
+            arguments.push_back(argument == "LOG"      ? log
+                                : argument == "CSV"    ? csv
+                                : argument == "FIT"    ? fitJson
+                                : argument == "SWEEPS" ? sweeps
+                                                       : argument);
         const std::string picture = scratch.File("picture.svg");
         arguments.insert(arguments.end(), {"-o", picture});
         testing::internal::CaptureStderr();
@@ -82,6 +91,10 @@ TEST_F(PlotCommand, DrawsTheSpectraAndCurvesAskedFor)
         EXPECT_EQ(SvgTagBalanceProblem(svg), "") << c.arguments[1];
         EXPECT_EQ(CountOccurrences(svg, "<path"), c.paths) << testing::PrintToString(c.arguments);
         EXPECT_NE(errors.find(c.stderrSays), std::string::npos) << errors;
+        EXPECT_NE(svg.find(c.pictureSays), std::string::npos) << c.pictureSays;
+        if (c.arguments[0] == "SWEEPS") {
+            EXPECT_EQ(svg.find("MeasCount"), std::string::npos);
+        }
     }
 }
 

@@ -61,7 +61,8 @@ PlotCurve CurveOf(const Spectrum& spectrum, std::string label)
 // with a stride that doubles (every second one dropped) whenever RangeCandidates are held, so
 // memory stays small for a range of any length while the spectra drawn lie within a few percent
 // of even spacing. Tells on stderr when not all are drawn.
-std::vector<Spectrum> ReadRange(const CommandLine& line)
+// `numbered` says what a spectrum's number is: a log's MeasCount, an instrument file's sweep.
+std::vector<Spectrum> ReadRange(const CommandLine& line, std::string& numbered)
 {
     constexpr size_t RangeCandidates = 1024;
     SpectrumSource source(ReadSourceSettings(line));
@@ -86,6 +87,7 @@ std::vector<Spectrum> ReadRange(const CommandLine& line)
     progress.Finish();
     if (total == 0)
         throw InputError(source.NothingSelected());
+    numbered = source.IsLog() ? "MeasCount" : "sweep";
     if (total <= MostSeries)
         return kept;
     std::vector<Spectrum> chosen;
@@ -231,10 +233,11 @@ int RunPlotCommand(const Arguments& arguments)
     std::vector<PlotCurve> curves;
     std::string title = FileNameOf(line.Positional()[0]);
     if (line.Has("--range")) {
-        const std::vector<Spectrum> spectra = ReadRange(line);
+        std::string numbered;
+        const std::vector<Spectrum> spectra = ReadRange(line, numbered);
         for (const Spectrum& spectrum : spectra)
-            curves.push_back(CurveOf(spectrum, "MeasCount " + std::to_string(spectrum.measCount)));
-        title += ": MeasCount " + std::to_string(spectra.front().measCount) + " to " +
+            curves.push_back(CurveOf(spectrum, numbered + " " + std::to_string(spectrum.measCount)));
+        title += ": " + numbered + " " + std::to_string(spectra.front().measCount) + " to " +
                  std::to_string(spectra.back().measCount);
     } else {
         std::string description;

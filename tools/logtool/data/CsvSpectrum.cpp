@@ -67,19 +67,27 @@ bool LooksLikeCsvOfNumbers(std::string_view start)
     return false;
 }
 
-bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uint64_t number, std::string& error)
+bool CountSpectrumTextLine(std::string_view text, uint64_t& bytes, const std::string& where, const char* kind,
+                           std::string& error)
 {
-    const std::string where = "line " + std::to_string(number) + ": ";
-    reading.bytes += text.size() + 1;
+    bytes += text.size() + 1;
     if (text.size() > TextLongestLine) {
         error = where + "longer than " + std::to_string(TextLongestLine) + " bytes";
         return false;
     }
-    if (reading.bytes > CsvLargestBytes) {
+    if (bytes > CsvLargestBytes) {
         error = where + "the file goes on beyond " + std::to_string(CsvLargestBytes >> 20) +
-                " MiB: larger than a spectrum's CSV can be";
+                " MiB: larger than a spectrum's " + kind + " can be";
         return false;
     }
+    return true;
+}
+
+bool ReadCsvSpectrumLine(CsvSpectrumReading& reading, std::string_view text, uint64_t number, std::string& error)
+{
+    const std::string where = "line " + std::to_string(number) + ": ";
+    if (!CountSpectrumTextLine(text, reading.bytes, where, "CSV", error))
+        return false;
     const std::string_view line = TrimCsvField(text);
     if (line.empty() || line.front() == '#')
         return true;

@@ -14,6 +14,12 @@
 constexpr size_t CsvMostPoints = 100000;             // a spectrum has at most a few thousand
 constexpr uint64_t CsvLargestBytes = 64ull << 20;    // of text, comment and blank lines included
 
+// Counts a line of a spectrum's text file (a CSV, an instrument's table) into `bytes` against the
+// limits: false, with the reason after `where`, for a line longer than TextLongestLine or a file
+// going on beyond CsvLargestBytes; `kind` names the file in that reason ("CSV", "file").
+bool CountSpectrumTextLine(std::string_view text, uint64_t& bytes, const std::string& where, const char* kind,
+                           std::string& error);
+
 struct CsvColumns {
     size_t frequency = 1, real = 2, imaginary = 3;  // 1-based
     bool negativeImaginary = false;  // the third column holds -Z'' ("F,RE,-IM")

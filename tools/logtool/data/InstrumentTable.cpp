@@ -166,16 +166,8 @@ bool ReadInstrumentTableLine(InstrumentTableReading& reading, std::string_view t
                              std::string& error)
 {
     const std::string where = "line " + std::to_string(number) + ": ";
-    reading.bytes += text.size() + 1;
-    if (text.size() > TextLongestLine) {
-        error = where + "longer than " + std::to_string(TextLongestLine) + " bytes";
+    if (!CountSpectrumTextLine(text, reading.bytes, where, "file", error))
         return false;
-    }
-    if (reading.bytes > CsvLargestBytes) {
-        error = where + "the file goes on beyond " + std::to_string(CsvLargestBytes >> 20) +
-                " MiB: larger than a spectrum's file can be";
-        return false;
-    }
     const std::string_view content = TrimCsvField(text);
     if (content.empty() || content.front() == '#')
         return true;

@@ -362,6 +362,15 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
     bool warm = false;
     bool freshRun = false;   // the multistart ran (to check a warm result)
 
+    const auto exponentAtEdge = [&](const Vector& at) {
+        problem.SetTheta(at);
+        bool edge = false;
+        for (size_t i = 0; i < count; ++i)
+            edge = edge || (isFree[i] && circuit.parameterKinds[i] == ParameterKind::Exponent &&
+                            AwayFromBound(ParameterKind::Exponent, problem.Full()[i]) != problem.Full()[i]);
+        return edge;
+    };
+
     if (options.previous) {
         for (size_t i = 0; i < count; ++i)
             start[i] = !isFree[i]          ? fixedOrGuess[i]
@@ -372,15 +381,11 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
         best = RunLevenbergMarquardt(problem, theta, std::min(options.maxIterations, 60), tinySsr);
         bestTheta = theta;
         starts = 1;
-        problem.SetTheta(theta);
-        bool atBound = false;
-        for (size_t i = 0; i < count; ++i)
-            atBound = atBound || (isFree[i] && circuit.parameterKinds[i] == ParameterKind::Exponent &&
-                                  AwayFromBound(ParameterKind::Exponent, problem.Full()[i]) != problem.Full()[i]);
+        const bool atBound = exponentAtEdge(theta);
         // Failing badly: not converged, or explaining less than 95% (rms) of the data. A run that
         // walks an exponent back to the edge it started near does not converge in its steps (the
         // logistic map flattens there) but has stopped changing the impedance: that counts as done.
-        warm = (best.converged || atBound) && best.ssr <= 0.0025 * dataNorm;
+        warm = (best.converged || (atBound && options.leaveEdge)) && best.ssr <= 0.0025 * dataNorm;
         best.converged = best.converged || warm;
         // A warm result with an exponent at the edge of its range may sit in a corner the chain
         // led it into: a fresh multistart of the same spectrum decides, as it does when asked to.
@@ -412,6 +417,10 @@ bool FitCircuit(const Circuit& circuit, const Spectrum& spectrum, const FitOptio
             bestTheta = freshTheta;
         }
     }
+    // In a chain, a run that walks an exponent to the edge of its range takes its every step without
+    // converging (the logistic map flattens there) while the impedance no longer changes: done.
+    if (options.previous && !best.converged && std::isfinite(best.ssr) && exponentAtEdge(bestTheta))
+        best.converged = true;
     problem.SetTheta(bestTheta);
     if (!circuit.interchangeable.empty()) {
         std::array<double, MaxP> ordered;
