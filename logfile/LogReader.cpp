@@ -192,9 +192,7 @@ bool LooksLikeLogStart(std::string_view start)
     // The leading field lines: at least two of the panel's names, or one in a start of fields only.
     size_t known = 0;
     while (!start.empty()) {
-        const LineSpan span = FirstLine(start);
-        const std::string_view line = start.substr(0, span.length);
-        start.remove_prefix(span.length + span.end);
+        const std::string_view line = TakeLine(start);
         if (TrimBlanks(line).empty())
             continue;
         LogField field;

@@ -80,6 +80,14 @@ LineSpan FirstLine(std::string_view text)
     return {length, text[length] == '\r' && length + 1 < text.size() && text[length + 1] == '\n' ? 2u : 1u};
 }
 
+std::string_view TakeLine(std::string_view& text)
+{
+    const LineSpan span = FirstLine(text);
+    const std::string_view line = text.substr(0, span.length);
+    text.remove_prefix(span.length + span.end);
+    return line;
+}
+
 TextLines::~TextLines()
 {
     Close();

@@ -29,6 +29,9 @@ struct LineSpan {
 };
 LineSpan FirstLine(std::string_view text);
 
+// The first line of `text` without its line end, taken off the front of `text` with that end.
+std::string_view TakeLine(std::string_view& text);
+
 struct TextLine {
     std::string_view text;   // without its line end; valid until the next Next()
     uint64_t number = 0;     // 1-based

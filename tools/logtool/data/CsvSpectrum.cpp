@@ -51,9 +51,7 @@ bool LooksLikeCsvOfNumbers(std::string_view start)
     std::vector<std::string> fields;
     std::string ignored;
     while (!start.empty()) {
-        const LineSpan span = FirstLine(start);
-        const std::string_view line = start.substr(0, span.length);
-        start.remove_prefix(span.length + span.end);
+        const std::string_view line = TakeLine(start);
         const std::string_view content = TrimCsvField(line);
         if (content.empty() || content.front() == '#')
             continue;
@@ -183,10 +181,8 @@ bool ParseCsvSpectrum(std::string_view text, const CsvColumns& columns, Spectrum
     CsvSpectrumReading reading;
     reading.columns = columns;
     for (uint64_t number = 1; !text.empty(); ++number) {
-        const LineSpan span = FirstLine(text);
-        if (!ReadCsvSpectrumLine(reading, text.substr(0, span.length), number, error))
+        if (!ReadCsvSpectrumLine(reading, TakeLine(text), number, error))
             return false;
-        text.remove_prefix(span.length + span.end);
     }
     if (!FinishCsvSpectrum(reading, error))
         return false;

@@ -105,9 +105,7 @@ std::string InstrumentFormatOf(std::string_view start)
     size_t lines = 0;
     std::string firstLine;
     while (!start.empty() && lines < 8) {
-        const LineSpan span = FirstLine(start);
-        std::string_view line = start.substr(0, span.length);
-        start.remove_prefix(span.length + span.end);
+        std::string_view line = TakeLine(start);
         while (!line.empty() && IsBlank(line.back()))
             line.remove_suffix(1);
         if (line.empty())
@@ -150,9 +148,7 @@ std::string UnreadFormatNamed(std::string_view path)
 bool HasImpedanceTitles(std::string_view start)
 {
     while (!start.empty()) {
-        const LineSpan span = FirstLine(start);
-        const std::string_view line = start.substr(0, span.length);
-        start.remove_prefix(span.length + span.end);
+        const std::string_view line = TakeLine(start);
         const std::string_view content = TrimCsvField(line);
         if (content.empty() || content.front() == '#')
             continue;
@@ -255,10 +251,8 @@ bool ParseInstrumentTable(std::string_view text, std::vector<Spectrum>& spectra,
 {
     InstrumentTableReading reading;
     for (uint64_t number = 1; !text.empty(); ++number) {
-        const LineSpan span = FirstLine(text);
-        if (!ReadInstrumentTableLine(reading, text.substr(0, span.length), number, error))
+        if (!ReadInstrumentTableLine(reading, TakeLine(text), number, error))
             return false;
-        text.remove_prefix(span.length + span.end);
     }
     if (!FinishInstrumentTable(reading, error))
         return false;
